@@ -1,0 +1,89 @@
+#include "engine/agent/agent_anchor.h"
+
+#include "engine/agent/agent_manager.h"
+#include "engine/agent/agent_node.h"
+#include "engine/settings/exception_entry.h"
+#include "harvion/ui_node.h"
+#include "platform/framework/archive.h"
+#include "resources/resources.h"
+
+IMPLEMENT_SERIAL(CAgentAnchor, CAnchor, 1)
+
+CAgentAnchor::CAgentAnchor() {
+  m_bUserItem = 1;
+  m_bUseParentSettings = 0;
+  m_nLinkType = CUINode::ltWithinSite;
+  m_nLoadDetail = CUINode::ldTextAndGraphics;
+  m_nLinkLevels = 1;
+  SetBuiltInLists();
+}
+
+void CAgentAnchor::SetBuiltInLists() {
+  m_fileTypes.RemoveAllItems();
+  m_locations.RemoveAllItems();
+  for (int i = 0; i < 4; ++i)
+    m_fileTypes.Add(std::make_unique<CExceptionEntry>(hv::res::LoadString(hv::res::IDS_FILE_TYPE_FIRST + i), i, "",
+                                                      CExceptionEntry::kBuiltInPermissions));
+  for (int i = 0; i < 5; ++i) {
+    const unsigned id = i < 4 ? hv::res::IDS_LOCATION_FIRST + i : hv::res::IDS_LOCATION_INSIDE_SERVER;
+    m_locations.Add(std::make_unique<CExceptionEntry>(hv::res::LoadString(id), i, "",
+                                                      CExceptionEntry::kBuiltInPermissions));
+  }
+}
+
+CExceptionEntry* CAgentAnchor::FileTypeEntry(int index) const {
+  return static_cast<CExceptionEntry*>(m_fileTypes.GetAt(index));
+}
+
+CExceptionEntry* CAgentAnchor::LocationEntry(int index) const {
+  return static_cast<CExceptionEntry*>(m_locations.GetAt(index));
+}
+
+void CAgentAnchor::Serialize(CArchive& ar) {
+  m_fileTypes.SerializeItems(ar, RUNTIME_CLASS(CExceptionEntry));
+  m_locations.SerializeItems(ar, RUNTIME_CLASS(CExceptionEntry));
+  if (ar.IsStoring()) {
+    ar.WriteString(m_strAuthor1);
+    ar.WriteString(m_strAuthor2);
+    ar.WriteString(m_strAuthor3);
+    ar.WriteDWord(static_cast<std::uint32_t>(m_nSizeLimit));
+  } else {
+    m_strAuthor1 = ar.ReadString();
+    m_strAuthor2 = ar.ReadString();
+    m_strAuthor3 = ar.ReadString();
+    m_nSizeLimit = static_cast<std::int32_t>(ar.ReadDWord());
+  }
+  SerializeAnchorPart(ar);
+  SerializeTail(ar);
+  if (ar.IsStoring()) m_bModified = 0;
+}
+
+void CAgentAnchor::DeleteTree() {
+  CAgentManager::Instance().OnAgentDeleted(this);
+  m_fileTypes.RemoveAllItems();
+  m_locations.RemoveAllItems();
+  CAnchor::DeleteTree();
+}
+
+void CAgentAnchor::SetName(const std::string& text, int automatic) {
+  if (text == m_strName) return;
+  CAgentManager& manager = CAgentManager::Instance();
+  if (manager.Agent() == this) {
+    // Renames the agent file and folder; refused for a name that would
+    // leave the agents folder or take another agent's files.
+    if (!manager.SetAgentName(text)) return;
+  } else if (!CAgentManager::IsValidAgentName(text)) {
+    return;
+  }
+  CAnchor::SetName(text, automatic);
+  m_bModified = 1;
+}
+
+CSafNode* CAgentAnchor::CreateNode() { return new CAgentNode(this); }
+
+int CAgentAnchor::GetKind() { return 0x42; }
+
+int CAgentAnchor::Run() {
+  // Retrieval needs the HTTP server, which this build does not have yet.
+  return 0;
+}

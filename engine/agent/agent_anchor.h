@@ -1,0 +1,36 @@
+// The root of an agent: its strategy lists, author details and totals.
+#pragma once
+
+#include "engine/agent/anchor.h"
+#include "engine/settings/named_array.h"
+
+class CExceptionEntry;
+
+class CAgentAnchor : public CAnchor {
+  DECLARE_SERIAL(CAgentAnchor)
+ public:
+  // A new agent: a user item with the built-in strategy entries, retrieving
+  // text and graphics one link level deep within the site.
+  CAgentAnchor();
+
+  void Serialize(CArchive& ar) override;
+  void DeleteTree() override;
+  void SetName(const std::string& text, int automatic) override;
+  CSafNode* CreateNode() override;
+  int GetKind() override;
+  int Run() override;
+
+  // The entries of the lists, for the strategy in force.
+  CExceptionEntry* FileTypeEntry(int index) const;
+  CExceptionEntry* LocationEntry(int index) const;
+  // Fills both lists with the built-in entries.
+  void SetBuiltInLists();
+
+  std::int32_t m_bModified = 0;
+  CNamedArray m_fileTypes;
+  CNamedArray m_locations;
+  std::string m_strAuthor1, m_strAuthor2, m_strAuthor3;
+  std::int32_t m_nSizeLimit = 0;  // kilobytes, 0 for none
+  std::int32_t m_nFileCount = 0;
+  std::int32_t m_nByteCount = 0;
+};

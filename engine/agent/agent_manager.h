@@ -1,0 +1,92 @@
+// The one agent that is open, with its name, its cache index and the folders
+// where agent files and agent folders lie.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CAgentAnchor;
+class CAnchor;
+class CCache;
+
+class CAgentManager {
+ public:
+  static constexpr unsigned long kFileVersion = 768;
+
+  static CAgentManager& Instance();
+
+  CAgentManager();
+  ~CAgentManager();
+  CAgentManager(const CAgentManager&) = delete;
+  CAgentManager& operator=(const CAgentManager&) = delete;
+
+  CAgentAnchor* Agent() const { return m_pAgent; }
+  CCache* Cache() const { return m_pCache.get(); }
+  const std::string& AgentName() const { return m_strAgentName; }
+  unsigned long FileVersion() const { return m_nFileVersion; }
+  CAnchor* Running() const { return m_pRunning; }
+  void SetRunning(CAnchor* anchor) { m_pRunning = anchor; }
+
+  // Folders: agent files lie in the first, agent folders in the second.
+  const std::string& AgentFilesDirectory() const;
+  const std::string& AgentFoldersDirectory() const;
+  // Replaces both folders for this process (unattended runs).
+  void SetDirectories(std::string agentFiles, std::string agentFolders);
+  // Back to the folders of the settings.
+  void ResetDirectories();
+
+  std::string AgentFilePath(const std::string& name) const;
+  std::string AgentFolderPath(const std::string& name) const;
+  std::string StartupPagePath() const;
+
+  // A name that stays inside the agents folder: not empty, not "." or "..",
+  // no '/', no NUL.
+  static bool IsValidAgentName(const std::string& name);
+  bool AgentExists(const std::string& name) const;
+  bool AgentMissing(const std::string& name) const;
+  // base, then "base(1)", "base(2)" ... until both file and folder are absent.
+  std::string NewAgentName(const std::string& base) const;
+
+  // Saves the open agent, then opens the named one (empty: the Startup
+  // Agent, created when missing). True when an agent is open afterwards.
+  bool Open(const std::string& name);
+  // Writes the agent file when the agent was modified; false on failure (the
+  // agent stays modified).
+  bool Save();
+  // Saves and destroys the open agent; makes a new agent with the name the
+  // current one. Null when the name is refused.
+  CAgentAnchor* Create(const std::string& name);
+  // Destroys the open agent in memory, after saving it when save is true.
+  void Close(bool save);
+  // Deletes the agent file and folder of the open agent, then destroys it.
+  void DeleteAgentFile();
+  // Renames (an agent is current) or selects the agent name; the empty name
+  // clears it. False when the name is refused.
+  bool SetAgentName(const std::string& name);
+  // Writes the Startup Agent's file, frameset and help files afresh. False
+  // when its folder cannot be made.
+  bool CreateStartupAgent();
+
+  // Counts the files of the agent's folder into its totals and posts them.
+  void RefreshStatistics();
+  // Posts WM_HV_STATISTICS with the agent's totals to the main window.
+  void PostStatistics();
+
+  std::uint32_t m_tRunStart = 0;  // when the current or last run started
+
+  // Called by the agent's DeleteTree: the agent is going away.
+  void OnAgentDeleted(CAgentAnchor* agent);
+
+ private:
+  void ReadAgentFile(const std::string& path);
+
+  CAgentAnchor* m_pAgent = nullptr;  // owned: ends with its DeleteTree
+  std::unique_ptr<CCache> m_pCache;
+  std::string m_strAgentName;
+  unsigned long m_nFileVersion = kFileVersion;
+  CAnchor* m_pRunning = nullptr;
+  bool m_bDirectoriesSet = false;
+  std::string m_strAgentFilesDir;
+  std::string m_strAgentFoldersDir;
+};

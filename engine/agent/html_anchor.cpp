@@ -1,0 +1,55 @@
+#include "engine/agent/html_anchor.h"
+
+#include "engine/agent/agent_manager.h"
+#include "engine/cache/cache.h"
+
+IMPLEMENT_SERIAL(CHTMLAnchor, CHTTPAnchor, 1)
+
+CHTMLAnchor::CHTMLAnchor() { m_bNoLevelCost = 0; }
+
+void CHTMLAnchor::DeleteTree() {
+  m_pParser = nullptr;  // the parser belongs to the request in flight
+  CHTTPAnchor::DeleteTree();
+}
+
+int CHTMLAnchor::IsUnderLocation() { return 1; }
+
+int CHTMLAnchor::IsRunLocationRoot() {
+  CAnchor* running = CAgentManager::Instance().Running();
+  if (!running) return 0;
+  if (running == this) return 1;
+  return m_pParent ? !m_pParent->IsUnderLocation() : 1;
+}
+
+// The site tests arrive with the URL utilities; until then only identical
+// addresses count as the same place.
+int CHTMLAnchor::SameServerAsLocation(const std::string& url) {
+  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+}
+
+int CHTMLAnchor::SameSiteAsLocation(const std::string& url) {
+  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+}
+
+int CHTMLAnchor::SameDirectoryAsLocation(const std::string& url) {
+  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+}
+
+int CHTMLAnchor::LevelCost() { return 1; }
+
+void CHTMLAnchor::ClearResults() {
+  if (m_bUserItem) {
+    m_pSavedUrl = std::make_unique<std::string>(GetPageUrl());
+    m_pPage = nullptr;
+  }
+  CHTTPAnchor::ClearResults();
+}
+
+void CHTMLAnchor::RelinkPage() {
+  if (!m_pSavedUrl) return;
+  if (CCache* cache = CAgentManager::Instance().Cache()) {
+    std::lock_guard guard(CCache::Lock());
+    m_pPage = cache->FindOrCreate(*m_pSavedUrl);
+  }
+  m_pSavedUrl.reset();
+}

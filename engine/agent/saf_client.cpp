@@ -1,0 +1,233 @@
+// The exported statics and forwarding members of CSafClient. Every static
+// catches the engine's exceptions and answers with its failure value.
+#include "harvion/saf_client.h"
+
+#include <cstring>
+#include <ctime>
+#include <new>
+
+#include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_manager.h"
+#include "engine/agent/base_node.h"
+#include "engine/agent/category_anchor.h"
+#include "engine/agent/html_anchor.h"
+#include "engine/agent/load_info.h"
+#include "engine/cache/cache.h"
+#include "engine/settings/exception_entry.h"
+#include "harvion/global_memory.h"
+#include "platform/framework/exceptions.h"
+
+namespace {
+
+template <class T, class Op>
+T Guarded(T failure, Op op) {
+  try {
+    return op();
+  } catch (const CException&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return failure;
+}
+
+CAgentManager& Manager() { return CAgentManager::Instance(); }
+
+// The anchor behind a node of the open agent; null for anything else.
+CAnchor* AnchorOf(CSafNode* node) {
+  auto* base = dynamic_cast<CBaseNode*>(node);
+  if (!base || !base->m_pAnchor) return nullptr;
+  CAgentAnchor* agent = Manager().Agent();
+  return (agent && base->m_pAnchor->GetAgent() == agent) ? base->m_pAnchor : nullptr;
+}
+
+HGLOBAL TextBlock(const std::string& text, UINT flags) {
+  HGLOBAL block = GlobalAlloc(flags | GMEM_ZEROINIT, text.size() + 1);
+  if (!block) return nullptr;
+  std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+  GlobalUnlock(block);
+  return block;
+}
+
+// Each entry: the low byte of its id, its name and a zero; then 0xFF.
+HGLOBAL PackedList(const CNamedArray& list) {
+  if (list.GetSize() == 0) return nullptr;
+  std::string bytes;
+  for (int i = 0; i < list.GetSize(); ++i) {
+    const auto* entry = static_cast<const CExceptionEntry*>(list.GetAt(i));
+    bytes.push_back(static_cast<char>(entry->m_nKind & 0xFF));
+    bytes += entry->m_strName;
+    bytes.push_back('\0');
+  }
+  bytes.push_back(static_cast<char>(0xFF));
+  HGLOBAL block = GlobalAlloc(GHND, bytes.size());
+  if (!block) return nullptr;
+  std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+  GlobalUnlock(block);
+  return block;
+}
+
+// Inserts a new user item under the parent and returns its node.
+CSafNode* Insert(CSafNode* parentNode, std::unique_ptr<CAnchor> anchor, const char* name,
+                 unsigned long insertPos) {
+  CAnchor* parent = AnchorOf(parentNode);
+  if (!parent) return nullptr;
+  anchor->SetUserItem(1);
+  if (name && *name) {
+    anchor->m_strName = name;
+    anchor->m_bNameFixed = 1;
+  }
+  return parent->InsertChild(std::move(anchor), insertPos)->m_pNode;
+}
+
+}  // namespace
+
+CSafClient::~CSafClient() = default;
+
+CSafClient* CSafClient::GetSafClient() {
+  static CSafClient client;
+  return &client;
+}
+
+void CSafClient::Connect(CUIClient* client) { m_pUIClient = client; }
+
+CUINode* CSafClient::CreateUINode(CSafNode* node, CSafNode* parent, int kind, unsigned long insertPos,
+                                  CArchive* ar, unsigned long version) {
+  return m_pUIClient ? m_pUIClient->CreateUINode(node, parent, kind, insertPos, ar, version) : nullptr;
+}
+
+HWND CSafClient::GetMainWnd() { return m_pUIClient ? m_pUIClient->GetMainWnd() : nullptr; }
+
+HWND CSafClient::GetBrowserWnd() { return m_pUIClient ? m_pUIClient->GetBrowserWnd() : nullptr; }
+
+void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverProgress progress) {
+  Guarded(0, [&] {
+    CAgentManager& manager = Manager();
+    if (type == CUIClient::stHttp && progress == CUIClient::spStarted) {
+      manager.m_tRunStart = static_cast<std::uint32_t>(std::time(nullptr));
+      manager.Save();
+    } else if (type == CUIClient::stHttp &&
+               (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {
+      manager.SetRunning(nullptr);
+      manager.PostStatistics();
+    }
+    return 0;
+  });
+  if (m_pUIClient) m_pUIClient->ServerProgress(type, progress);
+}
+
+CSafNode* CSafClient::CreateAgent(const char* name) {
+  return Guarded<CSafNode*>(nullptr, [&]() -> CSafNode* {
+    CAgentAnchor* agent = Manager().Create(name ? name : "");
+    return agent ? agent->m_pNode : nullptr;
+  });
+}
+
+int CSafClient::LoadAgentFile(const char* name, int noFallback) {
+  return Guarded(0, [&] {
+    CAgentManager& manager = Manager();
+    if (!manager.Open(name ? name : "") && !noFallback) manager.Open("");
+    if (!manager.Agent()) return 0;
+    manager.RefreshStatistics();
+    return 1;
+  });
+}
+
+void CSafClient::SaveAgentFile() {
+  Guarded(0, [] { return static_cast<int>(Manager().Save()); });
+}
+
+void CSafClient::DeleteAgent() {
+  Guarded(0, [] {
+    Manager().Close(true);
+    return 0;
+  });
+}
+
+void CSafClient::DeleteAgentFile() {
+  Guarded(0, [] {
+    Manager().DeleteAgentFile();
+    return 0;
+  });
+}
+
+int CSafClient::DoesAgentExist(const char* name) {
+  return Guarded(0, [&] { return name && Manager().AgentExists(name) ? 1 : 0; });
+}
+
+int CSafClient::IsAgentMissing(const char* name) {
+  return Guarded(0, [&] { return name && Manager().AgentMissing(name) ? 1 : 0; });
+}
+
+HGLOBAL CSafClient::CreateNewAgentName(const char* baseName) {
+  return Guarded<HGLOBAL>(nullptr, [&]() -> HGLOBAL {
+    const std::string name = Manager().NewAgentName(baseName ? baseName : "");
+    return name.empty() ? nullptr : TextBlock(name, GMEM_FIXED);
+  });
+}
+
+CSafNode* CSafClient::FindAgent(const char* path, const char* scheduleName) {
+  return Guarded<CSafNode*>(nullptr, [&]() -> CSafNode* {
+    CAgentAnchor* agent = Manager().Agent();
+    if (!agent || !path || !scheduleName) return nullptr;
+    CAnchor* found = agent->FindByPath(path, scheduleName);
+    return found ? found->m_pNode : nullptr;
+  });
+}
+
+CSafNode* CSafClient::CreateHTMLNode(CSafNode* parent, const char* name, const char* url,
+                                     unsigned long insertPos) {
+  return Guarded<CSafNode*>(nullptr, [&]() -> CSafNode* {
+    CCache* cache = Manager().Cache();
+    if (!cache || !url) return nullptr;
+    CPageDescr* page;
+    {
+      std::lock_guard guard(CCache::Lock());
+      page = cache->FindOrCreate(url);
+    }
+    if (!page) return nullptr;
+    auto anchor = std::make_unique<CHTMLAnchor>();
+    anchor->m_pPage = page;
+    return Insert(parent, std::move(anchor), name, insertPos);
+  });
+}
+
+CSafNode* CSafClient::CreateCategoryNode(CSafNode* parent, const char* name, unsigned long insertPos) {
+  return Guarded<CSafNode*>(nullptr, [&] {
+    return Insert(parent, std::make_unique<CCategoryAnchor>(), name, insertPos);
+  });
+}
+
+void CSafClient::TransferNode(CSafNode* node, CSafNode* newParent) {
+  Guarded(0, [&] {
+    CAnchor* anchor = AnchorOf(node);
+    CAnchor* parent = AnchorOf(newParent);
+    if (anchor && parent && anchor->m_pParent) parent->AdoptChild(anchor);
+    return 0;
+  });
+}
+
+HGLOBAL CSafClient::GetFileTypeList() {
+  return Guarded<HGLOBAL>(nullptr, []() -> HGLOBAL {
+    CAgentAnchor* agent = Manager().Agent();
+    return agent ? PackedList(agent->m_fileTypes) : nullptr;
+  });
+}
+
+HGLOBAL CSafClient::GetConstraintList() {
+  return Guarded<HGLOBAL>(nullptr, []() -> HGLOBAL {
+    CAgentAnchor* agent = Manager().Agent();
+    return agent ? PackedList(agent->m_locations) : nullptr;
+  });
+}
+
+HGLOBAL CSafClient::GetEmptyFileName() {
+  return Guarded<HGLOBAL>(nullptr, [] { return TextBlock(Manager().StartupPagePath(), GMEM_FIXED); });
+}
+
+unsigned long CSafClient::PackLoadInfo(int loadDetail, int linkType, int levels, int fileTypeIndex,
+                                       int locationIndex, int inherit, int effectiveLevels) {
+  return hv::PackLoadInfo(loadDetail, linkType, levels, fileTypeIndex, locationIndex, inherit, effectiveLevels);
+}
+
+unsigned long CSafClient::PackScheduleInfo(int scheduleIndex, int inherit) {
+  return hv::PackScheduleInfo(scheduleIndex, inherit);
+}

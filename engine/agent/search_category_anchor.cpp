@@ -1,0 +1,37 @@
+#include "engine/agent/search_category_anchor.h"
+
+#include "platform/framework/archive.h"
+
+IMPLEMENT_SERIAL(CSearchCategoryAnchor, CCategoryAnchor, 1)
+
+int CSearchCategoryAnchor::GetKind() { return 0x44; }
+
+void CSearchCategoryAnchor::Serialize(CArchive& ar) {
+  CCategoryAnchor::Serialize(ar);
+  if (ar.IsLoading()) {
+    m_templates.clear();
+    for (auto& child : m_children) m_templates[child.get()] = child->GetPageUrl();
+  }
+}
+
+std::string CSearchCategoryAnchor::TemplateOf(CAnchor* child) const {
+  auto it = m_templates.find(child);
+  return it == m_templates.end() ? std::string() : it->second;
+}
+
+CAnchor* CSearchCategoryAnchor::InsertChild(std::unique_ptr<CAnchor> child, unsigned long insertPos) {
+  m_templates[child.get()] = child->GetPageUrl();
+  return CCategoryAnchor::InsertChild(std::move(child), insertPos);
+}
+
+int CSearchCategoryAnchor::RemoveChild(CAnchor* child) {
+  const int index = CCategoryAnchor::RemoveChild(child);
+  if (index >= 0) m_templates.erase(child);
+  return index;
+}
+
+void CSearchCategoryAnchor::OnChildLoaded(CAnchor* child) {
+  CCategoryAnchor::OnChildLoaded(child);
+  const std::string url = TemplateOf(child);
+  if (!url.empty()) child->SetUrl(url);
+}

@@ -1,0 +1,62 @@
+// The engine's exported interface. One instance exists (GetSafClient); its
+// statics work on the one agent that is open, the current agent. No exception
+// ever leaves these functions: failure is a null, 0 or -1 result.
+#pragma once
+
+#include <cstddef>
+
+#include "harvion/types.h"
+#include "harvion/ui_client.h"
+
+class CSafNode;
+
+class HV_EXPORT CSafClient {
+ public:
+  CSafClient() = default;
+  CSafClient(const CSafClient&) = default;
+  CSafClient& operator=(const CSafClient&) = default;
+  virtual ~CSafClient();
+
+  static CSafClient* GetSafClient();
+
+  // Stores the interface; must precede every call that creates nodes.
+  void Connect(CUIClient* client);
+
+  // Forwarded to the connected client (null / nothing when none).
+  CUINode* CreateUINode(CSafNode* node, CSafNode* parent, int kind, unsigned long insertPos, CArchive* ar,
+                        unsigned long version);
+  HWND GetMainWnd();
+  HWND GetBrowserWnd();
+  // The engine acts on start and end of a run before forwarding.
+  void ServerProgress(CUIClient::serverType type, CUIClient::serverProgress progress);
+
+  // Agents.
+  static CSafNode* CreateAgent(const char* name);
+  static int LoadAgentFile(const char* name, int noFallback);
+  static void SaveAgentFile();
+  static void DeleteAgent();
+  static void DeleteAgentFile();
+  static int DoesAgentExist(const char* name);
+  static int IsAgentMissing(const char* name);
+  static HGLOBAL CreateNewAgentName(const char* baseName);
+  static CSafNode* FindAgent(const char* path, const char* scheduleName);
+
+  // Tree items.
+  static CSafNode* CreateHTMLNode(CSafNode* parent, const char* name, const char* url, unsigned long insertPos);
+  static CSafNode* CreateCategoryNode(CSafNode* parent, const char* name, unsigned long insertPos);
+  static void TransferNode(CSafNode* node, CSafNode* newParent);
+
+  // Strategy lists of the current agent as packed lists; null when empty.
+  static HGLOBAL GetFileTypeList();
+  static HGLOBAL GetConstraintList();
+  // The Startup Agent's page file.
+  static HGLOBAL GetEmptyFileName();
+
+  // loadDetail, linkType, levels, file-type index, location index, inherit
+  // flag, effective levels.
+  static unsigned long PackLoadInfo(int loadDetail, int linkType, int levels, int fileTypeIndex, int locationIndex,
+                                    int inherit, int effectiveLevels);
+  static unsigned long PackScheduleInfo(int scheduleIndex, int inherit);
+
+  CUIClient* m_pUIClient = nullptr;
+};

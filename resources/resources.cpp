@@ -1,0 +1,25 @@
+// The built-in files, embedded at build time.
+#include <cstddef>
+#include <cstdint>
+
+#include "resources/resources.h"
+
+extern const std::uint8_t hv_res_startup_agent_hvx_data[];
+extern const std::size_t hv_res_startup_agent_hvx_size;
+extern const std::uint8_t hv_res_startup_agent_htm_data[];
+extern const std::size_t hv_res_startup_agent_htm_size;
+
+namespace hv::res {
+
+Data LoadData(unsigned id) {
+  switch (id) {
+    case IDR_STARTUP_AGENT_FILE:
+      return {hv_res_startup_agent_hvx_data, hv_res_startup_agent_hvx_size};
+    case IDR_STARTUP_FRAMESET:
+      return {hv_res_startup_agent_htm_data, hv_res_startup_agent_htm_size};
+    default:
+      return {};
+  }
+}
+
+}  // namespace hv::res

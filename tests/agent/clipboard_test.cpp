@@ -1,0 +1,172 @@
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "harvion/exports.h"
+#include "harvion/global_memory.h"
+#include "platform/files/file_system.h"
+#include "platform/temp_folder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Contents(HGLOBAL block) {
+  const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
+  Bytes bytes(data, data + GlobalSize(block));
+  GlobalUnlock(block);
+  return bytes;
+}
+
+void Store(HGLOBAL block, const Bytes& bytes) {
+  std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+  GlobalUnlock(block);
+}
+
+// A DROPFILES header with the given list offset and wide flag.
+Bytes Header(std::uint32_t listOffset, bool wide) {
+  Bytes header(20, 0);
+  header[0] = static_cast<std::uint8_t>(listOffset);
+  header[16] = wide ? 1 : 0;
+  return header;
+}
+
+Bytes Concat(Bytes head, const std::string& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+TEST(DropList, new_list_is_header_and_final_zero) {
+  HDROP drop = CreateHdrop();
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(Contents(drop), Concat(Header(20, false), std::string(1, '\0')));
+  GlobalFree(drop);
+}
+
+TEST(DropList, two_appended_names_are_each_terminated_then_one_more_zero) {
+  HDROP drop = CreateHdrop();
+  drop = AppendFileToHdrop(drop, "/home/u/a.htm");
+  ASSERT_NE(drop, nullptr);
+  drop = AppendFileToHdrop(drop, "/b");
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(Contents(drop), Concat(Header(20, false), std::string("/home/u/a.htm\0/b\0\0", 18)));
+  GlobalFree(drop);
+}
+
+TEST(DropList, wide_list_takes_the_path_as_16_bit_units) {
+  HGLOBAL drop = GlobalAlloc(GHND, 22);
+  Store(drop, Header(20, true));
+  drop = AppendFileToHdrop(drop, "ab");
+  ASSERT_NE(drop, nullptr);
+  drop = AppendFileToHdrop(drop, "\xE9");
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(Contents(drop), Concat(Header(20, true), std::string("a\0b\0\0\0\xE9\0\0\0\0\0", 12)));
+  GlobalFree(drop);
+}
+
+TEST(DropList, malformed_blocks_are_refused_and_stay_valid) {
+  HGLOBAL tooSmall = GlobalAlloc(GHND, 20);
+  Store(tooSmall, Header(20, false));
+  HGLOBAL offsetPastEnd = GlobalAlloc(GHND, 21);
+  Store(offsetPastEnd, Header(200, false));
+  HGLOBAL offsetInHeader = GlobalAlloc(GHND, 21);
+  Store(offsetInHeader, Header(4, false));
+  HGLOBAL unterminated = GlobalAlloc(GHND, 23);
+  Store(unterminated, Concat(Header(20, false), "abc"));
+  HGLOBAL oddWide = GlobalAlloc(GHND, 21);  // no room for a 16-bit final zero
+  Store(oddWide, Header(20, true));
+
+  for (HGLOBAL block : {tooSmall, offsetPastEnd, offsetInHeader, unterminated, oddWide}) {
+    const Bytes before = Contents(block);
+    EXPECT_EQ(AppendFileToHdrop(block, "/x"), nullptr);
+    EXPECT_EQ(Contents(block), before);
+    EXPECT_EQ(GlobalFree(block), nullptr);
+  }
+  EXPECT_EQ(AppendFileToHdrop(nullptr, "/x"), nullptr);
+}
+
+TEST(ClipboardText, copy_with_terminating_zero) {
+  HGLOBAL text = CreateClipboardText("http://a/");
+  EXPECT_EQ(Contents(text), Concat({}, std::string("http://a/", 10)));
+  GlobalFree(text);
+  HGLOBAL empty = CreateClipboardText("");
+  EXPECT_EQ(Contents(empty), Bytes{0});
+  GlobalFree(empty);
+  EXPECT_EQ(CreateClipboardText(nullptr), nullptr);
+}
+
+TEST(FileDescriptor, one_linkui_item_with_the_name_at_offset_76) {
+  HGLOBAL block = CreateClipboardFiledescriptor("Page.url");
+  ASSERT_NE(block, nullptr);
+  Bytes expected(336, 0);
+  expected[0] = 1;        // cItems
+  expected[4 + 1] = 0x80;  // dwFlags = FD_LINKUI (0x8000)
+  std::memcpy(expected.data() + 76, "Page.url", 8);
+  EXPECT_EQ(Contents(block), expected);
+  GlobalFree(block);
+}
+
+TEST(FileDescriptor, name_must_be_shorter_than_260) {
+  const std::string longest(259, 'n');
+  HGLOBAL block = CreateClipboardFiledescriptor(longest.c_str());
+  ASSERT_NE(block, nullptr);
+  const Bytes bytes = Contents(block);
+  EXPECT_EQ(std::string(bytes.begin() + 76, bytes.begin() + 76 + 259), longest);
+  EXPECT_EQ(bytes[335], 0);
+  GlobalFree(block);
+  EXPECT_EQ(CreateClipboardFiledescriptor(std::string(260, 'n').c_str()), nullptr);
+}
+
+TEST(CreateName, trims_and_removes_tabs_and_line_breaks) {
+  struct Case {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"  My\tPage \r\n", "MyPage"},
+      {"\t Two\r\nLines\v", "TwoLines"},
+      {" \f plain name  ", "plain name"},  // only trimmed
+      {"inner\fform feed", "inner\fform feed"},
+      {" \t\r\n ", ""},
+      {"", ""},
+  };
+  for (auto c : cases) {
+    std::string name = c.in;
+    CreateName(name);
+    EXPECT_EQ(name, c.out) << '"' << c.in << '"';
+  }
+}
+
+TEST(ShortcutUrl, read_from_internet_shortcut_section) {
+  hv::test::TempFolder dir;
+  const std::string path = dir / "page.url";
+  const std::string crlf = "[InternetShortcut]\r\nURL=http://host/page.htm\r\n";
+  hv::fs::WriteWholeFile(path, crlf.data(), crlf.size());
+  std::string url = "stale";
+  EXPECT_EQ(GetUrlThroughIni(path.c_str(), url), 1);
+  EXPECT_EQ(url, "http://host/page.htm");
+
+  const std::string lower = "[internetshortcut]\nurl=http://host/\n";
+  hv::fs::WriteWholeFile(path, lower.data(), lower.size());
+  EXPECT_EQ(GetUrl(path.c_str(), url), 1);
+  EXPECT_EQ(url, "http://host/");
+}
+
+TEST(ShortcutUrl, missing_section_file_or_value_gives_zero_and_empty) {
+  hv::test::TempFolder dir;
+  const std::string path = dir / "page.url";
+  const std::string other = "[Other]\r\nURL=http://host/\r\n";
+  hv::fs::WriteWholeFile(path, other.data(), other.size());
+  for (const std::string& file : {path, dir / "missing.url"}) {
+    std::string url = "stale";
+    EXPECT_EQ(GetUrlThroughIni(file.c_str(), url), 0);
+    EXPECT_EQ(url, "");
+  }
+  std::string url = "stale";
+  EXPECT_EQ(GetUrlThroughIni(nullptr, url), 0);
+  EXPECT_EQ(url, "");
+}
+
+}  // namespace

@@ -23,6 +23,10 @@ HV_EXPORT int GetUrlThroughIni(const char* shortcutPath, std::string& url);
 // Trims white space; removes tabs and line breaks from what is left.
 HV_EXPORT void CreateName(std::string& name);
 
+// The folder that holds the agent files (and, beside them, the agent
+// folders) for this process.
+HV_EXPORT std::string GetAgentsDirectory();
+
 // Shows a warning with the product caption, owned by the window.
 HV_EXPORT void DisplayError(const char* text, HWND owner);
 HV_EXPORT void DisplayError(UINT stringId, HWND owner);

@@ -1,0 +1,150 @@
+// Agent names, the files and folders behind them, and renames.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_manager.h"
+#include "engine/cache/cache.h"
+#include "platform/files/file_system.h"
+#include "support/test_home.h"
+
+namespace {
+
+class AgentNames : public TestHome {
+ protected:
+  void MakeAgent(const std::string& name) {
+    ASSERT_NE(CSafClient::CreateAgent(name.c_str()), nullptr);
+    CSafClient::DeleteAgent();
+  }
+  std::string NewName(const char* base) {
+    HGLOBAL block = CSafClient::CreateNewAgentName(base);
+    if (!block) return "<null>";
+    std::string name = static_cast<const char*>(GlobalLock(block));
+    GlobalUnlock(block);
+    GlobalFree(block);
+    return name;
+  }
+};
+
+TEST_F(AgentNames, new_name_skips_names_in_use) {
+  EXPECT_EQ(NewName("New Agent"), "New Agent");
+  MakeAgent("New Agent");
+  MakeAgent("New Agent(1)");
+  EXPECT_EQ(NewName("New Agent"), "New Agent(2)");
+  // A stray folder alone makes a name unavailable too.
+  hv::fs::EnsureDirectory(Path("New Agent(2)"));
+  EXPECT_EQ(NewName("New Agent"), "New Agent(3)");
+}
+
+TEST_F(AgentNames, exists_needs_file_and_folder_missing_needs_neither) {
+  MakeAgent("A");
+  EXPECT_EQ(CSafClient::DoesAgentExist("A"), 1);
+  EXPECT_EQ(CSafClient::IsAgentMissing("A"), 0);
+  hv::fs::RemoveTree(Path("A"));
+  EXPECT_EQ(CSafClient::DoesAgentExist("A"), 0);
+  EXPECT_EQ(CSafClient::IsAgentMissing("A"), 0);
+  hv::fs::RemoveFile(Path("A.hvx"));
+  EXPECT_EQ(CSafClient::IsAgentMissing("A"), 1);
+  hv::fs::EnsureDirectory(Path("B.hvx"));  // a folder is not an agent file
+  hv::fs::EnsureDirectory(Path("B"));
+  EXPECT_EQ(CSafClient::DoesAgentExist("B"), 0);
+}
+
+TEST_F(AgentNames, names_that_leave_the_agents_folder_are_refused) {
+  for (const char* bad : {"", ".", "..", "../escape", "a/b", "/abs"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(CSafClient::CreateAgent(bad), nullptr);
+    EXPECT_EQ(CSafClient::IsAgentMissing(bad), 0);
+  }
+  EXPECT_FALSE(hv::fs::Exists(Path("../escape.hvx")));
+  ASSERT_NE(CSafClient::CreateAgent("Good"), nullptr);
+  CSafNode* node = CAgentManager::Instance().Agent()->m_pNode;
+  EXPECT_EQ(node->SetData(itemName, "../escape", 0), 0);
+  EXPECT_EQ(CAgentManager::Instance().AgentName(), "Good");
+}
+
+TEST_F(AgentNames, create_refuses_a_name_in_use) {
+  MakeAgent("Taken");
+  const auto before = ReadFile(Path("Taken.hvx"));
+  EXPECT_EQ(CSafClient::CreateAgent("Taken"), nullptr);
+  EXPECT_EQ(CAgentManager::Instance().Agent(), nullptr);
+  EXPECT_EQ(ReadFile(Path("Taken.hvx")), before);
+}
+
+TEST_F(AgentNames, rename_moves_file_and_folder) {
+  ASSERT_NE(CSafClient::CreateAgent("Old"), nullptr);
+  CSafClient::SaveAgentFile();
+  WriteFile(Path("Old/kept.htm"), {'x'});
+  CSafNode* node = CAgentManager::Instance().Agent()->m_pNode;
+  EXPECT_EQ(node->SetData(itemName, "New", 0), 1);
+  CSafClient::SaveAgentFile();
+  EXPECT_FALSE(hv::fs::Exists(Path("Old.hvx")));
+  EXPECT_FALSE(hv::fs::Exists(Path("Old")));
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("New/kept.htm")));
+  EXPECT_EQ(CAgentManager::Instance().Cache()->Directory(), Path("New"));
+  // A change of letter case alone is a rename too.
+  EXPECT_EQ(node->SetData(itemName, "NEW", 0), 1);
+  CSafClient::SaveAgentFile();
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("NEW.hvx")));
+  CSafClient::DeleteAgent();
+  ASSERT_EQ(CSafClient::LoadAgentFile("NEW", 1), 1);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_strName, "NEW");
+}
+
+TEST_F(AgentNames, rename_onto_another_agent_is_refused) {
+  MakeAgent("Other");
+  const auto other = ReadFile(Path("Other.hvx"));
+  ASSERT_NE(CSafClient::CreateAgent("Mine"), nullptr);
+  CSafNode* node = CAgentManager::Instance().Agent()->m_pNode;
+  EXPECT_EQ(node->SetData(itemName, "Other", 0), 0);
+  CSafClient::SaveAgentFile();
+  EXPECT_EQ(ReadFile(Path("Other.hvx")), other);
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("Mine.hvx")));
+}
+
+TEST_F(AgentNames, delete_file_removes_file_and_folder_contents) {
+  ASSERT_NE(CSafClient::CreateAgent("Gone"), nullptr);
+  CSafClient::SaveAgentFile();
+  hv::fs::EnsureDirectory(Path("Gone/sub"));
+  WriteFile(Path("Gone/sub/x"), {'x'});
+  CSafClient::DeleteAgentFile();
+  EXPECT_EQ(CAgentManager::Instance().Agent(), nullptr);
+  EXPECT_EQ(CSafClient::IsAgentMissing("Gone"), 1);
+  EXPECT_EQ(m_ui->m_liveNodes, 0);
+}
+
+TEST_F(AgentNames, opening_another_agent_saves_the_current_one) {
+  ASSERT_NE(CSafClient::CreateAgent("First"), nullptr);
+  CAgentManager::Instance().Agent()->m_strAuthor1 = "note";
+  CAgentManager::Instance().Agent()->m_bModified = 1;
+  MakeAgent("Second");
+  ASSERT_EQ(CSafClient::LoadAgentFile("First", 1), 1);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_strAuthor1, "note");
+}
+
+TEST_F(AgentNames, load_refreshes_and_posts_the_folder_statistics) {
+  ASSERT_NE(CSafClient::CreateAgent("Stats"), nullptr);
+  CSafClient::DeleteAgent();
+  WriteFile(Path("Stats/a"), std::vector<std::uint8_t>(100, 'a'));
+  WriteFile(Path("Stats/b"), std::vector<std::uint8_t>(23, 'b'));
+  ASSERT_EQ(CSafClient::LoadAgentFile("Stats", 1), 1);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nFileCount, 2);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nByteCount, 123);
+  ASSERT_FALSE(m_ui->m_statistics.empty());
+  EXPECT_EQ(m_ui->m_statistics.back(), (std::pair<WPARAM, LPARAM>{2, 123}));
+}
+
+TEST_F(AgentNames, unattended_folders_replace_the_settings) {
+  hv::fs::EnsureDirectory(Path("files"));
+  hv::fs::EnsureDirectory(Path("folders"));
+  CAgentManager::Instance().SetDirectories(Path("files"), Path("folders"));
+  ASSERT_NE(CSafClient::CreateAgent("U"), nullptr);
+  CSafClient::SaveAgentFile();
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("files/U.hvx")));
+  EXPECT_TRUE(hv::fs::IsDirectory(Path("folders/U")));
+  CSafClient::DeleteAgent();
+  CAgentManager::Instance().ResetDirectories();
+}
+
+}  // namespace

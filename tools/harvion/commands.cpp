@@ -1,0 +1,142 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "failure.h"
+#include "folder_path.h"
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+#include "harvion/saf_node.h"
+#include "headless_ui_client.h"
+#include "strategy_names.h"
+#include "tree_printer.h"
+#include "ui_tree_node.h"
+
+namespace harvion {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kAgentExtension = ".hvx";
+
+// Names typed by the user are cleaned as the desktop program cleans them.
+std::string CleanName(const std::string& text) {
+  std::string name = text;
+  CreateName(name);
+  return name;
+}
+
+// Whether a name that the engine did not accept as free belongs to something
+// already there, rather than being no usable name at all (such as "../x").
+bool NameIsTaken(const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
+  const fs::path folder = GetAgentsDirectory();
+  std::error_code error;
+  return fs::exists(folder / (name + std::string(kAgentExtension)), error) || fs::exists(folder / name, error);
+}
+
+UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
+  // An empty name would open the Startup Agent.
+  if (!name.empty() && CSafClient::LoadAgentFile(name.c_str(), 1)) {
+    if (UITreeNode* agent = client.Agent()) return *agent;
+  }
+  if (!name.empty() && CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot open agent '" + name + "'");
+  throw Failure("no agent named '" + name + "'");
+}
+
+UITreeNode& ParentForNewItem(UITreeNode& agent, const Invocation& invocation, const std::string& agentName) {
+  const std::string* path = invocation.Option("--in");
+  if (!path) return agent;
+  if (UITreeNode* folder = FindFolder(agent, *path)) return *folder;
+  throw Failure("no folder '" + *path + "' in agent '" + agentName + "'");
+}
+
+// Saving reports nothing; the files on disk tell whether it worked.
+void SaveAgentAs(const std::string& name) {
+  CSafClient::SaveAgentFile();
+  if (!CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot save agent '" + name + "'");
+}
+
+}  // namespace
+
+void RunNew(const Invocation& invocation, HeadlessUIClient&) {
+  const std::string& requested = invocation.operands[0];
+  const std::string name = CleanName(requested);
+  if (!CSafClient::IsAgentMissing(name.c_str())) {
+    if (NameIsTaken(name)) throw Failure("agent '" + requested + "' already exists");
+    throw Failure("cannot create agent '" + requested + "'");
+  }
+  if (!CSafClient::CreateAgent(name.c_str())) throw Failure("cannot create agent '" + requested + "'");
+  SaveAgentAs(name);
+}
+
+void RunTree(const Invocation& invocation, HeadlessUIClient& client) {
+  const UITreeNode* agent = nullptr;
+  if (invocation.operands.empty()) {
+    if (CSafClient::LoadAgentFile("", 0)) agent = client.Agent();
+    if (!agent) throw Failure("cannot open the Startup Agent");
+  } else {
+    agent = &OpenAgent(client, invocation.operands[0]);
+  }
+  PrintTree(std::cout, *agent, StrategyNames::OfOpenAgent());
+}
+
+void RunAdd(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& agentName = invocation.operands[0];
+  const std::string& url = invocation.operands[1];
+  UITreeNode& parent = ParentForNewItem(OpenAgent(client, agentName), invocation, agentName);
+  const std::string* title = invocation.Option("--title");
+  const std::string name = title ? CleanName(*title) : std::string();
+  if (!CSafClient::CreateHTMLNode(parent.m_pNode, name.c_str(), url.c_str(), 0))
+    throw Failure("cannot add location '" + url + "'");
+  CSafClient::SaveAgentFile();
+}
+
+void RunFolder(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& agentName = invocation.operands[0];
+  const std::string& requested = invocation.operands[1];
+  UITreeNode& parent = ParentForNewItem(OpenAgent(client, agentName), invocation, agentName);
+  // A folder without a name could never be named by --in.
+  const std::string name = CleanName(requested);
+  if (name.empty() || !CSafClient::CreateCategoryNode(parent.m_pNode, name.c_str(), 0))
+    throw Failure("cannot create folder '" + requested + "'");
+  CSafClient::SaveAgentFile();
+}
+
+void RunRename(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& oldName = invocation.operands[0];
+  const std::string& requested = invocation.operands[1];
+  UITreeNode& agent = OpenAgent(client, oldName);
+  const std::string name = CleanName(requested);
+  if (name.empty() || !agent.m_pNode->SetData(itemName, name.c_str(), 0))
+    throw Failure("cannot rename '" + oldName + "' to '" + requested + "'");
+  SaveAgentAs(name);
+}
+
+void RunDelete(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& name = invocation.operands[0];
+  OpenAgent(client, name);
+  CSafClient::DeleteAgentFile();
+  if (!CSafClient::IsAgentMissing(name.c_str())) throw Failure("cannot delete all of agent '" + name + "'");
+}
+
+void RunList(const Invocation&, HeadlessUIClient&) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(GetAgentsDirectory(), error)) {
+    const fs::path& path = entry.path();
+    if (path.extension() != kAgentExtension) continue;
+    // A file without its folder is no complete agent.
+    const std::string name = path.stem().string();
+    if (CSafClient::DoesAgentExist(name.c_str())) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) std::cout << name << '\n';
+}
+
+}  // namespace harvion

@@ -1,0 +1,17 @@
+// What each command does. Every handler throws Failure when it cannot do
+// what was asked; the open agent is saved and closed by the session after.
+#pragma once
+
+#include "command_line.h"
+
+namespace harvion {
+
+void RunNew(const Invocation& invocation, HeadlessUIClient& client);
+void RunTree(const Invocation& invocation, HeadlessUIClient& client);
+void RunAdd(const Invocation& invocation, HeadlessUIClient& client);
+void RunFolder(const Invocation& invocation, HeadlessUIClient& client);
+void RunRename(const Invocation& invocation, HeadlessUIClient& client);
+void RunDelete(const Invocation& invocation, HeadlessUIClient& client);
+void RunList(const Invocation& invocation, HeadlessUIClient& client);
+
+}  // namespace harvion

@@ -1,0 +1,15 @@
+// Retrieval settings in words: "[Text and graphics, Links within site,
+// + 1 level]", with ", inherited" when the item uses its parent's settings.
+#pragma once
+
+#include <string>
+
+#include "strategy_names.h"
+
+namespace harvion {
+
+// "This page", "+ 1 level", "+ N levels" or "All levels".
+std::string DescribeLevels(unsigned levels);
+std::string DescribeSettings(unsigned long loadInfo, const StrategyNames& names);
+
+}  // namespace harvion

@@ -1,0 +1,53 @@
+#include "tree_printer.h"
+
+#include "display_text.h"
+#include "harvion/saf_node.h"
+#include "node_text.h"
+#include "settings_text.h"
+#include "ui_tree_node.h"
+
+namespace harvion {
+
+namespace {
+
+std::string Address(const std::string& url) { return "<" + Printable(url) + ">"; }
+
+std::string DescribePage(const UITreeNode& item) {
+  std::string url = NodeText(item.m_pNode, itemUrl);
+  if (url.empty()) url = item.Url();
+  if (item.m_nKind & kNodeFlagEmbedded) return "object " + Address(url);
+  if (!(item.m_nKind & kNodeFlagUserItem)) return "page " + Address(url);
+  // A location's name defaults to its address; repeating it says nothing.
+  const std::string name = NodeText(item.m_pNode, itemName);
+  if (name.empty() || name == url) return "location " + Address(url);
+  return "location " + Quoted(name) + " " + Address(url);
+}
+
+void PrintItem(std::ostream& out, const UITreeNode& item, const StrategyNames& names, int depth) {
+  out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << DescribeItem(item) << "  "
+      << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(), names) << '\n';
+  for (const UITreeNode* child : item.Children()) PrintItem(out, *child, names, depth + 1);
+}
+
+}  // namespace
+
+std::string DescribeItem(const UITreeNode& item) {
+  switch (item.NodeClass()) {
+    case kNodeKindPage:
+      return DescribePage(item);
+    case kNodeKindAgent:
+      return "agent " + Quoted(NodeText(item.m_pNode, itemName));
+    case kNodeKindFolder:
+      return "folder " + Quoted(NodeText(item.m_pNode, itemName));
+    case kNodeKindSearchFolder:
+      return "search " + Quoted(NodeText(item.m_pNode, itemName));
+    default:
+      return "item " + Quoted(NodeText(item.m_pNode, itemName));
+  }
+}
+
+void PrintTree(std::ostream& out, const UITreeNode& root, const StrategyNames& names) {
+  PrintItem(out, root, names, 0);
+}
+
+}  // namespace harvion

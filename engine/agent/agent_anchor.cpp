@@ -2,6 +2,7 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/agent_node.h"
+#include "engine/cache/cache.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/ui_node.h"
 #include "platform/framework/archive.h"
@@ -17,6 +18,9 @@ CAgentAnchor::CAgentAnchor() {
   m_nLinkLevels = 1;
   SetBuiltInLists();
 }
+
+// The agent's node reads the agent's own fields while it detaches.
+CAgentAnchor::~CAgentAnchor() { DestroyTree(); }
 
 void CAgentAnchor::SetBuiltInLists() {
   m_fileTypes.RemoveAllItems();
@@ -59,7 +63,8 @@ void CAgentAnchor::Serialize(CArchive& ar) {
 }
 
 void CAgentAnchor::DeleteTree() {
-  CAgentManager::Instance().OnAgentDeleted(this);
+  // The records outlive the anchors that point at them.
+  std::unique_ptr<CCache> cache = CAgentManager::Instance().ReleaseAgent(this);
   m_fileTypes.RemoveAllItems();
   m_locations.RemoveAllItems();
   CAnchor::DeleteTree();

@@ -12,6 +12,7 @@ class CAgentAnchor : public CAnchor {
   // A new agent: a user item with the built-in strategy entries, retrieving
   // text and graphics one link level deep within the site.
   CAgentAnchor();
+  ~CAgentAnchor() override;
 
   void Serialize(CArchive& ar) override;
   void DeleteTree() override;

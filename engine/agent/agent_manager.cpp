@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
@@ -152,6 +153,10 @@ bool CAgentManager::Open(const std::string& requested) {
     if (!AgentExists(name)) CreateStartupAgent();
   }
   if (!IsValidAgentName(name) || !hv::fs::IsRegularFile(AgentFilePath(name))) return false;
+  // A failed open must not leave a new folder that would make the name look
+  // like an agent.
+  const std::string folder = AgentFolderPath(name);
+  const bool hadFolder = hv::fs::IsDirectory(folder);
   try {
     SetAgentName(name);
     ReadAgentFile(AgentFilePath(name));
@@ -160,7 +165,10 @@ bool CAgentManager::Open(const std::string& requested) {
   } catch (const std::bad_alloc&) {
     m_pAgent = nullptr;
   }
-  if (!m_pAgent) SetAgentName("");
+  if (!m_pAgent) {
+    SetAgentName("");
+    if (!hadFolder) rmdir(folder.c_str());
+  }
   return m_pAgent != nullptr;
 }
 
@@ -185,14 +193,15 @@ bool CAgentManager::Save() {
 void CAgentManager::Close(bool save) {
   if (!m_pAgent) return;
   if (save) Save();
-  m_pAgent->DeleteTree();  // ends in OnAgentDeleted
+  m_pAgent->DeleteTree();  // ends in ReleaseAgent
 }
 
-void CAgentManager::OnAgentDeleted(CAgentAnchor* agent) {
-  if (agent != m_pAgent) return;
+std::unique_ptr<CCache> CAgentManager::ReleaseAgent(CAgentAnchor* agent) {
+  if (agent != m_pAgent) return nullptr;
   m_pAgent = nullptr;
   m_pRunning = nullptr;
-  SetAgentName("");
+  m_strAgentName.clear();
+  return std::move(m_pCache);
 }
 
 CAgentAnchor* CAgentManager::Create(const std::string& name) {

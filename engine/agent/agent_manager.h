@@ -75,8 +75,10 @@ class CAgentManager {
 
   std::uint32_t m_tRunStart = 0;  // when the current or last run started
 
-  // Called by the agent's DeleteTree: the agent is going away.
-  void OnAgentDeleted(CAgentAnchor* agent);
+  // Called by the agent's DeleteTree: the agent is going away. Clears the
+  // agent and its name and hands over its cache index, which the anchors
+  // still point into until the tree is gone.
+  std::unique_ptr<CCache> ReleaseAgent(CAgentAnchor* agent);
 
  private:
   void ReadAgentFile(const std::string& path);

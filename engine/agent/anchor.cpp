@@ -43,7 +43,9 @@ struct NodeReport {
 
 CAnchor::CAnchor() = default;
 
-CAnchor::~CAnchor() {
+CAnchor::~CAnchor() { DestroyTree(); }
+
+void CAnchor::DestroyTree() {
   // Children first, as DeleteTree would, so UI nodes go bottom-up.
   while (!m_children.empty()) m_children.pop_back();
   ReleaseNode();

@@ -132,6 +132,10 @@ class CAnchor : public CObject {
   virtual bool StoresNoLevelCost() const { return false; }
   // Frees the node the way its owner expects.
   void ReleaseNode();
+  // Frees the children, then the node, without notifying anyone else. A
+  // class whose node looks at the class's own fields calls it from its
+  // destructor, while those fields still exist.
+  void DestroyTree();
   // Calls the node's NameChanged when there is one.
   void NotifyNameChanged();
 

@@ -29,11 +29,8 @@ bool HasLine(const std::string& text, const std::string& line) {
 
 CHTTPAnchor::CHTTPAnchor() : m_node(this) {}
 
-CHTTPAnchor::~CHTTPAnchor() {
-  // The embedded node goes with the anchor: detach the UI before it does.
-  while (!m_children.empty()) m_children.pop_back();
-  ReleaseNode();
-}
+// The embedded node goes with the anchor: detach the UI before it does.
+CHTTPAnchor::~CHTTPAnchor() { DestroyTree(); }
 
 void CHTTPAnchor::Serialize(CArchive& ar) {
   SerializeAnchorPart(ar);

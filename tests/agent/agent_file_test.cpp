@@ -170,10 +170,12 @@ TEST_F(AgentFile, failed_save_keeps_the_old_file_and_the_modified_mark) {
 
 TEST_F(AgentFile, zero_length_file_opens_nothing_quietly) {
   WriteFile(Path("Empty.hvx"), {});
-  hv::fs::EnsureDirectory(Path("Empty"));
   EXPECT_EQ(CSafClient::LoadAgentFile("Empty", 1), 0);
   EXPECT_EQ(Agent(), nullptr);
   EXPECT_EQ(CAgentManager::Instance().AgentName(), "");
+  // The failed open left no folder that would make it look like an agent.
+  EXPECT_EQ(CSafClient::DoesAgentExist("Empty"), 0);
+  EXPECT_FALSE(hv::fs::Exists(Path("Empty")));
 }
 
 TEST_F(AgentFile, root_of_another_class_fails_to_open) {

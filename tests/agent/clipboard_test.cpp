@@ -8,7 +8,6 @@
 
 #include "harvion/exports.h"
 #include "harvion/global_memory.h"
-#include "platform/files/file_system.h"
 #include "platform/temp_folder.h"
 
 namespace {
@@ -93,24 +92,15 @@ TEST(ClipboardText, copy_with_terminating_zero) {
   EXPECT_EQ(CreateClipboardText(nullptr), nullptr);
 }
 
-TEST(FileDescriptor, one_linkui_item_with_the_name_at_offset_76) {
-  HGLOBAL block = CreateClipboardFiledescriptor("Page.url");
-  ASSERT_NE(block, nullptr);
-  Bytes expected(336, 0);
-  expected[0] = 1;        // cItems
-  expected[4 + 1] = 0x80;  // dwFlags = FD_LINKUI (0x8000)
-  std::memcpy(expected.data() + 76, "Page.url", 8);
-  EXPECT_EQ(Contents(block), expected);
-  GlobalFree(block);
-}
-
-TEST(FileDescriptor, name_must_be_shorter_than_260) {
+TEST(FileDescriptor, one_linkui_item_named_at_offset_76_and_shorter_than_260) {
   const std::string longest(259, 'n');
   HGLOBAL block = CreateClipboardFiledescriptor(longest.c_str());
   ASSERT_NE(block, nullptr);
-  const Bytes bytes = Contents(block);
-  EXPECT_EQ(std::string(bytes.begin() + 76, bytes.begin() + 76 + 259), longest);
-  EXPECT_EQ(bytes[335], 0);
+  Bytes expected(336, 0);
+  expected[0] = 1;         // cItems
+  expected[4 + 1] = 0x80;  // dwFlags = FD_LINKUI (0x8000)
+  std::memcpy(expected.data() + 76, longest.data(), longest.size());
+  EXPECT_EQ(Contents(block), expected);
   GlobalFree(block);
   EXPECT_EQ(CreateClipboardFiledescriptor(std::string(260, 'n').c_str()), nullptr);
 }
@@ -138,13 +128,13 @@ TEST(ShortcutUrl, read_from_the_internet_shortcut_section_only) {
   hv::test::TempFolder dir;
   const std::string path = dir / "page.url";
   const std::string crlf = "[internetshortcut]\r\nurl=http://host/page.htm\r\n";
-  hv::fs::WriteWholeFile(path, crlf.data(), crlf.size());
+  hv::test::WriteText(path, crlf);
   std::string url = "stale";
   EXPECT_EQ(GetUrlThroughIni(path.c_str(), url), 1);
   EXPECT_EQ(url, "http://host/page.htm");
 
   const std::string other = "[Other]\r\nURL=http://host/\r\n";
-  hv::fs::WriteWholeFile(path, other.data(), other.size());
+  hv::test::WriteText(path, other);
   for (const std::string& file : {path, dir / "missing.url"}) {
     EXPECT_EQ(GetUrl(file.c_str(), url), 0);
     EXPECT_EQ(url, "");

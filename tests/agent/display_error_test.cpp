@@ -11,61 +11,31 @@
 namespace {
 
 struct Shown {
-  std::string text;
-  std::string caption;
+  std::string text, caption;
   HWND owner;
   bool operator==(const Shown&) const = default;
 };
 
-// Installs a recording sink for one test and puts the previous one back.
-class RecordingSink {
- public:
-  RecordingSink() {
-    m_previous = SetMessageSink([this](const std::string& text, const std::string& caption, HWND owner) {
-      m_shown.push_back({text, caption, owner});
-    });
-  }
-  ~RecordingSink() { SetMessageSink(m_previous); }
-  const std::vector<Shown>& shown() const { return m_shown; }
-
- private:
-  MessageSink m_previous;
-  std::vector<Shown> m_shown;
-};
-
-TEST(DisplayError, text_goes_to_the_sink_with_the_product_caption) {
-  RecordingSink sink;
+TEST(DisplayError, text_and_string_numbers_reach_the_sink_with_the_product_caption) {
+  std::vector<Shown> shown;
+  const MessageSink previous = SetMessageSink(
+      [&](const std::string& text, const std::string& caption, HWND owner) { shown.push_back({text, caption, owner}); });
   int window = 0;
   HWND owner = reinterpret_cast<HWND>(&window);
   DisplayError("Disk full", owner);
-  EXPECT_EQ(sink.shown(), (std::vector<Shown>{{"Disk full", "Harvon Plugin", owner}}));
-}
-
-TEST(DisplayError, string_number_is_loaded_and_unknown_numbers_show_nothing) {
-  RecordingSink sink;
   DisplayError(UINT{hv::res::IDS_COPY_OF}, nullptr);
-  DisplayError(UINT{59999}, nullptr);
-  ASSERT_EQ(sink.shown().size(), 1u);
-  EXPECT_EQ(sink.shown()[0].text, hv::res::LoadString(hv::res::IDS_COPY_OF));
-}
-
-TEST(DisplayError, empty_sink_restores_the_default_and_previous_is_returned) {
-  RecordingSink outer;
-  const MessageSink replaced = SetMessageSink(nullptr);
-  ASSERT_TRUE(replaced);
-  replaced("through the returned sink", "c", nullptr);
-  ASSERT_EQ(outer.shown().size(), 1u);
-
-  const MessageSink defaultSink = SetMessageSink(replaced);
-  EXPECT_TRUE(defaultSink);  // the stderr writer, callable and restorable
+  DisplayError(UINT{59999}, nullptr);  // unknown: nothing shown
+  SetMessageSink(previous);
+  const std::string copyOf = hv::res::LoadString(hv::res::IDS_COPY_OF);
+  EXPECT_EQ(shown, (std::vector<Shown>{{"Disk full", "Harvon Plugin", owner},
+                                       {copyOf, "Harvon Plugin", nullptr}}));
 }
 
 TEST(DisplayError, every_message_reaches_one_sink_while_sinks_are_swapped) {
-  RecordingSink restore;
   std::atomic<int> delivered{0};
   const MessageSink a = [&](const std::string&, const std::string&, HWND) { ++delivered; };
-  const MessageSink b = [&](const std::string&, const std::string&, HWND) { ++delivered; };
-  SetMessageSink(a);
+  const MessageSink b = a;
+  const MessageSink previous = SetMessageSink(a);
   std::vector<std::thread> threads;
   threads.emplace_back([&] {
     for (int i = 0; i < 1000; ++i) SetMessageSink(i % 2 ? a : b);
@@ -76,6 +46,9 @@ TEST(DisplayError, every_message_reaches_one_sink_while_sinks_are_swapped) {
     });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(delivered.load(), 600);
+  // An empty sink puts the stderr writer back; it is returned when replaced.
+  SetMessageSink(nullptr);
+  EXPECT_TRUE(SetMessageSink(previous));
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 namespace {
 
 using namespace hv::fs;
+using hv::test::ReadText;
+using hv::test::WriteText;
 
 std::set<std::string> Entries(const std::string& dir) {
   std::set<std::string> names;
@@ -25,17 +27,6 @@ std::set<std::string> Entries(const std::string& dir) {
     ::closedir(d);
   }
   return names;
-}
-
-std::string ReadAll(const std::string& path) {
-  CFile file(path, CFile::modeRead);
-  std::string text(file.GetLength(), '\0');
-  file.Read(text.data(), text.size());
-  return text;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  WriteWholeFile(path, text.data(), text.size());
 }
 
 mode_t ModeOf(const std::string& path) {
@@ -85,7 +76,7 @@ TEST(FileSystem, replace_file_writes_new_content_keeping_the_mode) {
   EXPECT_EQ(ModeOf(path), 0644u);
   ::chmod(path.c_str(), 0600);
   ReplaceFile(path, [](CFile& f) { f.Write("second", 6); });
-  EXPECT_EQ(ReadAll(path), "second");
+  EXPECT_EQ(ReadText(path), "second");
   EXPECT_EQ(ModeOf(path), 0600u);
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"agent.hvx"}));
 }
@@ -100,7 +91,7 @@ TEST(FileSystem, replace_file_leaves_old_file_whole_when_the_writer_throws) {
                              throw std::runtime_error("disk went away");
                            }),
                std::runtime_error);
-  EXPECT_EQ(ReadAll(path), "old content");
+  EXPECT_EQ(ReadText(path), "old content");
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"index.hvc"}));  // no temporary left
 }
 
@@ -112,7 +103,7 @@ TEST(FileSystem, replace_file_through_a_link_keeps_the_link) {
   struct stat st {};
   ASSERT_EQ(::lstat((dir / "link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(ReadAll(dir / "real"), "new");
+  EXPECT_EQ(ReadText(dir / "real"), "new");
 }
 
 TEST(FileSystem, remove_tree_removes_nested_folders_but_never_follows_links) {
@@ -131,7 +122,7 @@ TEST(FileSystem, remove_tree_removes_nested_folders_but_never_follows_links) {
   EXPECT_TRUE(RemoveTree(dir / "top-link/"));  // the link named, not its target
   EXPECT_TRUE(RemoveTree(root));               // nothing left is success
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"outside"}));
-  EXPECT_EQ(ReadAll(outside + "/keep.txt"), "keep");
+  EXPECT_EQ(ReadText(outside + "/keep.txt"), "keep");
 }
 
 }  // namespace

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  CFile file(path, CFile::modeRead);
-  std::string text(file.GetLength() + 1, '\0');
-  text.resize(file.Read(text.data(), text.size()));  // short only at the end
-  return text;
-}
-
 // Whether another open file description could take the lock right now.
 bool CanLock(const std::string& path, int operation) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -33,18 +26,18 @@ bool CanLock(const std::string& path, int operation) {
 TEST(File, create_truncates_and_plain_write_overwrites_in_place) {
   hv::test::TempFolder dir;
   const std::string path = dir / "data.txt";
-  hv::fs::WriteWholeFile(path, "long old content", 16);
+  hv::test::WriteText(path, "long old content");
   {
     CFile file(path, CFile::modeWrite);
     file.Write("NEW", 3);
     EXPECT_EQ(file.GetPosition(), 3u);
   }
-  EXPECT_EQ(ReadAll(path), "NEWg old content");
+  EXPECT_EQ(hv::test::ReadText(path), "NEWg old content");
   {
     CFile file(path, CFile::modeReadWrite | CFile::modeCreate | CFile::shareExclusive);
     file.Write("x", 1);
   }
-  EXPECT_EQ(ReadAll(path), "x");
+  EXPECT_EQ(hv::test::ReadText(path), "x");
 }
 
 TEST(File, open_failures_report_errno) {
@@ -76,7 +69,7 @@ TEST(File, full_disk_throws_with_enospc) {
 TEST(File, sharing_modes_take_advisory_locks_until_close) {
   hv::test::TempFolder dir;
   const std::string path = dir / "locked";
-  hv::fs::WriteWholeFile(path, "x", 1);
+  hv::test::WriteText(path, "x");
 
   CFile reader(path, CFile::modeRead | CFile::shareDenyWrite);
   EXPECT_TRUE(CanLock(path, LOCK_SH));
@@ -87,18 +80,6 @@ TEST(File, sharing_modes_take_advisory_locks_until_close) {
   writer.Close();
   CFile unshared(path, CFile::modeRead);
   EXPECT_TRUE(CanLock(path, LOCK_EX));
-}
-
-TEST(MemFile, writes_grow_and_reads_stop_at_the_end) {
-  CMemFile file;
-  file.Write("abc", 3);
-  file.Write("de", 2);
-  CMemFile reader(file.Detach());
-  char buffer[8] = {};
-  EXPECT_EQ(reader.Read(buffer, 2), 2u);
-  EXPECT_EQ(reader.Read(buffer + 2, 8), 3u);
-  EXPECT_EQ(reader.Read(buffer, 1), 0u);
-  EXPECT_STREQ(buffer, "abcde");
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/files/file_system.h"
 #include "platform/temp_folder.h"
 
 namespace {
 
 std::string ValueIn(const hv::test::TempFolder& dir, const std::string& content) {
   const std::string path = dir / "shortcut.url";
-  hv::fs::WriteWholeFile(path, content.data(), content.size());
+  hv::test::WriteText(path, content);
   return hv::GetPrivateProfileString("InternetShortcut", "URL", "<none>", path);
 }
 

@@ -1,5 +1,5 @@
 // A fresh folder under the system's temporary folder, removed with
-// everything in it when the test ends.
+// everything in it when the test ends, and whole-file helpers for its files.
 #pragma once
 
 #include <cstdlib>
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files/file.h"
 #include "platform/files/file_system.h"
 
 namespace hv::test {
@@ -30,5 +31,16 @@ class TempFolder {
  private:
   std::string m_path;
 };
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  hv::fs::WriteWholeFile(path, text.data(), text.size());
+}
+
+inline std::string ReadText(const std::string& path) {
+  CFile file(path, CFile::modeRead);
+  std::string text(file.GetLength() + 1, '\0');
+  text.resize(file.Read(text.data(), text.size()));  // short only at the end
+  return text;
+}
 
 }  // namespace hv::test

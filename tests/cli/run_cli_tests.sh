@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# End-to-end tests of the harvion command-line tool.
+# Usage: run_cli_tests.sh PATH/TO/harvion
+set -u
+
+HV=${1:?usage: run_cli_tests.sh PATH/TO/harvion}
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export HARVION_HOME="$WORK/home"
+mkdir -p "$HARVION_HOME"
+
+FAILED=0
+OUT= ERR= RC=0
+
+fail() {
+  echo "FAIL: $*"
+  FAILED=$((FAILED + 1))
+}
+
+# Runs harvion; leaves stdout in OUT, stderr in ERR, the status in RC.
+hv() {
+  OUT=$("$HV" "$@" 2>"$WORK/stderr")
+  RC=$?
+  ERR=$(cat "$WORK/stderr")
+}
+
+expect_ok() {
+  [[ $RC -eq 0 ]] || fail "$1: exit $RC, wanted 0 (stderr: $ERR)"
+}
+
+# A failure is exit 1 with exactly one line on stderr naming the problem.
+expect_failure() {
+  local name=$1 message=$2
+  [[ $RC -eq 1 ]] || fail "$name: exit $RC, wanted 1"
+  [[ $ERR == "harvion: $message" ]] || fail "$name: stderr '$ERR', wanted 'harvion: $message'"
+}
+
+# A usage error is exit 2, a message line and the pointer to --help.
+expect_usage_error() {
+  local name=$1
+  [[ $RC -eq 2 ]] || fail "$name: exit $RC, wanted 2"
+  local first second
+  first=$(sed -n 1p <<<"$ERR")
+  second=$(sed -n 2p <<<"$ERR")
+  [[ $first == harvion:* ]] || fail "$name: first stderr line '$first'"
+  [[ $second == "Try 'harvion --help'." ]] || fail "$name: second stderr line '$second'"
+  [[ $(wc -l <<<"$ERR") -eq 2 ]] || fail "$name: stderr has more than two lines: $ERR"
+}
+
+expect_agent_on_disk() {
+  [[ -f "$HARVION_HOME/$2.hvx" ]] || fail "$1: $2.hvx missing"
+  [[ -d "$HARVION_HOME/$2" ]] || fail "$1: folder $2/ missing"
+}
+
+expect_agent_gone() {
+  [[ ! -e "$HARVION_HOME/$2.hvx" ]] || fail "$1: $2.hvx still there"
+  [[ ! -e "$HARVION_HOME/$2" ]] || fail "$1: folder $2/ still there"
+}
+
+expect_output() {
+  local name=$1 wanted=$2
+  [[ $OUT == "$wanted" ]] || fail "$name: output differs:"$'\n'"$(diff <(echo "$wanted") <(echo "$OUT"))"
+}
+
+test_help_and_usage() {
+  local option
+  for option in --help -h; do
+    hv "$option"
+    expect_ok "$option"
+    local word
+    for word in new tree add folder rename delete list --title --in --help; do
+      [[ $OUT == *"$word"* ]] || fail "$option: usage does not mention $word"
+    done
+  done
+  hv add --help
+  expect_ok "--help after a command"
+
+  hv; expect_usage_error "no command"
+  hv frobnicate; expect_usage_error "unknown command"
+  hv list --bogus; expect_usage_error "unknown option"
+  hv add News; expect_usage_error "missing argument"
+  hv new; expect_usage_error "new without a name"
+  hv new A B; expect_usage_error "extra argument"
+  hv list x; expect_usage_error "list takes no argument"
+  hv folder News F --title T; expect_usage_error "option of another command"
+  hv add News http://h/ --title; expect_usage_error "option without its value"
+  hv add News http://h/ --title a --title b; expect_usage_error "option given twice"
+  [[ -z $(ls -A "$HARVION_HOME" | grep -v registry) ]] || fail "usage errors created agents"
+
+  hv list
+  expect_ok "list with no agents"
+  expect_output "list with no agents" ""
+}
+
+test_new_and_list() {
+  hv new News
+  expect_ok "new News"
+  expect_agent_on_disk "new News" News
+  local magic
+  magic=$(od -A n -t x1 -N 4 "$HARVION_HOME/News.hvx" | tr -d ' \n')
+  [[ $magic == 00030000 ]] || fail "new: agent file starts with $magic, wanted 00030000"
+
+  hv new Alpha
+  expect_ok "new Alpha"
+  # A file without its folder is not an agent.
+  : >"$HARVION_HOME/Stray.hvx"
+  hv list
+  expect_ok "list"
+  expect_output "list" $'Alpha\nNews'
+  rm -f "$HARVION_HOME/Stray.hvx"
+
+  hv tree News
+  expect_ok "tree of a new agent"
+  expect_output "tree of a new agent" 'agent "News"  [Text and graphics, Links within site, + 1 level]'
+
+  # "--" lets a name start with a dash.
+  hv new -- -dash
+  expect_ok "new -- -dash"
+  expect_agent_on_disk "new -- -dash" -dash
+}
+
+test_building_a_tree() {
+  hv folder News Local; expect_ok "folder Local"
+  hv folder News Sub --in Local; expect_ok "folder --in Local"
+  hv add News http://example.org/hall --title "Town hall" --in Local/Sub; expect_ok "add --in Local/Sub"
+  # Options may come before the arguments.
+  hv add --in Local News http://example.org/a; expect_ok "add with the option first"
+  hv add News http://example.org/b --title=http://example.org/b; expect_ok "add titled with its URL"
+  hv tree News
+  expect_ok "tree News"
+  local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
+  expect_output "tree News" "agent \"News\"  [Text and graphics, Links within site, + 1 level]
+  folder \"Local\"  $inherited
+    folder \"Sub\"  $inherited
+      location \"Town hall\" <http://example.org/hall>  $inherited
+    location <http://example.org/a>  $inherited
+  location <http://example.org/b>  $inherited"
+
+  # Reading an agent must not rewrite it.
+  cp "$HARVION_HOME/News.hvx" "$WORK/before.hvx"
+  hv tree News
+  cmp -s "$WORK/before.hvx" "$HARVION_HOME/News.hvx" || fail "tree rewrote the agent file"
+}
+
+test_refusals() {
+  hv new News; expect_failure "new with a taken name" "agent 'News' already exists"
+  hv new ../x; expect_failure "new ../x" "cannot create agent '../x'"
+  [[ ! -e "$WORK/x.hvx" && ! -e "$WORK/x" ]] || fail "new ../x wrote outside the agents folder"
+
+  cp "$HARVION_HOME/News.hvx" "$WORK/before.hvx"
+  hv add News ftp://example.org/file; expect_failure "add ftp URL" "cannot add location 'ftp://example.org/file'"
+  hv add News http://example.org/c --in Nowhere
+  expect_failure "add into an unknown folder" "no folder 'Nowhere' in agent 'News'"
+  hv folder News X --in Local/Nowhere
+  expect_failure "folder into an unknown subfolder" "no folder 'Local/Nowhere' in agent 'News'"
+  hv add News http://example.org/c --in Local/
+  expect_failure "folder path with an empty step" "no folder 'Local/' in agent 'News'"
+  cmp -s "$WORK/before.hvx" "$HARVION_HOME/News.hvx" || fail "a refused change altered the agent file"
+
+  hv add Nobody http://example.org/; expect_failure "add to an unknown agent" "no agent named 'Nobody'"
+  hv tree Nobody; expect_failure "tree of an unknown agent" "no agent named 'Nobody'"
+  hv delete Nobody; expect_failure "delete an unknown agent" "no agent named 'Nobody'"
+  hv rename Nobody Somebody; expect_failure "rename an unknown agent" "no agent named 'Nobody'"
+  expect_agent_gone "rename an unknown agent" Somebody
+}
+
+test_rename() {
+  hv rename News Daily
+  expect_ok "rename News Daily"
+  expect_agent_gone "rename News Daily" News
+  expect_agent_on_disk "rename News Daily" Daily
+  hv tree Daily
+  expect_ok "tree after rename"
+  [[ $(sed -n 1p <<<"$OUT") == 'agent "Daily"  '* ]] || fail "rename: tree starts with '$(sed -n 1p <<<"$OUT")'"
+  [[ $(wc -l <<<"$OUT") -eq 6 ]] || fail "rename lost items: $OUT"
+
+  hv rename Daily Alpha; expect_failure "rename onto another agent" "cannot rename 'Daily' to 'Alpha'"
+  expect_agent_on_disk "rename onto another agent" Daily
+  expect_agent_on_disk "rename onto another agent" Alpha
+  hv rename Daily ../y; expect_failure "rename out of the folder" "cannot rename 'Daily' to '../y'"
+  [[ ! -e "$WORK/y.hvx" ]] || fail "rename ../y wrote outside the agents folder"
+  expect_agent_on_disk "rename out of the folder" Daily
+}
+
+test_delete() {
+  touch "$HARVION_HOME/Daily/retrieved.htm"
+  hv delete Daily
+  expect_ok "delete Daily"
+  expect_agent_gone "delete Daily" Daily
+  hv list
+  expect_output "list after delete" $'-dash\nAlpha'
+}
+
+test_startup_agent() {
+  hv tree
+  expect_ok "tree without a name"
+  [[ $(sed -n 1p <<<"$OUT") == 'agent "Startup Agent"'* ]] || fail "tree without a name: '$OUT'"
+  expect_agent_on_disk "tree without a name" "Startup Agent"
+}
+
+test_names_and_text() {
+  # Typed names lose surrounding blanks, as in the desktop program.
+  hv new "  Spaced  "
+  expect_ok "new with blanks around the name"
+  expect_agent_on_disk "new with blanks around the name" Spaced
+  hv folder Spaced "   "; expect_failure "folder with a blank name" "cannot create folder '   '"
+
+  # Titles are bytes: Latin-1 is shown as UTF-8, quotes and backslashes escaped.
+  hv add Spaced http://example.org/cafe --title $'Caf\xe9'
+  expect_ok "add a Latin-1 title"
+  hv add Spaced http://example.org/q --title 'say "hi" \ bye'
+  expect_ok "add a title with quotes"
+  hv tree Spaced
+  local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
+  expect_output "tree of escaped titles" "agent \"Spaced\"  [Text and graphics, Links within site, + 1 level]
+  location \"Café\" <http://example.org/cafe>  $inherited
+  location \"say \\\"hi\\\" \\\\ bye\" <http://example.org/q>  $inherited"
+
+  # The file system tells letter case apart, so such a rename moves the files.
+  hv rename Spaced SPACED
+  expect_ok "rename changing only letter case"
+  expect_agent_on_disk "rename changing only letter case" SPACED
+  [[ ! -e "$HARVION_HOME/Spaced.hvx" ]] || fail "case rename left Spaced.hvx"
+
+  # An empty name stands for the Startup Agent inside the engine; never here.
+  hv delete ""; expect_failure "delete with an empty name" "no agent named ''"
+  expect_agent_on_disk "delete with an empty name" "Startup Agent"
+  hv delete SPACED; expect_ok "delete SPACED"
+}
+
+test_help_and_usage
+test_new_and_list
+test_building_a_tree
+test_refusals
+test_rename
+test_delete
+test_startup_agent
+test_names_and_text
+
+if [[ $FAILED -ne 0 ]]; then
+  echo "$FAILED check(s) failed"
+  exit 1
+fi
+echo "all harvion CLI checks passed"

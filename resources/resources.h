@@ -19,6 +19,7 @@ enum StringId : unsigned {
   IDS_FRAMESET = 106,        // the agent frameset page
   IDS_COPY_OF = 504,         // "Copy of %s"
   IDS_COPY_N_OF = 505,       // "Copy(%d) of %s"
+  IDS_SCHEDULE_FIRST = 530,  // "Hourly" .. "Monthly" (530-534)
   IDS_CAPTION = 573,         // "Harvon Plugin"
   IDS_FILE_TYPE_FIRST = 584, // "Site map" .. "All files" (584-587)
   IDS_LOCATION_FIRST = 588,  // "Unrestricted" .. "Links outside site" (588-591)

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "resources/resources.h"
+
 CSchedule& CSchedule::Instance() {
   static CSchedule list;
   return list;
@@ -12,17 +14,15 @@ CSchedule::CSchedule() { SetDefaults(); }
 void CSchedule::SetDefaults() {
   RemoveAllItems();
   // kind, minute, days, day of month, period, start, end (little-endian words)
-  const struct {
-    const char* name;
-    ScheduleSettings settings;
-  } defaults[] = {
-      {"Hourly", {0, 15, 255, 10, 0, 0, 0, 0, 0, 0}},
-      {"Periodically", {1, 0, 62, 10, 25, 0, 600 & 0xFF, 600 >> 8, 960 & 0xFF, 960 >> 8}},
-      {"Weekdays", {2, 15, 62, 10, 25, 0, 495 & 0xFF, 495 >> 8, 0, 0}},
-      {"Weekly", {2, 15, 8, 10, 25, 0, 737 & 0xFF, 737 >> 8, 0, 0}},
-      {"Monthly", {3, 15, 255, 10, 25, 0, 0, 0, 0, 0}},
+  const ScheduleSettings defaults[] = {
+      {0, 15, 255, 10, 0, 0, 0, 0, 0, 0},                                  // hourly at :15
+      {1, 0, 62, 10, 25, 0, 600 & 0xFF, 600 >> 8, 960 & 0xFF, 960 >> 8},  // 10:00-16:00 weekdays
+      {2, 15, 62, 10, 25, 0, 495 & 0xFF, 495 >> 8, 0, 0},                 // 08:15 weekdays
+      {2, 15, 8, 10, 25, 0, 737 & 0xFF, 737 >> 8, 0, 0},                  // 12:17 Wednesdays
+      {3, 15, 255, 10, 25, 0, 0, 0, 0, 0},                                 // midnight on the 10th
   };
-  for (const auto& d : defaults) Add(std::make_unique<CScheduleEntry>(d.name, d.settings));
+  unsigned id = hv::res::IDS_SCHEDULE_FIRST;
+  for (const auto& settings : defaults) Add(std::make_unique<CScheduleEntry>(hv::res::LoadString(id++), settings));
 }
 
 std::uint32_t CSchedule::NextRun(int index, std::int64_t t) const {

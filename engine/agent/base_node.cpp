@@ -3,26 +3,12 @@
 #include <cstring>
 
 #include "engine/agent/anchor.h"
+#include "engine/agent/guarded.h"
 #include "engine/schedule/schedule.h"
 #include "harvion/global_memory.h"
 #include "harvion/ui_node.h"
-#include "platform/framework/exceptions.h"
 
-namespace {
-
-// Runs an operation with the engine's exceptions turned into the failure value.
-template <class T, class Op>
-T Guarded(T failure, Op op) {
-  try {
-    return op();
-  } catch (const CException&) {
-    return failure;
-  } catch (const std::bad_alloc&) {
-    return failure;
-  }
-}
-
-}  // namespace
+using hv::Guarded;
 
 int CBaseNode::CopyText(const std::string& text, void* buffer, int size) {
   const int needed = static_cast<int>(text.size()) + 1;

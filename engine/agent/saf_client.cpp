@@ -15,19 +15,11 @@
 #include "engine/cache/cache.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/global_memory.h"
-#include "platform/framework/exceptions.h"
+#include "engine/agent/guarded.h"
+
+using hv::Guarded;
 
 namespace {
-
-template <class T, class Op>
-T Guarded(T failure, Op op) {
-  try {
-    return op();
-  } catch (const CException&) {
-  } catch (const std::bad_alloc&) {
-  }
-  return failure;
-}
 
 CAgentManager& Manager() { return CAgentManager::Instance(); }
 

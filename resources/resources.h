@@ -11,12 +11,16 @@ namespace hv::res {
 enum StringId : unsigned {
   IDS_USER_AGENT = 1,        // "Harvion/2.0"
   IDS_AGENT_EXTENSION = 2,   // "hvx"
+  IDS_HTTP_DATE_FORMAT = 4,  // "%a, %d %b %Y %H:%M:%S GMT"
   IDS_LOCAL_FILE_FORMAT = 7, // "3S%06x%s"
   IDS_CACHE_INDEX = 8,       // "Harvion Cache.hvc"
   IDS_PLACEHOLDER = 9,       // "hvempty.gif"
   IDS_STARTUP_AGENT = 11,    // "Startup Agent"
   IDS_STORED_PATTERN = 14,   // "3S*.*"
   IDS_FRAMESET = 106,        // the agent frameset page
+  IDS_SEARCH_ENGINE_FIRST = 203,  // title, location, query string: 203-232
+  IDS_SEARCH_ENGINE_COUNT = 10,
+  IDS_LOCAL_SEARCH = 233,         // the eleventh triple, 233-235
   IDS_COPY_OF = 504,         // "Copy of %s"
   IDS_COPY_N_OF = 505,       // "Copy(%d) of %s"
   IDS_SCHEDULE_FIRST = 530,  // "Hourly" .. "Monthly" (530-534)
@@ -24,6 +28,32 @@ enum StringId : unsigned {
   IDS_FILE_TYPE_FIRST = 584, // "Site map" .. "All files" (584-587)
   IDS_LOCATION_FIRST = 588,  // "Unrestricted" .. "Links outside site" (588-591)
   IDS_LOCATION_INSIDE_SERVER = 654,
+  // Names of the settings store's keys and values.
+  IDS_REG_SOFTWARE = 900,          // "Software"
+  IDS_REG_COMPANY = 901,           // "Tessarine"
+  IDS_REG_PRODUCT = 902,           // "Harvion Plugin"
+  IDS_REG_VERSION = 903,           // "3.0"
+  IDS_REG_PROXY = 904,             // "Proxy"
+  IDS_REG_PROXY_SERVER = 905,      // "HTTP Proxy Server"
+  IDS_REG_PROXY_PORT = 906,        // "HTTP Proxy Port"
+  IDS_REG_USE_PROXY = 907,         // "Use Proxy"
+  IDS_REG_CACHE = 908,             // "Cache"
+  IDS_REG_DIRECTORY = 909,         // "Directory"
+  IDS_REG_AGENTS = 910,            // "Agents"
+  IDS_REG_USER_AGENT = 911,        // "User Agent"
+  IDS_REG_CONNECTIONS = 912,       // "Connections"
+  IDS_REG_THREADS = 913,           // "Threads"
+  IDS_REG_TIMEOUT = 914,           // "Timeout"
+  IDS_REG_AUTODIAL = 915,          // "Enable Autodial"
+  IDS_REG_CONNECTION_NAME = 916,   // "Connection Name"
+  IDS_REG_SEARCH_ENGINES = 917,    // "Search Engines"
+  IDS_REG_QUERY_STRING = 918,      // "Query String"
+  IDS_REG_AUTHENTICATION = 919,    // "Authentication"
+  IDS_REG_PASSWORD = 920,          // "Password"
+  IDS_REG_SCHEDULE = 921,          // "Schedule"
+  IDS_REG_ENABLE_SCHEDULE = 922,   // "Enable Schedule"
+  IDS_REG_SETTINGS = 923,          // "Settings"
+  IDS_REG_RUN = 924,               // "Run"
 };
 
 // Numbers of the built-in files.

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/files/file_system.h"
+#include "platform/framework/exceptions.h"
 #include "resources/resources.h"
 
 extern const std::uint8_t hv_res_startup_agent_hvx_data[];
@@ -19,6 +21,17 @@ Data LoadData(unsigned id) {
       return {hv_res_startup_agent_htm_data, hv_res_startup_agent_htm_size};
     default:
       return {};
+  }
+}
+
+bool WriteResourceFile(const std::string& path, unsigned id) {
+  const Data data = LoadData(id);
+  if (data.empty()) return false;
+  try {
+    fs::WriteWholeFile(path, data.bytes, data.size);
+    return true;
+  } catch (const CException&) {
+    return false;
   }
 }
 

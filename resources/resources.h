@@ -75,5 +75,8 @@ struct Data {
 };
 // The built-in file with that number; empty when there is none.
 Data LoadData(unsigned id);
+// Creates (or truncates) the file and writes the built-in file into it. A
+// missing built-in file writes nothing; false on any failure, never a throw.
+bool WriteResourceFile(const std::string& path, unsigned id);
 
 }  // namespace hv::res

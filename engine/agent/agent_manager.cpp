@@ -250,18 +250,7 @@ bool CAgentManager::CreateStartupAgent() {
 void CAgentManager::RefreshStatistics() {
   if (!m_pAgent) return;
   std::int64_t files = 0, bytes = 0;
-  const std::string folder = AgentFolderPath(m_strAgentName);
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      struct stat st {};
-      const std::string path = hv::fs::JoinPath(folder, entry->d_name);
-      if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        ++files;
-        bytes += st.st_size;
-      }
-    }
-    closedir(dir);
-  }
+  hv::fs::MeasureFolder(AgentFolderPath(m_strAgentName), files, bytes);
   m_pAgent->m_nFileCount = static_cast<std::int32_t>(files);
   m_pAgent->m_nByteCount = static_cast<std::int32_t>(bytes);
   PostStatistics();

@@ -2,6 +2,7 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "engine/retrieval/site_tests.h"
 
 IMPLEMENT_SERIAL(CHTMLAnchor, CHTTPAnchor, 1)
 
@@ -21,18 +22,17 @@ int CHTMLAnchor::IsRunLocationRoot() {
   return m_pParent ? !m_pParent->IsUnderLocation() : 1;
 }
 
-// The site tests arrive with the URL utilities; until then only identical
-// addresses count as the same place.
+// The link is the first argument, this page's address the second.
 int CHTMLAnchor::SameServerAsLocation(const std::string& url) {
-  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+  return m_pPage ? static_cast<int>(hv::SameServer(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
 }
 
 int CHTMLAnchor::SameSiteAsLocation(const std::string& url) {
-  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+  return m_pPage ? static_cast<int>(hv::SameSite(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
 }
 
 int CHTMLAnchor::SameDirectoryAsLocation(const std::string& url) {
-  return m_pPage ? static_cast<int>(url == m_pPage->m_strAddress) : 0;
+  return m_pPage ? static_cast<int>(hv::SameDirectory(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
 }
 
 int CHTMLAnchor::LevelCost() { return 1; }

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "engine/settings/settings_store.h"
+#include "platform/registry/registry.h"
 #include "resources/resources.h"
 
 CSchedule& CSchedule::Instance() {
@@ -29,4 +31,44 @@ std::uint32_t CSchedule::NextRun(int index, std::int64_t t) const {
   const CScheduleEntry* entry = EntryAt(index);
   if (!entry) return 0;
   return entry->NextRun(t < 0 ? static_cast<std::int64_t>(std::time(nullptr)) : t);
+}
+
+void CSchedule::Load() {
+  RemoveAllItems();
+  m_bEnabled = 0;
+  std::string key;
+  if (hv::settings::KeyPath(hv::res::IDS_REG_SCHEDULE, key)) {
+    std::uint32_t enabled = 0;
+    hv::settings::ReadDWord(key, hv::res::IDS_REG_ENABLE_SCHEDULE, enabled);
+    m_bEnabled = enabled != 0;
+    for (const std::string& name : hv::reg::SubKeys(key)) {
+      ScheduleSettings settings{};
+      // A missing or oversized value leaves the zeros.
+      hv::settings::ReadBinary(key + '\\' + name, hv::res::IDS_REG_SETTINGS, settings.data(), settings.size());
+      Add(std::make_unique<CScheduleEntry>(name, settings));
+    }
+  }
+  if (GetSize() == 0) {
+    SetDefaults();
+    Save();
+  }
+}
+
+bool CSchedule::Save() const {
+  std::string key;
+  if (!hv::settings::KeyPath(hv::res::IDS_REG_SCHEDULE, key)) return false;
+  const std::string enableName = hv::settings::ValueName(hv::res::IDS_REG_ENABLE_SCHEDULE);
+  const std::string settingsName = hv::settings::ValueName(hv::res::IDS_REG_SETTINGS);
+  // One change of the store: the scheduler program never sees the list half written.
+  return hv::reg::Edit([&](hv::reg::Tree& tree) {
+    tree.WriteDWord(key, enableName, m_bEnabled ? 1u : 0u);
+    for (const std::string& sub : tree.SubKeys(key)) tree.DeleteKey(key + '\\' + sub);
+    for (int i = 0; i < GetSize(); ++i) {
+      const CScheduleEntry* entry = EntryAt(i);
+      if (entry->m_strName.empty() || entry->m_strName.find('\\') != std::string::npos) continue;
+      const ScheduleSettings packed = entry->Pack();
+      tree.WriteBinary(key + '\\' + entry->m_strName, settingsName,
+                       std::vector<std::uint8_t>(packed.begin(), packed.end()));
+    }
+  });
 }

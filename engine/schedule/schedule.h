@@ -15,6 +15,13 @@ class CSchedule : public CNamedArray {
   // and "Monthly".
   void SetDefaults();
 
+  // Reads the list and the enabled flag from the settings store; when the
+  // store holds no schedule, the defaults are set and saved.
+  void Load();
+  // Writes the flag and replaces every stored schedule by the list's
+  // entries. False when the store could not be written.
+  bool Save() const;
+
   // The next run of the entry at the index from now (or t); 0 for no entry.
   std::uint32_t NextRun(int index, std::int64_t t = -1) const;
 

@@ -1,20 +1,52 @@
-// The engine's application object: the settings every part of the engine
-// reads, loaded once when the library starts.
+// The engine's application object: the global settings every part of the
+// engine reads, loaded from the settings store when the library starts and
+// changed value by value in memory and in the store together.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class EngineApp {
  public:
   static EngineApp& Instance();
 
-  // Reads the settings and makes sure the agents and cache folders exist.
+  // Start-up: proxy, cache folder, agents folder and user agent,
+  // connections, schedules, in that order, each with its default.
   void InitInstance();
+  // Saves and closes the open agent and forgets what the run kept.
+  void ExitInstance();
+
+  // With the proxy on: the proxy location followed by the location, and
+  // true; otherwise the location and false.
+  bool GetProxiedTarget(const std::string& location, std::string& target) const;
+  // Copies the proxy server into the buffer when it fits (length < size).
+  bool GetProxy(char* buffer, std::size_t size, int& useProxy, int& port) const;
+  // Store in memory and under Proxy; false when the store could not be written.
+  bool SetProxy(bool useProxy, const std::string& server, int port);
+  // Store in memory and under Connections, stopping at the first failed write.
+  bool SetConnections(int threads, int timeout, bool autodial, const std::string& connectionName);
+  // Saves and closes the open agent and points the agents and cache folders
+  // at the path, bracketed by the two folder messages to the main window.
+  // False (and nothing changed) when the path is not a folder and cannot be
+  // made one.
+  bool ChangeAgentsFolder(const std::string& path);
+  bool SetUserAgent(const std::string& userAgent);
 
   std::string m_strCacheFolder;
   std::string m_strAgentsFolder;
   std::string m_strUserAgent;
+  bool m_bUseProxy = false;
+  std::string m_strProxyServer;
+  int m_nProxyPort = 0;
+  std::string m_strProxyLocation;  // "http://server:port/", empty without both
+  int m_nThreads = 4;
+  int m_nTimeout = 30;  // seconds
+  bool m_bEnableAutodial = false;
+  std::string m_strConnectionName;
 
  private:
   EngineApp();
+  void LoadProxy();
+  void FormatProxyLocation();
+  void LoadFolders();
 };

@@ -126,6 +126,20 @@ std::int64_t FileSize(const std::string& path) {
   return static_cast<std::int64_t>(st.st_size);
 }
 
+void MeasureFolder(const std::string& path, std::int64_t& count, std::int64_t& bytes) {
+  count = 0;
+  bytes = 0;
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    ++count;
+    struct stat st {};
+    if (::lstat(JoinPath(path, entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += st.st_size;
+  }
+  ::closedir(dir);
+}
+
 bool EnsureDirectory(const std::string& path) {
   if (path.empty()) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;

@@ -20,6 +20,10 @@ bool IsRegularFile(const std::string& path);
 // -1 when the file does not exist.
 std::int64_t FileSize(const std::string& path);
 
+// The number of entries directly in the folder and the bytes of its files
+// (no recursion); both 0 when it cannot be read.
+void MeasureFolder(const std::string& path, std::int64_t& count, std::int64_t& bytes);
+
 // True when the path is a directory afterwards. Creates one level only: a
 // missing parent is a failure. A path that exists as a file is a failure.
 bool EnsureDirectory(const std::string& path);

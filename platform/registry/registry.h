@@ -1,7 +1,9 @@
 // The per-user settings store: a tree of keys holding named values, kept as
 // one REGEDIT4 text file. Several of our processes (the desktop program and
 // the scheduler) use it at once, so every operation reads the newest file
-// and every change is a locked read-modify-write replaced by rename.
+// and every change is a locked read-modify-write replaced by rename. Lines
+// of the file that cannot be read (hand edits, damage) read as absent and
+// are written back unchanged.
 //
 // Key paths are relative to HKEY_CURRENT_USER and use '\' between names
 // ("Software\Tessarine\Harvion Plugin\3.0\Proxy"). Key and value names are
@@ -32,37 +34,48 @@ std::vector<std::string> SubKeys(const std::string& key);
 
 // Writers create the key (and its parents) when needed and replace a value of
 // the same name whatever its type. False when the store cannot be written;
-// the file on disk is then unchanged.
+// the file on disk is then unchanged. Key and value names holding CR or LF
+// cannot be written to a line and are refused with false.
 bool WriteString(const std::string& key, const std::string& name, const std::string& value);
 bool WriteDWord(const std::string& key, const std::string& name, std::uint32_t value);
 bool WriteBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& value);
 bool CreateKey(const std::string& key);
 // Creates the key when needed, then removes the value (absent is success).
 bool DeleteValue(const std::string& key, const std::string& name);
-// Removes the key with everything below it (absent is success).
+// Removes the key with everything below it (absent is success). The root
+// (the empty path) cannot be deleted: false.
 bool DeleteKey(const std::string& key);
 // Removes every subkey of the key with everything below them; the key and
 // its own values stay.
 bool DeleteSubKeys(const std::string& key);
 
 // One locked read-modify-write for several changes at once: the editor
-// receives the current tree and its changes are written in one replacement.
+// receives the current tree and its changes are written in one replacement
+// (none when nothing changed). An exception from the editor passes on and
+// leaves the file untouched. The editor must use the Tree only: the
+// functions above would wait for the lock Edit holds.
 class Tree;
 bool Edit(const std::function<void(Tree&)>& editor);
 
-// The in-memory form of the store, as Edit hands it out.
+// The in-memory form of the store, as Edit hands it out. Same meaning as the
+// functions above; changes with unwritable names are ignored.
 class Tree {
  public:
   virtual ~Tree() = default;
   virtual bool ReadString(const std::string& key, const std::string& name, std::string& out) const = 0;
   virtual bool ReadDWord(const std::string& key, const std::string& name, std::uint32_t& out) const = 0;
+  virtual bool ReadBinary(const std::string& key, const std::string& name,
+                          std::vector<std::uint8_t>& out) const = 0;
+  virtual bool KeyExists(const std::string& key) const = 0;
   virtual std::vector<std::string> SubKeys(const std::string& key) const = 0;
+  virtual void CreateKey(const std::string& key) = 0;
   virtual void WriteString(const std::string& key, const std::string& name, const std::string& value) = 0;
   virtual void WriteDWord(const std::string& key, const std::string& name, std::uint32_t value) = 0;
   virtual void WriteBinary(const std::string& key, const std::string& name,
                            const std::vector<std::uint8_t>& value) = 0;
   virtual void DeleteValue(const std::string& key, const std::string& name) = 0;
   virtual void DeleteKey(const std::string& key) = 0;
+  virtual void DeleteSubKeys(const std::string& key) = 0;
 };
 
 }  // namespace hv::reg

@@ -228,6 +228,44 @@ test_names_and_text() {
   hv delete SPACED; expect_ok "delete SPACED"
 }
 
+test_config() {
+  hv config; expect_ok "config"
+  grep -qx 'threads        4  (default)' <<<"$OUT" || fail "config: threads line in: $OUT"
+  grep -qx "agents-folder  $HARVION_HOME  (default)" <<<"$OUT" || fail "config: agents-folder line in: $OUT"
+  grep -qx 'user-agent     Harvion/2.0  (default)' <<<"$OUT" || fail "config: user-agent line in: $OUT"
+
+  hv config threads 8; expect_ok "config threads 8"
+  expect_output "config threads 8" 'threads        8  (stored)'
+  hv config threads; expect_output "config threads" 'threads        8  (stored)'
+  grep -q '"Threads"=dword:00000008' "$HARVION_HOME/registry.reg" || fail "config threads: not in the store"
+  [[ $(stat -c %a "$HARVION_HOME/registry.reg") == 600 ]] || fail "config: store is not mode 600"
+
+  local before
+  before=$(cat "$HARVION_HOME/registry.reg")
+  hv config threads 64; expect_failure "config threads 64" "threads must be a whole number from 1 to 63"
+  hv config timeout soon; expect_failure "config timeout soon" "timeout must be seconds, from 1 to 3600"
+  hv config use-proxy perhaps; expect_failure "config use-proxy perhaps" "use-proxy must be on or off"
+  hv config colour blue; expect_failure "config colour" "no setting named 'colour'"
+  [[ $(cat "$HARVION_HOME/registry.reg") == "$before" ]] || fail "refused values changed the store"
+
+  hv config proxy-server cache.local; expect_ok "config proxy-server"
+  hv config proxy-port 3128; expect_ok "config proxy-port"
+  hv config use-proxy on; expect_ok "config use-proxy"
+  hv config; grep -qx 'use-proxy      on  (stored)' <<<"$OUT" || fail "config use-proxy: $OUT"
+  grep -qx 'proxy-server   cache.local  (stored)' <<<"$OUT" || fail "config proxy-server: $OUT"
+
+  # Agents made before the move stay in the old folder; new ones go to the new one.
+  local moved="$WORK/moved"
+  hv config agents-folder "$moved"; expect_ok "config agents-folder"
+  [[ -d $moved ]] || fail "config agents-folder: folder not made"
+  hv new Relocated; expect_ok "new after move"
+  [[ -f "$moved/Relocated.hvx" ]] || fail "config agents-folder: new agent not in the new folder"
+  hv config agents-folder "$WORK/no/such/deep"
+  expect_failure "config agents-folder deep" \
+    "agents-folder must be an absolute path of up to 259 characters to a folder that exists or whose parent exists"
+  hv config agents-folder "$HARVION_HOME"; expect_ok "config agents-folder back"
+}
+
 test_help_and_usage
 test_new_and_list
 test_building_a_tree
@@ -236,6 +274,7 @@ test_rename
 test_delete
 test_startup_agent
 test_names_and_text
+test_config
 
 if [[ $FAILED -ne 0 ]]; then
   echo "$FAILED check(s) failed"

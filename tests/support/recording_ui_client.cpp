@@ -46,6 +46,7 @@ void RecordingUINode::ReAttach(unsigned long loadInfo, unsigned long scheduleInf
 
 RecordingUIClient::RecordingUIClient()
     : m_window(CreateMessageTarget([this](UINT msg, WPARAM w, LPARAM l) {
+        m_messages.push_back(msg);
         if (msg == WM_HV_STATISTICS) m_statistics.emplace_back(w, l);
       })) {}
 

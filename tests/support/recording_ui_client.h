@@ -58,6 +58,7 @@ class RecordingUIClient : public CUIClient {
   int m_liveNodes = 0;
   std::vector<unsigned long> m_versions;  // version passed with each archive
   std::vector<std::pair<WPARAM, LPARAM>> m_statistics;
+  std::vector<UINT> m_messages;  // every message posted to the main window
   bool m_refuseNodes = false;  // CreateUINode answers null
 
  private:

@@ -38,6 +38,11 @@ const std::vector<CommandSpec>& Commands() {
       {"delete", "NAME", 1, 1, {}, "Delete agent NAME with its file, its folder and everything retrieved.",
        RunDelete},
       {"list", "", 0, 0, {}, "List the agents in the agents folder, sorted, one a line.", RunList},
+      {"config", "[KEY [VALUE]]", 0, 2, {},
+       "Print every setting with its value and whether it is stored or the default; with KEY, that "
+       "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "
+       "threads (1-63), timeout (seconds), autodial, connection, agents-folder, user-agent.",
+       RunConfig},
   };
   return commands;
 }

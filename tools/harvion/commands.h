@@ -13,5 +13,6 @@ void RunFolder(const Invocation& invocation, HeadlessUIClient& client);
 void RunRename(const Invocation& invocation, HeadlessUIClient& client);
 void RunDelete(const Invocation& invocation, HeadlessUIClient& client);
 void RunList(const Invocation& invocation, HeadlessUIClient& client);
+void RunConfig(const Invocation& invocation, HeadlessUIClient& client);
 
 }  // namespace harvion

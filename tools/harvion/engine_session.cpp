@@ -1,8 +1,10 @@
 #include "engine_session.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "harvion/saf_client.h"
+#include "harvion/settings.h"
 
 namespace harvion {
 
@@ -12,6 +14,11 @@ EngineSession::EngineSession() {
     std::cerr << "harvion: " << text << '\n';
   });
   CSafClient::GetSafClient()->Connect(&m_client);
+  // The first start of any of our programs records where they live, so the
+  // engine can start the scheduler program from there.
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) EnsureProgramFolder(self.parent_path().c_str());
 }
 
 EngineSession::~EngineSession() {

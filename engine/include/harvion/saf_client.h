@@ -58,5 +58,16 @@ class HV_EXPORT CSafClient {
                                     int inherit, int effectiveLevels);
   static unsigned long PackScheduleInfo(int scheduleIndex, int inherit);
 
+  // Whether the second URL is on the first one's server, in its site (the
+  // last two labels of the host, three under a country domain), or in its
+  // directory or below it. 1 or 0.
+  static int SameServer(const char* first, const char* second);
+  static int SameSite(const char* first, const char* second);
+  static int SameDirectory(const char* first, const char* second);
+
+  // The proxy server (copied only when shorter than size), its port and
+  // whether requests go through it; 0 when the name does not fit.
+  static int GetProxy(int* useProxy, char* host, int size, int* port);
+
   CUIClient* m_pUIClient = nullptr;
 };

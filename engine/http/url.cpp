@@ -1,0 +1,198 @@
+#include "engine/http/url.h"
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace {
+
+// Host names and extensions are compared as ASCII whatever the user's locale.
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(const char* text, const char* lower) {
+  for (; *text && *lower; ++text, ++lower)
+    if (AsciiLower(*text) != *lower) return false;
+  return *text == *lower;
+}
+
+// True for a port written as digits whose value is 80 ("80", "080").
+bool IsDefaultHttpPort(const char* port) {
+  while (*port == '0') ++port;
+  return std::strcmp(port, "80") == 0;
+}
+
+// Where the path of text begins: after "scheme:" and after "//host", so dot
+// segments never reach into either.
+std::size_t PathRoot(const std::string& text) {
+  std::size_t root = 0;
+  for (std::size_t i = 0; i < text.size() && text[i] != '/' && text[i] != '?' && text[i] != '#'; ++i)
+    if (text[i] == ':') root = i + 1;
+  if (text.compare(root, 2, "//") == 0) {
+    root = text.find_first_of("/?#", root + 2);
+    if (root == std::string::npos) root = text.size();
+  }
+  return root;
+}
+
+// The path with its dot segments removed. Built front to back, so a long
+// run of segments costs no repeated shifting of the text.
+std::string WithoutDotSegments(const std::string& path) {
+  const std::size_t n = path.size();
+  const auto segmentEnds = [&](std::size_t at) { return at == n || path[at] == '/'; };
+  std::string out;
+  out.reserve(n);
+  std::size_t in = 0;
+  while (in < n) {
+    const bool slash = path[in] == '/';
+    if (slash && path.compare(in + 1, 2, "..") == 0 && segmentEnds(in + 3)) {
+      in += 3;
+      const std::size_t previous = out.rfind('/');
+      if (previous != std::string::npos) {
+        out.resize(previous);
+        if (in == n) out += '/';  // "a/b/.." still names a directory
+      } else if (out.empty()) {
+        // Above the root of an absolute path there is nothing to climb to.
+        if (in == n) out += '/';
+      } else {
+        // A relative path loses its first segment together with the "..".
+        out.clear();
+        if (in < n) ++in;
+      }
+      continue;
+    }
+    if (slash && in + 1 < n && path[in + 1] == '.' && segmentEnds(in + 2)) {
+      in += 2;
+      if (in == n) out += '/';
+      continue;
+    }
+    out += path[in++];
+  }
+  return out;
+}
+
+// Removes the dot segments of the path that starts at root; the query and
+// fragment after it are data and stay as they are.
+void RemoveDotSegmentsFrom(std::string& text, std::size_t root) {
+  std::size_t end = text.find_first_of("?#", root);
+  if (end == std::string::npos) end = text.size();
+  text.replace(root, end - root, WithoutDotSegments(text.substr(root, end - root)));
+}
+
+}  // namespace
+
+void SplitUrl(char* text, UrlParts& parts) {
+  parts = UrlParts{};
+  if (!text) return;
+  const std::size_t length = std::strlen(text);
+
+  char* rest = text;
+  for (char* p = text; *p && *p != '/' && *p != '#'; ++p) {
+    if (*p == ':') {
+      *p = '\0';
+      parts.scheme = text;
+      rest = p + 1;
+    }
+  }
+
+  // Backwards, so the fragment ends up starting after the first "#".
+  for (std::size_t i = length; i-- > 0;) {
+    if (text[i] == '#') {
+      parts.fragment = text + i + 1;
+      text[i] = '\0';
+    }
+  }
+
+  if (rest[0] != '/') {
+    if (rest[0]) parts.relative = rest;
+  } else if (rest[1] == '/') {
+    parts.host = rest + 2;
+    if (char* slash = std::strchr(parts.host, '/')) {
+      *slash = '\0';
+      parts.path = slash + 1;
+    }
+  } else {
+    parts.path = rest + 1;
+  }
+
+  // Only http hosts are known to be case-blind with 80 as the default port.
+  if (parts.host && parts.scheme && EqualsNoCase(parts.scheme, "http")) {
+    if (char* colon = std::strrchr(parts.host, ':'); colon && IsDefaultHttpPort(colon + 1)) *colon = '\0';
+    for (char* p = parts.host; *p; ++p) *p = AsciiLower(*p);
+  }
+}
+
+void ComposeUrl(std::string& result, const char* url, const char* base, unsigned flags) {
+  // Copied before result is touched: the caller may pass result's own text.
+  std::string urlText = url ? url : "";
+  std::string baseText = base ? base : "";
+  UrlParts a{};
+  UrlParts b{};
+  SplitUrl(urlText.data(), a);
+  if (base) SplitUrl(baseText.data(), b);
+
+  const bool separators = (flags & URL_SEPARATORS) != 0;
+  result.clear();
+
+  if (flags & URL_SCHEME) {
+    if (const char* scheme = a.scheme ? a.scheme : b.scheme) {
+      result += scheme;
+      if (separators) result += ':';
+    }
+  }
+  // Nothing of a base with another scheme applies to the link.
+  if (a.scheme && b.scheme && std::strcmp(a.scheme, b.scheme) != 0)
+    b.host = b.path = b.relative = b.fragment = nullptr;
+
+  if ((flags & URL_HOST) && (a.host || b.host)) {
+    if (separators) result += "//";
+    result += a.host ? a.host : b.host;
+  }
+  if (a.host && b.host && std::strcmp(a.host, b.host) != 0) b.path = b.relative = b.fragment = nullptr;
+
+  if (flags & URL_PATH) {
+    if (a.path) {
+      if (separators) result += '/';
+      result += a.path;
+    } else if (b.path) {
+      const std::size_t pathStart = result.size();
+      result += '/';
+      result += b.path;
+      if (a.relative) {
+        // Replace the base's last segment and its query. The search starts
+        // at the path, so a "?" or "/" in scheme or host is never taken.
+        std::size_t from = result.find('?', pathStart);
+        if (from == std::string::npos) from = result.size() - 1;
+        result.resize(result.rfind('/', from) + 1);
+        result += a.relative;
+        RemoveDotSegmentsFrom(result, pathStart);
+      }
+    } else if (a.relative) {
+      if ((flags & URL_HOST) && (a.host || b.host) && separators && (result.empty() || result.back() != '/'))
+        result += '/';
+      result += a.relative;
+    } else if (b.relative) {
+      result += b.relative;
+    } else {
+      result += '/';
+    }
+  }
+
+  if ((flags & URL_FRAGMENT) && (a.fragment || b.fragment)) {
+    if (separators) result += '#';
+    result += a.fragment ? a.fragment : b.fragment;
+  }
+}
+
+void RemoveDotSegments(std::string& text) { RemoveDotSegmentsFrom(text, PathRoot(text)); }
+
+void ExtensionOf(const std::string& name, std::string& ext) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.find_first_of("/\\", dot) != std::string::npos) {
+    ext.clear();
+    return;
+  }
+  std::string found = name.substr(dot);  // name and ext may be one string
+  for (char& c : found) c = AsciiLower(c);
+  ext = std::move(found);
+}

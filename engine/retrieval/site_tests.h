@@ -1,0 +1,21 @@
+// Whether a link stays within the server, site or directory of the page it
+// was found on; the retrieval's location limits are built on these.
+#pragma once
+
+namespace hv {
+
+// In each, the first URL is the candidate link and the second the page.
+// A null pointer is taken as empty text.
+
+// Same network location: host and port, http hosts without case or ":80".
+bool SameServer(const char* link, const char* page);
+
+// The page's host ends with the link host's site: its last two labels for
+// the generic top-level domains, its last three for the others (country
+// domains with a second level such as ".co.uk").
+bool SameSite(const char* link, const char* page);
+
+// The page lies in the link's directory or below it.
+bool SameDirectory(const char* link, const char* page);
+
+}  // namespace hv

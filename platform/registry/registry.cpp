@@ -1,0 +1,340 @@
+#include "platform/registry/registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <utility>
+
+#include "platform/files/file_system.h"
+#include "platform/home.h"
+#include "platform/registry/file_lock.h"
+#include "platform/registry/registry_file.h"
+
+namespace hv::reg {
+
+namespace {
+
+using detail::Document;
+using detail::Path;
+using detail::SplitPath;
+using detail::Value;
+using detail::ValueType;
+
+// What identifies one version of the file: a rename brings a new inode, an
+// edit in place a new size or modification time.
+struct Stamp {
+  bool exists = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  time_t mtimeSec = 0;
+  long mtimeNsec = 0;
+
+  bool operator==(const Stamp&) const = default;
+};
+
+Stamp StampOf(const struct stat& st) {
+  return Stamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+bool ReadAll(int fd, std::string& text) {
+  text.clear();
+  char buffer[16384];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Writes a temporary file beside the store and renames it over, so readers
+// see the old file or the new one and never a part of either.
+bool ReplaceStoreFile(const std::string& path, const std::string& text) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string temp = fs::JoinPath(dir, "." + path.substr(slash + 1) + ".XXXXXX");
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  // The store holds passwords, whatever the umask or an older file's mode.
+  bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Makes the rename itself durable; the data is already safe either way.
+  if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+// The parsed file, shared by all threads of the process and re-read only
+// when the file on disk is another one than last time.
+class Store {
+ public:
+  template <typename Reader>
+  bool Read(Reader&& reader) {
+    std::lock_guard guard(m_mutex);
+    const Document* doc = Current(StorePath());
+    return doc && reader(*doc);
+  }
+
+  // change returns whether it altered the document; nothing is written then.
+  template <typename Change>
+  bool Modify(Change&& change) {
+    std::lock_guard guard(m_mutex);
+    const std::string path = StorePath();
+    const detail::FileLock lock(path + ".lock");
+    if (!lock.Held()) return false;
+    const Document* current = Current(path);
+    if (!current) return false;  // never replace a file we could not read
+    Document doc = *current;
+    if (!change(doc)) return true;
+    if (!ReplaceStoreFile(path, doc.Serialize())) return false;
+    struct stat st {};
+    m_valid = ::stat(path.c_str(), &st) == 0;
+    if (m_valid) {
+      m_stamp = StampOf(st);
+      m_doc = std::move(doc);
+    }
+    return true;
+  }
+
+ private:
+  // Null when the file exists but cannot be read.
+  const Document* Current(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? Remember(path, Stamp{}, {}) : nullptr;
+    if (m_valid && m_path == path && m_stamp == StampOf(st)) return &m_doc;
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? Remember(path, Stamp{}, {}) : nullptr;
+    // The stamp of the descriptor we read, not of the path: a rename in
+    // between only makes the next call read again.
+    std::string text;
+    const bool ok = ::fstat(fd, &st) == 0 && ReadAll(fd, text);
+    ::close(fd);
+    if (!ok) return nullptr;
+    return Remember(path, StampOf(st), Document::Parse(text));
+  }
+
+  const Document* Remember(const std::string& path, const Stamp& stamp, Document doc) {
+    m_valid = true;
+    m_path = path;
+    m_stamp = stamp;
+    m_doc = std::move(doc);
+    return &m_doc;
+  }
+
+  std::mutex m_mutex;
+  bool m_valid = false;
+  std::string m_path;
+  Stamp m_stamp;
+  Document m_doc;
+};
+
+Store& TheStore() {
+  static Store store;
+  return store;
+}
+
+bool WritableName(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
+
+const Value* Lookup(const Document& doc, const std::string& key, const std::string& name, ValueType type) {
+  const detail::Key* k = doc.Find(SplitPath(key));
+  const Value* v = k ? k->FindValue(name) : nullptr;
+  return v && v->type == type ? v : nullptr;
+}
+
+bool StringOf(const Document& doc, const std::string& key, const std::string& name, std::string& out) {
+  const Value* v = Lookup(doc, key, name, ValueType::kString);
+  if (v) out = v->text;
+  return v;
+}
+
+bool DWordOf(const Document& doc, const std::string& key, const std::string& name, std::uint32_t& out) {
+  const Value* v = Lookup(doc, key, name, ValueType::kDWord);
+  if (v) out = v->dword;
+  return v;
+}
+
+bool BinaryOf(const Document& doc, const std::string& key, const std::string& name, std::vector<std::uint8_t>& out) {
+  const Value* v = Lookup(doc, key, name, ValueType::kBinary);
+  if (v) out = v->bytes;
+  return v;
+}
+
+std::vector<std::string> SubKeysOf(const Document& doc, const std::string& key) {
+  std::vector<std::string> names;
+  if (const detail::Key* k = doc.Find(SplitPath(key)))
+    for (const detail::Key& sub : k->subkeys) names.push_back(sub.name);
+  return names;
+}
+
+Value MakeString(const std::string& name, const std::string& text) {
+  Value v;
+  v.name = name;
+  v.type = ValueType::kString;
+  v.text = text;
+  return v;
+}
+
+Value MakeDWord(const std::string& name, std::uint32_t dword) {
+  Value v;
+  v.name = name;
+  v.type = ValueType::kDWord;
+  v.dword = dword;
+  return v;
+}
+
+Value MakeBinary(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  Value v;
+  v.name = name;
+  v.type = ValueType::kBinary;
+  v.bytes = bytes;
+  return v;
+}
+
+// The tree Edit hands out: the document read under the lock.
+class DocumentTree final : public Tree {
+ public:
+  explicit DocumentTree(Document& doc) : m_doc(doc) {}
+  bool Changed() const { return m_changed; }
+
+  bool ReadString(const std::string& key, const std::string& name, std::string& out) const override {
+    return StringOf(m_doc, key, name, out);
+  }
+  bool ReadDWord(const std::string& key, const std::string& name, std::uint32_t& out) const override {
+    return DWordOf(m_doc, key, name, out);
+  }
+  bool ReadBinary(const std::string& key, const std::string& name, std::vector<std::uint8_t>& out) const override {
+    return BinaryOf(m_doc, key, name, out);
+  }
+  bool KeyExists(const std::string& key) const override { return m_doc.Find(SplitPath(key)) != nullptr; }
+  std::vector<std::string> SubKeys(const std::string& key) const override { return SubKeysOf(m_doc, key); }
+
+  void CreateKey(const std::string& key) override {
+    if (WritableName(key)) m_changed |= m_doc.CreateKey(SplitPath(key));
+  }
+  void WriteString(const std::string& key, const std::string& name, const std::string& value) override {
+    Set(key, MakeString(name, value));
+  }
+  void WriteDWord(const std::string& key, const std::string& name, std::uint32_t value) override {
+    Set(key, MakeDWord(name, value));
+  }
+  void WriteBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& value) override {
+    Set(key, MakeBinary(name, value));
+  }
+  void DeleteValue(const std::string& key, const std::string& name) override {
+    if (WritableName(key) && WritableName(name)) m_changed |= m_doc.DeleteValue(SplitPath(key), name);
+  }
+  void DeleteKey(const std::string& key) override { m_changed |= m_doc.DeleteKey(SplitPath(key)); }
+  void DeleteSubKeys(const std::string& key) override { m_changed |= m_doc.DeleteSubKeys(SplitPath(key)); }
+
+ private:
+  void Set(const std::string& key, Value value) {
+    if (WritableName(key) && WritableName(value.name)) m_changed |= m_doc.SetValue(SplitPath(key), std::move(value));
+  }
+
+  Document& m_doc;
+  bool m_changed = false;
+};
+
+bool SetValue(const std::string& key, Value value) {
+  if (!WritableName(key) || !WritableName(value.name)) return false;
+  const Path path = SplitPath(key);
+  return TheStore().Modify([&](Document& doc) { return doc.SetValue(path, value); });
+}
+
+}  // namespace
+
+std::string StorePath() { return fs::JoinPath(HomeDirectory(), "registry.reg"); }
+
+bool ReadString(const std::string& key, const std::string& name, std::string& out) {
+  return TheStore().Read([&](const Document& doc) { return StringOf(doc, key, name, out); });
+}
+
+bool ReadDWord(const std::string& key, const std::string& name, std::uint32_t& out) {
+  return TheStore().Read([&](const Document& doc) { return DWordOf(doc, key, name, out); });
+}
+
+bool ReadBinary(const std::string& key, const std::string& name, std::vector<std::uint8_t>& out) {
+  return TheStore().Read([&](const Document& doc) { return BinaryOf(doc, key, name, out); });
+}
+
+bool KeyExists(const std::string& key) {
+  return TheStore().Read([&](const Document& doc) { return doc.Find(SplitPath(key)) != nullptr; });
+}
+
+std::vector<std::string> SubKeys(const std::string& key) {
+  std::vector<std::string> names;
+  TheStore().Read([&](const Document& doc) {
+    names = SubKeysOf(doc, key);
+    return true;
+  });
+  return names;
+}
+
+bool WriteString(const std::string& key, const std::string& name, const std::string& value) {
+  return SetValue(key, MakeString(name, value));
+}
+
+bool WriteDWord(const std::string& key, const std::string& name, std::uint32_t value) {
+  return SetValue(key, MakeDWord(name, value));
+}
+
+bool WriteBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& value) {
+  return SetValue(key, MakeBinary(name, value));
+}
+
+bool CreateKey(const std::string& key) {
+  if (!WritableName(key)) return false;
+  return TheStore().Modify([&](Document& doc) { return doc.CreateKey(SplitPath(key)); });
+}
+
+bool DeleteValue(const std::string& key, const std::string& name) {
+  if (!WritableName(key) || !WritableName(name)) return false;
+  return TheStore().Modify([&](Document& doc) { return doc.DeleteValue(SplitPath(key), name); });
+}
+
+bool DeleteKey(const std::string& key) {
+  const Path path = SplitPath(key);
+  if (path.empty()) return false;
+  return TheStore().Modify([&](Document& doc) { return doc.DeleteKey(path); });
+}
+
+bool DeleteSubKeys(const std::string& key) {
+  return TheStore().Modify([&](Document& doc) { return doc.DeleteSubKeys(SplitPath(key)); });
+}
+
+bool Edit(const std::function<void(Tree&)>& editor) {
+  return TheStore().Modify([&](Document& doc) {
+    DocumentTree tree(doc);
+    editor(tree);
+    return tree.Changed();
+  });
+}
+
+}  // namespace hv::reg

@@ -1,0 +1,230 @@
+// Start-up defaults and fallbacks of the global settings, and the setters
+// that change memory and the store together.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <map>
+
+#include "engine/agent/agent_manager.h"
+#include "engine/schedule/schedule.h"
+#include "engine/settings/engine_app.h"
+#include "engine/settings/settings_store.h"
+#include "harvion/messages.h"
+#include "harvion/saf_client.h"
+#include "harvion/settings.h"
+#include "platform/files/file_system.h"
+#include "platform/registry/registry.h"
+#include "resources/resources.h"
+#include "support/test_home.h"
+
+namespace {
+
+const std::string kBase = "Software\\Tessarine\\Harvion Plugin\\3.0";
+
+class Settings : public TestHome {
+ protected:
+  EngineApp& App() { return EngineApp::Instance(); }
+  // Start-up again, as a new process would.
+  EngineApp& Restart() {
+    App().InitInstance();
+    return App();
+  }
+};
+
+TEST_F(Settings, fresh_profile_gives_every_default) {
+  EngineApp& app = Restart();
+  EXPECT_EQ(app.m_nThreads, 4);
+  EXPECT_EQ(app.m_nTimeout, 30);
+  EXPECT_FALSE(app.m_bEnableAutodial);
+  EXPECT_EQ(app.m_strConnectionName, "");
+  EXPECT_FALSE(app.m_bUseProxy);
+  EXPECT_EQ(app.m_strProxyServer, "");
+  EXPECT_EQ(app.m_nProxyPort, 0);
+  EXPECT_EQ(app.m_strProxyLocation, "");
+  EXPECT_EQ(app.m_strUserAgent, "Harvion/2.0");
+  EXPECT_EQ(app.m_strAgentsFolder, m_dir);
+  EXPECT_EQ(app.m_strCacheFolder, m_dir);
+  // The five default schedules were written, scheduling is off.
+  EXPECT_EQ(hv::reg::SubKeys(kBase + "\\Schedule"),
+            (std::vector<std::string>{"Hourly", "Periodically", "Weekdays", "Weekly", "Monthly"}));
+  std::uint32_t enabled = 7;
+  EXPECT_TRUE(hv::reg::ReadDWord(kBase + "\\Schedule", "Enable Schedule", enabled));
+  EXPECT_EQ(enabled, 0u);
+  EXPECT_EQ(CSchedule::Instance().m_bEnabled, 0);
+  // Nothing else is written at start-up.
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Proxy"));
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Connections"));
+}
+
+TEST_F(Settings, stored_values_are_read_at_start_up) {
+  hv::reg::WriteString(kBase + "\\Proxy", "HTTP Proxy Server", "proxy.local");
+  hv::reg::WriteDWord(kBase + "\\Proxy", "HTTP Proxy Port", 3128);
+  hv::reg::WriteDWord(kBase + "\\Proxy", "Use Proxy", 5);
+  hv::reg::WriteDWord(kBase + "\\Connections", "Threads", 9);
+  hv::reg::WriteDWord(kBase + "\\Connections", "Timeout", 12);
+  hv::reg::WriteDWord(kBase + "\\Connections", "Enable Autodial", 2);
+  hv::reg::WriteString(kBase + "\\Connections", "Connection Name", "Office");
+  hv::reg::WriteString(kBase + "\\Agents", "User Agent", "Tester/1");
+  EngineApp& app = Restart();
+  EXPECT_TRUE(app.m_bUseProxy);
+  EXPECT_EQ(app.m_strProxyLocation, "http://proxy.local:3128/");
+  EXPECT_EQ(app.m_nThreads, 9);
+  EXPECT_EQ(app.m_nTimeout, 12);
+  EXPECT_TRUE(app.m_bEnableAutodial);
+  EXPECT_EQ(app.m_strConnectionName, "Office");
+  EXPECT_EQ(app.m_strUserAgent, "Tester/1");
+}
+
+TEST_F(Settings, proxy_port_without_server_makes_no_proxy_but_keeps_the_switch) {
+  hv::reg::WriteDWord(kBase + "\\Proxy", "HTTP Proxy Port", 8080);
+  hv::reg::WriteDWord(kBase + "\\Proxy", "Use Proxy", 1);
+  EngineApp& app = Restart();
+  EXPECT_EQ(app.m_strProxyLocation, "");
+  EXPECT_EQ(app.m_nProxyPort, 0);
+  EXPECT_TRUE(app.m_bUseProxy);
+  // With no proxy to go through, requests go straight to the server.
+  std::string target;
+  EXPECT_FALSE(app.GetProxiedTarget("http://s/x", target));
+  EXPECT_EQ(target, "http://s/x");
+}
+
+TEST_F(Settings, agents_folder_is_created_one_level_only) {
+  const std::string one = Path("agents");
+  hv::reg::WriteString(kBase + "\\Agents", "Directory", one);
+  EXPECT_EQ(Restart().m_strAgentsFolder, one);
+  struct stat st {};
+  EXPECT_EQ(stat(one.c_str(), &st), 0);
+
+  const std::string deep = Path("missing/agents");
+  hv::reg::WriteString(kBase + "\\Agents", "Directory", deep);
+  hv::reg::WriteString(kBase + "\\Cache", "Directory", deep);
+  EngineApp& app = Restart();
+  EXPECT_EQ(app.m_strAgentsFolder, m_dir);
+  EXPECT_EQ(app.m_strCacheFolder, m_dir);
+
+  // A path that is a file is no folder either.
+  WriteFile(Path("plain"), {1});
+  hv::reg::WriteString(kBase + "\\Agents", "Directory", Path("plain"));
+  EXPECT_EQ(Restart().m_strAgentsFolder, m_dir);
+}
+
+TEST_F(Settings, empty_user_agent_counts_as_missing) {
+  hv::reg::WriteString(kBase + "\\Agents", "User Agent", "");
+  EXPECT_EQ(Restart().m_strUserAgent, "Harvion/2.0");
+}
+
+TEST_F(Settings, out_of_range_connection_values_are_made_usable) {
+  hv::reg::WriteDWord(kBase + "\\Connections", "Threads", 500);
+  hv::reg::WriteDWord(kBase + "\\Connections", "Timeout", 0);
+  EngineApp& app = Restart();
+  EXPECT_EQ(app.m_nThreads, 63);
+  EXPECT_EQ(app.m_nTimeout, 30);
+}
+
+TEST_F(Settings, set_proxy_writes_all_three_and_formats_the_location) {
+  EngineApp& app = App();
+  ASSERT_TRUE(app.SetProxy(true, "cache.example", 8080));
+  std::string target;
+  EXPECT_TRUE(app.GetProxiedTarget("http://s/x", target));
+  EXPECT_EQ(target, "http://cache.example:8080/http://s/x");
+  EngineApp& again = Restart();
+  EXPECT_TRUE(again.m_bUseProxy);
+  EXPECT_EQ(again.m_strProxyServer, "cache.example");
+  EXPECT_EQ(again.m_nProxyPort, 8080);
+
+  char host[32];
+  int use = 0, port = 0;
+  ASSERT_EQ(CSafClient::GetProxy(&use, host, sizeof host, &port), 1);
+  EXPECT_STREQ(host, "cache.example");
+  EXPECT_EQ(use, 1);
+  EXPECT_EQ(port, 8080);
+  // Too small: nothing copied, outputs untouched.
+  char small[13];
+  std::memset(small, 'x', sizeof small);
+  int use2 = -1, port2 = -1;
+  EXPECT_EQ(CSafClient::GetProxy(&use2, small, sizeof small, &port2), 0);
+  EXPECT_EQ(small[0], 'x');
+  EXPECT_EQ(use2, -1);
+  EXPECT_EQ(port2, -1);
+}
+
+TEST_F(Settings, set_connections_round_trips_through_the_exported_reader) {
+  ASSERT_TRUE(App().SetConnections(7, 45, true, "Dial Home"));
+  int threads = 0, timeout = 0, autodial = 0;
+  char name[260];
+  LoadConnectionInfo(&threads, &timeout, &autodial, name);
+  EXPECT_EQ(threads, 7);
+  EXPECT_EQ(timeout, 45);
+  EXPECT_EQ(autodial, 1);
+  EXPECT_STREQ(name, "Dial Home");
+}
+
+TEST_F(Settings, connection_reader_normalises_autodial_and_refuses_an_overlong_name) {
+  hv::reg::WriteDWord(kBase + "\\Connections", "Enable Autodial", 0x80);
+  hv::reg::WriteString(kBase + "\\Connections", "Connection Name", std::string(400, 'n'));
+  int threads = 0, timeout = 0, autodial = 0;
+  char name[260];
+  std::memset(name, 'x', sizeof name);
+  LoadConnectionInfo(&threads, &timeout, &autodial, name);
+  EXPECT_EQ(threads, 4);
+  EXPECT_EQ(timeout, 30);
+  EXPECT_EQ(autodial, 1);
+  EXPECT_STREQ(name, "");
+}
+
+TEST_F(Settings, changing_the_agents_folder_closes_the_agent_between_two_messages) {
+  ASSERT_NE(CSafClient::CreateAgent("Moving"), nullptr);
+  const std::string target = Path("elsewhere");
+  m_ui->m_messages.clear();
+  ASSERT_TRUE(App().ChangeAgentsFolder(target));
+  EXPECT_EQ(m_ui->m_messages,
+            (std::vector<UINT>{WM_HV_AGENTS_FOLDER_CHANGING, WM_HV_AGENTS_FOLDER_CHANGED}));
+  EXPECT_EQ(CAgentManager::Instance().Agent(), nullptr);
+  // The agent was saved in the old folder before the change.
+  EXPECT_TRUE(hv::fs::Exists(Path("Moving.hvx")));
+  EXPECT_EQ(App().m_strAgentsFolder, target);
+  EXPECT_EQ(App().m_strCacheFolder, target);
+  EngineApp& again = Restart();
+  EXPECT_EQ(again.m_strAgentsFolder, target);
+  EXPECT_EQ(again.m_strCacheFolder, target);
+}
+
+TEST_F(Settings, unusable_agents_folder_is_refused_without_messages) {
+  m_ui->m_messages.clear();
+  EXPECT_FALSE(App().ChangeAgentsFolder(Path("no/such/folder")));
+  EXPECT_TRUE(m_ui->m_messages.empty());
+  EXPECT_EQ(App().m_strAgentsFolder, m_dir);
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Agents"));
+}
+
+TEST_F(Settings, program_folder_is_recorded_once) {
+  EXPECT_EQ(EnsureProgramFolder("/opt/harvion/bin"), 1);
+  EXPECT_EQ(EnsureProgramFolder("/elsewhere"), 1);
+  std::string folder;
+  ASSERT_TRUE(hv::reg::ReadString(kBase, "", folder));
+  EXPECT_EQ(folder, "/opt/harvion/bin");
+}
+
+TEST_F(Settings, named_settings_are_validated_before_anything_is_written) {
+  EXPECT_NE(CEngineSettings::Change("threads", "64").find("1 to 63"), std::string::npos);
+  EXPECT_NE(CEngineSettings::Change("threads", "0").find("1 to 63"), std::string::npos);
+  EXPECT_NE(CEngineSettings::Change("threads", "4x"), "");
+  EXPECT_NE(CEngineSettings::Change("proxy-port", "70000"), "");
+  EXPECT_NE(CEngineSettings::Change("use-proxy", "maybe"), "");
+  EXPECT_NE(CEngineSettings::Change("agents-folder", "relative/path"), "");
+  EXPECT_NE(CEngineSettings::Change("cache-folder", "/tmp"), "");
+  EXPECT_NE(CEngineSettings::Change("nonsense", "1"), "");
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Connections"));
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Proxy"));
+
+  EXPECT_EQ(CEngineSettings::Change("threads", "63"), "");
+  EXPECT_EQ(CEngineSettings::Change("use-proxy", "on"), "");
+  std::map<std::string, std::pair<std::string, bool>> shown;
+  for (const auto& item : CEngineSettings::List()) shown[item.name] = {item.value, item.stored};
+  EXPECT_EQ(shown["threads"], std::make_pair(std::string("63"), true));
+  EXPECT_EQ(shown["timeout"], std::make_pair(std::string("30"), true));  // written with the threads
+  EXPECT_EQ(shown["use-proxy"], std::make_pair(std::string("on"), true));
+  EXPECT_EQ(shown["user-agent"], std::make_pair(std::string("Harvion/2.0"), false));
+}
+
+}  // namespace

@@ -10,11 +10,15 @@ extern const std::uint8_t hv_res_startup_agent_hvx_data[];
 extern const std::size_t hv_res_startup_agent_hvx_size;
 extern const std::uint8_t hv_res_startup_agent_htm_data[];
 extern const std::size_t hv_res_startup_agent_htm_size;
+extern const std::uint8_t hv_res_hvempty_gif_data[];
+extern const std::size_t hv_res_hvempty_gif_size;
 
 namespace hv::res {
 
 Data LoadData(unsigned id) {
   switch (id) {
+    case IDR_PLACEHOLDER_GIF:
+      return {hv_res_hvempty_gif_data, hv_res_hvempty_gif_size};
     case IDR_STARTUP_AGENT_FILE:
       return {hv_res_startup_agent_hvx_data, hv_res_startup_agent_hvx_size};
     case IDR_STARTUP_FRAMESET:

@@ -1,5 +1,8 @@
 #include "engine/agent/agent_anchor.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/agent_node.h"
 #include "engine/cache/cache.h"
@@ -60,6 +63,40 @@ void CAgentAnchor::Serialize(CArchive& ar) {
   SerializeAnchorPart(ar);
   SerializeTail(ar);
   if (ar.IsStoring()) m_bModified = 0;
+}
+
+void CAgentAnchor::ClearResults() {
+  CAnchor::ClearResults();
+  CAgentManager& manager = CAgentManager::Instance();
+  if (manager.Agent() != this) return;
+  manager.ResetCache();
+  hv::ForEachBottomUp(this, [](CAnchor* anchor) {
+    anchor->RelinkPage();
+    return 1;
+  });
+  manager.RefreshStatistics();
+}
+
+namespace {
+
+std::int32_t ClampTotal(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, INT32_MAX));
+}
+
+}  // namespace
+
+void CAgentAnchor::AddBytes(std::int64_t n) {
+  m_nByteCount = ClampTotal(static_cast<std::int64_t>(m_nByteCount) + n);
+  CAgentManager& manager = CAgentManager::Instance();
+  if (manager.Agent() != this) return;
+  if (m_nSizeLimit > 0 && static_cast<std::int64_t>(m_nByteCount) >= static_cast<std::int64_t>(m_nSizeLimit) * 1024)
+    manager.SizeLimitReached();
+  manager.PostStatistics();
+}
+
+void CAgentAnchor::AddFiles(std::int32_t n) {
+  m_nFileCount = ClampTotal(static_cast<std::int64_t>(m_nFileCount) + n);
+  if (CAgentManager::Instance().Agent() == this) CAgentManager::Instance().PostStatistics();
 }
 
 void CAgentAnchor::DeleteTree() {

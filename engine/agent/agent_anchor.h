@@ -2,11 +2,12 @@
 #pragma once
 
 #include "engine/agent/anchor.h"
+#include "engine/cache/cache_totals.h"
 #include "engine/settings/named_array.h"
 
 class CExceptionEntry;
 
-class CAgentAnchor : public CAnchor {
+class CAgentAnchor : public CAnchor, public CCacheTotals {
   DECLARE_SERIAL(CAgentAnchor)
  public:
   // A new agent: a user item with the built-in strategy entries, retrieving
@@ -20,6 +21,15 @@ class CAgentAnchor : public CAnchor {
   CSafNode* CreateNode() override;
   int GetKind() override;
   int Run() override;
+  // Keeps the user items, empties the cache folder and finds the locations'
+  // pages again in the new index.
+  void ClearResults() override;
+
+  // Totals of the agent's cache folder; each change is posted to the main
+  // window, and a run that reaches the size limit is stopped.
+  void AddBytes(std::int64_t n) override;
+  void AddFiles(std::int32_t n) override;
+  void MarkCacheChanged() override { m_bCacheChanged = 1; }
 
   // The entries of the lists, for the strategy in force.
   CExceptionEntry* FileTypeEntry(int index) const;
@@ -34,4 +44,5 @@ class CAgentAnchor : public CAnchor {
   std::int32_t m_nSizeLimit = 0;  // kilobytes, 0 for none
   std::int32_t m_nFileCount = 0;
   std::int32_t m_nByteCount = 0;
+  std::int32_t m_bCacheChanged = 0;  // the index must be saved
 };

@@ -1,12 +1,10 @@
 #include "engine/agent/agent_manager.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
 #include "engine/agent/help_library.h"
+#include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/settings/engine_app.h"
 #include "harvion/message_target.h"
@@ -122,10 +120,14 @@ bool CAgentManager::SetAgentName(const std::string& name) {
     return true;
   }
   m_strAgentName = name;
-  const std::string folder = AgentFolderPath(name);
-  hv::fs::EnsureDirectory(folder);
-  m_pCache = std::make_unique<CCache>(folder);
+  OpenCache(AgentFolderPath(name));
   return true;
+}
+
+void CAgentManager::OpenCache(const std::string& folder) {
+  m_pCache = std::make_unique<CCache>(folder);
+  m_pCache->Open();
+  m_pCache->SetTotals(m_pAgent);
 }
 
 // ---- open, save, close -----------------------------------------------------
@@ -143,6 +145,7 @@ void CAgentManager::ReadAgentFile(const std::string& path) {
   m_nFileVersion = ctx.version;
   m_pAgent = static_cast<CAgentAnchor*>(root.release());
   m_pAgent->m_bModified = 0;
+  m_pCache->SetTotals(m_pAgent);
 }
 
 bool CAgentManager::Open(const std::string& requested) {
@@ -167,14 +170,20 @@ bool CAgentManager::Open(const std::string& requested) {
   }
   if (!m_pAgent) {
     SetAgentName("");
-    if (!hadFolder) rmdir(folder.c_str());
+    // Opening made the folder and its placeholder: take them away again.
+    if (!hadFolder) hv::fs::RemoveTree(folder);
   }
   return m_pAgent != nullptr;
 }
 
 bool CAgentManager::Save() {
   CAgentAnchor* agent = m_pAgent;
-  if (!agent || !agent->m_bModified) return true;
+  if (!agent || (!agent->m_bModified && !agent->m_bCacheChanged)) return true;
+  // The index first: the agent file must never name pages the index lost.
+  if (!SaveCache()) {
+    agent->m_bModified = 1;
+    return false;
+  }
   try {
     hv::fs::ReplaceFile(AgentFilePath(m_strAgentName), [agent](CFile& file) {
       CArchive ar(&file, CArchive::store);
@@ -198,6 +207,7 @@ void CAgentManager::Close(bool save) {
 
 std::unique_ptr<CCache> CAgentManager::ReleaseAgent(CAgentAnchor* agent) {
   if (agent != m_pAgent) return nullptr;
+  if (m_pCache) m_pCache->SetTotals(nullptr);
   m_pAgent = nullptr;
   m_pRunning = nullptr;
   m_strAgentName.clear();
@@ -214,6 +224,7 @@ CAgentAnchor* CAgentManager::Create(const std::string& name) {
   agent->m_bModified = 1;
   m_nFileVersion = kFileVersion;
   m_pAgent = agent.release();
+  m_pCache->SetTotals(m_pAgent);
   m_pAgent->AttachNode(0, nullptr, 0);
   return m_pAgent;
 }
@@ -243,6 +254,49 @@ bool CAgentManager::CreateStartupAgent() {
   }
   if (auto help = CHelpLibrary::Load()) help->CopyTo(folder);
   return true;
+}
+
+// ---- cache -------------------------------------------------------------------
+
+bool CAgentManager::SaveCache() {
+  if (!m_pAgent || !m_pCache) return false;
+  if (!m_pCache->Save()) return false;
+  m_pAgent->m_bCacheChanged = 0;
+  return true;
+}
+
+void CAgentManager::GarbageCollect() {
+  if (!m_pAgent || !m_pCache) return;
+  m_pCache->BeginCollection();
+  hv::ForEachBottomUp(m_pAgent, [](CAnchor* anchor) {
+    anchor->MarkCacheUse();
+    return 1;
+  });
+  m_pCache->Collect();
+  RefreshStatistics();
+}
+
+void CAgentManager::ResetCache() {
+  if (!m_pAgent || !m_pCache) return;
+  const std::string folder = m_pCache->Directory();
+  m_pCache->SetTotals(nullptr);
+  hv::fs::RemoveTree(folder);
+  hv::fs::EnsureDirectory(folder);
+  if (m_strAgentName == StartupAgentName())
+    if (auto help = CHelpLibrary::Load()) help->CopyTo(folder);
+  // Locations dropped their records before this; a page anchor that still
+  // points into the old index (a hand-made file can make any page a user
+  // item) must not outlive it with that pointer.
+  hv::ForEachBottomUp(m_pAgent, [](CAnchor* anchor) {
+    if (auto* page = dynamic_cast<CHTTPAnchor*>(anchor)) page->m_pPage = nullptr;
+    return 1;
+  });
+  OpenCache(folder);
+  m_pAgent->m_bCacheChanged = 1;
+}
+
+void CAgentManager::SizeLimitReached() {
+  if (m_runIsDraining && m_stopRun && m_runIsDraining()) m_stopRun();
 }
 
 // ---- statistics ----------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,21 @@ class CAgentManager {
   // Posts WM_HV_STATISTICS with the agent's totals to the main window.
   void PostStatistics();
 
+  // The cache of the open agent.
+  // Writes its index; false when it could not be written.
+  bool SaveCache();
+  // Drops every record no anchor of the agent uses, then recounts the folder.
+  void GarbageCollect();
+  // Deletes the agent's folder with everything in it and starts an empty
+  // index there (the Startup Agent gets its help files back).
+  void ResetCache();
+
+  // The agent's byte total reached its size limit: a run that is draining
+  // its queue stops. The transfer server installs both.
+  std::function<bool()> m_runIsDraining;
+  std::function<void()> m_stopRun;
+  void SizeLimitReached();
+
   std::uint32_t m_tRunStart = 0;  // when the current or last run started
 
   // Called by the agent's DeleteTree: the agent is going away. Clears the
@@ -82,6 +98,8 @@ class CAgentManager {
 
  private:
   void ReadAgentFile(const std::string& path);
+  // Creates and opens the cache index of the agent folder.
+  void OpenCache(const std::string& folder);
 
   CAgentAnchor* m_pAgent = nullptr;  // owned: ends with its DeleteTree
   std::unique_ptr<CCache> m_pCache;

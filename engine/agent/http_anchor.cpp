@@ -91,9 +91,9 @@ int CHTTPAnchor::GetKind() { return m_bUserItem ? 0x41 : 0x01; }
 
 void CHTTPAnchor::MarkCacheUse() {
   const hv::LoadSettings s = EffectiveSettings();
-  if (!m_pPage) return;
-  m_pPage->m_bInUse = 1;
-  if (s.loadDetail != 0) m_pPage->m_bKeepCopy = 1;
+  CCache* cache = CAgentManager::Instance().Cache();
+  if (!m_pPage || !cache) return;
+  m_pPage->MarkUsed(*cache, s.loadDetail != 0);
 }
 
 int CHTTPAnchor::Run() {

@@ -119,6 +119,7 @@ int CSafClient::LoadAgentFile(const char* name, int noFallback) {
     if (!manager.Open(name ? name : "") && !noFallback) manager.Open("");
     if (!manager.Agent()) return 0;
     manager.RefreshStatistics();
+    manager.GarbageCollect();
     return 1;
   });
 }

@@ -1,16 +1,20 @@
 // The cache index of the open agent: one record per web address, entered
-// under its address (and, for a stored page, its local file name too).
+// under its address (and, for a stored page, under its local file name too),
+// saved as "Harvion Cache.hvc" in the agent's folder beside the stored files.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/cache/cache_totals.h"
 #include "engine/cache/page_descr.h"
+#include "engine/cache/page_map.h"
 
 class CCache : public CObject {
+  DECLARE_SERIAL(CCache)
  public:
   static constexpr int kKeyLimit = 4989;
 
@@ -18,29 +22,80 @@ class CCache : public CObject {
   // handed out by the locked lookups.
   static std::recursive_mutex& Lock();
 
+  CCache();  // for creation by class name; no folder
   explicit CCache(std::string directory);
   ~CCache() override;
+
+  // Makes the folder, loads the index file from it (keeping whatever could
+  // be read) and makes sure the placeholder image is there.
+  void Open();
+  // Writes the index file through a temporary file and a rename, then counts
+  // the index like any stored file. False when it could not be written (the
+  // old file then stays).
+  bool Save();
+  // The map, then the next file number.
+  void Serialize(CArchive& ar) override;
 
   const std::string& Directory() const { return m_strDirectory; }
   // The agent's folder was renamed.
   void SetDirectory(std::string directory) { m_strDirectory = std::move(directory); }
+  // The path of a file in the cache folder.
+  std::string PathOf(const std::string& localFile) const;
 
   // Looks a key up; null when absent. Takes no lock.
   CPageDescr* Find(const std::string& key) const;
+  // Take the lock, look up (or create); when the answer is null the lock is
+  // released at once, otherwise the caller holds it and must release it
+  // (Lock().unlock()) when done with the record.
+  CPageDescr* FindLocked(const std::string& key);
+  CPageDescr* FindOrCreateLocked(const std::string& address);
   // The record of the address, creating it when the address may have one: a
   // bare name (no ':', '/' or '\') or an address beginning with "http:" in any
-  // case. Null for an empty or refused address, or when the map is full.
+  // case. Null for an empty or refused address, or when the map holds more
+  // keys than the limit.
   CPageDescr* FindOrCreate(const std::string& address);
   // Enters another key for a record.
   void AddKey(const std::string& key, CPageDescr* record);
+  void RemoveKey(const std::string& key);
   // True when the record is entered under some key of the map.
   bool Contains(const CPageDescr* record) const;
-  int KeyCount() const { return static_cast<int>(m_map.size()); }
+  int KeyCount() const { return m_map.GetCount(); }
+  const CPageMap& Map() const { return m_map; }
+  // Every record once, in map order.
+  std::vector<CPageDescr*> Records() const;
+
+  // Under the lock: the counter, then one more.
+  std::int32_t NextFileNumber();
+
+  // Gives the record its local file name ("3S%06x" + extension) and enters
+  // the name as a key.
+  void AssignFileName(const std::string& address, CPageDescr* record);
+  // The lower-case extensions a stored file may keep, concatenated.
+  const std::string& KnownExtensions() const { return m_strKnownExtensions; }
+  // Another table than the system's (hv::cache::KnownExtensionsFrom).
+  void SetKnownExtensions(std::string known) { m_strKnownExtensions = std::move(known); }
+  // Enters the placeholder's record and writes its file when missing.
+  void CheckPlaceholder();
+
+  // Garbage collection: clear the marks, let the anchors mark what they use
+  // (CPageDescr::MarkUsed), then Collect drops everything unmarked with its
+  // file, stray stored files included.
+  void BeginCollection();
+  void Collect();
+
+  // Files and bytes are counted on the open agent; without totals nothing
+  // is counted.
+  void SetTotals(CCacheTotals* totals) { m_pTotals = totals; }
+  CCacheTotals* Totals() const { return m_pTotals; }
+  // Counts a removed file of that size (neither total goes below 0).
+  void CountRemovedFile(std::int64_t size);
 
   std::int32_t m_nNextFileNumber = 0;
 
  private:
   std::string m_strDirectory;
-  std::unordered_map<std::string, CPageDescr*> m_map;
+  CPageMap m_map;
   std::vector<std::unique_ptr<CPageDescr>> m_records;  // owns every record of the map
+  std::string m_strKnownExtensions;
+  CCacheTotals* m_pTotals = nullptr;
 };

@@ -1,5 +1,11 @@
 #include "engine/cache/page_descr.h"
 
+#include <algorithm>
+#include <mutex>
+
+#include "engine/agent/anchor.h"
+#include "engine/cache/cache.h"
+#include "engine/cache/link_owner.h"
 #include "platform/framework/archive.h"
 #include "platform/framework/exceptions.h"
 
@@ -56,4 +62,54 @@ void CPageDescr::Serialize(CArchive& ar) {
   m_strRealm = ar.ReadString();
   m_nStatusCode = static_cast<std::int32_t>(ar.ReadDWord());
   m_strStatusText = ar.ReadString();
+}
+
+CPageDescr* CPageDescr::AddLink(CCache& cache, const std::string& address, int linkType, CPageChild* existing,
+                                CPageChild** newLink) {
+  std::unique_lock lock(CCache::Lock());
+  CPageDescr* target = cache.FindOrCreate(address);
+  if (!target || target == this) return nullptr;
+  if (!existing) {
+    auto link = std::make_unique<CPageChild>();
+    link->m_nLinkType = linkType;
+    link->m_strAddress = target->m_strAddress;
+    m_links.push_back(std::move(link));
+    if (newLink) *newLink = m_links.back().get();
+  }
+  lock.release();  // the caller's to release
+  return target;
+}
+
+void CPageDescr::MarkUsed(CCache& cache, bool keepCopy) {
+  m_bInUse = 1;
+  if (keepCopy) m_bKeepCopy = 1;
+  const auto gone = std::remove_if(m_links.begin(), m_links.end(), [&cache](const std::unique_ptr<CPageChild>& link) {
+    CPageDescr* target = cache.Find(link->m_strAddress);
+    if (target) target->m_bInUse = 1;  // a link keeps its target, never its copy
+    return target == nullptr;
+  });
+  if (gone == m_links.end()) return;
+  m_links.erase(gone, m_links.end());
+  if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
+}
+
+void CPageDescr::RebuildLinks(CLinkOwner& location) {
+  // Walks by index and finds a refused link again by address: the location
+  // may call back into this record while it adds children.
+  for (std::size_t i = 0; i < m_links.size();) {
+    CPageChild* link = m_links[i].get();
+    if (CAnchor* anchor = location.AddLink(link->m_strAddress, link->m_nLinkType, false, link)) {
+      if (!link->m_strTitle.empty()) anchor->SetName(link->m_strTitle, 1);
+      ++i;
+      continue;
+    }
+    const auto it = std::find_if(m_links.begin(), m_links.end(),
+                                 [link](const std::unique_ptr<CPageChild>& l) { return l.get() == link; });
+    if (it == m_links.end()) {
+      ++i;
+      continue;
+    }
+    i = static_cast<std::size_t>(it - m_links.begin());
+    m_links.erase(it);
+  }
 }

@@ -12,6 +12,8 @@
 #include "platform/framework/serial.h"
 
 class CAnchor;
+class CCache;
+class CLinkOwner;
 
 class CPageDescr : public CObject {
   DECLARE_SERIAL(CPageDescr)
@@ -22,6 +24,49 @@ class CPageDescr : public CObject {
   explicit CPageDescr(std::string address) : m_strAddress(std::move(address)) {}
 
   void Serialize(CArchive& ar) override;
+
+  // Links (the cache lock is held by the caller).
+  // The target's record for a link found on this page, or null when it has
+  // none or is this page. AddLink takes the (recursive) cache lock itself:
+  // on null it has let go of it again; with a record it returns holding one
+  // more level of it, which the caller releases (CCache::Lock().unlock())
+  // when done with the record. Without an existing link a new one is
+  // appended and handed back in newLink.
+  CPageDescr* AddLink(CCache& cache, const std::string& address, int linkType, CPageChild* existing,
+                      CPageChild** newLink);
+  // Garbage collection: in use, keeping its copy when keepCopy; links whose
+  // target is gone are removed, the others mark their targets in use.
+  void MarkUsed(CCache& cache, bool keepCopy);
+  // Re-creates a location's children from the stored links; a link the
+  // location refuses is removed.
+  void RebuildLinks(CLinkOwner& location);
+  void ClearLinks() { m_links.clear(); }
+
+  // The stored file.
+  // Before a retrieval that keeps a copy: an empty file under a (new) local
+  // name, counted; state stored.
+  void PrepareFile(CCache& cache, CPageDescr* referrer);
+  // Deletes the stored file (keeping its name and key); state not stored.
+  void DropFile(CCache& cache, CPageDescr* referrer);
+  // Deletes the file and forgets its name and key.
+  void ForgetFile(CCache& cache);
+  // A transfer ended early: with the parser's file complete, the page keeps
+  // its partial copy followed by the interruption text; otherwise the file
+  // is dropped. False when the disk is full (retrieval must stop).
+  bool MarkInterrupted(CCache& cache, bool parserFinished);
+  // True when the local file is there, a file and writable.
+  bool FileExists(const CCache& cache) const;
+
+  // A retrieval by a location starts: the file is prepared or dropped by
+  // the location's load detail; returns the previous state.
+  int StartRetrieval(CCache& cache, CAnchor* location, int loadDetail, CPageDescr* referrer,
+                     std::uint32_t runStart);
+  // The location's retrieval ended (nothing when another location took the
+  // record over meanwhile). False when the disk is full.
+  bool EndRetrieval(CCache& cache, CAnchor* location, int loadDetail, bool completed, bool parserFinished,
+                    std::uint32_t runStart);
+  // Clears what the last response said.
+  void ClearResponse();
 
   std::vector<std::unique_ptr<CPageChild>> m_links;
   std::int32_t m_bInUse = 0;

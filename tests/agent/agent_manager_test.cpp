@@ -128,11 +128,16 @@ TEST_F(AgentNames, load_refreshes_and_posts_the_folder_statistics) {
   CSafClient::DeleteAgent();
   WriteFile(Path("Stats/a"), std::vector<std::uint8_t>(100, 'a'));
   WriteFile(Path("Stats/b"), std::vector<std::uint8_t>(23, 'b'));
+  const std::int64_t index = hv::fs::FileSize(Path("Stats/Harvion Cache.hvc"));
+  const std::int64_t placeholder = hv::fs::FileSize(Path("Stats/hvempty.gif"));
+  ASSERT_GT(index, 0);
+  ASSERT_EQ(placeholder, 108);
   ASSERT_EQ(CSafClient::LoadAgentFile("Stats", 1), 1);
-  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nFileCount, 2);
-  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nByteCount, 123);
+  const auto bytes = static_cast<std::int32_t>(123 + index + placeholder);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nFileCount, 4);
+  EXPECT_EQ(CAgentManager::Instance().Agent()->m_nByteCount, bytes);
   ASSERT_FALSE(m_ui->m_statistics.empty());
-  EXPECT_EQ(m_ui->m_statistics.back(), (std::pair<WPARAM, LPARAM>{2, 123}));
+  EXPECT_EQ(m_ui->m_statistics.back(), (std::pair<WPARAM, LPARAM>{4, static_cast<LPARAM>(bytes)}));
 }
 
 TEST_F(AgentNames, unattended_folders_replace_the_settings) {

@@ -17,6 +17,7 @@ struct OptionSpec {
 const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {"--title", "TEXT", "(add) Name of the new location; without it, the location shows its address."},
+      {"--links", "", "(cache) Also print each link found on a page, with its type and text."},
       {"--in", "FOLDER",
        "(add, folder) Put the new item into FOLDER: folder names from the agent's top level down, "
        "joined by '/', e.g. News/Local."},
@@ -38,6 +39,12 @@ const std::vector<CommandSpec>& Commands() {
       {"delete", "NAME", 1, 1, {}, "Delete agent NAME with its file, its folder and everything retrieved.",
        RunDelete},
       {"list", "", 0, 0, {}, "List the agents in the agents folder, sorted, one a line.", RunList},
+      {"cache", "NAME", 1, 1, {"--links"},
+       "Print what agent NAME's cache index knows, one address a line: state, local file, when it was "
+       "retrieved, stored and last modified, status, content type, title and number of links.",
+       RunCache},
+      {"gc", "NAME", 1, 1, {}, "Drop from agent NAME's cache every page none of its items uses any more.", RunGc},
+      {"clear", "NAME", 1, 1, {}, "Delete everything agent NAME has retrieved; its items stay.", RunClear},
       {"config", "[KEY [VALUE]]", 0, 2, {},
        "Print every setting with its value and whether it is stored or the default; with KEY, that "
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "
@@ -62,8 +69,10 @@ const CommandSpec* FindCommand(std::string_view name) {
 std::string Synopsis(const CommandSpec& command) {
   std::string text = "harvion " + std::string(command.name);
   if (!command.operands.empty()) text += " " + std::string(command.operands);
-  for (std::string_view name : command.options)
-    text += " [" + std::string(name) + " " + std::string(FindOption(name)->value) + "]";
+  for (std::string_view name : command.options) {
+    const std::string_view value = FindOption(name)->value;
+    text += " [" + std::string(name) + (value.empty() ? "" : " " + std::string(value)) + "]";
+  }
   return text;
 }
 
@@ -107,10 +116,17 @@ ParsedLine ParseCommandLine(const std::vector<std::string_view>& args) {
     const std::size_t equals = arg.find('=');
     const std::string name(arg.substr(0, equals));
     std::string error;
-    if (!FindOption(name)) {
+    const OptionSpec* option = FindOption(name);
+    if (!option) {
       error = "unknown option '" + name + "'";
     } else if (given.count(name)) {
       error = "option '" + name + "' given twice";
+    } else if (option->value.empty()) {
+      // A switch: present or not.
+      if (equals != std::string_view::npos)
+        error = "option '" + name + "' takes no value";
+      else
+        given[name] = std::string();
     } else if (equals != std::string_view::npos) {
       given[name] = std::string(arg.substr(equals + 1));
     } else if (i + 1 < args.size()) {
@@ -158,7 +174,8 @@ std::string UsageText() {
     text += "  " + Synopsis(command) + "\n      " + std::string(command.summary) + "\n";
   text += "\nOptions (anywhere after the command):\n";
   for (const OptionSpec& option : Options()) {
-    const std::string head = std::string(option.name) + " " + std::string(option.value);
+    const std::string head =
+        std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
     text += "  " + head + "\n      " + std::string(option.help) + "\n";
   }
   text +=

@@ -40,15 +40,6 @@ bool NameIsTaken(const std::string& name) {
   return fs::exists(folder / (name + std::string(kAgentExtension)), error) || fs::exists(folder / name, error);
 }
 
-UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
-  // An empty name would open the Startup Agent.
-  if (!name.empty() && CSafClient::LoadAgentFile(name.c_str(), 1)) {
-    if (UITreeNode* agent = client.Agent()) return *agent;
-  }
-  if (!name.empty() && CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot open agent '" + name + "'");
-  throw Failure("no agent named '" + name + "'");
-}
-
 UITreeNode& ParentForNewItem(UITreeNode& agent, const Invocation& invocation, const std::string& agentName) {
   const std::string* path = invocation.Option("--in");
   if (!path) return agent;
@@ -63,6 +54,16 @@ void SaveAgentAs(const std::string& name) {
 }
 
 }  // namespace
+
+UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
+  // An empty name would open the Startup Agent.
+  if (!name.empty() && CSafClient::LoadAgentFile(name.c_str(), 1)) {
+    if (UITreeNode* agent = client.Agent()) return *agent;
+  }
+  if (!name.empty() && CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot open agent '" + name + "'");
+  throw Failure("no agent named '" + name + "'");
+}
+
 
 void RunNew(const Invocation& invocation, HeadlessUIClient&) {
   const std::string& requested = invocation.operands[0];

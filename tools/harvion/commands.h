@@ -6,6 +6,12 @@
 
 namespace harvion {
 
+class UITreeNode;
+
+// Opens the named agent (never the Startup Agent for an empty name); throws
+// Failure naming the problem.
+UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name);
+
 void RunNew(const Invocation& invocation, HeadlessUIClient& client);
 void RunTree(const Invocation& invocation, HeadlessUIClient& client);
 void RunAdd(const Invocation& invocation, HeadlessUIClient& client);
@@ -14,5 +20,8 @@ void RunRename(const Invocation& invocation, HeadlessUIClient& client);
 void RunDelete(const Invocation& invocation, HeadlessUIClient& client);
 void RunList(const Invocation& invocation, HeadlessUIClient& client);
 void RunConfig(const Invocation& invocation, HeadlessUIClient& client);
+void RunCache(const Invocation& invocation, HeadlessUIClient& client);
+void RunGc(const Invocation& invocation, HeadlessUIClient& client);
+void RunClear(const Invocation& invocation, HeadlessUIClient& client);
 
 }  // namespace harvion

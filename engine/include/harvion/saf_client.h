@@ -65,6 +65,13 @@ class HV_EXPORT CSafClient {
   static int SameSite(const char* first, const char* second);
   static int SameDirectory(const char* first, const char* second);
 
+  // The cache of the current agent: write its index; drop every record no
+  // item uses; delete everything retrieved and start an empty index (not
+  // while a run is going on).
+  static void SaveCache();
+  static void GarbageCollect();
+  static void ClearCache();
+
   // The proxy server (copied only when shorter than size), its port and
   // whether requests go through it; 0 when the name does not fit.
   static int GetProxy(int* useProxy, char* host, int size, int* port);

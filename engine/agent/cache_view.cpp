@@ -1,0 +1,33 @@
+#include "harvion/cache_view.h"
+
+#include "engine/agent/agent_manager.h"
+#include "engine/cache/cache.h"
+
+std::vector<HvCacheRecord> GetCacheRecords() {
+  std::vector<HvCacheRecord> out;
+  try {
+    CCache* cache = CAgentManager::Instance().Cache();
+    if (!cache) return out;
+    std::lock_guard guard(CCache::Lock());
+    for (const CPageDescr* page : cache->Records()) {
+      HvCacheRecord record;
+      record.address = page->m_strAddress;
+      record.state = page->m_nState;
+      record.localFile = page->m_strLocalFile;
+      record.lastRetrievalEnd = page->m_tLastRetrievalEnd;
+      record.storedAt = page->m_tStoredAt;
+      record.lastModified = page->m_tLastModified;
+      record.stateChangedAt = page->m_tStateChanged;
+      record.statusCode = page->m_nStatusCode;
+      record.statusText = page->m_strStatusText;
+      record.contentType = page->m_strContentType;
+      record.contentLength = page->m_nContentLength;
+      record.title = page->m_strTitle;
+      for (const auto& link : page->m_links) record.links.push_back({link->m_nLinkType, link->m_strAddress, link->m_strTitle});
+      out.push_back(std::move(record));
+    }
+  } catch (...) {
+    out.clear();  // memory ran out: nothing rather than a part
+  }
+  return out;
+}

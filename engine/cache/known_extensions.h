@@ -1,0 +1,19 @@
+// The file extensions a stored copy may keep: every extension of the system's
+// MIME table, each with its dot, run together in lower case. A page's
+// extension is kept when it occurs anywhere in that string.
+#pragma once
+
+#include <string>
+
+namespace hv::cache {
+
+// The table's extensions: each line is a MIME type followed by extensions
+// without dots; '#' starts a comment. ".com" is left out (a program, never a
+// page) and ".vbx.ocx" added. A table that cannot be read or lists nothing
+// gives the built-in list of common extensions instead.
+std::string KnownExtensionsFrom(const std::string& mimeTable);
+
+// From the system's table, read once per process.
+const std::string& KnownExtensions();
+
+}  // namespace hv::cache

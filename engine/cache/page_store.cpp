@@ -1,0 +1,219 @@
+// The stored copies: naming a page's file, creating, dropping and finishing
+// it, and keeping the agent's file and byte totals in step with the disk.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+
+#include "engine/cache/cache.h"
+#include "platform/files/file.h"
+#include "platform/files/file_system.h"
+#include "resources/resources.h"
+
+namespace {
+
+// "<H2>Transfer Interrupted</H2></HTML>", appended to a partial copy.
+constexpr unsigned kInterruptedText = 500;
+
+std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// Fills the string table's name pattern: "%[0][width]x" takes the number,
+// "%s" the extension, "%%" is a percent sign; anything else is copied. The
+// extension comes from a web address, so nothing here goes through printf.
+std::string FormatLocalName(const std::string& pattern, std::uint32_t number, const std::string& extension) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%') {
+      out += pattern[i];
+      continue;
+    }
+    std::size_t j = i + 1;
+    const bool zeros = j < pattern.size() && pattern[j] == '0';
+    if (zeros) ++j;
+    std::size_t width = 0;
+    for (; j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j])); ++j)
+      width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(pattern[j] - '0'), 32);
+    const char conversion = j < pattern.size() ? pattern[j] : '\0';
+    if (conversion == 'x') {
+      std::string digits;
+      for (std::uint32_t n = number; digits.empty() || n != 0; n >>= 4) digits.insert(digits.begin(), kDigits[n & 15]);
+      if (digits.size() < width) digits.insert(0, width - digits.size(), zeros ? '0' : ' ');
+      out += digits;
+      i = j;
+    } else if (conversion == 's' && j == i + 1) {
+      out += extension;
+      i = j;
+    } else if (conversion == '%' && j == i + 1) {
+      out += '%';
+      i = j;
+    } else {
+      out += '%';
+    }
+  }
+  return out;
+}
+
+// A stored copy counts only as a regular file we may write. Root may write
+// anything, so the mode's write bits decide too.
+bool IsWritableFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
+         ::access(path.c_str(), W_OK) == 0;
+}
+
+// The size of the regular file at the path, -1 when there is none.
+std::int64_t RegularFileSize(const std::string& path, mode_t* mode = nullptr) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (mode) *mode = st.st_mode;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+// Removes the key only while it still names this record.
+void RemoveOwnKey(CCache& cache, const std::string& key, const CPageDescr* record) {
+  std::lock_guard guard(CCache::Lock());
+  if (cache.Find(key) == record) cache.RemoveKey(key);
+}
+
+}  // namespace
+
+// ---- CCache ----------------------------------------------------------------
+
+void CCache::AssignFileName(const std::string& address, CPageDescr* record) {
+  std::string extension;
+  if (const auto dot = address.rfind('.'); dot != std::string::npos) {
+    extension = Lower(address.substr(dot));
+    if (extension.find_first_of("/\\") != std::string::npos) extension.clear();  // a dot in a folder name
+  }
+  if (!extension.empty() && m_strKnownExtensions.find(extension) == std::string::npos) extension.clear();
+  if (extension.empty()) extension = ".html";
+
+  const std::string pattern = hv::res::LoadString(hv::res::IDS_LOCAL_FILE_FORMAT);
+  std::lock_guard guard(Lock());
+  std::string name;
+  // A damaged index may have left the counter behind names in use: such a
+  // name would take another record's key and file, so it is skipped.
+  for (int tries = 0; tries <= KeyCount(); ++tries) {
+    name = FormatLocalName(pattern, static_cast<std::uint32_t>(NextFileNumber()), extension);
+    const CPageDescr* owner = Find(name);
+    if (!owner || owner == record) break;
+  }
+  record->m_strLocalFile = name;
+  AddKey(name, record);
+}
+
+void CCache::CheckPlaceholder() {
+  const std::string name = hv::res::LoadString(hv::res::IDS_PLACEHOLDER);
+  {
+    std::lock_guard guard(Lock());
+    if (!Find(name)) {
+      auto record = std::make_unique<CPageDescr>(name);
+      record->m_nState = CPageDescr::kStored;
+      m_records.push_back(std::move(record));
+      m_map.SetAt(name, m_records.back().get());
+    }
+  }
+  const std::string path = PathOf(name);
+  if (!hv::fs::IsRegularFile(path)) hv::res::WriteResourceFile(path, hv::res::IDR_PLACEHOLDER_GIF);
+}
+
+void CCache::CountRemovedFile(std::int64_t size) {
+  if (!m_pTotals || size < 0) return;
+  m_pTotals->AddBytes(-size);
+  m_pTotals->AddFiles(-1);
+}
+
+// ---- CPageDescr ------------------------------------------------------------
+
+bool CPageDescr::FileExists(const CCache& cache) const {
+  return !m_strLocalFile.empty() && IsWritableFile(cache.PathOf(m_strLocalFile));
+}
+
+void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
+  if (m_strAddress.empty()) return;
+  if (!m_strLocalFile.empty() && FileExists(cache)) return;
+  if (m_strLocalFile.empty()) cache.AssignFileName(m_strAddress, this);
+
+  const std::string path = cache.PathOf(m_strLocalFile);
+  mode_t mode = 0;
+  const std::int64_t oldSize = RegularFileSize(path, &mode);
+  // A read-only copy is replaced: writing into it would keep its mode, and
+  // it would never count as stored.
+  const bool removed = oldSize >= 0 && (!(mode & 0222) || ::access(path.c_str(), W_OK) != 0) &&
+                       ::unlink(path.c_str()) == 0;
+  CFile file;
+  if (!file.Open(path, CFile::modeWrite | CFile::modeCreate)) {
+    if (removed) cache.CountRemovedFile(oldSize);
+    RemoveOwnKey(cache, m_strLocalFile, this);
+    m_strLocalFile.clear();
+    return;
+  }
+  file.Close();
+  if (CCacheTotals* totals = cache.Totals()) {
+    if (oldSize < 0)
+      totals->AddFiles(1);
+    else
+      totals->AddBytes(-oldSize);
+  }
+  m_nState = kStored;
+  m_tStateChanged = Now();
+  m_pStateChangedBy = referrer;
+}
+
+void CPageDescr::DropFile(CCache& cache, CPageDescr* referrer) {
+  m_nState = kNotStored;
+  if (m_strLocalFile.empty()) return;
+  const std::string path = cache.PathOf(m_strLocalFile);
+  if (const std::int64_t size = RegularFileSize(path); size >= 0) {
+    if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
+    // Counted only once it is gone, so the totals follow the disk.
+    if (hv::fs::RemoveFile(path)) cache.CountRemovedFile(size);
+  }
+  m_tStateChanged = Now();
+  m_pStateChangedBy = referrer;
+}
+
+void CPageDescr::ForgetFile(CCache& cache) {
+  if (m_strLocalFile.empty()) return;
+  DropFile(cache, nullptr);
+  RemoveOwnKey(cache, m_strLocalFile, this);
+  m_strLocalFile.clear();
+}
+
+bool CPageDescr::MarkInterrupted(CCache& cache, bool parserFinished) {
+  if (!parserFinished) {
+    DropFile(cache, nullptr);
+    return true;
+  }
+  m_nState = kInterrupted;
+  if (m_strLocalFile.empty()) return true;
+  const std::string text = hv::res::LoadString(kInterruptedText);
+  const std::size_t size = text.size() + 1;  // with its zero byte
+  const int fd = ::open(cache.PathOf(m_strLocalFile).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return true;  // no copy to finish
+  std::size_t done = 0;
+  int error = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, text.c_str() + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;  // no progress without an error: the device is full
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (done > 0)
+    if (CCacheTotals* totals = cache.Totals()) totals->AddBytes(static_cast<std::int64_t>(done));
+  return error != ENOSPC;
+}

@@ -1,0 +1,35 @@
+// A read-only view of the current agent's cache index, for front ends that
+// list what an agent has stored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "harvion/types.h"
+
+struct HvCacheLink {
+  int type = 0;  // 0 page, 1 embedded object, 2 frame
+  std::string address;
+  std::string title;
+};
+
+struct HvCacheRecord {
+  std::string address;
+  int state = 0;  // 0 not stored, 1 being retrieved, 2 interrupted, 3 stored
+  std::string localFile;
+  std::uint32_t lastRetrievalEnd = 0;  // seconds since 1970, 0 for never
+  std::uint32_t storedAt = 0;
+  std::uint32_t lastModified = 0;
+  std::uint32_t stateChangedAt = 0;
+  int statusCode = 0;
+  std::string statusText;
+  std::string contentType;
+  std::int32_t contentLength = 0;
+  std::string title;
+  std::vector<HvCacheLink> links;
+};
+
+// Every record of the current agent's index once, in index order; empty
+// when no agent is open.
+HV_EXPORT std::vector<HvCacheRecord> GetCacheRecords();

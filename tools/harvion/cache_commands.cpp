@@ -1,0 +1,89 @@
+// harvion cache / gc / clear: what an agent has stored, and its upkeep.
+#include <ctime>
+#include <iostream>
+
+#include "commands.h"
+#include "failure.h"
+#include "harvion/cache_view.h"
+#include "harvion/saf_client.h"
+
+namespace harvion {
+
+namespace {
+
+const char* StateName(int state) {
+  switch (state) {
+    case 0: return "not-stored";
+    case 1: return "retrieving";
+    case 2: return "interrupted";
+    case 3: return "stored";
+    default: return "unknown";
+  }
+}
+
+const char* LinkTypeName(int type) {
+  switch (type) {
+    case 0: return "page";
+    case 1: return "embedded";
+    case 2: return "frame";
+    default: return "unknown";
+  }
+}
+
+// Local time, to the second; "-" for never.
+std::string Date(std::uint32_t t) {
+  if (t == 0) return "-";
+  const std::time_t time = static_cast<std::time_t>(t);
+  std::tm tm{};
+  localtime_r(&time, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
+  return text;
+}
+
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
+
+void PrintRecord(const HvCacheRecord& r) {
+  std::cout << r.address << "  " << StateName(r.state) << "  file=" << OrDash(r.localFile)
+            << "  retrieved=" << Date(r.lastRetrievalEnd) << "  stored=" << Date(r.storedAt)
+            << "  modified=" << Date(r.lastModified) << "  status=" << r.statusCode;
+  if (!r.statusText.empty()) std::cout << ' ' << r.statusText;
+  std::cout << "  type=" << OrDash(r.contentType) << "  title=\"" << r.title << "\"  links=" << r.links.size()
+            << '\n';
+}
+
+void SaveCacheOf(const std::string& name) {
+  CSafClient::SaveCache();
+  CSafClient::SaveAgentFile();
+  if (!CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot save agent '" + name + "'");
+}
+
+}  // namespace
+
+void RunCache(const Invocation& invocation, HeadlessUIClient& client) {
+  OpenAgent(client, invocation.operands[0]);
+  const bool withLinks = invocation.Option("--links") != nullptr;
+  for (const HvCacheRecord& record : GetCacheRecords()) {
+    PrintRecord(record);
+    if (!withLinks) continue;
+    for (const HvCacheLink& link : record.links)
+      std::cout << "    " << LinkTypeName(link.type) << "  " << link.address << "  \"" << link.title << "\"\n";
+  }
+}
+
+void RunGc(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& name = invocation.operands[0];
+  OpenAgent(client, name);  // opening collects already; once more is harmless
+  CSafClient::GarbageCollect();
+  SaveCacheOf(name);
+  std::cout << GetCacheRecords().size() << " records kept\n";
+}
+
+void RunClear(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& name = invocation.operands[0];
+  OpenAgent(client, name);
+  CSafClient::ClearCache();
+  SaveCacheOf(name);
+}
+
+}  // namespace harvion

@@ -1,6 +1,5 @@
 #include "engine/agent/agent_manager.h"
 
-
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
 #include "engine/agent/help_library.h"

@@ -126,3 +126,22 @@ TEST(FileSystem, remove_tree_removes_nested_folders_but_never_follows_links) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileSystem, measure_folder_counts_entries_and_file_bytes_without_recursion) {
+  hv::test::TempFolder dir;
+  WriteText(dir / "a", std::string(100, 'a'));
+  WriteText(dir / "b", std::string(23, 'b'));
+  ASSERT_TRUE(EnsureDirectory(dir / "sub"));
+  WriteText(dir / "sub/deep", std::string(1000, 'd'));
+  std::int64_t count = -1, bytes = -1;
+  MeasureFolder(dir.path(), count, bytes);
+  EXPECT_EQ(count, 3);  // the subfolder is an entry; what it holds is not
+  EXPECT_EQ(bytes, 123);
+  MeasureFolder(dir / "missing", count, bytes);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(bytes, 0);
+}
+
+}  // namespace

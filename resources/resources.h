@@ -21,8 +21,12 @@ enum StringId : unsigned {
   IDS_SEARCH_ENGINE_FIRST = 203,  // title, location, query string: 203-232
   IDS_SEARCH_ENGINE_COUNT = 10,
   IDS_LOCAL_SEARCH = 233,         // the eleventh triple, 233-235
+  IDS_INTERRUPTED = 500,     // "<H2>Transfer Interrupted</H2></HTML>"
+  IDS_NO_TEMPORARY_FILE = 501,  // "Unable to create temporary file"
+  IDS_NO_CACHE_FILE = 502,      // "Unable to create cache file"
   IDS_COPY_OF = 504,         // "Copy of %s"
   IDS_COPY_N_OF = 505,       // "Copy(%d) of %s"
+  IDS_NO_LOCAL_FILE = 506,   // "Unable to open local file"
   IDS_SCHEDULE_FIRST = 530,  // "Hourly" .. "Monthly" (530-534)
   IDS_CAPTION = 573,         // "Harvon Plugin"
   IDS_FILE_TYPE_FIRST = 584, // "Site map" .. "All files" (584-587)

@@ -1,4 +1,5 @@
-// harvion cache / gc / clear: what an agent has stored, and its upkeep.
+// harvion cache / gc / clear / frameset: what an agent has stored, its
+// upkeep, and the page that shows it.
 #include <ctime>
 #include <iostream>
 
@@ -84,6 +85,14 @@ void RunClear(const Invocation& invocation, HeadlessUIClient& client) {
   OpenAgent(client, name);
   CSafClient::ClearCache();
   SaveCacheOf(name);
+}
+
+void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client) {
+  OpenAgent(client, invocation.operands[0]);
+  char path[4096];
+  if (!CSafClient::CreateFrameSet(invocation.operands[1].c_str(), path, sizeof path))
+    throw Failure("cannot write a frameset for agent '" + invocation.operands[0] + "'");
+  std::cout << path << '\n';
 }
 
 }  // namespace harvion

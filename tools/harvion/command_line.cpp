@@ -45,6 +45,9 @@ const std::vector<CommandSpec>& Commands() {
        RunCache},
       {"gc", "NAME", 1, 1, {}, "Drop from agent NAME's cache every page none of its items uses any more.", RunGc},
       {"clear", "NAME", 1, 1, {}, "Delete everything agent NAME has retrieved; its items stay.", RunClear},
+      {"frameset", "NAME URL", 2, 2, {},
+       "Write the page that shows agent NAME beside URL (a web address or a stored file) and print its path.",
+       RunFrameSet},
       {"config", "[KEY [VALUE]]", 0, 2, {},
        "Print every setting with its value and whether it is stored or the default; with KEY, that "
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "

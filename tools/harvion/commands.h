@@ -23,5 +23,6 @@ void RunConfig(const Invocation& invocation, HeadlessUIClient& client);
 void RunCache(const Invocation& invocation, HeadlessUIClient& client);
 void RunGc(const Invocation& invocation, HeadlessUIClient& client);
 void RunClear(const Invocation& invocation, HeadlessUIClient& client);
+void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client);
 
 }  // namespace harvion

@@ -51,6 +51,10 @@ class HV_EXPORT CSafClient {
   static HGLOBAL GetConstraintList();
   // The Startup Agent's page file.
   static HGLOBAL GetEmptyFileName();
+  // Writes the current agent's frameset page (the Startup Agent's when none
+  // is open) showing the address beside the agent, replacing the earlier
+  // one, and copies its path into path (empty on failure). 1 on success.
+  static int CreateFrameSet(const char* address, char* path, int size);
 
   // loadDetail, linkType, levels, file-type index, location index, inherit
   // flag, effective levels.

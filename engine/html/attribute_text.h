@@ -1,0 +1,25 @@
+// Text written into a double-quoted attribute of a page we generate or
+// rewrite. Addresses come from pages and users; a '"', '<' or '>' in one
+// would end the attribute or the tag, so they are percent-encoded. Every
+// other byte, '%' included, is written as it is.
+#pragma once
+
+#include <string>
+
+namespace hv {
+
+inline std::string AttributeText(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '"': out += "%22"; break;
+      case '<': out += "%3C"; break;
+      case '>': out += "%3E"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace hv

@@ -266,6 +266,34 @@ test_config() {
   hv config agents-folder "$HARVION_HOME"; expect_ok "config agents-folder back"
 }
 
+test_cache_commands() {
+  hv new Cached; expect_ok "new Cached"
+  hv add Cached http://h.example/a.html --title A; expect_ok "add to Cached"
+  hv cache Cached; expect_ok "cache Cached"
+  grep -q '^http://h.example/a.html  not-stored  file=-  retrieved=-  stored=-  modified=-  status=0  type=-  title=""  links=0$' <<<"$OUT" \
+    || fail "cache: location line in: $OUT"
+  grep -q '^hvempty.gif  stored  ' <<<"$OUT" || fail "cache: placeholder line in: $OUT"
+  [[ -f "$HARVION_HOME/Cached/Harvion Cache.hvc" ]] || fail "cache: index not saved"
+  [[ $(stat -c %s "$HARVION_HOME/Cached/hvempty.gif") == 108 ]] || fail "cache: placeholder not 108 bytes"
+
+  # A stored file nothing names goes at the next collection.
+  printf 'old' >"$HARVION_HOME/Cached/3S00ffff.html"
+  hv gc Cached; expect_ok "gc Cached"
+  [[ ! -e "$HARVION_HOME/Cached/3S00ffff.html" ]] || fail "gc: stray stored file kept"
+
+  printf 'x' >"$HARVION_HOME/Cached/3S000001.html"
+  hv clear Cached; expect_ok "clear Cached"
+  [[ ! -e "$HARVION_HOME/Cached/3S000001.html" ]] || fail "clear: stored file kept"
+  hv tree Cached; [[ $OUT == *'location "A" <http://h.example/a.html>'* ]] || fail "clear: location lost: $OUT"
+
+  hv frameset Cached http://h.example/a.html; expect_ok "frameset"
+  [[ $OUT == "$HARVION_HOME/Cached/FRM"*.HTM && -f $OUT ]] || fail "frameset: path '$OUT'"
+  grep -q 'SRC="../Cached.hvx"' "$OUT" || fail "frameset: agent frame missing"
+
+  hv cache Nowhere; expect_failure "cache of a missing agent" "no agent named 'Nowhere'"
+  hv cache Cached --links=yes; expect_usage_error "switch with a value"
+}
+
 test_help_and_usage
 test_new_and_list
 test_building_a_tree
@@ -275,6 +303,7 @@ test_delete
 test_startup_agent
 test_names_and_text
 test_config
+test_cache_commands
 
 if [[ $FAILED -ne 0 ]]; then
   echo "$FAILED check(s) failed"

@@ -91,6 +91,8 @@ int main() {
       return 1;
     }
   }
+  std::printf("index file: %lld bytes\n",
+              static_cast<long long>(hv::fs::FileSize(hv::fs::JoinPath(folder, "Harvion Cache.hvc"))));
   Report("save", saves);
   Report("load", loads);
   hv::fs::RemoveTree(dir);

@@ -1,18 +1,34 @@
-// The location that receives the links of a page: the page parsers report
-// the links they find to it, and a page that need not be fetched again
-// re-creates its children from the stored links through it.
+// The location a page belongs to, as the page's parsers and its stored links
+// see it: it receives the links found on the page (and decides which become
+// child locations), the page's title, and the children whose link text was
+// being collected.
 #pragma once
 
 #include <string>
 
 class CAnchor;
 class CPageChild;
+class CPageDescr;
 
 class CLinkOwner {
  public:
   virtual ~CLinkOwner() = default;
-  // Adds the child anchor for a link (linkType as CPageChild::LinkKind);
-  // null when the strategy refuses it. link is the stored link record when
-  // the children are rebuilt, else null.
-  virtual CAnchor* AddLink(const std::string& address, int linkType, bool collectText, CPageChild* link) = 0;
+
+  // The page's record in the cache index, or null.
+  virtual CPageDescr* OwnerPage() = 0;
+  // Adds the child location for a link (linkType as CPageChild::LinkKind);
+  // null when the strategy refuses it. existing is the stored link record
+  // when the children are rebuilt from the index; otherwise, when record is
+  // not null, it receives the page's link record for the address. A deferred
+  // child (its link text is still being collected) is made but not yet put
+  // into the tree: CompleteLink or ReleaseLink follows.
+  virtual CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
+                           CPageChild** record) = 0;
+  // The deferred child's text is complete: put it into the tree and start it
+  // (nothing when it is already there).
+  virtual void CompleteLink(CAnchor* child) = 0;
+  // Discards a deferred child that is not in the tree, with its stored file.
+  virtual void ReleaseLink(CAnchor* child) = 0;
+  // The page's title became known: it names the location.
+  virtual void SetTitle(const std::string& title) = 0;
 };

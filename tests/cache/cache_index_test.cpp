@@ -529,7 +529,12 @@ TEST(CacheLinks, MarkUsedKeepsTargetsAndDropsLinksToNothing) {
 // Gives every link a child but those with "refused" in their address.
 class FakeLocation : public CLinkOwner {
  public:
-  CAnchor* AddLink(const std::string& address, int linkType, bool collectText, CPageChild* link) override {
+  CPageDescr* OwnerPage() override { return nullptr; }
+  void CompleteLink(CAnchor*) override {}
+  void ReleaseLink(CAnchor*) override {}
+  void SetTitle(const std::string&) override {}
+  CAnchor* AddLink(const std::string& address, int linkType, bool collectText, CPageChild* link,
+                   CPageChild**) override {
     calls.push_back(address + " " + std::to_string(linkType) + (collectText ? " text" : ""));
     links.push_back(link);
     if (address.find("refused") != std::string::npos) return nullptr;

@@ -21,6 +21,11 @@ constexpr std::uint16_t kMaxClassName = 64;
 CArchive::CArchive(CFile* file, Mode mode, std::size_t bufferSize)
     : m_pFile(file), m_mode(mode), m_buffer(std::max<std::size_t>(bufferSize, 16)) {
   m_loadTable.emplace_back();  // index 0 is the null reference
+  if (m_mode == load) {
+    const std::uint64_t length = m_pFile->GetLength();
+    const std::uint64_t pos = m_pFile->GetPosition();
+    m_fileLeft = length > pos ? length - pos : 0;
+  }
 }
 
 CArchive::~CArchive() = default;
@@ -126,11 +131,7 @@ void CArchive::WriteObject(const CObject* obj) {
 
 // ---- loading -------------------------------------------------------------
 
-std::uint64_t CArchive::BytesLeft() const {
-  const std::uint64_t length = m_pFile->GetLength();
-  const std::uint64_t pos = m_pFile->GetPosition();
-  return (length > pos ? length - pos : 0) + (m_bufEnd - m_bufPos);
-}
+std::uint64_t CArchive::BytesLeft() const { return m_fileLeft + (m_bufEnd - m_bufPos); }
 
 void CArchive::FillBuffer(std::size_t needed) {
   if (m_failed) throw CArchiveException("archive already failed");
@@ -144,6 +145,7 @@ void CArchive::FillBuffer(std::size_t needed) {
     std::size_t got = m_pFile->Read(m_buffer.data() + m_bufEnd, m_buffer.size() - m_bufEnd);
     if (got == 0) Fail("unexpected end of stream");
     m_bufEnd += got;
+    m_fileLeft = got < m_fileLeft ? m_fileLeft - got : 0;
   }
 }
 

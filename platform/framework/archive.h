@@ -92,6 +92,9 @@ class CArchive {
   std::vector<std::uint8_t> m_buffer;
   std::size_t m_bufPos = 0;  // next byte to read or write
   std::size_t m_bufEnd = 0;  // loading: end of valid bytes
+  // Loading: bytes of the file not yet in the buffer, measured once, so the
+  // bounds checks of every field cost no system call.
+  std::uint64_t m_fileLeft = 0;
 
   // Storing: index of every class and object written.
   std::unordered_map<const void*, std::uint32_t> m_storeMap;

@@ -46,6 +46,11 @@ class CSGMLAttribute : public CObject {
 class CSGMLParser : public CObject {
  public:
   static constexpr int kMaxAttributes = 20;
+  // Offsets inside a tag are ints: a start tag that grows longer than this
+  // is dropped and skipped to its '>' like an unknown tag.
+  static constexpr std::int64_t kMaxTagLength = 0x7FFFFFFF;
+  // Numeric references above this are no characters and yield nothing.
+  static constexpr int kMaxCharacterCode = 0x10FFFF;
 
   CSGMLParser(const CSGMLParser&) = delete;
   CSGMLParser& operator=(const CSGMLParser&) = delete;
@@ -82,7 +87,67 @@ class CSGMLParser : public CObject {
   const SGMLTagDef* Top() const;
 
  private:
-  // ... the tokenizer state lives here (written with the implementation).
+  // The numbers are those of the state table the tokenizer was written
+  // from; 1 is unused.
+  enum class State : std::uint8_t {
+    kContent = 0,
+    kTagName = 2,
+    kBetweenAttributes = 3,
+    kAttributeName = 4,
+    kAfterAttributeName = 5,
+    kAfterEquals = 6,
+    kUnquotedValue = 7,
+    kAfterStartTag = 8,
+    kLineFeed = 9,
+    kLineFeedOpen = 10,
+    kAfterAmpersand = 11,
+    kNumericReference = 12,
+    kSingleQuotedValue = 13,
+    kDoubleQuotedValue = 14,
+    kEndTagName = 15,
+    kEntityName = 16,
+    kSkipTag = 17,
+    kDeclaration = 18,
+    kComment = 19,
+  };
+
+  int TopType() const;
+  int TopIndex() const { return m_stack.empty() ? -1 : m_stack.back(); }
+  void Character(int code);
+  void AppendName(unsigned char byte);
+  // Binary searches over the table; -1 when not found.
+  int FindTag(const std::string& name) const;
+  int FindAttribute(const std::string& name) const;
+  int FindEntity(const std::string& name) const;
+  void BeginTag(int tagIndex);
+  // These compute offsets inside the tag. Each returns false when the tag
+  // has grown too long for them, after dropping the tag (see kMaxTagLength).
+  bool LookUpAttribute(unsigned char byte);
+  bool StoreValue(unsigned char byte, bool closedByQuote);
+  bool CompleteStartTag();
+  bool TagTooLong(unsigned char byte);
+  void CloseElement(int tagIndex);
+  // True when the entity was found; otherwise its text has been delivered
+  // and the terminator still has to be handled as content.
+  bool ResolveEntity();
+  void ResolveNumber();
+
   const SGMLDtd* m_pDtd;
+  State m_state = State::kContent;
   std::int64_t m_nPosition = 0;
+  std::int64_t m_nTagStart = 0;  // position of the '<' of the start tag being read
+  std::int64_t m_nLastOpen = 0;  // position of the most recent '<'
+  int m_nCurrentTag = -1;        // index of the start tag being read
+  int m_nCurrentAttribute = -1;  // slot whose value is being read
+  int m_nAttributeCount = 0;     // slots that belong to the current tag
+  // Names longer than any in the table cannot match, so their bytes past
+  // this length are not kept.
+  std::size_t m_nNameLimit = 0;
+  std::string m_strToken;
+  std::vector<int> m_stack;  // indices of the open elements, innermost last
+  CSGMLAttribute m_attributes[kMaxAttributes];
+  // Comments and declarations; kept for the whole document.
+  unsigned char m_cPrevious = 0;
+  bool m_bDashes = false;
+  std::int64_t m_nBracketDepth = 0;
 };

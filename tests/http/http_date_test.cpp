@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_time_zone.h"
+
 #include "engine/http/http_date.h"
 
 namespace {
@@ -41,26 +43,10 @@ std::vector<Zone> Zones() {
 
 class HttpDate : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    m_hadTz = tz != nullptr;
-    if (tz) m_savedTz = tz;
-  }
-  void TearDown() override {
-    if (m_hadTz)
-      setenv("TZ", m_savedTz.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-  static void UseZone(const std::string& tz) {
-    setenv("TZ", tz.c_str(), 1);
-    tzset();
-  }
+  static void UseZone(const std::string& tz) { ScopedTimeZone::Use(tz); }
 
  private:
-  std::string m_savedTz;
-  bool m_hadTz = false;
+  ScopedTimeZone m_zone;
 };
 
 TEST_F(HttpDate, all_three_forms_give_the_same_utc_time_in_every_zone) {

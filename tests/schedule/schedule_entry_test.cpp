@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/schedule/schedule.h"
+#include "support/scoped_time_zone.h"
 
 namespace {
 
@@ -23,20 +24,6 @@ std::int64_t At(int year, int month, int day, int hour, int minute, int second =
 
 class NextRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    m_savedTz = tz ? tz : "";
-    m_hadTz = tz != nullptr;
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
-  }
-  void TearDown() override {
-    if (m_hadTz)
-      setenv("TZ", m_savedTz.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
   static CScheduleEntry Entry(std::uint8_t kind, std::uint8_t minute, std::uint8_t days, std::uint8_t dayOfMonth,
                               int period, int start, int end) {
     ScheduleSettings s{kind, minute, days, dayOfMonth};
@@ -44,8 +31,7 @@ class NextRun : public ::testing::Test {
     s[9] = end >> 8;
     return CScheduleEntry("x", s);
   }
-  std::string m_savedTz;
-  bool m_hadTz = false;
+  ScopedTimeZone m_zone{"Europe/Berlin"};
 };
 
 // 2026-12-09 is a Wednesday.

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "engine/cache/cache.h"
+#include "engine/http/url.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
 #include "resources/resources.h"
@@ -20,11 +21,6 @@ namespace {
 constexpr unsigned kInterruptedText = 500;
 
 std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
 
 // Fills the string table's name pattern: "%[0][width]x" takes the number,
 // "%s" the extension, "%%" is a percent sign; anything else is copied. The
@@ -91,10 +87,7 @@ void RemoveOwnKey(CCache& cache, const std::string& key, const CPageDescr* recor
 
 void CCache::AssignFileName(const std::string& address, CPageDescr* record) {
   std::string extension;
-  if (const auto dot = address.rfind('.'); dot != std::string::npos) {
-    extension = Lower(address.substr(dot));
-    if (extension.find_first_of("/\\") != std::string::npos) extension.clear();  // a dot in a folder name
-  }
+  ExtensionOf(address, extension);
   if (!extension.empty() && m_strKnownExtensions.find(extension) == std::string::npos) extension.clear();
   if (extension.empty()) extension = ".html";
 

@@ -68,6 +68,23 @@ class CPageDescr : public CObject {
   // Clears what the last response said.
   void ClearResponse();
 
+  // The stored copy's links.
+  // A link's value as written on this page, resolved against base (empty:
+  // this page's address) to an absolute http address without fragment;
+  // empty for anything else, which is then neither followed nor rewritten.
+  std::string ResolveLink(const std::string& value, const std::string& base) const;
+  // What a link attribute of this page's copy says instead of value (an
+  // address or the local file name written earlier): the target's local file
+  // while it is stored, else its address, or the placeholder image for an
+  // embedded object (which marks this page as using it). The fragment stays.
+  // A value the cache has no record for is kept; empty only for an empty
+  // value. Takes the cache lock.
+  std::string ReplacementFor(CCache& cache, const std::string& value, int linkType, const std::string& base);
+  // Writes the stored copy anew when pages it links to were stored or
+  // dropped since its links were last updated, other than through its own
+  // links; drops the record's file when it has gone missing.
+  void Relink(CCache& cache);
+
   std::vector<std::unique_ptr<CPageChild>> m_links;
   std::int32_t m_bInUse = 0;
   std::int32_t m_bKeepCopy = 0;

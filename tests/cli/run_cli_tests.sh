@@ -294,6 +294,41 @@ test_cache_commands() {
   hv cache Cached --links=yes; expect_usage_error "switch with a value"
 }
 
+test_import() {
+  hv --help
+  [[ $OUT == *"harvion import NAME FILE [--in FOLDER]"* ]] || fail "usage does not mention import"
+  hv new Marks; expect_ok "new Marks"
+  hv folder Marks Saved; expect_ok "folder Saved"
+  printf '%s\n' '<!DOCTYPE bookmarks><TITLE>Bookmarks</TITLE><DL>' \
+    '<DT><A HREF="http://h.example/" ADD_DATE="1">Home</A>' \
+    '<DT><A HREF="http://g.example/"></A>' \
+    '<DT><A HREF="ftp://f.example/">Files</A></DL>' >"$WORK/bookmarks.html"
+  hv import Marks "$WORK/bookmarks.html" --in Saved
+  expect_ok "import --in Saved"
+  expect_output "import --in Saved" "2 locations imported"
+  hv import Marks "$WORK/bookmarks.html"
+  expect_ok "import at the top"
+  local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
+  hv tree Marks
+  expect_output "tree after import" "agent \"Marks\"  [Text and graphics, Links within site, + 1 level]
+  folder \"Saved\"  $inherited
+    location \"Home\" <http://h.example/>  $inherited
+    location <http://g.example/>  $inherited
+  location \"Home\" <http://h.example/>  $inherited
+  location <http://g.example/>  $inherited"
+
+  cp "$HARVION_HOME/Marks.hvx" "$WORK/before.hvx"
+  hv import Marks "$WORK/missing.html"
+  expect_failure "import a missing file" "cannot open '$WORK/missing.html'"
+  hv import Marks "$WORK"
+  expect_failure "import a folder" "cannot open '$WORK'"
+  hv import Marks "$WORK/bookmarks.html" --in Nowhere
+  expect_failure "import into an unknown folder" "no folder 'Nowhere' in agent 'Marks'"
+  cmp -s "$WORK/before.hvx" "$HARVION_HOME/Marks.hvx" || fail "a refused import altered the agent file"
+  hv import Nobody "$WORK/bookmarks.html"; expect_failure "import into an unknown agent" "no agent named 'Nobody'"
+  hv import Marks; expect_usage_error "import without a file"
+}
+
 test_help_and_usage
 test_new_and_list
 test_building_a_tree
@@ -304,6 +339,7 @@ test_startup_agent
 test_names_and_text
 test_config
 test_cache_commands
+test_import
 
 if [[ $FAILED -ne 0 ]]; then
   echo "$FAILED check(s) failed"

@@ -35,6 +35,10 @@ const std::vector<CommandSpec>& Commands() {
       {"add", "NAME URL", 2, 2, {"--title", "--in"},
        "Add the web location URL (an http: address) to agent NAME.", RunAdd},
       {"folder", "NAME FOLDER", 2, 2, {"--in"}, "Add a folder named FOLDER to agent NAME.", RunFolder},
+      {"import", "NAME FILE", 2, 2, {"--in"},
+       "Add to agent NAME a web location for every http link of the local HTML file FILE (a bookmark "
+       "file, say), named by the link's text, and print how many were added.",
+       RunImport},
       {"rename", "NAME NEW", 2, 2, {}, "Rename agent NAME to NEW, with its file and its folder.", RunRename},
       {"delete", "NAME", 1, 1, {}, "Delete agent NAME with its file, its folder and everything retrieved.",
        RunDelete},

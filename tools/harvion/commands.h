@@ -24,5 +24,6 @@ void RunCache(const Invocation& invocation, HeadlessUIClient& client);
 void RunGc(const Invocation& invocation, HeadlessUIClient& client);
 void RunClear(const Invocation& invocation, HeadlessUIClient& client);
 void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client);
+void RunImport(const Invocation& invocation, HeadlessUIClient& client);
 
 }  // namespace harvion

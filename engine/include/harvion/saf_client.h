@@ -45,6 +45,16 @@ class HV_EXPORT CSafClient {
   static CSafNode* CreateHTMLNode(CSafNode* parent, const char* name, const char* url, unsigned long insertPos);
   static CSafNode* CreateCategoryNode(CSafNode* parent, const char* name, unsigned long insertPos);
   static void TransferNode(CSafNode* node, CSafNode* newParent);
+  // Adds a web location under node for every http link of the local HTML
+  // file (a browser's bookmark file, say), named by the link's text or else
+  // its address. The number made; -1, after telling the user, when the file
+  // cannot be opened.
+  static int ImportLocalFile(CSafNode* node, const char* path);
+
+  // Writes the stored page at path (an absolute path whose file name is its
+  // local file name) anew when pages it links to were stored or dropped
+  // since. Not while a run is going on.
+  static void Reparse(const char* path);
 
   // Strategy lists of the current agent as packed lists; null when empty.
   static HGLOBAL GetFileTypeList();

@@ -1,0 +1,90 @@
+// Writes a page's stored copy while the page is tokenized: every byte fed is
+// kept in a scratch file and passed on to the page file, except that the
+// link attributes of known tags are written pointing at the stored copies
+// (or back at the web when a copy is gone).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/html/sgml_parser.h"
+
+class CCache;
+class CFile;
+class CPageDescr;
+
+namespace hv::fs {
+class CTemporaryFile;
+}
+
+class CContentParser : public CSGMLParser {
+ public:
+  // Reads and writes no file until OpenFiles; a null page only reads.
+  CContentParser(CCache& cache, CPageDescr* page);
+  // Closes a page file that Finish did not, counting what it holds.
+  ~CContentParser() override;
+
+  // Before the first byte: makes the scratch file and creates the page's
+  // file (truncating an old one). False, after telling the user, when either
+  // cannot be made; the parser then only reads.
+  bool OpenFiles();
+  // Keeps a copy of the bytes, then tokenizes them.
+  void Parse(const char* data, std::size_t length) override;
+  // Once after the last byte: writes the rest, closes the page file and
+  // counts its bytes. 1 when the page file was written completely, 0 when
+  // nothing was written or a write failed.
+  virtual int Finish();
+
+  // Bytes fed so far.
+  std::int64_t Received() const { return Position(); }
+  // A write failed because the disk is full: retrieval must stop.
+  bool DiskFull() const { return m_bDiskFull; }
+  // 1 while the files are not open: nothing is written or rewritten.
+  int Failed() const { return m_bFailed; }
+
+ protected:
+  CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd);
+
+  void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
+
+  // Copies the page from where the last step stopped up to the tag that
+  // ends at the current byte and moves past the tag without copying it;
+  // its bytes go to tagText when asked for. False (the tag then stays in
+  // the text still to be copied) when a seek, read or write failed.
+  bool PassOnUpTo(int tagLength, std::string* tagText);
+  // Writes the tag ending at the current byte with one attribute's value
+  // replaced: the name as the table spells it, the value double-quoted.
+  void WriteRewrittenTag(int tagLength, const char* attributeName, const CSGMLAttribute& attribute,
+                         const std::string& value);
+
+  CCache& m_cache;
+  CPageDescr* m_pPage;
+  int m_bFailed = 1;
+
+ private:
+  bool Writing() const;
+  // Appends the fed bytes [from, to) to out: those of the Parse call under
+  // way from its buffer, older ones from the scratch file.
+  bool ReadFed(std::int64_t from, std::int64_t to, std::string& out);
+  // Queues bytes for the page file; written in large blocks.
+  bool WritePage(const char* data, std::size_t size);
+  // Writes the queued bytes; a failure stops all further writing.
+  bool FlushPage();
+  void NoteWriteError(int error);
+  void ClosePageFile();
+
+  std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;  // the raw copy of every byte fed
+  std::unique_ptr<CFile> m_pPageFile;
+  std::string m_strPending;    // for the page file, not yet written
+  std::int64_t m_nCopied = 0;  // fed bytes before this offset are passed on or skipped
+  std::int64_t m_nStored = 0;  // bytes in the scratch file
+  std::int64_t m_nScratchAt = 0;  // where the scratch file is positioned
+  // The buffer of the Parse call under way and the offset of its first byte.
+  const char* m_pFed = nullptr;
+  std::int64_t m_nFedStart = 0;
+  bool m_bDiskFull = false;
+  bool m_bWriteFailed = false;
+  bool m_bFinished = false;
+};

@@ -1,0 +1,43 @@
+#include "engine/html/local_parser.h"
+
+#include <iterator>
+
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+
+namespace {
+
+const char* const kHref[] = {"HREF"};
+const SGMLTagDef kTags[] = {{"A", kHref, 1, 5}};
+const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
+constexpr int kTagA = 0;
+
+}  // namespace
+
+CLocalParser::CLocalParser(CSafNode* owner) : CSGMLParser(&kDtd), m_pOwner(owner) {}
+
+void CLocalParser::OnStartTag(const SGMLTagDef*, int, int tagIndex, CSGMLAttribute* attributes) {
+  if (tagIndex != kTagA) return;
+  m_strText.clear();
+  m_strAddress = attributes[0].m_bPresent ? attributes[0].m_strValue : std::string();
+}
+
+void CLocalParser::OnCharacter(const SGMLTagDef*, int tagIndex, int code) {
+  if (tagIndex != kTagA || m_strText.size() >= kMaxText) return;
+  // Names are Latin-1 bytes; a character beyond it has no byte.
+  m_strText.push_back(code > 0xFF ? '?' : static_cast<char>(code));
+}
+
+void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
+  if (tagIndex != kTagA) return;
+  // Files written by hand may pad the address; the cache keys must not.
+  CreateName(m_strAddress);
+  if (!m_strAddress.empty()) {
+    CreateName(m_strText);
+    if (m_strText.empty()) m_strText = m_strAddress;
+    // Only addresses the cache accepts (http) become locations.
+    if (CSafClient::CreateHTMLNode(m_pOwner, m_strText.c_str(), m_strAddress.c_str(), 0)) ++m_nCreated;
+  }
+  m_strAddress.clear();
+  m_strText.clear();
+}

@@ -1,0 +1,33 @@
+// Reads a local HTML file, such as a browser's bookmark file, and adds a web
+// location under a tree item for each of its http links, named by the link
+// text.
+#pragma once
+
+#include <string>
+
+#include "engine/html/sgml_parser.h"
+
+class CSafNode;
+
+class CLocalParser : public CSGMLParser {
+ public:
+  // Link text kept per A; more is dropped.
+  static constexpr std::size_t kMaxText = 4096;
+
+  // The item the locations go under.
+  explicit CLocalParser(CSafNode* owner);
+
+  // The locations made so far.
+  int Created() const { return m_nCreated; }
+
+ protected:
+  void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
+  void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
+  void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
+
+ private:
+  CSafNode* m_pOwner;
+  std::string m_strAddress;
+  std::string m_strText;
+  int m_nCreated = 0;
+};

@@ -1,0 +1,46 @@
+// The parser of a page being retrieved: it hands every http link of the
+// page to the page's location (with the text of A links and the page's
+// title) and, unless it only reads, writes the stored copy with those links
+// pointing at the stored copies and without the page's BASE.
+#pragma once
+
+#include <string>
+
+#include "engine/html/content_parser.h"
+
+class CAnchor;
+class CLinkOwner;
+class CPageChild;
+
+class CMapParser : public CContentParser {
+ public:
+  // Link text kept per A or TITLE; more is dropped.
+  static constexpr std::size_t kMaxText = 4096;
+
+  // The page is the owner's; unless readOnly the files are opened at once.
+  CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly);
+  // Releases a link whose text was still being collected.
+  ~CMapParser() override;
+
+  // The page's BASE address, empty when it has none.
+  const std::string& Base() const { return m_strBase; }
+
+ protected:
+  void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
+  void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
+  void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
+
+ private:
+  void AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, const CSGMLAttribute* attributes,
+               int attributeIndex, int linkType, bool collectText);
+  // Gives the deferred child back to the owner and forgets it.
+  void ReleasePending();
+  void ClearPending();
+
+  int m_bLinkPending = 0;  // the text of the current A goes to a child not yet in the tree
+  CLinkOwner* m_pOwner;
+  std::string m_strBase;
+  std::string m_strText;  // of the current A or TITLE
+  CAnchor* m_pPendingLocation = nullptr;
+  CPageChild* m_pPendingChild = nullptr;
+};

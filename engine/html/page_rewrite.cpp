@@ -1,0 +1,121 @@
+// The page record's side of rewriting its stored copy: which address a link
+// attribute names, what the copy says in its place, and writing a copy anew
+// when the pages it links to have come or gone.
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <mutex>
+
+#include "engine/cache/cache.h"
+#include "engine/html/content_parser.h"
+#include "engine/http/url.h"
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+#include "platform/files/file.h"
+#include "platform/files/temp_file.h"
+#include "platform/framework/exceptions.h"
+#include "resources/resources.h"
+
+namespace {
+
+constexpr std::size_t kBlock = 4096;
+
+bool HasHttpScheme(const std::string& address) {
+  static const char kPrefix[] = "http://";
+  if (address.size() < 7) return false;
+  for (std::size_t i = 0; i < 7; ++i)
+    if (std::tolower(static_cast<unsigned char>(address[i])) != kPrefix[i]) return false;
+  return true;
+}
+
+// A bare name is a local file name; anything else is an address.
+bool IsWebAddress(const std::string& text) { return text.find_first_of(":/\\") != std::string::npos; }
+
+}  // namespace
+
+std::string CPageDescr::ResolveLink(const std::string& value, const std::string& base) const {
+  std::string text = value;
+  CreateName(text);
+  if (text.empty()) return {};
+  std::string result;
+  ComposeUrl(result, text.c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
+  if (result.find_first_of("\t\r\n") != std::string::npos) return {};
+  std::replace(result.begin(), result.end(), '\\', '/');
+  if (!HasHttpScheme(result)) return {};
+  return result;
+}
+
+std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, int linkType,
+                                       const std::string& base) {
+  if (value.empty()) return {};
+  std::lock_guard guard(CCache::Lock());
+  std::string resolved;
+  ComposeUrl(resolved, value.c_str(), base.empty() ? nullptr : base.c_str(), URL_CANONICAL);
+  const CPageDescr* target = cache.FindOrCreate(resolved);
+  if (!target) return value;
+
+  const std::size_t hash = value.find('#');
+  const std::string fragment = hash == std::string::npos ? std::string() : value.substr(hash);
+  // A record being retrieved for a site map has no file to point at.
+  const bool stored = target->m_nState != kNotStored && !target->m_strLocalFile.empty();
+  const auto placeholder = [this] {
+    m_bPlaceholderUsed = 1;
+    return hv::res::LoadString(hv::res::IDS_PLACEHOLDER);
+  };
+
+  if (IsWebAddress(resolved)) {
+    if (stored) return target->m_strLocalFile + fragment;
+    return linkType == CPageChild::kEmbedded ? placeholder() : value;
+  }
+  // A local name written earlier: it stays while the copy it names is kept.
+  if (!stored || target->m_nCopyKept == 0)
+    return linkType == CPageChild::kEmbedded ? placeholder() : target->m_strAddress + fragment;
+  return value;
+}
+
+void CPageDescr::Relink(CCache& cache) {
+  const HWND window = CSafClient::GetSafClient()->GetMainWnd();
+  std::string path;
+  {
+    std::lock_guard guard(CCache::Lock());
+    const std::uint32_t noted = m_tLinksUpdated;
+    m_tLinksUpdated = static_cast<std::uint32_t>(std::time(nullptr));
+    if (m_nState == kNotStored || m_nState == kInterrupted || m_nCopyKept == 0) return;
+    if (!FileExists(cache)) {
+      DropFile(cache, nullptr);
+      return;
+    }
+    // A target this page's own links brought in was known when the copy
+    // was written; only changes made by others leave the copy behind.
+    const bool behind = std::any_of(m_links.begin(), m_links.end(), [&](const std::unique_ptr<CPageChild>& link) {
+      const CPageDescr* target = cache.Find(link->m_strAddress);
+      return target && target->m_tStateChanged >= noted && target->m_pStateChangedBy != this;
+    });
+    if (!behind) return;
+    if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
+    path = cache.PathOf(m_strLocalFile);
+  }
+
+  // The page file is rewritten from a copy, so a failure before the parser
+  // opens it leaves the page as it was.
+  std::unique_ptr<hv::fs::CTemporaryFile> copy;
+  char buffer[kBlock];
+  try {
+    copy = hv::fs::CreateTemporaryFile("HVT");
+    CFile source(path, CFile::modeRead);
+    for (std::size_t n; (n = source.Read(buffer, sizeof buffer)) > 0;) copy->Write(buffer, n);
+    copy->SeekToBegin();
+  } catch (const CFileException&) {
+    DisplayError(hv::res::IDS_NO_TEMPORARY_FILE, window);
+    return;
+  }
+
+  CContentParser parser(cache, this);
+  if (!parser.OpenFiles()) return;
+  try {
+    for (std::size_t n; (n = copy->Read(buffer, sizeof buffer)) > 0;) parser.Parse(buffer, n);
+  } catch (const CFileException&) {
+    // What was read is written; the rest of the copy is lost with the scratch file.
+  }
+  parser.Finish();
+}

@@ -1,0 +1,65 @@
+// Importing the links of a local file (a bookmark file) as web locations.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_manager.h"
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+#include "resources/resources.h"
+#include "support/test_home.h"
+
+namespace {
+
+class ImportTest : public TestHome {
+ protected:
+  void SetUp() override {
+    TestHome::SetUp();
+    m_agent = CSafClient::CreateAgent("Marks");
+    ASSERT_NE(m_agent, nullptr);
+  }
+
+  // Name and address of each item under the agent.
+  std::vector<std::string> Items() const {
+    std::vector<std::string> items;
+    CAgentAnchor* agent = CAgentManager::Instance().Agent();
+    for (int i = 0; i < agent->GetChildCount(); ++i)
+      items.push_back(agent->GetChild(i)->m_strName + " <" + agent->GetChild(i)->GetPageUrl() + ">");
+    return items;
+  }
+
+  void Write(const std::string& name, const std::string& text) const {
+    WriteFile(Path(name), std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+
+  CSafNode* m_agent = nullptr;
+};
+
+TEST_F(ImportTest, HttpLinksBecomeNamedLocations) {
+  Write("bookmarks.html",
+        "<!DOCTYPE bookmarks>\n<TITLE>Bookmarks</TITLE><DL>\n"
+        "<DT><A HREF=\"http://h/\" ADD_DATE=\"1\">Home</A>\n"
+        "<DT><A HREF=\"http://g/\"></A>\n"
+        "<DT><A HREF=\"ftp://h/\">Files</A>\n"
+        "<DT><H3>Folder</H3><DL><DT><A HREF=\" http://k/ \">  Caf&eacute;\n corner </A></DL>\n"
+        "<DT><A NAME=x>no address</A><A HREF=\"http://unclosed/\">unclosed\n");
+  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("bookmarks.html").c_str()), 3);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"Home <http://h/>", "http://g/ <http://g/>",
+                                               "Caf\xe9 corner <http://k/>"}));
+}
+
+TEST_F(ImportTest, UnreadableFileIsReported) {
+  std::vector<std::string> shown;
+  const MessageSink previous =
+      SetMessageSink([&](const std::string& text, const std::string&, HWND) { shown.push_back(text); });
+  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("missing.html").c_str()), -1);
+  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, m_dir.c_str()), -1);  // a folder
+  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, nullptr), -1);
+  SetMessageSink(previous);
+  EXPECT_EQ(shown, std::vector<std::string>(3, hv::res::LoadString(hv::res::IDS_NO_LOCAL_FILE)));
+  EXPECT_TRUE(Items().empty());
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// harvion import: web locations from the links of a local HTML file, such as
+// a browser's bookmark file.
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+#include "failure.h"
+#include "folder_path.h"
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+#include "ui_tree_node.h"
+
+namespace harvion {
+
+namespace {
+
+// Keeps the engine's own message about the file off stderr while it lives:
+// the command reports the failure in its one line.
+class QuietMessages {
+ public:
+  QuietMessages() : m_previous(SetMessageSink([](const std::string&, const std::string&, HWND) {})) {}
+  ~QuietMessages() { SetMessageSink(m_previous); }
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  MessageSink m_previous;
+};
+
+}  // namespace
+
+void RunImport(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& agentName = invocation.operands[0];
+  const std::string& path = invocation.operands[1];
+  UITreeNode* parent = &OpenAgent(client, agentName);
+  if (const std::string* folder = invocation.Option("--in")) {
+    parent = FindFolder(*parent, *folder);
+    if (!parent) throw Failure("no folder '" + *folder + "' in agent '" + agentName + "'");
+  }
+  int count;
+  {
+    QuietMessages quiet;
+    count = CSafClient::ImportLocalFile(parent->m_pNode, path.c_str());
+  }
+  if (count < 0) throw Failure("cannot open '" + path + "'");
+  CSafClient::SaveAgentFile();
+  std::cout << count << (count == 1 ? " location" : " locations") << " imported\n";
+}
+
+}  // namespace harvion

@@ -19,7 +19,7 @@ const std::vector<OptionSpec>& Options() {
       {"--title", "TEXT", "(add) Name of the new location; without it, the location shows its address."},
       {"--links", "", "(cache) Also print each link found on a page, with its type and text."},
       {"--in", "FOLDER",
-       "(add, folder) Put the new item into FOLDER: folder names from the agent's top level down, "
+       "(add, folder, import) Put the new items into FOLDER: folder names from the agent's top level down, "
        "joined by '/', e.g. News/Local."},
   };
   return options;

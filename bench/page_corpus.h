@@ -28,40 +28,17 @@ class Random {
   std::uint32_t m_state = 2463534242u;
 };
 
-inline const char* const kWords[] = {"the",
-                                     "agent",
-                                     "retrieves",
-                                     "pages",
-                                     "of",
-                                     "a",
-                                     "site",
-                                     "and",
-                                     "stores",
-                                     "them",
-                                     "for",
-                                     "reading",
-                                     "offline",
-                                     "with",
-                                     "links",
-                                     "pictures",
-                                     "news",
-                                     "index",
-                                     "price",
-                                     "1998",
-                                     "version",
-                                     "update",
-                                     "home",
-                                     "download",
-                                     "contact",
-                                     "M\xfcller",
-                                     "caf\xe9",
-                                     "\xfc"
-                                     "ber"};
-inline const char* const kEntities[] = {"&amp;", "&eacute;", "&nbsp;", "&copy;", "&#169;", "&lt;", "&gt;", "&uuml;"};
+inline const char* const kWords[] = {
+    "the", "agent", "retrieves", "pages", "of", "a", "site", "and", "stores", "them", "for", "reading", "offline",
+    "with", "links", "pictures", "news", "index", "price", "1998", "version", "update", "home", "download",
+    "contact", "M\xfcller", "caf\xe9", "\xfc" "ber"};
+inline const char* const kEntities[] = {
+    "&amp;", "&eacute;", "&nbsp;", "&copy;", "&#169;", "&lt;", "&gt;", "&uuml;"};
 inline const char* const kUnknownOpen[] = {
-    "<P>",      "<B>",  "<I>",  "<FONT SIZE=\"+1\" COLOR=#FF0000>",  "<TD ALIGN=left>", "<TR>",
-    "<CENTER>", "<H2>", "<LI>", "<TABLE BORDER=0 CELLPADDING=\"2\">"};
-inline const char* const kUnknownClose[] = {"</P>", "</B>", "</I>", "</FONT>", "</TD>", "</TR>", "</CENTER>", "</H2>"};
+    "<P>", "<B>", "<I>", "<FONT SIZE=\"+1\" COLOR=#FF0000>", "<TD ALIGN=left>", "<TR>", "<CENTER>", "<H2>", "<LI>",
+    "<TABLE BORDER=0 CELLPADDING=\"2\">"};
+inline const char* const kUnknownClose[] = {
+    "</P>", "</B>", "</I>", "</FONT>", "</TD>", "</TR>", "</CENTER>", "</H2>"};
 
 inline void Words(Random& r, std::string& out, int n) {
   for (int i = 0; i < n; ++i) {

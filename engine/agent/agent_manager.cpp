@@ -21,12 +21,6 @@ std::string StartupAgentName() { return hv::res::LoadString(hv::res::IDS_STARTUP
 
 std::string AgentExtension() { return hv::res::LoadString(hv::res::IDS_AGENT_EXTENSION); }
 
-void WriteResource(unsigned id, const std::string& path) {
-  const hv::res::Data data = hv::res::LoadData(id);
-  if (data.empty()) return;
-  hv::fs::WriteWholeFile(path, data.bytes, data.size);
-}
-
 }  // namespace
 
 CAgentManager& CAgentManager::Instance() {
@@ -244,13 +238,10 @@ bool CAgentManager::CreateStartupAgent() {
   hv::fs::RemoveFile(file);
   hv::fs::RemoveTree(folder);
   if (!hv::fs::EnsureDirectory(folder)) return false;
-  try {
-    WriteResource(hv::res::IDR_STARTUP_AGENT_FILE, file);
-    WriteResource(hv::res::IDR_STARTUP_FRAMESET,
-                  hv::fs::JoinPath(AgentFilesDirectory(), name + ".htm"));
-  } catch (const CFileException&) {
+  if (!hv::res::WriteResourceFile(file, hv::res::IDR_STARTUP_AGENT_FILE) ||
+      !hv::res::WriteResourceFile(hv::fs::JoinPath(AgentFilesDirectory(), name + ".htm"),
+                                  hv::res::IDR_STARTUP_FRAMESET))
     return false;
-  }
   if (auto help = CHelpLibrary::Load()) help->CopyTo(folder);
   return true;
 }

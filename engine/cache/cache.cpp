@@ -158,7 +158,7 @@ void CCache::Open() {
 bool CCache::Save() {
   if (!hv::fs::EnsureDirectory(m_strDirectory)) return false;
   const std::string path = PathOf(hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
-  const std::int64_t oldSize = hv::fs::IsRegularFile(path) ? hv::fs::FileSize(path) : -1;
+  const std::int64_t oldSize = hv::fs::RegularFileSize(path);
   try {
     std::lock_guard guard(Lock());
     hv::fs::ReplaceFile(path, [this](CFile& file) {
@@ -169,13 +169,8 @@ bool CCache::Save() {
   } catch (...) {
     return false;
   }
-  if (m_pTotals) {
-    if (oldSize >= 0)
-      m_pTotals->AddBytes(-oldSize);
-    else
-      m_pTotals->AddFiles(1);
-    m_pTotals->AddBytes(std::max<std::int64_t>(hv::fs::FileSize(path), 0));
-  }
+  CountCreatedFile(oldSize);
+  if (m_pTotals) m_pTotals->AddBytes(std::max<std::int64_t>(hv::fs::FileSize(path), 0));
   return true;
 }
 

@@ -87,6 +87,9 @@ class CCache : public CObject {
   // is counted.
   void SetTotals(CCacheTotals* totals) { m_pTotals = totals; }
   CCacheTotals* Totals() const { return m_pTotals; }
+  // Counts a file just created empty where one of oldSize bytes was (-1 for
+  // none): a new file is one more, a replaced one loses its old bytes.
+  void CountCreatedFile(std::int64_t oldSize);
   // Counts a removed file of that size (neither total goes below 0).
   void CountRemovedFile(std::int64_t size);
 

@@ -67,14 +67,6 @@ bool IsWritableFile(const std::string& path) {
          ::access(path.c_str(), W_OK) == 0;
 }
 
-// The size of the regular file at the path, -1 when there is none.
-std::int64_t RegularFileSize(const std::string& path, mode_t* mode = nullptr) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  if (mode) *mode = st.st_mode;
-  return static_cast<std::int64_t>(st.st_size);
-}
-
 // Removes the key only while it still names this record.
 void RemoveOwnKey(CCache& cache, const std::string& key, const CPageDescr* record) {
   std::lock_guard guard(CCache::Lock());
@@ -120,6 +112,14 @@ void CCache::CheckPlaceholder() {
   if (!hv::fs::IsRegularFile(path)) hv::res::WriteResourceFile(path, hv::res::IDR_PLACEHOLDER_GIF);
 }
 
+void CCache::CountCreatedFile(std::int64_t oldSize) {
+  if (!m_pTotals) return;
+  if (oldSize < 0)
+    m_pTotals->AddFiles(1);
+  else
+    m_pTotals->AddBytes(-oldSize);
+}
+
 void CCache::CountRemovedFile(std::int64_t size) {
   if (!m_pTotals || size < 0) return;
   m_pTotals->AddBytes(-size);
@@ -138,12 +138,10 @@ void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
   if (m_strLocalFile.empty()) cache.AssignFileName(m_strAddress, this);
 
   const std::string path = cache.PathOf(m_strLocalFile);
-  mode_t mode = 0;
-  const std::int64_t oldSize = RegularFileSize(path, &mode);
+  const std::int64_t oldSize = hv::fs::RegularFileSize(path);
   // A read-only copy is replaced: writing into it would keep its mode, and
   // it would never count as stored.
-  const bool removed = oldSize >= 0 && (!(mode & 0222) || ::access(path.c_str(), W_OK) != 0) &&
-                       ::unlink(path.c_str()) == 0;
+  const bool removed = oldSize >= 0 && !IsWritableFile(path) && ::unlink(path.c_str()) == 0;
   CFile file;
   if (!file.Open(path, CFile::modeWrite | CFile::modeCreate)) {
     if (removed) cache.CountRemovedFile(oldSize);
@@ -152,12 +150,7 @@ void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
     return;
   }
   file.Close();
-  if (CCacheTotals* totals = cache.Totals()) {
-    if (oldSize < 0)
-      totals->AddFiles(1);
-    else
-      totals->AddBytes(-oldSize);
-  }
+  cache.CountCreatedFile(oldSize);
   m_nState = kStored;
   m_tStateChanged = Now();
   m_pStateChangedBy = referrer;
@@ -167,7 +160,7 @@ void CPageDescr::DropFile(CCache& cache, CPageDescr* referrer) {
   m_nState = kNotStored;
   if (m_strLocalFile.empty()) return;
   const std::string path = cache.PathOf(m_strLocalFile);
-  if (const std::int64_t size = RegularFileSize(path); size >= 0) {
+  if (const std::int64_t size = hv::fs::RegularFileSize(path); size >= 0) {
     if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
     // Counted only once it is gone, so the totals follow the disk.
     if (hv::fs::RemoveFile(path)) cache.CountRemovedFile(size);

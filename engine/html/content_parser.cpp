@@ -1,7 +1,5 @@
 #include "engine/html/content_parser.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
@@ -12,6 +10,7 @@
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "platform/files/file.h"
+#include "platform/files/file_system.h"
 #include "platform/files/temp_file.h"
 #include "platform/framework/exceptions.h"
 #include "resources/resources.h"
@@ -49,12 +48,6 @@ static_assert(std::size(kLinks) == std::size(kTags));
 
 HWND MainWindow() { return CSafClient::GetSafClient()->GetMainWnd(); }
 
-std::int64_t RegularFileSize(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  return static_cast<std::int64_t>(st.st_size);
-}
-
 }  // namespace
 
 CContentParser::CContentParser(CCache& cache, CPageDescr* page) : CContentParser(cache, page, &kDtd) {}
@@ -86,7 +79,7 @@ bool CContentParser::OpenFiles() {
     localFile = m_pPage->m_strLocalFile;
   }
   const std::string path = localFile.empty() ? std::string() : m_cache.PathOf(localFile);
-  const std::int64_t oldSize = path.empty() ? -1 : RegularFileSize(path);
+  const std::int64_t oldSize = path.empty() ? -1 : hv::fs::RegularFileSize(path);
   auto file = std::make_unique<CFile>();
   if (path.empty() || !file->Open(path, CFile::modeWrite | CFile::modeCreate)) {
     m_pTemporary.reset();
@@ -95,12 +88,7 @@ bool CContentParser::OpenFiles() {
   }
   m_pPageFile = std::move(file);
   m_bFailed = 0;
-  if (CCacheTotals* totals = m_cache.Totals()) {
-    if (oldSize < 0)
-      totals->AddFiles(1);
-    else
-      totals->AddBytes(-oldSize);
-  }
+  m_cache.CountCreatedFile(oldSize);
   return true;
 }
 

@@ -140,6 +140,12 @@ void MeasureFolder(const std::string& path, std::int64_t& count, std::int64_t& b
   ::closedir(dir);
 }
 
+std::int64_t RegularFileSize(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
 bool EnsureDirectory(const std::string& path) {
   if (path.empty()) return false;
   if (::mkdir(path.c_str(), 0777) == 0) return true;

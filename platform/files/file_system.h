@@ -19,6 +19,8 @@ bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
 // -1 when the file does not exist.
 std::int64_t FileSize(const std::string& path);
+// The size of a regular file; -1 when the path is missing or not a regular file.
+std::int64_t RegularFileSize(const std::string& path);
 
 // The number of entries directly in the folder and the bytes of its files
 // (no recursion); both 0 when it cannot be read.

@@ -40,6 +40,12 @@ Stamp StampOf(const struct stat& st) {
   return Stamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+// The largest store we read or write: far beyond any real settings, small
+// enough that a file grown wild cannot take the memory of every process.
+constexpr std::size_t kMaxStoreBytes = std::size_t{64} << 20;
+
+// False on a read error, or when the file holds more than kMaxStoreBytes
+// (it may grow while we read).
 bool ReadAll(int fd, std::string& text) {
   text.clear();
   char buffer[16384];
@@ -51,6 +57,7 @@ bool ReadAll(int fd, std::string& text) {
       return false;
     }
     text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxStoreBytes) return false;
   }
 }
 
@@ -112,7 +119,8 @@ class Store {
     if (!current) return false;  // never replace a file we could not read
     Document doc = *current;
     if (!change(doc)) return true;
-    if (!ReplaceStoreFile(path, doc.Serialize())) return false;
+    const std::optional<std::string> text = doc.Serialize(kMaxStoreBytes);
+    if (!text || !ReplaceStoreFile(path, *text)) return false;
     struct stat st {};
     m_valid = ::stat(path.c_str(), &st) == 0;
     if (m_valid) {
@@ -122,25 +130,52 @@ class Store {
     return true;
   }
 
+  std::string Problem() {
+    std::lock_guard guard(m_mutex);
+    return m_problem;
+  }
+
  private:
-  // Null when the file exists but cannot be read.
+  // Null when the file exists but cannot be read; m_problem says why.
   const Document* Current(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? Remember(path, Stamp{}, {}) : nullptr;
+    // The type first, through any link: a FIFO would block the open, a
+    // device would never end.
+    if (::stat(path.c_str(), &st) != 0)
+      return errno == ENOENT ? Remember(path, Stamp{}, {}) : Refuse(path, "cannot be read");
+    if (!S_ISREG(st.st_mode)) return Refuse(path, "is not a regular file");
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxStoreBytes) return Refuse(path, "is larger than 64 MiB");
     if (m_valid && m_path == path && m_stamp == StampOf(st)) return &m_doc;
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Remember(path, Stamp{}, {}) : nullptr;
+    // Non-blocking, in case a FIFO took the file's place since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? Remember(path, Stamp{}, {}) : Refuse(path, "cannot be read");
     // The stamp of the descriptor we read, not of the path: a rename in
     // between only makes the next call read again.
+    const char* problem = nullptr;
     std::string text;
-    const bool ok = ::fstat(fd, &st) == 0 && ReadAll(fd, text);
+    if (::fstat(fd, &st) != 0) {
+      problem = "cannot be read";
+    } else if (!S_ISREG(st.st_mode)) {
+      problem = "is not a regular file";
+    } else {
+      // It holds passwords: others lose their access once we see it.
+      if ((st.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
+      if (!ReadAll(fd, text)) problem = text.size() > kMaxStoreBytes ? "is larger than 64 MiB" : "cannot be read";
+    }
     ::close(fd);
-    if (!ok) return nullptr;
+    if (problem) return Refuse(path, problem);
     return Remember(path, StampOf(st), Document::Parse(text));
   }
 
+  const Document* Refuse(const std::string& path, const char* problem) {
+    m_valid = false;
+    m_problem = "the settings file " + path + " " + problem + "; the default settings are in use";
+    return nullptr;
+  }
+
   const Document* Remember(const std::string& path, const Stamp& stamp, Document doc) {
+    m_problem.clear();
     m_valid = true;
     m_path = path;
     m_stamp = stamp;
@@ -149,6 +184,7 @@ class Store {
   }
 
   std::mutex m_mutex;
+  std::string m_problem;  // why the file was refused last time, else empty
   bool m_valid = false;
   std::string m_path;
   Stamp m_stamp;
@@ -161,6 +197,9 @@ Store& TheStore() {
 }
 
 bool WritableName(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
+
+// Deeper keys would not be read back.
+bool WritableKey(const std::string& key) { return WritableName(key) && SplitPath(key).size() <= detail::kMaxKeyDepth; }
 
 const Value* Lookup(const Document& doc, const std::string& key, const std::string& name, ValueType type) {
   const detail::Key* k = doc.Find(SplitPath(key));
@@ -236,7 +275,7 @@ class DocumentTree final : public Tree {
   std::vector<std::string> SubKeys(const std::string& key) const override { return SubKeysOf(m_doc, key); }
 
   void CreateKey(const std::string& key) override {
-    if (WritableName(key)) m_changed |= m_doc.CreateKey(SplitPath(key));
+    if (WritableKey(key)) m_changed |= m_doc.CreateKey(SplitPath(key));
   }
   void WriteString(const std::string& key, const std::string& name, const std::string& value) override {
     Set(key, MakeString(name, value));
@@ -248,14 +287,14 @@ class DocumentTree final : public Tree {
     Set(key, MakeBinary(name, value));
   }
   void DeleteValue(const std::string& key, const std::string& name) override {
-    if (WritableName(key) && WritableName(name)) m_changed |= m_doc.DeleteValue(SplitPath(key), name);
+    if (WritableKey(key) && WritableName(name)) m_changed |= m_doc.DeleteValue(SplitPath(key), name);
   }
   void DeleteKey(const std::string& key) override { m_changed |= m_doc.DeleteKey(SplitPath(key)); }
   void DeleteSubKeys(const std::string& key) override { m_changed |= m_doc.DeleteSubKeys(SplitPath(key)); }
 
  private:
   void Set(const std::string& key, Value value) {
-    if (WritableName(key) && WritableName(value.name)) m_changed |= m_doc.SetValue(SplitPath(key), std::move(value));
+    if (WritableKey(key) && WritableName(value.name)) m_changed |= m_doc.SetValue(SplitPath(key), std::move(value));
   }
 
   Document& m_doc;
@@ -263,7 +302,7 @@ class DocumentTree final : public Tree {
 };
 
 bool SetValue(const std::string& key, Value value) {
-  if (!WritableName(key) || !WritableName(value.name)) return false;
+  if (!WritableKey(key) || !WritableName(value.name)) return false;
   const Path path = SplitPath(key);
   return TheStore().Modify([&](Document& doc) { return doc.SetValue(path, value); });
 }
@@ -310,12 +349,12 @@ bool WriteBinary(const std::string& key, const std::string& name, const std::vec
 }
 
 bool CreateKey(const std::string& key) {
-  if (!WritableName(key)) return false;
+  if (!WritableKey(key)) return false;
   return TheStore().Modify([&](Document& doc) { return doc.CreateKey(SplitPath(key)); });
 }
 
 bool DeleteValue(const std::string& key, const std::string& name) {
-  if (!WritableName(key) || !WritableName(name)) return false;
+  if (!WritableKey(key) || !WritableName(name)) return false;
   return TheStore().Modify([&](Document& doc) { return doc.DeleteValue(SplitPath(key), name); });
 }
 
@@ -328,6 +367,17 @@ bool DeleteKey(const std::string& key) {
 bool DeleteSubKeys(const std::string& key) {
   return TheStore().Modify([&](Document& doc) { return doc.DeleteSubKeys(SplitPath(key)); });
 }
+
+bool View(const std::function<void(const Tree&)>& reader) {
+  return TheStore().Read([&](const Document& doc) {
+    // Handed out as const only, so nothing can change the shared tree.
+    const DocumentTree tree(const_cast<Document&>(doc));
+    reader(tree);
+    return true;
+  });
+}
+
+std::string StoreProblem() { return TheStore().Problem(); }
 
 bool Edit(const std::function<void(Tree&)>& editor) {
   return TheStore().Modify([&](Document& doc) {

@@ -35,7 +35,9 @@ std::vector<std::string> SubKeys(const std::string& key);
 // Writers create the key (and its parents) when needed and replace a value of
 // the same name whatever its type. False when the store cannot be written;
 // the file on disk is then unchanged. Key and value names holding CR or LF
-// cannot be written to a line and are refused with false.
+// cannot be written to a line, keys more than 64 levels deep are not read
+// back, and a store that would grow past 64 MiB is not written: all refused
+// with false.
 bool WriteString(const std::string& key, const std::string& name, const std::string& value);
 bool WriteDWord(const std::string& key, const std::string& name, std::uint32_t value);
 bool WriteBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& value);
@@ -49,12 +51,22 @@ bool DeleteKey(const std::string& key);
 // its own values stay.
 bool DeleteSubKeys(const std::string& key);
 
+// Why the store file was refused when last looked at (not a regular file,
+// larger than 64 MiB, unreadable), else empty. Readers then see an empty
+// store and writers change nothing.
+std::string StoreProblem();
+
+class Tree;
+// One consistent look at the whole store: the reader gets the tree as last
+// written (empty when the file is missing). False, with no call, when the
+// file cannot be read. The reader must not call the functions here.
+bool View(const std::function<void(const Tree&)>& reader);
+
 // One locked read-modify-write for several changes at once: the editor
 // receives the current tree and its changes are written in one replacement
 // (none when nothing changed). An exception from the editor passes on and
 // leaves the file untouched. The editor must use the Tree only: the
 // functions above would wait for the lock Edit holds.
-class Tree;
 bool Edit(const std::function<void(Tree&)>& editor);
 
 // The in-memory form of the store, as Edit hands it out. Same meaning as the

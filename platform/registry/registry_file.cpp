@@ -175,7 +175,9 @@ HeaderKind ClassifyHeader(std::string_view t, Path& path) {
   const std::size_t sep = inner.find('\\');
   if (!EqualNoCase(inner.substr(0, sep), kRootName)) return HeaderKind::kForeign;
   path = sep == std::string_view::npos ? Path{} : SplitPath(inner.substr(sep + 1));
-  return HeaderKind::kOurs;
+  // Deeper keys stay as written: nothing we write goes that deep, and each
+  // level would cost a header holding the whole path.
+  return path.size() <= kMaxKeyDepth ? HeaderKind::kOurs : HeaderKind::kForeign;
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -281,9 +283,30 @@ void AppendSection(std::string& out, const std::string& path, const Key& key) {
   out += kLineEnd;
 }
 
-void AppendTree(std::string& out, const std::string& path, const Key& key) {
-  AppendSection(out, path, key);
-  for (const Key& sub : key.subkeys) AppendTree(out, path + '\\' + sub.name, sub);
+// The root's subtree depth first, each key under its full path, stopping
+// once the text is longer than the limit. False then.
+bool AppendTree(std::string& out, const Key& root, std::size_t limit) {
+  struct Level {
+    const Key* key;
+    std::size_t next;      // the subkey to write next
+    std::size_t pathSize;  // the length of this key's path
+  };
+  std::string path(kRootName);
+  std::vector<Level> levels{{&root, 0, path.size()}};
+  while (!levels.empty() && out.size() <= limit) {
+    Level& level = levels.back();
+    if (level.next == level.key->subkeys.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const Key& sub = level.key->subkeys[level.next++];
+    path.resize(level.pathSize);
+    path += '\\';
+    path += sub.name;
+    AppendSection(out, path, sub);
+    levels.push_back({&sub, 0, path.size()});
+  }
+  return out.size() <= limit;
 }
 
 // Replaces an existing value of the same name in place, keeping its spelling.
@@ -310,6 +333,17 @@ bool Value::SameData(const Value& other) const {
     case ValueType::kOther: return otherType == other.otherType && bytes == other.bytes;
   }
   return false;
+}
+
+Key::~Key() {
+  // Each key taken off the list hands its subkeys to the list first, so the
+  // destructors called here find no subkeys of their own.
+  std::vector<Key> pending = std::move(subkeys);
+  while (!pending.empty()) {
+    Key last = std::move(pending.back());
+    pending.pop_back();
+    for (Key& sub : last.subkeys) pending.push_back(std::move(sub));
+  }
 }
 
 Key* Key::SubKey(std::string_view subName) {
@@ -396,7 +430,7 @@ Document Document::Parse(std::string_view text) {
   return doc;
 }
 
-std::string Document::Serialize() const {
+std::optional<std::string> Document::Serialize(std::size_t limit) const {
   std::string out(kSignature);
   out += kLineEnd;
   out += kLineEnd;
@@ -404,12 +438,15 @@ std::string Document::Serialize() const {
     for (const std::string& line : m_preamble) out += line + std::string(kLineEnd);
     out += kLineEnd;
   }
-  const std::string root(kRootName);
-  if (!m_root.entries.empty()) AppendSection(out, root, m_root);
-  for (const Key& sub : m_root.subkeys) AppendTree(out, root + '\\' + sub.name, sub);
+  if (!m_root.entries.empty()) AppendSection(out, std::string(kRootName), m_root);
+  if (!AppendTree(out, m_root, limit)) return std::nullopt;
   for (const std::vector<std::string>& section : m_foreign) {
-    for (const std::string& line : section) out += line + std::string(kLineEnd);
+    for (const std::string& line : section) {
+      out += line;
+      out += kLineEnd;
+    }
     out += kLineEnd;
+    if (out.size() > limit) return std::nullopt;
   }
   return out;
 }
@@ -428,7 +465,7 @@ Key* Document::Create(const Path& path, bool& created) {
   for (const std::string& name : path) {
     Key* sub = key->SubKey(name);
     if (!sub) {
-      key->subkeys.push_back(Key{name, {}, {}});
+      key->subkeys.emplace_back(name);
       sub = &key->subkeys.back();
       created = true;
     }

@@ -4,9 +4,12 @@
 // write.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hv::reg::detail {
@@ -36,12 +39,27 @@ struct Key {
   std::vector<Entry> entries;
   std::vector<Key> subkeys;  // creation order
 
+  Key() = default;
+  explicit Key(std::string keyName) : name(std::move(keyName)) {}
+  Key(const Key&) = default;
+  Key(Key&&) noexcept = default;
+  Key& operator=(const Key&) = default;
+  Key& operator=(Key&&) noexcept = default;
+  // Frees the subtree with a loop of its own, so no key chain, however deep,
+  // can exhaust the stack.
+  ~Key();
+
   Key* SubKey(std::string_view subName);
   const Key* SubKey(std::string_view subName) const;
   const Value* FindValue(std::string_view valueName) const;
 };
 
 using Path = std::vector<std::string>;
+
+// The deepest key path read or written. Our own deepest keys are six levels
+// (the base key, a list and an item); the bound leaves ten times that, and
+// keeps the full path every section header repeats small.
+constexpr std::size_t kMaxKeyDepth = 64;
 
 // "A\B\C" into its names; empty names (doubled or outer separators) are dropped.
 Path SplitPath(std::string_view path);
@@ -50,8 +68,9 @@ bool EqualNoCase(std::string_view a, std::string_view b);
 class Document {
  public:
   static Document Parse(std::string_view text);
-  // REGEDIT4 text with CR LF line ends.
-  std::string Serialize() const;
+  // REGEDIT4 text with CR LF line ends; none when it would be longer than
+  // the limit (the writer stops as soon as it is).
+  std::optional<std::string> Serialize(std::size_t limit) const;
 
   // The empty path is the root (HKEY_CURRENT_USER itself), which always exists.
   const Key* Find(const Path& path) const;
@@ -72,8 +91,8 @@ class Document {
   Key m_root;
   // Unreadable lines before the first key.
   std::vector<std::string> m_preamble;
-  // Sections we do not own (other hives, deletion headers, broken headers),
-  // each starting with its header line; written back after our keys.
+  // Sections we do not own (other hives, deletion headers, broken headers,
+  // keys nested deeper than we read), each starting with its header line; written back after our keys.
   std::vector<std::vector<std::string>> m_foreign;
 };
 

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/registry/registry_file.h"
 #include "platform/temp_folder.h"
 
 namespace {
@@ -79,11 +80,11 @@ std::optional<std::uint32_t> DWord(const std::string& key, const std::string& na
 }
 
 // Runs body in a child process, bounded in time; its result, or -1 when it
-// did not exit normally.
-int InChild(const std::function<int()>& body) {
+// did not exit normally (a crash, or killed by the alarm).
+int InChild(const std::function<int()>& body, unsigned seconds = 60) {
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::alarm(60);
+    ::alarm(seconds);
     ::_exit(body());
   }
   int status = 0;
@@ -366,6 +367,111 @@ TEST_F(Registry, store_and_lock_file_are_private) {
   ASSERT_TRUE(reg::WriteString(kKey, "Password", "secret"));
   EXPECT_EQ(ModeOf(reg::StorePath()), 0600u);
   EXPECT_EQ(ModeOf(reg::StorePath() + ".lock"), 0600u);
+
+  // A wider mode found by a reader is narrowed too; the text stays as it was.
+  const std::string text = Text();
+  for (const mode_t mode : {0644, 0604, 0660, 0700}) {
+    Replace(text);
+    ASSERT_EQ(::chmod(reg::StorePath().c_str(), mode), 0);
+    EXPECT_EQ(String(kKey, "Password"), "secret");
+    EXPECT_EQ(ModeOf(reg::StorePath()), 0600u) << std::oct << mode;
+    EXPECT_EQ(Text(), text);
+  }
+}
+
+TEST_F(Registry, store_that_is_no_regular_file_is_refused_at_once) {
+  const std::string path = reg::StorePath(), fifo = m_home / "fifo";
+  const std::string valid = "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"1\"\r\n";
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    bool readable;  // only writing is refused
+  };
+  const std::vector<Case> cases = {
+      {"fifo", [&] { ::mkfifo(path.c_str(), 0600); }, false},
+      {"link to /dev/zero", [&] { ::symlink("/dev/zero", path.c_str()); }, false},
+      {"link to a fifo", [&] { ::mkfifo(fifo.c_str(), 0600), ::symlink(fifo.c_str(), path.c_str()); }, false},
+      {"folder", [&] { ::mkdir(path.c_str(), 0700); }, false},
+      {"over 64 MiB", [&] { WriteText(path, valid), ::truncate(path.c_str(), (off_t{64} << 20) + 1); }, false},
+      {"lock file a fifo", [&] { WriteText(path, valid), ::mkfifo((path + ".lock").c_str(), 0600); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make();
+    struct stat before {}, after {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    EXPECT_EQ(InChild(
+                  [&] {
+                    std::string value;
+                    if (reg::ReadString("K", "v", value) != c.readable) return 1;
+                    if (reg::StoreProblem().empty() == !c.readable) return 2;
+                    if (reg::WriteString("K", "v", "2")) return 3;
+                    return 0;
+                  },
+                  10),
+              0);
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    EXPECT_EQ(after.st_size, before.st_size);
+    for (const std::string& name : {path, path + ".lock", fifo}) hv::fs::RemoveTree(name);
+    EXPECT_TRUE(Entries().empty());  // no temporary file left
+  }
+}
+
+TEST_F(Registry, store_past_64_mib_is_not_written) {
+  ASSERT_TRUE(reg::WriteString(kKey, "v", "old"));
+  const std::string before = Text();
+  // Written as "xx," at three characters or more a byte.
+  EXPECT_FALSE(reg::WriteBinary(kKey, "big", std::vector<std::uint8_t>(std::size_t{23} << 20, 0xab)));
+  EXPECT_EQ(Text(), before);
+  EXPECT_EQ(String(kKey, "v"), "old");
+}
+
+TEST_F(Registry, keys_nested_past_the_bound_are_kept_as_written) {
+  struct Case {
+    std::size_t depth;
+    bool ours;  // read, and written with a header for each level
+  };
+  for (const Case c : {Case{6, true}, Case{64, true}, Case{65, false}, Case{100000, false}}) {
+    SCOPED_TRACE(c.depth);
+    std::string key = "Deep";
+    for (std::size_t i = 1; i < c.depth; ++i) key += "\\k";
+    const std::string section = "[HKEY_CURRENT_USER\\" + key + "]\r\n\"v\"=\"1\"\r\n";
+    Replace("REGEDIT4\r\n\r\n" + section + "\r\n[HKEY_CURRENT_USER\\Plain]\r\n\"p\"=\"1\"\r\n");
+    const std::size_t size = Text().size();
+    // Apart: a fault here was a crash or a write of gigabytes.
+    ASSERT_EQ(InChild(
+                  [&] {
+                    if ((String(key, "v") == "1") != c.ours) return 1;
+                    if (String("Plain", "p") != "1") return 2;
+                    return reg::WriteString("Plain", "p", "2") ? 0 : 3;
+                  },
+                  20),
+              0);
+    const std::string text = Text();
+    EXPECT_NE(text.find(section), std::string::npos);
+    EXPECT_LT(text.size(), size + 8192);
+    EXPECT_EQ(String("Plain", "p"), "2");
+    // What would not be read back is not written either.
+    EXPECT_EQ(reg::WriteString(key, "w", "1"), c.ours);
+    EXPECT_EQ(reg::CreateKey(key + "\\more"), c.depth < 64);
+  }
+}
+
+TEST(RegistryKey, a_very_deep_chain_of_keys_is_freed_without_recursion) {
+  EXPECT_EQ(InChild(
+                [] {
+                  // A small stack, so a destructor that recursed would overflow it.
+                  const rlimit limit{1 << 20, 1 << 20};
+                  if (::setrlimit(RLIMIT_STACK, &limit) != 0) return 2;
+                  hv::reg::detail::Key root;
+                  hv::reg::detail::Key* key = &root;
+                  for (int i = 0; i < 200000; ++i) key = &key->subkeys.emplace_back("k");
+                  return 0;
+                },
+                20),
+            0);
 }
 
 TEST_F(Registry, sees_changes_of_other_writers_and_rereads_only_then) {

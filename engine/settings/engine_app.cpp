@@ -6,6 +6,7 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/schedule/schedule.h"
 #include "engine/settings/settings_store.h"
+#include "harvion/exports.h"
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/saf_client.h"
@@ -30,13 +31,93 @@ std::string Key(unsigned id) {
 
 // A stored folder that is one, or can be made one (one level only).
 bool ReadFolder(unsigned keyId, std::string& folder) {
-  return st::ReadString(Key(keyId), IDS_REG_DIRECTORY, folder) && !folder.empty() && folder.size() < kMaxPath &&
+  return st::ReadString(Key(keyId), IDS_REG_DIRECTORY, folder) && EngineApp::IsFolderPath(folder) &&
          hv::fs::EnsureDirectory(folder);
 }
 
 // The folder used when none is stored: the user's Harvion folder, since the
 // system's temporary folder is wiped at boot and would lose every agent.
 std::string FallbackFolder() { return hv::HomeDirectory(); }
+
+std::string ProxyLocation(const std::string& server, int port) {
+  if (server.empty() || port == 0) return {};
+  return "http://" + server + ":" + std::to_string(port) + "/";
+}
+
+// The values under Proxy as they are stored: none where a value is missing
+// or of another type.
+struct StoredProxy {
+  std::optional<std::string> server;
+  std::optional<std::uint32_t> port;
+  std::uint32_t use = 0;
+};
+
+StoredProxy ReadProxy(const hv::reg::Tree& tree, const std::string& key) {
+  StoredProxy stored;
+  if (key.empty()) return stored;
+  std::string server;
+  std::uint32_t port = 0;
+  if (tree.ReadString(key, st::ValueName(IDS_REG_PROXY_SERVER), server)) stored.server = server;
+  if (tree.ReadDWord(key, st::ValueName(IDS_REG_PROXY_PORT), port)) stored.port = port;
+  tree.ReadDWord(key, st::ValueName(IDS_REG_USE_PROXY), stored.use);
+  return stored;
+}
+
+// The values under Connections as stored, the defaults where missing.
+struct StoredConnections {
+  std::uint32_t threads = 4;
+  std::uint32_t timeout = 30;
+  std::uint32_t autodial = 0;
+  std::string name;
+};
+
+StoredConnections ReadConnections(const hv::reg::Tree& tree, const std::string& key) {
+  StoredConnections stored;
+  if (key.empty()) return stored;
+  tree.ReadDWord(key, st::ValueName(IDS_REG_THREADS), stored.threads);
+  tree.ReadDWord(key, st::ValueName(IDS_REG_TIMEOUT), stored.timeout);
+  tree.ReadDWord(key, st::ValueName(IDS_REG_AUTODIAL), stored.autodial);
+  tree.ReadString(key, st::ValueName(IDS_REG_CONNECTION_NAME), stored.name);
+  return stored;
+}
+
+StoredConnections ViewConnections() {
+  StoredConnections stored;
+  hv::reg::View([&](const hv::reg::Tree& tree) { stored = ReadConnections(tree, Key(IDS_REG_CONNECTIONS)); });
+  return stored;
+}
+
+// The exported reader's form: autodial 0 or 1, a name only when it fits.
+void Export(const StoredConnections& stored, int* threads, int* timeout, int* autodial, char* connectionName) {
+  if (threads) *threads = static_cast<int>(stored.threads);
+  if (timeout) *timeout = static_cast<int>(stored.timeout);
+  if (autodial) *autodial = stored.autodial != 0 ? 1 : 0;
+  if (connectionName) {
+    const bool fits = stored.name.size() < kMaxPath;
+    std::memcpy(connectionName, fits ? stored.name.c_str() : "", fits ? stored.name.size() + 1 : 1);
+  }
+}
+
+// Server and port both or neither, each as read: an empty server keeps its
+// port, though it makes no proxy location.
+void TakeProxy(EngineApp& app, const StoredProxy& stored) {
+  const bool both = stored.server && stored.port && stored.server->size() < kMaxPath;
+  app.m_strProxyServer = both ? *stored.server : std::string();
+  app.m_nProxyPort = both ? static_cast<int>(*stored.port) : 0;
+  app.m_strProxyLocation = ProxyLocation(app.m_strProxyServer, app.m_nProxyPort);
+  app.m_bUseProxy = stored.use != 0;
+}
+
+void TakeConnections(EngineApp& app, const StoredConnections& stored) {
+  int threads = 0, timeout = 0, autodial = 0;
+  char name[kMaxPath];
+  Export(stored, &threads, &timeout, &autodial, name);
+  // The transfer workers need 1 to 63 threads and a time limit that is one.
+  app.m_nThreads = std::clamp(threads, 1, 63);
+  app.m_nTimeout = timeout < 1 ? 30 : timeout;
+  app.m_bEnableAutodial = autodial != 0;
+  app.m_strConnectionName = name;
+}
 
 }  // namespace
 
@@ -48,42 +129,14 @@ EngineApp& EngineApp::Instance() {
 EngineApp::EngineApp() { InitInstance(); }
 
 void EngineApp::InitInstance() {
-  LoadProxy();
+  StoredProxy proxy;
+  hv::reg::View([&](const hv::reg::Tree& tree) { proxy = ReadProxy(tree, Key(IDS_REG_PROXY)); });
+  TakeProxy(*this, proxy);
   LoadFolders();
-  int autodial = 0;
-  char name[kMaxPath] = {};
-  LoadConnectionInfo(&m_nThreads, &m_nTimeout, &autodial, name);
-  m_bEnableAutodial = autodial != 0;
-  m_strConnectionName = name;
-  // The transfer workers need 1 to 63 threads and a time limit that is one.
-  m_nThreads = std::clamp(m_nThreads, 1, 63);
-  if (m_nTimeout < 1) m_nTimeout = 30;
+  TakeConnections(*this, ViewConnections());
   CSchedule::Instance().Load();
-}
-
-void EngineApp::LoadProxy() {
-  m_strProxyServer.clear();
-  m_nProxyPort = 0;
-  m_strProxyLocation.clear();
-  const std::string key = Key(IDS_REG_PROXY);
-  std::string server;
-  std::uint32_t port = 0;
-  // Both or neither: a port without a server makes no proxy.
-  if (st::ReadString(key, IDS_REG_PROXY_SERVER, server) && !server.empty() && server.size() < kMaxPath &&
-      st::ReadDWord(key, IDS_REG_PROXY_PORT, port)) {
-    m_strProxyServer = server;
-    m_nProxyPort = static_cast<int>(port);
-    FormatProxyLocation();
-  }
-  std::uint32_t use = 0;
-  st::ReadDWord(key, IDS_REG_USE_PROXY, use);
-  m_bUseProxy = use != 0;
-}
-
-void EngineApp::FormatProxyLocation() {
-  m_strProxyLocation.clear();
-  if (!m_strProxyServer.empty() && m_nProxyPort != 0)
-    m_strProxyLocation = "http://" + m_strProxyServer + ":" + std::to_string(m_nProxyPort) + "/";
+  // Told once per start: every value above is then its default.
+  if (const std::string problem = hv::reg::StoreProblem(); !problem.empty()) DisplayError(problem.c_str(), nullptr);
 }
 
 void EngineApp::LoadFolders() {
@@ -92,6 +145,11 @@ void EngineApp::LoadFolders() {
     m_strUserAgent = LoadString(IDS_USER_AGENT);
   if (!ReadFolder(IDS_REG_AGENTS, m_strAgentsFolder)) m_strAgentsFolder = FallbackFolder();
   if (m_strUserAgent.empty()) m_strUserAgent = "Harvion/2.0";
+}
+
+bool EngineApp::IsFolderPath(const std::string& path) {
+  return !path.empty() && path[0] == '/' && path.size() < kMaxPath &&
+         std::none_of(path.begin(), path.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }
 
 void EngineApp::ExitInstance() { CAgentManager::Instance().Close(true); }
@@ -114,31 +172,73 @@ bool EngineApp::GetProxy(char* buffer, std::size_t size, int& useProxy, int& por
   return true;
 }
 
-bool EngineApp::SetProxy(bool useProxy, const std::string& server, int port) {
-  m_bUseProxy = useProxy;
-  m_strProxyServer = server;
-  m_nProxyPort = port;
-  FormatProxyLocation();
+bool EngineApp::ChangeProxy(const ProxyChange& change) {
+  if (change.useProxy) m_bUseProxy = *change.useProxy;
+  if (change.server) m_strProxyServer = *change.server;
+  if (change.port) m_nProxyPort = *change.port;
+  m_strProxyLocation = ProxyLocation(m_strProxyServer, m_nProxyPort);
   const std::string key = Key(IDS_REG_PROXY);
-  return st::WriteString(key, IDS_REG_PROXY_SERVER, server) &&
-         st::WriteDWord(key, IDS_REG_PROXY_PORT, static_cast<std::uint32_t>(port)) &&
-         st::WriteDWord(key, IDS_REG_USE_PROXY, useProxy ? 1u : 0u);
+  if (key.empty()) return false;
+  std::optional<StoredProxy> written;
+  const bool ok = hv::reg::Edit([&](hv::reg::Tree& tree) {
+    StoredProxy stored = ReadProxy(tree, key);
+    if (change.server) stored.server = *change.server;
+    if (change.port) stored.port = static_cast<std::uint32_t>(*change.port);
+    if (change.useProxy) stored.use = *change.useProxy ? 1u : 0u;
+    stored.server = stored.server.value_or(std::string());
+    stored.port = stored.port.value_or(0);
+    tree.WriteString(key, st::ValueName(IDS_REG_PROXY_SERVER), *stored.server);
+    tree.WriteDWord(key, st::ValueName(IDS_REG_PROXY_PORT), *stored.port);
+    tree.WriteDWord(key, st::ValueName(IDS_REG_USE_PROXY), stored.use);
+    written = stored;
+  });
+  if (written) TakeProxy(*this, *written);
+  return ok;
+}
+
+bool EngineApp::ChangeConnections(const ConnectionChange& change) {
+  if (change.threads) m_nThreads = *change.threads;
+  if (change.timeout) m_nTimeout = *change.timeout;
+  if (change.autodial) m_bEnableAutodial = *change.autodial;
+  if (change.connectionName) m_strConnectionName = *change.connectionName;
+  const std::string key = Key(IDS_REG_CONNECTIONS);
+  if (key.empty()) return false;
+  std::optional<StoredConnections> written;
+  const bool ok = hv::reg::Edit([&](hv::reg::Tree& tree) {
+    StoredConnections stored = ReadConnections(tree, key);
+    if (change.threads) stored.threads = static_cast<std::uint32_t>(*change.threads);
+    if (change.timeout) stored.timeout = static_cast<std::uint32_t>(*change.timeout);
+    if (change.autodial) stored.autodial = *change.autodial ? 1u : 0u;
+    if (change.connectionName) stored.name = *change.connectionName;
+    tree.WriteDWord(key, st::ValueName(IDS_REG_THREADS), stored.threads);
+    tree.WriteDWord(key, st::ValueName(IDS_REG_TIMEOUT), stored.timeout);
+    tree.WriteDWord(key, st::ValueName(IDS_REG_AUTODIAL), stored.autodial);
+    tree.WriteString(key, st::ValueName(IDS_REG_CONNECTION_NAME), stored.name);
+    written = stored;
+  });
+  if (written) TakeConnections(*this, *written);
+  return ok;
+}
+
+bool EngineApp::SetProxy(bool useProxy, const std::string& server, int port) {
+  ProxyChange change;
+  if (useProxy != m_bUseProxy) change.useProxy = useProxy;
+  if (server != m_strProxyServer) change.server = server;
+  if (port != m_nProxyPort) change.port = port;
+  return ChangeProxy(change);
 }
 
 bool EngineApp::SetConnections(int threads, int timeout, bool autodial, const std::string& connectionName) {
-  m_nThreads = threads;
-  m_nTimeout = timeout;
-  m_bEnableAutodial = autodial;
-  m_strConnectionName = connectionName;
-  const std::string key = Key(IDS_REG_CONNECTIONS);
-  return st::WriteDWord(key, IDS_REG_THREADS, static_cast<std::uint32_t>(threads)) &&
-         st::WriteDWord(key, IDS_REG_TIMEOUT, static_cast<std::uint32_t>(timeout)) &&
-         st::WriteDWord(key, IDS_REG_AUTODIAL, autodial ? 1u : 0u) &&
-         st::WriteString(key, IDS_REG_CONNECTION_NAME, connectionName);
+  ConnectionChange change;
+  if (threads != m_nThreads) change.threads = threads;
+  if (timeout != m_nTimeout) change.timeout = timeout;
+  if (autodial != m_bEnableAutodial) change.autodial = autodial;
+  if (connectionName != m_strConnectionName) change.connectionName = connectionName;
+  return ChangeConnections(change);
 }
 
 bool EngineApp::ChangeAgentsFolder(const std::string& path) {
-  if (path.empty() || path.size() >= kMaxPath || !hv::fs::EnsureDirectory(path)) return false;
+  if (!IsFolderPath(path) || !hv::fs::EnsureDirectory(path)) return false;
   HWND mainWnd = CSafClient::GetSafClient()->GetMainWnd();
   PostMessage(mainWnd, WM_HV_AGENTS_FOLDER_CHANGING, 0, 0);
   CAgentManager::Instance().Close(true);
@@ -159,19 +259,8 @@ bool EngineApp::SetUserAgent(const std::string& userAgent) {
 
 void LoadConnectionInfo(int* threads, int* timeout, int* autodial, char* connectionName) {
   try {
-    if (threads) *threads = 4;
-    if (timeout) *timeout = 30;
-    if (autodial) *autodial = 0;
-    if (connectionName) *connectionName = '\0';
-    const std::string key = Key(IDS_REG_CONNECTIONS);
-    std::uint32_t value = 0;
-    if (threads && st::ReadDWord(key, IDS_REG_THREADS, value)) *threads = static_cast<int>(value);
-    if (timeout && st::ReadDWord(key, IDS_REG_TIMEOUT, value)) *timeout = static_cast<int>(value);
-    if (autodial && st::ReadDWord(key, IDS_REG_AUTODIAL, value)) *autodial = value != 0 ? 1 : 0;
-    std::string name;
-    if (connectionName && st::ReadString(key, IDS_REG_CONNECTION_NAME, name) && name.size() < kMaxPath)
-      std::memcpy(connectionName, name.c_str(), name.size() + 1);
+    Export(ViewConnections(), threads, timeout, autodial, connectionName);
   } catch (...) {
-    // The defaults stand.
+    Export(StoredConnections{}, threads, timeout, autodial, connectionName);
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class EngineApp {
@@ -21,9 +22,27 @@ class EngineApp {
   bool GetProxiedTarget(const std::string& location, std::string& target) const;
   // Copies the proxy server into the buffer when it fits (length < size).
   bool GetProxy(char* buffer, std::size_t size, int& useProxy, int& port) const;
-  // Store in memory and under Proxy; false when the store could not be written.
+  // Changes of some of the proxy or connection values. Under the store's
+  // lock, the values left out are read again and written back as stored,
+  // so a change another process made meanwhile stays; memory then holds
+  // what the store holds. False when the store could not be written (memory
+  // still takes the change).
+  struct ProxyChange {
+    std::optional<bool> useProxy = std::nullopt;
+    std::optional<std::string> server = std::nullopt;
+    std::optional<int> port = std::nullopt;
+  };
+  struct ConnectionChange {
+    std::optional<int> threads = std::nullopt;
+    std::optional<int> timeout = std::nullopt;
+    std::optional<bool> autodial = std::nullopt;
+    std::optional<std::string> connectionName = std::nullopt;
+  };
+  bool ChangeProxy(const ProxyChange& change);
+  bool ChangeConnections(const ConnectionChange& change);
+  // As the settings pages call them: the values that differ from memory are
+  // the user's change, the others are taken as stored.
   bool SetProxy(bool useProxy, const std::string& server, int port);
-  // Store in memory and under Connections, stopping at the first failed write.
   bool SetConnections(int threads, int timeout, bool autodial, const std::string& connectionName);
   // Saves and closes the open agent and points the agents and cache folders
   // at the path, bracketed by the two folder messages to the main window.
@@ -31,6 +50,10 @@ class EngineApp {
   // made one.
   bool ChangeAgentsFolder(const std::string& path);
   bool SetUserAgent(const std::string& userAgent);
+  // A path the agents and cache folders may have: absolute, shorter than 260
+  // bytes, no control characters. A relative one would depend on where each
+  // process happens to start.
+  static bool IsFolderPath(const std::string& path);
 
   std::string m_strCacheFolder;
   std::string m_strAgentsFolder;
@@ -46,7 +69,6 @@ class EngineApp {
 
  private:
   EngineApp();
-  void LoadProxy();
   void FormatProxyLocation();
   void LoadFolders();
 };

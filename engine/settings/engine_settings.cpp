@@ -54,60 +54,57 @@ const std::vector<Setting>& Settings() {
        [](EngineApp& a, const std::string& v) {
          if (v.size() >= 260 || HasControlBytes(v) || v.find_first_of(" /") != std::string::npos)
            return std::optional<bool>();
-         return std::optional<bool>(a.SetProxy(a.m_bUseProxy, v, a.m_nProxyPort));
+         return std::optional<bool>(a.ChangeProxy({.server = v}));
        }},
       {"proxy-port", IDS_REG_PROXY, IDS_REG_PROXY_PORT, "a port number from 0 to 65535",
        [](const EngineApp& a) { return std::to_string(a.m_nProxyPort); },
        [](EngineApp& a, const std::string& v) {
          long long n = 0;
          if (!ParseNumber(v, n) || n < 0 || n > 65535) return std::optional<bool>();
-         return std::optional<bool>(a.SetProxy(a.m_bUseProxy, a.m_strProxyServer, static_cast<int>(n)));
+         return std::optional<bool>(a.ChangeProxy({.port = static_cast<int>(n)}));
        }},
       {"use-proxy", IDS_REG_PROXY, IDS_REG_USE_PROXY, "on or off",
        [](const EngineApp& a) { return std::string(a.m_bUseProxy ? "on" : "off"); },
        [](EngineApp& a, const std::string& v) {
          bool on = false;
          if (!ParseSwitch(v, on)) return std::optional<bool>();
-         return std::optional<bool>(a.SetProxy(on, a.m_strProxyServer, a.m_nProxyPort));
+         return std::optional<bool>(a.ChangeProxy({.useProxy = on}));
        }},
       {"threads", IDS_REG_CONNECTIONS, IDS_REG_THREADS, "a whole number from 1 to 63",
        [](const EngineApp& a) { return std::to_string(a.m_nThreads); },
        [](EngineApp& a, const std::string& v) {
          long long n = 0;
          if (!ParseNumber(v, n) || n < 1 || n > 63) return std::optional<bool>();
-         return std::optional<bool>(a.SetConnections(static_cast<int>(n), a.m_nTimeout, a.m_bEnableAutodial,
-                                         a.m_strConnectionName));
+         return std::optional<bool>(a.ChangeConnections({.threads = static_cast<int>(n)}));
        }},
       {"timeout", IDS_REG_CONNECTIONS, IDS_REG_TIMEOUT, "seconds, from 1 to 3600",
        [](const EngineApp& a) { return std::to_string(a.m_nTimeout); },
        [](EngineApp& a, const std::string& v) {
          long long n = 0;
          if (!ParseNumber(v, n) || n < 1 || n > 3600) return std::optional<bool>();
-         return std::optional<bool>(a.SetConnections(a.m_nThreads, static_cast<int>(n), a.m_bEnableAutodial,
-                                         a.m_strConnectionName));
+         return std::optional<bool>(a.ChangeConnections({.timeout = static_cast<int>(n)}));
        }},
       {"autodial", IDS_REG_CONNECTIONS, IDS_REG_AUTODIAL, "on or off",
        [](const EngineApp& a) { return std::string(a.m_bEnableAutodial ? "on" : "off"); },
        [](EngineApp& a, const std::string& v) {
          bool on = false;
          if (!ParseSwitch(v, on)) return std::optional<bool>();
-         return std::optional<bool>(a.SetConnections(a.m_nThreads, a.m_nTimeout, on, a.m_strConnectionName));
+         return std::optional<bool>(a.ChangeConnections({.autodial = on}));
        }},
       {"connection", IDS_REG_CONNECTIONS, IDS_REG_CONNECTION_NAME, "a connection name of up to 259 characters",
        [](const EngineApp& a) { return a.m_strConnectionName; },
        [](EngineApp& a, const std::string& v) {
          if (v.size() >= 260 || HasControlBytes(v))
            return std::optional<bool>();
-         return std::optional<bool>(a.SetConnections(a.m_nThreads, a.m_nTimeout, a.m_bEnableAutodial, v));
+         return std::optional<bool>(a.ChangeConnections({.connectionName = v}));
        }},
       {"agents-folder", IDS_REG_AGENTS, IDS_REG_DIRECTORY,
        "an absolute path of up to 259 characters to a folder that exists or whose parent exists",
        [](const EngineApp& a) { return a.m_strAgentsFolder; },
        [](EngineApp& a, const std::string& v) {
-         if (v.empty() || v[0] != '/' || v.size() >= 260 || HasControlBytes(v)) return std::optional<bool>();
          std::string path = v;
          while (path.size() > 1 && path.back() == '/') path.pop_back();
-         if (!hv::fs::EnsureDirectory(path)) return std::optional<bool>();
+         if (!EngineApp::IsFolderPath(path) || !hv::fs::EnsureDirectory(path)) return std::optional<bool>();
          return std::optional<bool>(a.ChangeAgentsFolder(path));
        }},
       {"cache-folder", IDS_REG_CACHE, IDS_REG_DIRECTORY, "",

@@ -1,9 +1,11 @@
 // Start-up defaults and fallbacks of the global settings, and the setters
 // that change memory and the store together.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "engine/agent/agent_manager.h"
 #include "engine/schedule/schedule.h"
@@ -86,6 +88,67 @@ TEST_F(Settings, proxy_port_without_server_makes_no_proxy_but_keeps_the_switch) 
   std::string target;
   EXPECT_FALSE(app.GetProxiedTarget("http://s/x", target));
   EXPECT_EQ(target, "http://s/x");
+}
+
+TEST_F(Settings, proxy_server_and_port_are_kept_both_as_read_or_neither) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> server;
+    std::optional<std::uint32_t> port;
+    std::string keptServer;
+    int keptPort;
+    std::string location;
+  };
+  const Case cases[] = {
+      {"both", "proxy.local", 3128, "proxy.local", 3128, "http://proxy.local:3128/"},
+      {"empty server", "", 8080, "", 8080, ""},
+      {"no server", std::nullopt, 8080, "", 0, ""},
+      {"no port", "proxy.local", std::nullopt, "", 0, ""},
+      {"server too long", std::string(260, 's'), 3128, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    hv::reg::DeleteKey(kBase + "\\Proxy");
+    if (c.server) hv::reg::WriteString(kBase + "\\Proxy", "HTTP Proxy Server", *c.server);
+    if (c.port) hv::reg::WriteDWord(kBase + "\\Proxy", "HTTP Proxy Port", *c.port);
+    EngineApp& app = Restart();
+    EXPECT_EQ(app.m_strProxyServer, c.keptServer);
+    EXPECT_EQ(app.m_nProxyPort, c.keptPort);
+    EXPECT_EQ(app.m_strProxyLocation, c.location);
+    // Switching the proxy on leaves the stored server and port as they were.
+    ASSERT_EQ(CEngineSettings::Change("use-proxy", "on"), "");
+    std::string server;
+    std::uint32_t port = 0;
+    EXPECT_EQ(hv::reg::ReadString(kBase + "\\Proxy", "HTTP Proxy Server", server), true);
+    EXPECT_EQ(server, c.server.value_or(""));
+    EXPECT_EQ(hv::reg::ReadDWord(kBase + "\\Proxy", "HTTP Proxy Port", port), true);
+    EXPECT_EQ(port, c.port.value_or(0));
+  }
+}
+
+TEST_F(Settings, folders_that_are_not_absolute_paths_fall_back_at_start_up) {
+  // Run from a folder of its own, to see nothing is created where we stand.
+  const std::string here = Path("here");
+  ASSERT_TRUE(hv::fs::EnsureDirectory(here));
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(here.c_str()), 0);
+  const std::string control = Path("tab\there");
+  for (const std::string& folder : {std::string("rel"), std::string("./rel"), std::string("rel/"),
+                                    std::string("../here/rel"), std::string("~/rel"), std::string(), control}) {
+    SCOPED_TRACE(folder);
+    hv::reg::WriteString(kBase + "\\Agents", "Directory", folder);
+    hv::reg::WriteString(kBase + "\\Cache", "Directory", folder);
+    EngineApp& app = Restart();
+    EXPECT_EQ(app.m_strAgentsFolder, m_dir);
+    EXPECT_EQ(app.m_strCacheFolder, m_dir);
+    EXPECT_NE(CEngineSettings::Change("agents-folder", folder), "");
+  }
+  EXPECT_EQ(chdir(old), 0);
+  std::int64_t count = -1, bytes = -1;
+  hv::fs::MeasureFolder(here, count, bytes);
+  EXPECT_EQ(count, 0);
+  EXPECT_FALSE(hv::fs::Exists(control));
 }
 
 TEST_F(Settings, agents_folder_is_created_one_level_only) {

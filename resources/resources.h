@@ -27,6 +27,7 @@ enum StringId : unsigned {
   IDS_COPY_OF = 504,         // "Copy of %s"
   IDS_COPY_N_OF = 505,       // "Copy(%d) of %s"
   IDS_NO_LOCAL_FILE = 506,   // "Unable to open local file"
+  IDS_TOO_DEEP = 507,        // "Unable to nest items more than %d levels deep"
   IDS_SCHEDULE_FIRST = 530,  // "Hourly" .. "Monthly" (530-534)
   IDS_CAPTION = 573,         // "Harvon Plugin"
   IDS_FILE_TYPE_FIRST = 584, // "Site map" .. "All files" (584-587)

@@ -82,6 +82,7 @@ constexpr Entry kStrings[] = {
     {504, "Copy of %s"},
     {505, "Copy(%d) of %s"},
     {506, "Unable to open local file"},
+    {507, "Unable to nest items more than %d levels deep"},
     {530, "Hourly"},
     {531, "Periodically"},
     {532, "Weekdays"},

@@ -16,8 +16,8 @@ IMPLEMENT_SERIAL(CAgentAnchor, CAnchor, 1)
 CAgentAnchor::CAgentAnchor() {
   m_bUserItem = 1;
   m_bUseParentSettings = 0;
-  m_nLinkType = CUINode::ltWithinSite;
-  m_nLoadDetail = CUINode::ldTextAndGraphics;
+  m_nLinkType = kDefaultLinkType;
+  m_nLoadDetail = kDefaultLoadDetail;
   m_nLinkLevels = 1;
   SetBuiltInLists();
 }
@@ -108,15 +108,13 @@ void CAgentAnchor::DeleteTree() {
 }
 
 void CAgentAnchor::SetName(const std::string& text, int automatic) {
-  if (text == m_strName) return;
+  // Checked before the manager sees it: to the manager an empty name means
+  // "close the agent", which must never come from a rename.
+  if (text == m_strName || !CAgentManager::IsValidAgentName(text)) return;
   CAgentManager& manager = CAgentManager::Instance();
-  if (manager.Agent() == this) {
-    // Renames the agent file and folder; refused for a name that would
-    // leave the agents folder or take another agent's files.
-    if (!manager.SetAgentName(text)) return;
-  } else if (!CAgentManager::IsValidAgentName(text)) {
-    return;
-  }
+  // Renames the agent file and folder; refused for a name that would take
+  // another agent's files.
+  if (manager.Agent() == this && !manager.SetAgentName(text)) return;
   CAnchor::SetName(text, automatic);
   m_bModified = 1;
 }

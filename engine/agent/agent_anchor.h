@@ -4,14 +4,19 @@
 #include "engine/agent/anchor.h"
 #include "engine/cache/cache_totals.h"
 #include "engine/settings/named_array.h"
+#include "harvion/ui_node.h"
 
 class CExceptionEntry;
 
 class CAgentAnchor : public CAnchor, public CCacheTotals {
   DECLARE_SERIAL(CAgentAnchor)
  public:
+  // What a new agent retrieves: text and graphics, within the site.
+  static constexpr int kDefaultLoadDetail = CUINode::ldTextAndGraphics;
+  static constexpr int kDefaultLinkType = CUINode::ltWithinSite;
+
   // A new agent: a user item with the built-in strategy entries, retrieving
-  // text and graphics one link level deep within the site.
+  // the defaults one link level deep.
   CAgentAnchor();
   ~CAgentAnchor() override;
 

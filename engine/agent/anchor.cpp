@@ -1,16 +1,19 @@
 #include "engine/agent/anchor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/schedule/schedule.h"
+#include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
 #include "harvion/ui_node.h"
 #include "platform/framework/archive.h"
 #include "platform/framework/exceptions.h"
+#include "resources/resources.h"
 
 IMPLEMENT_SERIAL(CAnchor, CObject, 1)
 
@@ -38,6 +41,14 @@ struct NodeReport {
     }
   }
 };
+
+// Every refusal for depth is the same message, from the same limit.
+void ShowTooDeep() {
+  std::string text = hv::res::LoadString(hv::res::IDS_TOO_DEEP);
+  const std::size_t at = text.find("%d");
+  if (at != std::string::npos) text.replace(at, 2, std::to_string(CAnchor::kMaxDepth));
+  DisplayError(text.c_str(), CSafClient::GetSafClient()->GetMainWnd());
+}
 
 }  // namespace
 
@@ -159,19 +170,27 @@ unsigned long CAnchor::GetLoadInfo() { return hv::PackLoadInfo(EffectiveSettings
 
 int CAnchor::LevelCost() { return 0; }
 
-void CAnchor::SetLoadInfo(unsigned long value) {
+bool CAnchor::SetLoadInfo(unsigned long value) {
   const unsigned long before = GetLoadInfo();
   const hv::UnpackedLoadInfo v = hv::UnpackLoadInfo(value);
-  m_bUseParentSettings = static_cast<std::uint8_t>(v.inherit);
   if (!v.inherit) {
+    // Entries up to 3 and 4 are the built-in ones, which a load detail or
+    // link type stands for; others must be in the agent's lists.
+    CAgentAnchor* agent = GetAgent();
+    const bool fileTypeKnown = v.fileTypeIndex <= 3 || (agent && v.fileTypeIndex < agent->m_fileTypes.GetSize());
+    const bool locationKnown = v.locationIndex <= 4 || (agent && v.locationIndex < agent->m_locations.GetSize());
+    if (!hv::IsKnownLoadDetail(v.loadDetail) || !hv::IsKnownLinkType(v.linkType) || !fileTypeKnown ||
+        !locationKnown)
+      return false;
     m_nLinkLevels = static_cast<std::int16_t>(v.levels);
     m_nLinkType = v.linkType;
     m_nLoadDetail = v.loadDetail;
-    CAgentAnchor* agent = GetAgent();
-    m_strFileTypeName = (agent && v.fileTypeIndex > 3) ? agent->m_fileTypes.GetNameAt(v.fileTypeIndex) : "";
-    m_strLocationName = (agent && v.locationIndex > 4) ? agent->m_locations.GetNameAt(v.locationIndex) : "";
+    m_strFileTypeName = v.fileTypeIndex > 3 ? agent->m_fileTypes.GetNameAt(v.fileTypeIndex) : "";
+    m_strLocationName = v.locationIndex > 4 ? agent->m_locations.GetNameAt(v.locationIndex) : "";
   }
+  m_bUseParentSettings = static_cast<std::uint8_t>(v.inherit);
   if (GetLoadInfo() != before) MarkAgentModified();
+  return true;
 }
 
 int CAnchor::EffectiveSchedule() {
@@ -292,6 +311,20 @@ int CAnchor::IndexOfChild(const CAnchor* child) const {
   return -1;
 }
 
+int CAnchor::Depth() const {
+  int depth = 0;
+  for (const CAnchor* a = m_pParent; a; a = a->m_pParent) ++depth;
+  return depth;
+}
+
+int CAnchor::Height() const {
+  int height = 0;
+  for (const auto& child : m_children) height = std::max(height, child->Height() + 1);
+  return height;
+}
+
+bool CAnchor::HasRoomFor(const CAnchor& subtree) const { return Depth() + 1 + subtree.Height() <= kMaxDepth; }
+
 void CAnchor::AttachNode(unsigned long insertPos, CArchive* ar, unsigned long version) {
   if (!m_pNode) m_pNode = CreateNode();
   if (!m_pNode) return;
@@ -314,6 +347,12 @@ void CAnchor::ReAttachNode() {
 }
 
 CAnchor* CAnchor::InsertChild(std::unique_ptr<CAnchor> owned, unsigned long insertPos) {
+  if (!HasRoomFor(*owned)) {
+    // A page found that deep is just not followed; the user's own items are
+    // refused with a word why.
+    if (owned->m_bUserItem) ShowTooDeep();
+    return nullptr;
+  }
   CAnchor* child = owned.get();
   m_children.push_back(std::move(owned));
   child->m_pParent = this;
@@ -335,7 +374,12 @@ void CAnchor::AdoptChild(CAnchor* child) {
   for (CAnchor* a = this; a; a = a->m_pParent)
     if (a == child) return;
   CAnchor* oldParent = child->m_pParent;
-  if (!oldParent || oldParent->RemoveChild(child) < 0) return;
+  if (!oldParent) return;
+  if (!HasRoomFor(*child)) {
+    ShowTooDeep();
+    return;
+  }
+  if (oldParent->RemoveChild(child) < 0) return;
   std::unique_ptr<CAnchor> owned(child);
   if (child->m_pNode && child->m_pNode->m_pUINode) {
     child->m_pNode->m_pUINode->m_pParentNode = m_pNode;
@@ -406,10 +450,7 @@ void CAnchor::SerializeAnchorPart(CArchive& ar) {
     m_nLinkType = linkType;
   }
   m_bUseParentSettings = ar.ReadByte() ? 1 : 0;
-  if (m_nLoadDetail > 3 || m_nLinkType > 4) {
-    if (!m_bUseParentSettings) throw CArchiveException("unknown retrieval strategy");
-    m_nLoadDetail = m_nLinkType = 0;  // not read while inheriting
-  }
+  if (!hv::IsKnownLoadDetail(m_nLoadDetail) || !hv::IsKnownLinkType(m_nLinkType)) RepairUnknownStrategy();
   m_strFileTypeName = ar.ReadString();
   m_strLocationName = ar.ReadString();
   m_bUseParentSchedule = ar.ReadByte() ? 1 : 0;
@@ -417,6 +458,16 @@ void CAnchor::SerializeAnchorPart(CArchive& ar) {
   if (m_bUseParentSchedule) m_pSchedule.reset();
   m_bOwnPagePending = 0;
   if (!m_bUseParentSchedule) EffectiveSchedule();  // drops a schedule that names nothing known
+}
+
+void CAnchor::RepairUnknownStrategy() {
+  if (m_pParent) {
+    m_bUseParentSettings = 1;
+    m_nLoadDetail = m_nLinkType = 0;  // not read while inheriting
+    return;
+  }
+  if (!hv::IsKnownLoadDetail(m_nLoadDetail)) m_nLoadDetail = CAgentAnchor::kDefaultLoadDetail;
+  if (!hv::IsKnownLinkType(m_nLinkType)) m_nLinkType = CAgentAnchor::kDefaultLinkType;
 }
 
 void CAnchor::SerializeTail(CArchive& ar) {
@@ -433,7 +484,8 @@ void CAnchor::SerializeTail(CArchive& ar) {
 
 void CAnchor::ReadChildren(CArchive& ar) {
   auto* ctx = static_cast<hv::AgentLoadContext*>(ar.m_pDocument);
-  if (static_cast<int>(ctx->stack.size()) >= kMaxDepth) throw CArchiveException("tree too deep");
+  // The stack holds this anchor's ancestors: its depth.
+  if (static_cast<int>(ctx->stack.size()) > kMaxDepth) throw CArchiveException("tree too deep");
   ctx->stack.push_back(this);
   const std::uint32_t count = ar.ReadCount(2);
   for (std::uint32_t i = 0; i < count; ++i) {

@@ -19,7 +19,9 @@ struct _httpRetrieveResult;
 class CAnchor : public CObject {
   DECLARE_SERIAL(CAnchor)
  public:
-  // Deeper trees are refused when read: every walk of the tree recurses.
+  // The most levels an item may lie below its agent. Every walk of the tree
+  // recurses, so the reader refuses deeper files and nothing is inserted
+  // deeper.
   static constexpr int kMaxDepth = 1024;
 
   CAnchor();
@@ -60,9 +62,12 @@ class CAnchor : public CObject {
   virtual void OnSubtreeProgress();
   virtual void SetUserItem(int flag);
   // Appends the child, takes it, and gives it its node (or re-attaches the
-  // node it has). Returns the child.
+  // node it has). Returns the child, or null (the child is deleted) when its
+  // subtree would lie deeper than kMaxDepth; the user is told when the child
+  // is a user item.
   virtual CAnchor* InsertChild(std::unique_ptr<CAnchor> child, unsigned long insertPos);
-  // Moves an anchor of the same agent under this one.
+  // Moves an anchor of the same agent under this one; refused with a message
+  // when it would lie too deep.
   virtual void AdoptChild(CAnchor* child);
   // Takes the child out of the children; the caller then owns it. Returns its
   // index, or -1 (nothing changed) when it is not a child of this anchor.
@@ -74,8 +79,9 @@ class CAnchor : public CObject {
   hv::LoadSettings EffectiveSettings();
   // Index in the schedule list of the schedule in force, -1 for none.
   int EffectiveSchedule();
-  // SetValue of the settings and schedule words.
-  void SetLoadInfo(unsigned long value);
+  // SetValue of the settings and schedule words. Settings that name no entry
+  // of the agent's lists are refused (false) and change nothing.
+  bool SetLoadInfo(unsigned long value);
   void SetScheduleInfo(unsigned long value);
   unsigned long GetScheduleInfo();
 
@@ -97,6 +103,12 @@ class CAnchor : public CObject {
   int GetChildCount() const { return static_cast<int>(m_children.size()); }
   CAnchor* GetChild(int index) const { return m_children[static_cast<std::size_t>(index)].get(); }
   int IndexOfChild(const CAnchor* child) const;
+  // Levels above this anchor up to its agent, and below it to its deepest
+  // descendant.
+  int Depth() const;
+  int Height() const;
+  // Whether the subtree fits below this anchor without passing kMaxDepth.
+  bool HasRoomFor(const CAnchor& subtree) const;
 
   CSafNode* m_pNode = nullptr;  // owned: released, never deleted directly
   CAnchor* m_pParent = nullptr;
@@ -141,6 +153,9 @@ class CAnchor : public CObject {
 
  private:
   void ReadChildren(CArchive& ar);
+  // A stored strategy value that no list knows: read as "inherit", and for
+  // the agent, which has no parent, as a new agent's value.
+  void RepairUnknownStrategy();
 };
 
 namespace hv {

@@ -60,8 +60,7 @@ int CBaseNode::SetValue(int item, unsigned long value) {
         m_pAnchor->SetScheduleInfo(value);
         break;
       default:
-        m_pAnchor->SetLoadInfo(value);
-        break;
+        return m_pAnchor->SetLoadInfo(value) ? 1 : 0;
     }
     return 1;
   });

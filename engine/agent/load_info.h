@@ -15,6 +15,11 @@ struct LoadSettings {
   int effectiveLevels = 0;  // levels that remain at this anchor
 };
 
+// Whether the value names an entry of the built-in lists: one of the four
+// file types, one of the five location strategies.
+bool IsKnownLoadDetail(int loadDetail);
+bool IsKnownLinkType(int linkType);
+
 // Bits 0-6 levels, 7 inherit, 8-12 location index, 13-15 linkType, 16-21
 // file-type index, 22-23 loadDetail, 24-31 effective levels.
 unsigned long PackLoadInfo(int loadDetail, int linkType, int levels, int fileTypeIndex, int locationIndex,

@@ -67,7 +67,8 @@ CSafNode* Insert(CSafNode* parentNode, std::unique_ptr<CAnchor> anchor, const ch
     anchor->m_strName = name;
     anchor->m_bNameFixed = 1;
   }
-  return parent->InsertChild(std::move(anchor), insertPos)->m_pNode;
+  CAnchor* child = parent->InsertChild(std::move(anchor), insertPos);  // null when too deep
+  return child ? child->m_pNode : nullptr;
 }
 
 }  // namespace

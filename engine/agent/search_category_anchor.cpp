@@ -20,8 +20,11 @@ std::string CSearchCategoryAnchor::TemplateOf(CAnchor* child) const {
 }
 
 CAnchor* CSearchCategoryAnchor::InsertChild(std::unique_ptr<CAnchor> child, unsigned long insertPos) {
-  m_templates[child.get()] = child->GetPageUrl();
-  return CCategoryAnchor::InsertChild(std::move(child), insertPos);
+  const CAnchor* key = child.get();
+  m_templates[key] = child->GetPageUrl();
+  CAnchor* inserted = CCategoryAnchor::InsertChild(std::move(child), insertPos);
+  if (!inserted) m_templates.erase(key);  // refused: the child is gone
+  return inserted;
 }
 
 int CSearchCategoryAnchor::RemoveChild(CAnchor* child) {

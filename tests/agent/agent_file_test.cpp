@@ -246,24 +246,66 @@ TEST_F(AgentFile, cyclic_child_reference_is_refused) {
 }
 
 TEST_F(AgentFile, tree_deeper_than_the_limit_is_refused) {
-  GoldenBytes g;
-  g.u32(768).newClass("CAgentAnchor").u16(0).u16(0).str("").str("").str("").u32(0);
-  g.str("A").u8(1).u8(1).null().u32(1).u8(2).u8(1).u8(0).str("").str("").u8(1).null();
-  std::uint16_t parent = 2;
-  for (int depth = 0; depth < CAnchor::kMaxDepth + 5; ++depth) {
-    g.u16(1);
-    if (depth == 0)
-      g.newClass("CCategoryAnchor");  // class 3, objects from 4 on
-    else
-      g.classRef(3);
-    g.str("F").u8(1).u8(1).objectRef(parent).u32(0).u8(0).u8(0).u8(1).str("").str("").u8(1).null();
-    parent = static_cast<std::uint16_t>(depth == 0 ? 4 : parent + 1);
+  struct Case {
+    int folders;  // nested one in the other below the agent
+    int opens;
+  } cases[] = {{CAnchor::kMaxDepth, 1}, {CAnchor::kMaxDepth + 1, 0}, {CAnchor::kMaxDepth + 5, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folders);
+    GoldenBytes g;
+    g.u32(768).newClass("CAgentAnchor").u16(0).u16(0).str("").str("").str("").u32(0);
+    g.str("A").u8(1).u8(1).null().u32(1).u8(2).u8(1).u8(0).str("").str("").u8(1).null();
+    std::uint16_t parent = 2;
+    for (int depth = 0; depth < c.folders; ++depth) {
+      g.u16(1);
+      if (depth == 0)
+        g.newClass("CCategoryAnchor");  // class 3, objects from 4 on
+      else
+        g.classRef(3);
+      g.str("F").u8(1).u8(1).objectRef(parent).u32(0).u8(0).u8(0).u8(1).str("").str("").u8(1).null();
+      parent = static_cast<std::uint16_t>(depth == 0 ? 4 : parent + 1);
+    }
+    g.u16(0);
+    WriteFile(Path("A.hvx"), g.bytes());
+    hv::fs::EnsureDirectory(Path("A"));
+    EXPECT_EQ(CSafClient::LoadAgentFile("A", 1), c.opens);
+    EXPECT_EQ(m_ui->m_liveNodes, c.opens ? c.folders + 1 : 0);
+    CSafClient::DeleteAgent();
   }
-  g.u16(0);
-  WriteFile(Path("A.hvx"), g.bytes());
-  hv::fs::EnsureDirectory(Path("A"));
-  EXPECT_EQ(CSafClient::LoadAgentFile("A", 1), 0);
-  EXPECT_EQ(m_ui->m_liveNodes, 0);
+}
+
+// A strategy value outside the lists is read as "inherit"; the agent itself
+// has nothing to inherit from and takes the new agent's value instead.
+TEST_F(AgentFile, strategy_values_outside_the_lists_do_not_stop_the_agent_opening) {
+  struct Case {
+    const char* what;
+    std::uint8_t rootDetail, rootType, folderDetail, folderType;
+    int rootDetailRead, rootTypeRead, folderInherits;
+  } cases[] = {
+      {"agent's link type", 3, 5, 1, 2, 3, CUINode::ltWithinSite, 0},
+      {"agent's load detail", 4, 3, 1, 2, CUINode::ldTextAndGraphics, 3, 0},
+      {"folder's link type", 3, 0, 1, 7, 3, 0, 1},
+      {"folder's load detail", 3, 0, 200, 2, 3, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    GoldenBytes g;
+    g.u32(768).newClass("CAgentAnchor").u16(0).u16(0).str("").str("").str("").u32(0);
+    g.str("S").u8(1).u8(1).null().u32(4).u8(c.rootDetail).u8(c.rootType).u8(0).str("").str("").u8(1).null();
+    g.u16(1).newClass("CCategoryAnchor").str("F").u8(1).u8(1).objectRef(2).u32(2);
+    g.u8(c.folderDetail).u8(c.folderType).u8(0).str("").str("").u8(1).null().u16(0);
+    WriteFile(Path("S.hvx"), g.bytes());
+    hv::fs::EnsureDirectory(Path("S"));
+    ASSERT_EQ(CSafClient::LoadAgentFile("S", 1), 1);
+    EXPECT_EQ(Agent()->m_nLoadDetail, c.rootDetailRead);
+    EXPECT_EQ(Agent()->m_nLinkType, c.rootTypeRead);
+    EXPECT_EQ(Agent()->m_nLinkLevels, 4);
+    CAnchor* folder = Agent()->GetChild(0);
+    EXPECT_EQ(folder->m_bUseParentSettings, c.folderInherits);
+    if (c.folderInherits) {
+      EXPECT_EQ(folder->GetLoadInfo() & 0xFFFF7F, Agent()->GetLoadInfo() & 0xFFFF7F);
+    }
+  }
 }
 
 TEST_F(AgentFile, schedule_naming_a_deleted_schedule_is_written_as_inherited) {

@@ -2,6 +2,8 @@
 // which nodes are told about removal.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/base_node.h"
@@ -10,6 +12,7 @@
 #include "engine/agent/load_info.h"
 #include "engine/cache/cache.h"
 #include "engine/settings/exception_entry.h"
+#include "harvion/exports.h"
 #include "support/test_home.h"
 
 namespace {
@@ -94,6 +97,34 @@ TEST_F(AnchorTree, set_load_info_with_inherit_bit_changes_only_that_flag) {
   Agent()->m_bModified = 0;
   loc->m_pNode->SetValue(itemLoadInfo, loc->m_pNode->GetValue(itemLoadInfo));
   EXPECT_EQ(Agent()->m_bModified, 0);
+}
+
+TEST_F(AnchorTree, load_info_outside_the_lists_is_refused_and_changes_nothing) {
+  CSafNode* node = Location(m_agentNode, "L", "http://a/");
+  const unsigned long good = CSafClient::PackLoadInfo(1, 2, 3, 1, 2, 0, 0);
+  struct Case {
+    const char* what;
+    unsigned long value;
+    int accepted;
+  } cases[] = {
+      {"link type 5", CSafClient::PackLoadInfo(1, 5, 3, 1, 2, 0, 0), 0},
+      {"link type 7", CSafClient::PackLoadInfo(1, 7, 3, 1, 2, 0, 0), 0},
+      {"file-type entry past the list", CSafClient::PackLoadInfo(1, 2, 3, 4, 2, 0, 0), 0},
+      {"location entry past the list", CSafClient::PackLoadInfo(1, 2, 3, 1, 5, 0, 0), 0},
+      {"last entries of both lists", CSafClient::PackLoadInfo(3, 4, 3, 3, 4, 0, 0), 1},
+      {"inheriting reads nothing else", CSafClient::PackLoadInfo(0, 7, 0, 63, 31, 1, 0), 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(node->SetValue(itemLoadInfo, good), 1);
+    const unsigned long before = node->GetValue(itemLoadInfo);
+    Agent()->m_bModified = 0;
+    EXPECT_EQ(node->SetValue(itemLoadInfo, c.value), c.accepted);
+    if (c.accepted) continue;
+    EXPECT_EQ(node->GetValue(itemLoadInfo), before);
+    EXPECT_EQ(AnchorOf(node)->m_nLinkType, 2);
+    EXPECT_EQ(Agent()->m_bModified, 0);
+  }
 }
 
 TEST_F(AnchorTree, built_in_names_are_not_kept) {
@@ -187,6 +218,60 @@ TEST_F(AnchorTree, transfer_moves_a_node_and_refuses_cycles) {
   EXPECT_EQ(AnchorOf(f)->m_pParent, Agent());
   CSafClient::TransferNode(m_agentNode, g);  // the agent has no parent to leave
   EXPECT_EQ(Agent()->m_pParent, nullptr);
+}
+
+TEST_F(AnchorTree, nothing_is_placed_deeper_than_an_agent_file_can_hold) {
+  constexpr int kMax = CAnchor::kMaxDepth;
+  std::vector<CSafNode*> chain{m_agentNode};  // chain[d] lies d levels below the agent
+  for (int depth = 1; depth <= kMax; ++depth) {
+    chain.push_back(CSafClient::CreateCategoryNode(chain.back(), "F", 0));
+    ASSERT_NE(chain.back(), nullptr) << depth;
+  }
+  CSafNode* moved = CSafClient::CreateCategoryNode(m_agentNode, "G", 0);
+  ASSERT_NE(CSafClient::CreateCategoryNode(moved, "H", 0), nullptr);
+  std::vector<std::string> shown;
+  const MessageSink previous =
+      SetMessageSink([&](const std::string& text, const std::string&, HWND) { shown.push_back(text); });
+  struct Case {
+    const char* what;
+    std::function<bool()> insert;
+    bool allowed;
+  } cases[] = {
+      {"folder below the deepest", [&] { return CSafClient::CreateCategoryNode(chain[kMax], "X", 0) != nullptr; },
+       false},
+      {"location below the deepest",
+       [&] { return CSafClient::CreateHTMLNode(chain[kMax], "X", "http://x/", 0) != nullptr; }, false},
+      {"two levels dragged one level too deep",
+       [&] {
+         CSafClient::TransferNode(moved, chain[kMax - 1]);
+         return AnchorOf(moved)->m_pParent != Agent();
+       },
+       false},
+      {"two levels dragged onto the last two",
+       [&] {
+         CSafClient::TransferNode(moved, chain[kMax - 2]);
+         return AnchorOf(moved)->m_pParent == AnchorOf(chain[kMax - 2]);
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shown.clear();
+    EXPECT_EQ(c.insert(), c.allowed);
+    EXPECT_EQ(shown.size(), c.allowed ? 0u : 1u);
+    if (!c.allowed && !shown.empty()) {
+      EXPECT_NE(shown[0].find(std::to_string(kMax)), std::string::npos) << shown[0];
+    }
+  }
+  SetMessageSink(previous);
+  EXPECT_EQ(AnchorOf(chain[kMax])->GetChildCount(), 0);
+  // Everything the tree was allowed to hold opens again.
+  Agent()->m_bModified = 1;
+  CSafClient::SaveAgentFile();
+  ASSERT_EQ(CSafClient::LoadAgentFile("Tree", 1), 1);
+  int depth = 0;
+  for (CAnchor* a = Agent(); a->GetChildCount() > 0; a = a->GetChild(0)) ++depth;
+  EXPECT_EQ(depth, kMax);
 }
 
 TEST_F(AnchorTree, remove_child_of_a_stranger_changes_nothing) {

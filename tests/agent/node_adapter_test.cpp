@@ -182,6 +182,24 @@ TEST_F(NodeAdapter, url_of_a_location_can_change_but_not_of_a_retrieved_page) {
   EXPECT_EQ(retrieved->GetPageUrl(), "http://other/a");
 }
 
+TEST_F(NodeAdapter, agent_rename_to_an_unusable_name_is_refused_and_keeps_the_agent_open) {
+  CAgentManager& manager = CAgentManager::Instance();
+  for (const std::string& name : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
+                                 std::string(251, 'x')}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(m_agent->SetData(itemName, name.c_str(), 0), 0);
+    EXPECT_EQ(Text(m_agent, itemName), "Nodes");
+    EXPECT_EQ(manager.AgentName(), "Nodes");
+    // The location still finds its page in the agent's index.
+    ASSERT_NE(Cache(), nullptr);
+    _httpRetrieveResult r{};
+    EXPECT_EQ(m_loc->GetData(itemResult, &r, sizeof r), static_cast<int>(sizeof r));
+  }
+  manager.Agent()->m_bModified = 1;
+  EXPECT_TRUE(manager.Save());
+  EXPECT_EQ(CSafClient::DoesAgentExist("Nodes"), 1);
+}
+
 TEST_F(NodeAdapter, missing_items_give_nothing) {
   EXPECT_EQ(m_agent->GetDataHandle(itemUrl), nullptr);
   EXPECT_EQ(m_agent->GetDataHandle(itemResult), nullptr);

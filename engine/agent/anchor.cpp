@@ -70,7 +70,12 @@ void CAnchor::ReleaseNode() {
 }
 
 void CAnchor::DeleteTree() {
-  while (!m_children.empty()) m_children.front()->DeleteTree();
+  // The children go first, in display order. They leave the array all at
+  // once: taking each out on its own would shift all those after it. Each
+  // still knows its parent while it goes, and finds nothing to leave there.
+  std::vector<std::unique_ptr<CAnchor>> children = std::move(m_children);
+  m_children.clear();
+  for (auto& child : children) child.release()->DeleteTree();
   ReleaseNode();
   CAgentManager& manager = CAgentManager::Instance();
   if (manager.Running() == this) manager.SetRunning(nullptr);

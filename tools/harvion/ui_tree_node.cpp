@@ -1,19 +1,9 @@
 #include "ui_tree_node.h"
 
-#include <algorithm>
-
 #include "harvion/saf_node.h"
 #include "headless_ui_client.h"
 
 namespace harvion {
-
-namespace {
-
-void Erase(std::vector<UITreeNode*>& list, UITreeNode* node) {
-  list.erase(std::remove(list.begin(), list.end(), node), list.end());
-}
-
-}  // namespace
 
 UITreeNode::UITreeNode(HeadlessUIClient* client, UITreeNode* parent, int kind) : m_client(client) {
   m_nKind = kind;
@@ -23,7 +13,7 @@ UITreeNode::UITreeNode(HeadlessUIClient* client, UITreeNode* parent, int kind) :
 void UITreeNode::Detach() {
   Unlink();
   // The engine detaches children first; anything left must not point at us.
-  for (UITreeNode* child : std::vector<UITreeNode*>(m_children)) child->LinkUnder(nullptr);
+  for (UITreeNode* child : m_children) child->LinkUnder(nullptr);
   delete this;  // the UI frees its nodes in Detach: that is the contract
 }
 
@@ -67,7 +57,7 @@ void UITreeNode::Relink() {
 
 void UITreeNode::Unlink() {
   if (m_parent)
-    Erase(m_parent->m_children, this);
+    m_parent->m_children.erase(m_place);
   else if (m_client)
     m_client->RemoveRoot(this);
   m_parent = nullptr;
@@ -76,7 +66,7 @@ void UITreeNode::Unlink() {
 void UITreeNode::LinkUnder(UITreeNode* parent) {
   m_parent = parent;
   if (parent)
-    parent->m_children.push_back(this);
+    m_place = parent->m_children.insert(parent->m_children.end(), this);
   else if (m_client)
     m_client->AddRoot(this);
 }

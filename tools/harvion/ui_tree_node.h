@@ -3,8 +3,8 @@
 // with Detach, which frees it.
 #pragma once
 
+#include <list>
 #include <string>
-#include <vector>
 
 #include "harvion/ui_node.h"
 
@@ -39,7 +39,7 @@ class UITreeNode final : public CUINode {
   bool IsFolder() const { return NodeClass() == kNodeKindFolder; }
   UITreeNode* Parent() const { return m_parent; }
   // In creation order, which is the engine's display order.
-  const std::vector<UITreeNode*>& Children() const { return m_children; }
+  const std::list<UITreeNode*>& Children() const { return m_children; }
   const std::string& Url() const { return m_url; }
   unsigned long LoadInfo() const { return m_loadInfo; }
   unsigned long ScheduleInfo() const { return m_scheduleInfo; }
@@ -61,7 +61,10 @@ class UITreeNode final : public CUINode {
 
   HeadlessUIClient* m_client;
   UITreeNode* m_parent = nullptr;
-  std::vector<UITreeNode*> m_children;
+  // A list, and each node knows its place in it: closing an agent detaches
+  // every item, and a search for each would make that quadratic.
+  std::list<UITreeNode*> m_children;
+  std::list<UITreeNode*>::iterator m_place;  // in the parent's children, while there is a parent
   std::string m_url;
   unsigned long m_loadInfo = 0;
   unsigned long m_scheduleInfo = 0;

@@ -67,7 +67,7 @@ HGLOBAL CPageNode::PageRecord() const {
   hv::RecordWriter record;
   record.PutDWord(0);  // kind: page
   record.PutDWord(page ? page->m_tLastModified : 0);
-  record.PutDWord(page ? page->m_tStoredAt : 0);
+  record.PutDWord(page ? page->m_tLastRetrievalEnd : 0);
   record.PutDWord(0);
   const std::string url = Page()->GetPageUrl();
   const std::string local = page ? page->m_strLocalFile : std::string();

@@ -107,7 +107,8 @@ TEST_F(NodeAdapter, result_record_comes_from_the_page_record) {
 
 TEST_F(NodeAdapter, page_record_layout) {
   m_page->m_tLastModified = 0x11223344;
-  m_page->m_tStoredAt = 0x55667788;
+  m_page->m_tLastRetrievalEnd = 0x55667788;  // the loaded time, not the stored time
+  m_page->m_tStoredAt = 0x55667700;
   m_page->m_strLocalFile = "3S00000a.htm";
   m_page->m_strTitle = "Home";
   const auto rec = Take(m_loc->GetDataHandle(itemRecord));

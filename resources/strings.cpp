@@ -83,6 +83,7 @@ constexpr Entry kStrings[] = {
     {505, "Copy(%d) of %s"},
     {506, "Unable to open local file"},
     {507, "Unable to nest items more than %d levels deep"},
+    {508, "The cache index was damaged and is kept as %s; the agent's stored pages stay until it is run again"},
     {530, "Hourly"},
     {531, "Periodically"},
     {532, "Weekdays"},

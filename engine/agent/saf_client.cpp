@@ -99,6 +99,8 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
       manager.Save();
     } else if (type == CUIClient::stHttp &&
                (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {
+      // A run that went to its end has stored the agent's pages again.
+      if (progress == CUIClient::spFinished && manager.Cache()) manager.Cache()->IndexRebuilt();
       manager.SetRunning(nullptr);
       manager.PostStatistics();
     }

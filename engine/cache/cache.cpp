@@ -5,6 +5,8 @@
 #include <unordered_set>
 
 #include "engine/cache/known_extensions.h"
+#include "engine/cache/local_name.h"
+#include "harvion/exports.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
 #include "platform/framework/archive.h"
@@ -22,8 +24,8 @@ constexpr std::size_t kMinAssocSize = 3;
 // of ours never comes near this; it bounds the work a hostile file can cause
 // (keys sharing one bucket make each insertion walk the whole chain).
 constexpr std::uint32_t kMaxLoadedKeys = 4 * (CCache::kKeyLimit + 1);
-// Far beyond any index the key limit allows; a larger file is not ours.
-constexpr std::uint64_t kMaxIndexSize = 256u << 20;
+// "The cache index was damaged and is kept as %s; ..."
+constexpr unsigned kDamagedIndexText = 508;
 
 bool MayHaveRecord(const std::string& address) {
   if (address.find_first_of(":/\\") == std::string::npos) return true;  // a bare name
@@ -58,7 +60,11 @@ CCache::CCache(std::string directory)
 
 CCache::~CCache() = default;
 
-std::string CCache::PathOf(const std::string& localFile) const { return m_strDirectory + "/" + localFile; }
+std::string CCache::PathOf(const std::string& localFile) const {
+  return hv::cache::IsLocalName(localFile) ? m_strDirectory + "/" + localFile : std::string();
+}
+
+std::string CCache::IndexPath() const { return PathOf(hv::res::LoadString(hv::res::IDS_CACHE_INDEX)); }
 
 // ---- the map ---------------------------------------------------------------
 
@@ -85,7 +91,7 @@ CPageDescr* CCache::FindOrCreateLocked(const std::string& address) {
 }
 
 CPageDescr* CCache::FindOrCreate(const std::string& address) {
-  if (address.empty()) return nullptr;
+  if (address.empty() || address.size() > kMaxAddress) return nullptr;
   std::lock_guard guard(Lock());
   if (CPageDescr* found = Find(address)) return found;
   if (KeyCount() > kKeyLimit) return nullptr;
@@ -132,32 +138,56 @@ std::int32_t CCache::NextFileNumber() {
 
 void CCache::Open() {
   hv::fs::EnsureDirectory(m_strDirectory);
-  const std::string path = PathOf(hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
-  if (hv::fs::IsRegularFile(path) && hv::fs::FileSize(path) > 0) {
-    try {
-      // Read from memory: the archive asks its file for the bytes left at
-      // every field, which on a disk file costs two system calls each.
-      std::vector<std::uint8_t> bytes;
-      {
-        CFile file(path, CFile::modeRead | CFile::shareDenyWrite);
-        const std::uint64_t length = file.GetLength();
-        if (length > kMaxIndexSize) throw CArchiveException("index file too large");
-        bytes.resize(static_cast<std::size_t>(length));
-        bytes.resize(file.Read(bytes.data(), bytes.size()));
-      }
-      CMemFile memory(std::move(bytes));
-      CArchive ar(&memory, CArchive::load);
-      Serialize(ar);
-    } catch (...) {
-      // A damaged or unreadable index costs what could not be read, nothing more.
+  const std::string path = IndexPath();
+  const std::string aside = path + ".damaged";
+  m_bIndexLost = false;
+  if (hv::fs::IsRegularFile(path)) {
+    if (!Load(path)) {
+      m_bIndexLost = true;
+      const bool kept = hv::fs::RenamePath(path, aside);
+      std::string text = hv::res::LoadString(kDamagedIndexText);
+      if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, kept ? aside : path);
+      DisplayError(text.c_str(), nullptr);
     }
+  } else if (hv::fs::Exists(path) || hv::fs::Exists(aside)) {
+    // Not a file we can read, or set aside by an earlier open and not
+    // rebuilt since: nothing tells which stored files are pages.
+    m_bIndexLost = true;
   }
   CheckPlaceholder();
 }
 
+bool CCache::Load(const std::string& path) {
+  try {
+    // Read from memory: the archive asks its file for the bytes left at
+    // every field, which on a disk file costs two system calls each.
+    std::vector<std::uint8_t> bytes;
+    {
+      CFile file(path, CFile::modeRead | CFile::shareDenyWrite);
+      const std::uint64_t length = file.GetLength();
+      if (length == 0 || length > kMaxIndexSize) return false;  // ours is never empty
+      bytes.resize(static_cast<std::size_t>(length));
+      bytes.resize(file.Read(bytes.data(), bytes.size()));
+    }
+    CMemFile memory(std::move(bytes));
+    CArchive ar(&memory, CArchive::load);
+    Serialize(ar);
+    if (ar.BytesLeft() == 0) return true;
+  } catch (...) {
+  }
+  // Part of a damaged index is no safer than none: a bad byte can make a
+  // record name another page's file.
+  std::lock_guard guard(Lock());
+  m_map.RemoveAll();
+  m_records.clear();
+  m_nNextFileNumber = 0;
+  return false;
+}
+
 bool CCache::Save() {
+  if (m_bIndexLost) return true;
   if (!hv::fs::EnsureDirectory(m_strDirectory)) return false;
-  const std::string path = PathOf(hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
+  const std::string path = IndexPath();
   const std::int64_t oldSize = hv::fs::RegularFileSize(path);
   try {
     std::lock_guard guard(Lock());
@@ -165,6 +195,8 @@ bool CCache::Save() {
       CArchive ar(&file, CArchive::store);
       Serialize(ar);
       ar.Close();
+      // An index the reader would refuse is not written over one it takes.
+      if (file.GetLength() > kMaxIndexSize) throw CArchiveException("index larger than a reader takes");
     });
   } catch (...) {
     return false;
@@ -199,6 +231,11 @@ void CCache::Serialize(CArchive& ar) {
     std::int64_t highest = -1;
     for (auto& record : loaded) {
       if (!entered.count(record.get())) continue;
+      // A stored page is entered under its file name too; a name entered
+      // for another record (or not at all) would let this one delete that
+      // record's file.
+      if (!record->m_strLocalFile.empty() && map.Lookup(record->m_strLocalFile) != record.get())
+        record->ForgetLocalName();
       highest = std::max(highest, LocalFileNumber(record->m_strLocalFile));
       m_records.push_back(std::move(record));
     }

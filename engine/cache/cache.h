@@ -17,6 +17,15 @@ class CCache : public CObject {
   DECLARE_SERIAL(CCache)
  public:
   static constexpr int kKeyLimit = 4989;
+  // The largest index file read or written.
+  static constexpr std::uint64_t kMaxIndexSize = 256u << 20;
+  // The longest address a record may have; a longer one is refused when it
+  // arrives. The key limit's worth of records, each under such an address
+  // that appears again as its redirection target and in one link, and
+  // under its file name, takes 4991 * (4 * 4099 + 2 * 258 + 60) bytes,
+  // about 85 MB: a third of what the reader takes, the rest left for
+  // titles, headers and further links.
+  static constexpr std::size_t kMaxAddress = 4096;
 
   // The one process-wide lock over the map, the file counter and the records
   // handed out by the locked lookups.
@@ -26,12 +35,15 @@ class CCache : public CObject {
   explicit CCache(std::string directory);
   ~CCache() override;
 
-  // Makes the folder, loads the index file from it (keeping whatever could
-  // be read) and makes sure the placeholder image is there.
+  // Makes the folder, loads the index file from it and makes sure the
+  // placeholder image is there. An index that cannot be read whole is
+  // renamed to "<index>.damaged" (replacing an older one), reported once,
+  // and the cache starts empty with its index lost (below).
   void Open();
   // Writes the index file through a temporary file and a rename, then counts
   // the index like any stored file. False when it could not be written (the
-  // old file then stays).
+  // old file then stays), also when it would be larger than the reader
+  // takes. While the index is lost nothing is written, successfully.
   bool Save();
   // The map, then the next file number.
   void Serialize(CArchive& ar) override;
@@ -39,8 +51,17 @@ class CCache : public CObject {
   const std::string& Directory() const { return m_strDirectory; }
   // The agent's folder was renamed.
   void SetDirectory(std::string directory) { m_strDirectory = std::move(directory); }
-  // The path of a file in the cache folder.
+  // The path of a file in the cache folder; empty for anything but a plain
+  // file name (hv::cache::IsLocalName), so no file elsewhere is reached.
   std::string PathOf(const std::string& localFile) const;
+
+  // The index on disk was damaged, or set aside earlier and not written
+  // since: the stored files may be the lost index's pages. Until a run has
+  // stored the agent's pages again, garbage collection deletes no file no
+  // key names, and Save writes no index that would disown them.
+  bool IndexLost() const { return m_bIndexLost; }
+  // A retrieval run finished: the index knows again what the agent keeps.
+  void IndexRebuilt() { m_bIndexLost = false; }
 
   // Looks a key up; null when absent. Takes no lock.
   CPageDescr* Find(const std::string& key) const;
@@ -51,8 +72,8 @@ class CCache : public CObject {
   CPageDescr* FindOrCreateLocked(const std::string& address);
   // The record of the address, creating it when the address may have one: a
   // bare name (no ':', '/' or '\') or an address beginning with "http:" in any
-  // case. Null for an empty or refused address, or when the map holds more
-  // keys than the limit.
+  // case, of at most kMaxAddress bytes. Null for an empty or refused
+  // address, or when the map holds more keys than the limit.
   CPageDescr* FindOrCreate(const std::string& address);
   // Enters another key for a record.
   void AddKey(const std::string& key, CPageDescr* record);
@@ -68,7 +89,9 @@ class CCache : public CObject {
   std::int32_t NextFileNumber();
 
   // Gives the record its local file name ("3S%06x" + extension) and enters
-  // the name as a key.
+  // the name as a key. A name another record has, or whose file is there
+  // (a page a lost index knew), is passed over; the name stays empty when
+  // none is free.
   void AssignFileName(const std::string& address, CPageDescr* record);
   // The lower-case extensions a stored file may keep, concatenated.
   const std::string& KnownExtensions() const { return m_strKnownExtensions; }
@@ -79,7 +102,8 @@ class CCache : public CObject {
 
   // Garbage collection: clear the marks, let the anchors mark what they use
   // (CPageDescr::MarkUsed), then Collect drops everything unmarked with its
-  // file, stray stored files included.
+  // file, stray stored files included (unless the index is lost). The
+  // placeholder's record is the cache's own and always stays.
   void BeginCollection();
   void Collect();
 
@@ -101,4 +125,12 @@ class CCache : public CObject {
   std::vector<std::unique_ptr<CPageDescr>> m_records;  // owns every record of the map
   std::string m_strKnownExtensions;
   CCacheTotals* m_pTotals = nullptr;
+  bool m_bIndexLost = false;
+
+  std::string IndexPath() const;
+  // Reads the whole index file into the cache; false, leaving the cache
+  // empty, when it is not an index of ours from its first byte to its last.
+  bool Load(const std::string& path);
+  // Deletes the stored files no key names (called with the lock held).
+  void RemoveStraysLocked();
 };

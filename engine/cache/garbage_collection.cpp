@@ -1,12 +1,14 @@
 // Garbage collection of the cache index: records no location uses any more
 // are dropped with their files, and stored files no key names are deleted.
 #include <dirent.h>
-#include <fnmatch.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <unordered_set>
 
 #include "engine/cache/cache.h"
-#include "platform/files/file_system.h"
+#include "engine/cache/local_name.h"
 #include "resources/resources.h"
 
 void CCache::BeginCollection() {
@@ -19,6 +21,9 @@ void CCache::BeginCollection() {
 
 void CCache::Collect() {
   std::lock_guard guard(Lock());
+  // Dropping it only for CheckPlaceholder to make it again would mark the
+  // index changed at every collection.
+  if (CPageDescr* placeholder = Find(hv::res::LoadString(hv::res::IDS_PLACEHOLDER))) placeholder->m_bInUse = 1;
   CPageMap kept;
   struct Entry {
     std::string key;
@@ -58,17 +63,29 @@ void CCache::Collect() {
     if (m_pTotals) m_pTotals->MarkCacheChanged();
   }
 
-  // Stored files that no key names are left-overs of earlier runs.
-  const std::string pattern = hv::res::LoadString(hv::res::IDS_STORED_PATTERN);
-  if (DIR* dir = opendir(m_strDirectory.c_str())) {
-    std::vector<std::string> strays;
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0 && !m_map.Lookup(name)) strays.push_back(name);
-    }
-    closedir(dir);
-    for (const std::string& name : strays) hv::fs::RemoveFile(PathOf(name));
-  }
+  if (!m_bIndexLost) RemoveStraysLocked();
   CheckPlaceholder();
+}
+
+void CCache::RemoveStraysLocked() {
+  // Stored files that no key names are left-overs of earlier runs. The
+  // folder may be a link (a cache moved to another disk), but nothing in
+  // it is followed: only regular files with the page store's names go,
+  // looked at and removed relative to the folder that was opened.
+  const int folder = ::open(m_strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  DIR* dir = ::fdopendir(folder);
+  if (!dir) {
+    ::close(folder);
+    return;
+  }
+  std::vector<std::string> strays;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!hv::cache::IsStoredFileName(name) || m_map.Lookup(name)) continue;
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) strays.push_back(name);
+  }
+  for (const std::string& name : strays) ::unlinkat(folder, name.c_str(), 0);
+  ::closedir(dir);  // closes the folder too
 }

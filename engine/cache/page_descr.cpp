@@ -6,6 +6,7 @@
 #include "engine/agent/anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/link_owner.h"
+#include "engine/cache/local_name.h"
 #include "platform/framework/archive.h"
 #include "platform/framework/exceptions.h"
 
@@ -46,6 +47,9 @@ void CPageDescr::Serialize(CArchive& ar) {
   m_strAddress = ar.ReadString();
   m_strLocalFile = ar.ReadString();
   m_nState = ar.ReadByte();
+  // The page store names every file it makes: any other name (a path, the
+  // index's own) would let the record reach a file that is not a page.
+  if (!m_strLocalFile.empty() && !hv::cache::IsStoredFileName(m_strLocalFile)) ForgetLocalName();
   m_tLastRetrievalEnd = ar.ReadDWord();
   m_tStoredAt = ar.ReadDWord();
   m_nCopyKept = ar.ReadByte();
@@ -62,6 +66,11 @@ void CPageDescr::Serialize(CArchive& ar) {
   m_strRealm = ar.ReadString();
   m_nStatusCode = static_cast<std::int32_t>(ar.ReadDWord());
   m_strStatusText = ar.ReadString();
+}
+
+void CPageDescr::ForgetLocalName() {
+  m_strLocalFile.clear();
+  if (m_nState == kInterrupted || m_nState == kStored) m_nState = kNotStored;
 }
 
 CPageDescr* CPageDescr::AddLink(CCache& cache, const std::string& address, int linkType, CPageChild* existing,

@@ -54,7 +54,10 @@ class CPageDescr : public CObject {
   // its partial copy followed by the interruption text; otherwise the file
   // is dropped. False when the disk is full (retrieval must stop).
   bool MarkInterrupted(CCache& cache, bool parserFinished);
-  // True when the local file is there, a file and writable.
+  // A local name read from an index that cannot be this record's: the
+  // record keeps no file (nothing is deleted).
+  void ForgetLocalName();
+  // True when the local file is there, a regular file (not a link) and writable.
   bool FileExists(const CCache& cache) const;
 
   // A retrieval by a location starts: the file is prepared or dropped by

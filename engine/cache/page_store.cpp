@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "engine/cache/cache.h"
+#include "engine/cache/local_name.h"
 #include "engine/http/url.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
@@ -59,12 +60,19 @@ std::string FormatLocalName(const std::string& pattern, std::uint32_t number, co
   return out;
 }
 
-// A stored copy counts only as a regular file we may write. Root may write
-// anything, so the mode's write bits decide too.
+// A stored copy counts only as a regular file we may write, never a link
+// that leads out of the folder. Root may write anything, so the mode's write
+// bits decide too.
 bool IsWritableFile(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
          ::access(path.c_str(), W_OK) == 0;
+}
+
+// Something under the name that is no regular file (a link, a pipe).
+bool IsOtherThanFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 // Removes the key only while it still names this record.
@@ -84,17 +92,25 @@ void CCache::AssignFileName(const std::string& address, CPageDescr* record) {
   if (extension.empty()) extension = ".html";
 
   const std::string pattern = hv::res::LoadString(hv::res::IDS_LOCAL_FILE_FORMAT);
+  // An extension that occurs in the known list can still be long enough to
+  // make no file name.
+  if (!hv::cache::IsLocalName(FormatLocalName(pattern, 0xFFFFFFFFu, extension))) extension = ".html";
   std::lock_guard guard(Lock());
-  std::string name;
-  // A damaged index may have left the counter behind names in use: such a
-  // name would take another record's key and file, so it is skipped.
-  for (int tries = 0; tries <= KeyCount(); ++tries) {
-    name = FormatLocalName(pattern, static_cast<std::uint32_t>(NextFileNumber()), extension);
+  record->m_strLocalFile.clear();
+  // The counter can be behind names in use: a damaged index lost it, or was
+  // set aside with the pages it named. Such a name would take another
+  // record's key or a page's file, so it is passed over.
+  constexpr int kMaxTries = 1 << 20;
+  for (int tries = 0; tries < kMaxTries + KeyCount(); ++tries) {
+    const std::string name = FormatLocalName(pattern, static_cast<std::uint32_t>(NextFileNumber()), extension);
     const CPageDescr* owner = Find(name);
-    if (!owner || owner == record) break;
+    struct stat st {};
+    if (owner == record || (!owner && ::lstat(PathOf(name).c_str(), &st) != 0)) {
+      record->m_strLocalFile = name;
+      AddKey(name, record);
+      return;
+    }
   }
-  record->m_strLocalFile = name;
-  AddKey(name, record);
 }
 
 void CCache::CheckPlaceholder() {
@@ -136,8 +152,11 @@ void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
   if (m_strAddress.empty()) return;
   if (!m_strLocalFile.empty() && FileExists(cache)) return;
   if (m_strLocalFile.empty()) cache.AssignFileName(m_strAddress, this);
+  if (m_strLocalFile.empty()) return;  // no name left
 
   const std::string path = cache.PathOf(m_strLocalFile);
+  // Opening through a link would write wherever it points.
+  if (IsOtherThanFile(path)) ::unlink(path.c_str());
   const std::int64_t oldSize = hv::fs::RegularFileSize(path);
   // A read-only copy is replaced: writing into it would keep its mode, and
   // it would never count as stored.

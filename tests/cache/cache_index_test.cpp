@@ -377,7 +377,7 @@ TEST_F(CacheIndex, ForeignObjectsAndBadReferencesEndTheLoad) {
     PlainFields(g, "a", 0);
     g.str("b");
     second(g);
-    auto cache = OpenWith(g.u32(5).bytes());
+    auto cache = LoadLikeOpen(g.u32(5).bytes());
     ExpectConsistent(*cache);
     ASSERT_NE(cache->Find("a"), nullptr);
     EXPECT_EQ(cache->Find("a")->m_links.size(), 1u);
@@ -419,7 +419,8 @@ TEST_F(CacheIndex, KeysOfOneBucketLoadAndGoWithoutDeepRecursion) {
   PlainFields(g, keys[0], 0);
   for (std::size_t i = 1; i < keys.size(); ++i) g.str(keys[i]).objectRef(2);
   hv::fs::EnsureDirectory(m_dir);
-  hv::fs::WriteWholeFile(IndexPath(), g.u32(0).bytes().data(), g.bytes().size());
+  const std::vector<std::uint8_t> index = g.u32(0).bytes();
+  hv::fs::WriteWholeFile(IndexPath(), index.data(), index.size());
   int loadedKeys = 0;
   std::size_t records = 0;
   RunOnSmallStack([&] {

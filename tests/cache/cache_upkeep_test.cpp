@@ -228,6 +228,17 @@ TEST_F(CacheUpkeep, saving_the_agent_writes_the_index_and_reopening_collects) {
   EXPECT_EQ(Agent().m_nFileCount, 3);
 }
 
+TEST_F(CacheUpkeep, opening_and_collecting_an_unchanged_agent_changes_nothing) {
+  Retrieve(Location("http://h/a.html", 2), 2);
+  CSafClient::SaveAgentFile();
+  CSafClient::DeleteAgent();
+  ASSERT_EQ(CSafClient::LoadAgentFile("Keeper", 1), 1);  // collects once
+  CSafClient::GarbageCollect();
+  EXPECT_EQ(Agent().m_bCacheChanged, 0);
+  EXPECT_EQ(Agent().m_bModified, 0);
+  EXPECT_NE(Cache().Find("hvempty.gif"), nullptr);
+}
+
 TEST_F(CacheUpkeep, changed_index_alone_is_saved_too) {
   CSafClient::SaveAgentFile();
   hv::fs::RemoveFile(Path("Keeper/Harvion Cache.hvc"));

@@ -301,10 +301,22 @@ void CAnchor::ClearResults() {
     DeleteTree();
     return;
   }
-  hv::ForEachChild(this, [](CAnchor* child) {
-    child->ClearResults();
-    return 1;
-  });
+  // Retrieved pages go, the user's items stay in their order. As in
+  // DeleteTree the children leave the array at once and the kept ones come
+  // back, so a page that goes shifts nothing.
+  std::vector<std::unique_ptr<CAnchor>> children = std::move(m_children);
+  m_children.clear();
+  bool dropped = false;
+  for (auto& child : children) {
+    if (child->m_bUserItem) {
+      m_children.push_back(std::move(child));
+      m_children.back()->ClearResults();
+    } else {
+      child.release()->DeleteTree();
+      dropped = true;
+    }
+  }
+  if (dropped) MarkAgentModified();
   if (m_pNode) m_pNode->Reset();
 }
 

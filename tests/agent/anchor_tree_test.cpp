@@ -192,6 +192,26 @@ TEST_F(AnchorTree, deleting_a_folder_detaches_children_first_while_nodes_live) {
   EXPECT_EQ(Agent()->m_bModified, 1);
 }
 
+TEST_F(AnchorTree, clearing_the_cache_drops_found_pages_and_keeps_the_users_items_in_order) {
+  CAnchor* loc = AnchorOf(Location(m_agentNode, "L", "http://a/"));
+  Page(Page(loc, "http://a/1"), "http://a/1/deeper");
+  CAnchor* kept = AnchorOf(Location(loc->m_pNode, "K", "http://k/"));
+  Page(kept, "http://k/1");
+  Page(loc, "http://a/2");
+  Agent()->m_bModified = 0;
+  m_ui->m_log.clear();
+  CSafClient::ClearCache();
+  ASSERT_EQ(loc->GetChildCount(), 1);
+  EXPECT_EQ(loc->GetChild(0), kept);
+  EXPECT_EQ(kept->GetChildCount(), 0);
+  std::vector<std::string> detached;
+  for (const auto& line : m_ui->m_log)
+    if (line.rfind("Detach", 0) == 0) detached.push_back(line);
+  EXPECT_EQ(detached, (std::vector<std::string>{"Detach http://a/1/deeper", "Detach http://a/1",
+                                                "Detach http://k/1", "Detach http://a/2"}));
+  EXPECT_EQ(Agent()->m_bModified, 1);
+}
+
 TEST_F(AnchorTree, remove_with_exclude_adds_a_retrieved_page_to_the_location_strategy) {
   CAnchor* loc = AnchorOf(Location(m_agentNode, "L", "http://a/"));
   CHTMLAnchor* page = Page(loc, "http://a/x");

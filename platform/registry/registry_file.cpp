@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/registry/tree_builder.h"
+
 namespace hv::reg::detail {
 
 namespace {
@@ -378,7 +380,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 Document Document::Parse(std::string_view text) {
   Document doc;
   enum class Section { kPreamble, kOurs, kForeign } section = Section::kPreamble;
-  Key* key = nullptr;  // valid until the next header: only headers add keys
+  TreeBuilder tree;
+  TreeBuilder::Node key = TreeBuilder::kRoot;  // of the last header of ours
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 mark from an editor
   const std::vector<std::string_view> lines = SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -388,8 +391,7 @@ Document Document::Parse(std::string_view text) {
 
     Path path;
     if (const HeaderKind header = ClassifyHeader(t, path); header == HeaderKind::kOurs) {
-      bool created = false;
-      key = doc.Create(path, created);
+      key = tree.Create(path);
       section = Section::kOurs;
       continue;
     } else if (header == HeaderKind::kForeign) {
@@ -421,12 +423,13 @@ Document Document::Parse(std::string_view text) {
     }
     ok = ok && ParseData(std::string_view(logical).substr(dataPos), value);
     if (ok) {
-      PutValue(*key, std::move(value));  // a repeated name: the last one wins
+      tree.PutValue(key, std::move(value));  // a repeated name: the last one wins
     } else {
-      for (std::size_t j = i; j <= last; ++j) key->entries.push_back(Entry{true, std::string(lines[j]), {}});
+      for (std::size_t j = i; j <= last; ++j) tree.AddRawLine(key, std::string(lines[j]));
     }
     i = last;
   }
+  doc.m_root = tree.Build();
   return doc;
 }
 

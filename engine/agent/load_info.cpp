@@ -4,9 +4,13 @@
 
 namespace hv {
 
-bool IsKnownLoadDetail(int loadDetail) { return loadDetail >= CUINode::ldSiteMap && loadDetail <= CUINode::ldAllFiles; }
+bool IsKnownLoadDetail(int loadDetail) {
+  return loadDetail >= CUINode::ldSiteMap && loadDetail <= CUINode::ldAllFiles;
+}
 
-bool IsKnownLinkType(int linkType) { return linkType >= CUINode::ltUnrestricted && linkType <= CUINode::ltInsideServer; }
+bool IsKnownLinkType(int linkType) {
+  return linkType >= CUINode::ltUnrestricted && linkType <= CUINode::ltInsideServer;
+}
 
 unsigned long PackLoadInfo(int loadDetail, int linkType, int levels, int fileTypeIndex, int locationIndex,
                            int inherit, int effectiveLevels) {

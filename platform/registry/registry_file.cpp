@@ -455,22 +455,26 @@ std::optional<std::string> Document::Serialize(std::size_t limit) const {
 }
 
 const Key* Document::Find(const Path& path) const {
-  const Key* key = &m_root;
-  for (const std::string& name : path)
-    if (!(key = key->SubKey(name))) return nullptr;
-  return key;
+  // Only the look-up index changes, and the store reads under its lock.
+  return const_cast<Document*>(this)->FindMutable(path);
 }
 
-Key* Document::FindMutable(const Path& path) { return const_cast<Key*>(Find(path)); }
+Key* Document::FindMutable(const Path& path) {
+  Key* key = &m_root;
+  for (const std::string& name : path)
+    if (!(key = m_lookup.Child(*key, name))) return nullptr;
+  return key;
+}
 
 Key* Document::Create(const Path& path, bool& created) {
   Key* key = &m_root;
   for (const std::string& name : path) {
-    Key* sub = key->SubKey(name);
+    Key* sub = m_lookup.Child(*key, name);
     if (!sub) {
       key->subkeys.emplace_back(name);
       sub = &key->subkeys.back();
       created = true;
+      m_lookup.Clear();  // the subkeys may have moved
     }
     key = sub;
   }
@@ -502,12 +506,14 @@ bool Document::DeleteKey(const Path& path) {
   if (path.empty()) return false;
   Key* parent = FindMutable(Path(path.begin(), path.end() - 1));
   if (!parent) return false;
+  m_lookup.Clear();
   return std::erase_if(parent->subkeys, [&](const Key& k) { return EqualNoCase(k.name, path.back()); }) > 0;
 }
 
 bool Document::DeleteSubKeys(const Path& path) {
   Key* key = FindMutable(path);
   if (!key || key->subkeys.empty()) return false;
+  m_lookup.Clear();
   key->subkeys.clear();
   return true;
 }

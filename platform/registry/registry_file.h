@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/registry/key_lookup.h"
+
 namespace hv::reg::detail {
 
 enum class ValueType { kString, kDWord, kBinary, kOther };
@@ -89,6 +91,7 @@ class Document {
   Key* Create(const Path& path, bool& created);
 
   Key m_root;
+  KeyLookup m_lookup;
   // Unreadable lines before the first key.
   std::vector<std::string> m_preamble;
   // Sections we do not own (other hives, deletion headers, broken headers,

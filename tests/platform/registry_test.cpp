@@ -459,6 +459,33 @@ TEST_F(Registry, keys_nested_past_the_bound_are_kept_as_written) {
   }
 }
 
+TEST_F(Registry, keys_with_many_subkeys_are_found_after_every_change) {
+  const std::string list = kKey + "\\Many";
+  ASSERT_TRUE(reg::Edit([&](reg::Tree& tree) {
+    for (int i = 0; i < 100; ++i) tree.WriteDWord(list + "\\Item" + std::to_string(i), "n", i);
+  }));
+  Reload();
+  EXPECT_EQ(DWord(list + "\\ITEM42", "n"), 42u);
+  ASSERT_TRUE(reg::Edit([&](reg::Tree& tree) {
+    std::uint32_t n = 0;
+    EXPECT_TRUE(tree.ReadDWord(list + "\\item7", "n", n));
+    tree.DeleteKey(list + "\\Item7");
+    EXPECT_FALSE(tree.KeyExists(list + "\\Item7"));
+    EXPECT_TRUE(tree.ReadDWord(list + "\\Item99", "n", n));  // moved down by one
+    EXPECT_EQ(n, 99u);
+    tree.WriteDWord(list + "\\New", "n", 100);  // may move every item
+    EXPECT_TRUE(tree.ReadDWord(list + "\\item8", "n", n));
+    EXPECT_EQ(n, 8u);
+  }));
+  EXPECT_EQ(DWord(list + "\\Item7", "n"), std::nullopt);
+  EXPECT_EQ(DWord(list + "\\new", "n"), 100u);
+  EXPECT_EQ(DWord(list + "\\Item99", "n"), 99u);
+  ASSERT_TRUE(reg::WriteDWord(list + "\\Item7", "n", 7));  // one key again, not a second
+  EXPECT_EQ(reg::SubKeys(list).size(), 101u);
+  ASSERT_TRUE(reg::DeleteSubKeys(list));
+  EXPECT_EQ(DWord(list + "\\Item1", "n"), std::nullopt);
+}
+
 TEST(RegistryKey, a_very_deep_chain_of_keys_is_freed_without_recursion) {
   EXPECT_EQ(InChild(
                 [] {

@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the tokenizer twice, whole and in pieces whose
-// sizes the input chooses, and stops on any broken invariant or on any
-// difference between the two runs.
+// Feeds arbitrary bytes to the tokenizer twice, whole taking text a
+// character at a time and in pieces whose sizes the input chooses taking
+// text in runs, and stops on any broken invariant or on any difference
+// between the two.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string document(reinterpret_cast<const char*>(data + 1), size - 1);
 
   const hvtest::Recording whole = hvtest::Record(document);
-  hvtest::CRecordingParser pieces;
+  hvtest::CRecordingParser pieces(&document);
   for (std::size_t at = 0; at < document.size();) {
     seed = seed * 1664525u + 1013904223u;
     const std::size_t n = std::min<std::size_t>(1u + (seed >> 16) % largest, document.size() - at);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -16,34 +17,95 @@ constexpr std::array<unsigned char, 256> MakeLowerTable() {
 }
 constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
 
-constexpr std::array<bool, 256> MakeNameTable() {
+template <typename Predicate>
+constexpr std::array<bool, 256> MakeTable(Predicate predicate) {
   std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c)
-    table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  for (int c = 0; c < 256; ++c) table[c] = predicate(c);
   return table;
 }
-constexpr std::array<bool, 256> kNameByte = MakeNameTable();
 
-inline bool IsNameByte(unsigned char c) { return kNameByte[c]; }
-inline bool IsBlank(unsigned char c) { return c <= 0x20; }
+constexpr bool IsName(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// The bytes that end a run in each state; see Parse.
+using StopTable = std::array<bool, 256>;
+constexpr StopTable kTextStop = MakeTable([](int c) { return c == '<' || c == '\n'; });
+constexpr StopTable kTextStopWithReferences = MakeTable([](int c) { return c == '<' || c == '\n' || c == '&'; });
+constexpr StopTable kNameStop = MakeTable([](int c) { return !IsName(c); });
+constexpr StopTable kAttributeNameStop = MakeTable([](int c) { return c <= 0x20 || c == '>' || c == '='; });
+constexpr StopTable kUnquotedStop = MakeTable([](int c) { return c <= 0x20 || c == '>'; });
+constexpr StopTable kSingleQuotedStop = MakeTable([](int c) { return c == '\'' || c == '>'; });
+constexpr StopTable kDoubleQuotedStop = MakeTable([](int c) { return c == '"' || c == '>'; });
+constexpr StopTable kBlankRunStop = MakeTable([](int c) { return c > 0x20; });
+constexpr StopTable kDeclarationStop = MakeTable([](int c) { return c == '-' || c == '[' || c == ']' || c == '>'; });
+
+// The first byte from p on that stops the run, or end.
+inline const unsigned char* Find(const unsigned char* p, const unsigned char* end, const StopTable& stop) {
+  while (p != end && !stop[*p]) ++p;
+  return p;
+}
+
+// Word at a time for the long runs, text and quoted values: a word none of
+// whose bytes is a stop byte is passed whole. The word test may report a
+// stop byte only when the word holds one, so the byte loop after it ends
+// inside that word.
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighs = 0x8080808080808080u;
+
+inline std::uint64_t HasByte(std::uint64_t word, unsigned char byte) {
+  const std::uint64_t x = word ^ (kOnes * byte);
+  return (x - kOnes) & ~x & kHighs;
+}
+
+template <typename WordHasStop>
+inline const unsigned char* FindWords(const unsigned char* p, const unsigned char* end, const StopTable& stop,
+                                      WordHasStop wordHasStop) {
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (wordHasStop(word)) break;
+    p += 8;
+  }
+  return Find(p, end, stop);
+}
+
+inline const unsigned char* FindText(const unsigned char* p, const unsigned char* end, bool references) {
+  if (references)
+    return FindWords(p, end, kTextStopWithReferences, [](std::uint64_t w) {
+      return HasByte(w, '<') | HasByte(w, '\n') | HasByte(w, '&');
+    });
+  return FindWords(p, end, kTextStop, [](std::uint64_t w) { return HasByte(w, '<') | HasByte(w, '\n'); });
+}
+
+inline const unsigned char* FindQuoteEnd(const unsigned char* p, const unsigned char* end, unsigned char quote) {
+  return FindWords(p, end, quote == '"' ? kDoubleQuotedStop : kSingleQuotedStop,
+                   [quote](std::uint64_t w) { return HasByte(w, quote) | HasByte(w, '>'); });
+}
+
+inline const unsigned char* FindByte(const unsigned char* p, const unsigned char* end, unsigned char byte) {
+  const void* found = std::memchr(p, byte, static_cast<std::size_t>(end - p));
+  return found ? static_cast<const unsigned char*>(found) : end;
+}
 
 // ASCII-only folding: the tables are ASCII, and bytes above 0x7F must not
 // depend on the locale.
-int CompareNoCase(std::string_view a, const char* b) {
+template <bool kFold>
+inline int Compare(std::string_view a, const char* b) {
   const auto* p = reinterpret_cast<const unsigned char*>(b);
   for (unsigned char c : a) {
     if (*p == 0) return 1;
-    const int d = kLower[c] - kLower[*p];
+    const int d = kFold ? kLower[c] - kLower[*p] : c - *p;
     if (d != 0) return d;
     ++p;
   }
   return *p == 0 ? 0 : -1;
 }
 
-// Index of name in the n sorted names, or -1.
+inline int CompareNoCase(std::string_view a, const char* b) { return Compare<true>(a, b); }
+
+// Index of name among the sorted names from low to before high, or -1.
 template <typename NameOf, typename Compare>
-int BinarySearch(int n, NameOf nameOf, Compare compare) {
-  int low = 0, high = n - 1;
+int BinarySearch(int low, int high, NameOf nameOf, Compare compare) {
+  --high;
   while (low <= high) {
     const int mid = low + (high - low) / 2;
     const int d = compare(nameOf(mid));
@@ -80,6 +142,13 @@ CSGMLParser::CSGMLParser(const SGMLDtd* dtd) : m_pDtd(dtd) {
     for (int a = 0; a < tag.attributeCount; ++a) longest = std::max(longest, std::strlen(tag.attributes[a]));
   }
   m_nNameLimit = longest + 1;
+  // Names sorted without regard to case keep those of one first letter
+  // together.
+  for (int i = 0; i < dtd->tagCount; ++i) {
+    TagRange& range = m_tagsByLetter[kLower[static_cast<unsigned char>(dtd->tags[i].name[0])] & 0x7F];
+    if (range.first == range.end) range.first = i;
+    range.end = i + 1;
+  }
   m_strToken.reserve(256);
   m_stack.reserve(32);
 }
@@ -89,6 +158,16 @@ CSGMLParser::~CSGMLParser() = default;
 void CSGMLParser::OnLiteralText(const std::string&) {}
 void CSGMLParser::OnDeclaration(const std::string&) {}
 void CSGMLParser::OnCharacter(const SGMLTagDef*, int, int) {}
+
+void CSGMLParser::OnText(const SGMLTagDef* tag, int tagIndex, const char* text, std::size_t length) {
+  const std::int64_t last = m_nPosition;
+  for (std::size_t i = 0; i < length; ++i) {
+    m_nPosition = last - static_cast<std::int64_t>(length - 1 - i);
+    OnCharacter(tag, tagIndex, static_cast<unsigned char>(text[i]));
+  }
+  m_nPosition = last;
+}
+
 void CSGMLParser::OnStartTag(const SGMLTagDef*, int, int, CSGMLAttribute*) {}
 void CSGMLParser::OnEndTag(const SGMLTagDef*, int) {}
 
@@ -113,24 +192,37 @@ inline void CSGMLParser::AppendName(unsigned char byte) {
   if (m_strToken.size() < m_nNameLimit) m_strToken.push_back(static_cast<char>(byte));
 }
 
+inline void CSGMLParser::AppendName(const unsigned char* from, const unsigned char* to) {
+  if (m_strToken.size() >= m_nNameLimit) return;
+  const auto n = std::min(static_cast<std::size_t>(to - from), m_nNameLimit - m_strToken.size());
+  m_strToken.append(reinterpret_cast<const char*>(from), n);
+}
+
+inline void CSGMLParser::AppendValue(const unsigned char* from, const unsigned char* to) {
+  if (m_nCurrentAttribute >= 0)
+    m_strToken.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from));
+}
+
 int CSGMLParser::FindTag(const std::string& name) const {
   if (name.empty()) return -1;
+  // The token holds letters and digits only.
+  const TagRange& range = m_tagsByLetter[kLower[static_cast<unsigned char>(name[0])] & 0x7F];
   return BinarySearch(
-      m_pDtd->tagCount, [this](int i) { return m_pDtd->tags[i].name; },
+      range.first, range.end, [this](int i) { return m_pDtd->tags[i].name; },
       [&name](const char* candidate) { return CompareNoCase(name, candidate); });
 }
 
 int CSGMLParser::FindAttribute(const std::string& name) const {
   const SGMLTagDef& tag = m_pDtd->tags[m_nCurrentTag];
   return BinarySearch(
-      m_nAttributeCount, [&tag](int i) { return tag.attributes[i]; },
+      0, m_nAttributeCount, [&tag](int i) { return tag.attributes[i]; },
       [&name](const char* candidate) { return CompareNoCase(name, candidate); });
 }
 
 int CSGMLParser::FindEntity(const std::string& name) const {
   return BinarySearch(
-      m_pDtd->entityCount, [this](int i) { return m_pDtd->entities[i].name; },
-      [&name](const char* candidate) { return std::string_view(name).compare(candidate); });
+      0, m_pDtd->entityCount, [this](int i) { return m_pDtd->entities[i].name; },
+      [&name](const char* candidate) { return Compare<false>(name, candidate); });
 }
 
 void CSGMLParser::BeginTag(int tagIndex) {
@@ -173,7 +265,7 @@ bool CSGMLParser::StoreValue(unsigned char byte, bool closedByQuote) {
   if (TagTooLong(byte)) return false;
   if (m_nCurrentAttribute >= 0) {
     CSGMLAttribute& slot = m_attributes[m_nCurrentAttribute];
-    slot.m_strValue = m_strToken;
+    slot.m_strValue.swap(m_strToken);  // the token is cleared below; its buffer is reused
     slot.m_nEnd = static_cast<int>(m_nPosition - m_nTagStart) - (closedByQuote ? 0 : 1);
   }
   m_nCurrentAttribute = -1;
@@ -225,84 +317,120 @@ void CSGMLParser::ResolveNumber() {
   if (n > 0) Character(static_cast<int>(n));
 }
 
-void CSGMLParser::Parse(const char* data, std::size_t length) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < length; ++i) {
-    ++m_nPosition;
-    ProcessChar(bytes[i]);
-  }
+void CSGMLParser::Text(const unsigned char* from, const unsigned char* to) {
+  const int index = TopIndex();
+  OnText(index < 0 ? nullptr : &m_pDtd->tags[index], index, reinterpret_cast<const char*>(from),
+         static_cast<std::size_t>(to - from));
 }
 
-void CSGMLParser::ProcessChar(unsigned char byte) {
-  if (byte == '<') m_nLastOpen = m_nPosition;
-  // A state that hands the byte on to another changes m_state and loops.
-  for (;;) {
-    switch (m_state) {
-      case State::kContent:
-        if (byte == '<') {
-          m_strToken.clear();
-          m_state = State::kTagName;
-        } else if (byte == '\n') {
-          m_state = State::kLineFeed;
-        } else if (byte == '&' && (TopType() == 5 || TopType() == 4)) {
-          m_strToken.clear();
-          m_state = State::kAfterAmpersand;
-        } else {
-          Character(byte);
-        }
-        return;
+// What the comment state makes of bytes other than '>': a '-' sets the flag
+// when the byte before it was one too, blanks keep it, anything else clears
+// it. So the last byte that is not a blank decides.
+void CSGMLParser::CommentRun(const unsigned char* from, const unsigned char* to) {
+  if (from == to) return;
+  const unsigned char* last = to;
+  while (last != from && (last[-1] == ' ' || last[-1] == '\r' || last[-1] == '\n')) --last;
+  if (last != from) {
+    const unsigned char before = last - 1 != from ? last[-2] : m_cPrevious;
+    m_bDashes = last[-1] == '-' && before == '-';
+  }
+  m_cPrevious = to[-1];
+}
 
-      case State::kTagName: {
-        if (IsNameByte(byte)) {
-          AppendName(byte);
-          return;
+// Each state first takes the run of bytes that leave it where it is, then
+// the byte that ends the run: that byte is consumed, or left for the next
+// state to take as its own (the "handle the byte as state N" of the table),
+// which is the same as the next state's run starting on it. Callbacks see
+// Position() at the byte that caused them. The latest '<' is noted only
+// where it can start a tag name, the one place it is read (BeginTag).
+void CSGMLParser::Parse(const char* data, std::size_t length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  const auto* const end = p + length;
+  const std::int64_t last = m_nPosition + static_cast<std::int64_t>(length);
+  // The position of the byte at q.
+  const auto at = [last, end](const unsigned char* q) { return last - (end - q) + 1; };
+  const unsigned char* q = p;
+  while (p != end) {
+    switch (m_state) {
+      case State::kContent: {  // text up to '<', a line feed, or '&' inside an element with content
+        const int type = TopType();
+        q = FindText(p, end, type == 5 || type == 4);
+        if (q != p) {
+          m_nPosition = at(q) - 1;
+          Text(p, q);
         }
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
+        m_strToken.clear();
+        if (byte == '<') {
+          m_nLastOpen = m_nPosition;
+          m_state = State::kTagName;
+        } else {
+          m_state = byte == '\n' ? State::kLineFeed : State::kAfterAmpersand;
+        }
+        break;
+      }
+
+      case State::kTagName: {  // the name after '<'
+        q = Find(p, end, kNameStop);
+        AppendName(p, q);
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
+        if (byte == '<') m_nLastOpen = m_nPosition;
         if (byte == '!') {
           m_state = State::kDeclaration;
-          return;
+          break;
         }
         if (byte == '/') {
           m_state = State::kEndTagName;
-          return;
+          break;
         }
         const int index = FindTag(m_strToken);
         if (index < 0) {
           m_state = byte == '>' ? State::kContent : State::kSkipTag;
-          return;
+          break;
         }
         BeginTag(index);
         if (byte != '>')
           m_state = State::kBetweenAttributes;
         else if (CompleteStartTag())
           m_state = State::kAfterStartTag;
-        return;
+        break;
       }
 
-      case State::kBetweenAttributes:
-        if (IsBlank(byte)) return;
-        if (byte == '>') {
+      case State::kBetweenAttributes:  // blanks before an attribute name or the '>'
+        if ((p = Find(p, end, kBlankRunStop)) == end) break;
+        m_nPosition = at(p);
+        if (*p == '>') {
           if (CompleteStartTag()) m_state = State::kAfterStartTag;
-          return;
+        } else {
+          AppendName(*p);  // even '=': the name starts with it
+          m_state = State::kAttributeName;
         }
-        AppendName(byte);
-        m_state = State::kAttributeName;
-        return;
+        ++p;
+        break;
 
-      case State::kAttributeName:
-        if (!IsBlank(byte) && byte != '>' && byte != '=') {
-          AppendName(byte);
-          return;
-        }
-        if (!LookUpAttribute(byte)) return;
+      case State::kAttributeName: {  // an attribute name, up to a blank, '=' or '>'
+        q = Find(p, end, kAttributeNameStop);
+        AppendName(p, q);
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
+        if (!LookUpAttribute(byte)) break;
         if (byte == '>') {
           if (CompleteStartTag()) m_state = State::kAfterStartTag;
         } else {
           m_state = byte == '=' ? State::kAfterEquals : State::kAfterAttributeName;
         }
-        return;
+        break;
+      }
 
-      case State::kAfterAttributeName:
-        if (IsBlank(byte)) return;
+      case State::kAfterAttributeName: {  // blanks after a name: '=', '>' or the next name
+        if ((p = Find(p, end, kBlankRunStop)) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
         if (byte == '>') {
           if (CompleteStartTag()) m_state = State::kAfterStartTag;
         } else if (byte == '=') {
@@ -311,10 +439,13 @@ void CSGMLParser::ProcessChar(unsigned char byte) {
           AppendName(byte);
           m_state = State::kAttributeName;
         }
-        return;
+        break;
+      }
 
-      case State::kAfterEquals:
-        if (IsBlank(byte)) return;
+      case State::kAfterEquals: {  // blanks after '=': a quote, '>' or an unquoted value
+        if ((p = Find(p, end, kBlankRunStop)) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
         if (byte == '>') {
           if (CompleteStartTag()) m_state = State::kAfterStartTag;
         } else if (byte == '\'') {
@@ -322,64 +453,75 @@ void CSGMLParser::ProcessChar(unsigned char byte) {
         } else if (byte == '"') {
           m_state = State::kDoubleQuotedValue;
         } else {
-          m_strToken.push_back(static_cast<char>(byte));
+          AppendValue(p - 1, p);
           m_state = State::kUnquotedValue;
         }
-        return;
+        break;
+      }
 
-      case State::kUnquotedValue:
-        if (!IsBlank(byte) && byte != '>') {
-          m_strToken.push_back(static_cast<char>(byte));
-          return;
-        }
-        if (!StoreValue(byte, false)) return;
+      case State::kUnquotedValue: {  // a value up to a blank or '>'
+        q = Find(p, end, kUnquotedStop);
+        AppendValue(p, q);
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
+        if (!StoreValue(byte, false)) break;
         if (byte != '>')
           m_state = State::kBetweenAttributes;
         else if (CompleteStartTag())
           m_state = State::kAfterStartTag;
-        return;
-
-      case State::kSingleQuotedValue:
-      case State::kDoubleQuotedValue: {
-        const unsigned char quote = m_state == State::kSingleQuotedValue ? '\'' : '"';
-        if (byte == quote) {
-          if (StoreValue(byte, true)) m_state = State::kBetweenAttributes;
-        } else if (byte == '>') {
-          // An unclosed quote ends at the tag's end; what the page meant
-          // as the rest of the value becomes text.
-          if (StoreValue(byte, false) && CompleteStartTag()) m_state = State::kContent;
-        } else {
-          m_strToken.push_back(static_cast<char>(byte));
-        }
-        return;
+        break;
       }
 
-      case State::kAfterStartTag:
-        if (byte == '\n' && TopType() != 1) return;
-        m_state = State::kContent;
-        continue;
+      case State::kSingleQuotedValue:    // a value up to its quote or '>'
+      case State::kDoubleQuotedValue: {  // the same in double quotes
+        const unsigned char quote = m_state == State::kSingleQuotedValue ? '\'' : '"';
+        q = FindQuoteEnd(p, end, quote);
+        AppendValue(p, q);
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        if (*p++ == quote) {
+          if (StoreValue(quote, true)) m_state = State::kBetweenAttributes;
+        } else if (StoreValue('>', false) && CompleteStartTag()) {
+          // An unclosed quote ends at the tag's end; what the page meant as
+          // the rest of the value becomes text.
+          m_state = State::kContent;
+        }
+        break;
+      }
 
-      case State::kLineFeed:
-        if (byte == '<') {
+      case State::kAfterStartTag:  // line feeds right after a start tag are dropped
+        if (*p == '\n' && TopType() != 1)
+          ++p;
+        else
+          m_state = State::kContent;
+        break;
+
+      case State::kLineFeed:  // a line feed waits for the next byte
+        m_nPosition = at(p);
+        if (*p == '<') {
+          m_nLastOpen = m_nPosition;
           m_strToken.clear();
           m_state = State::kLineFeedOpen;
-          return;
+          ++p;
+        } else {
+          Character('\n');
+          m_state = State::kContent;
         }
-        Character('\n');
-        m_state = State::kContent;
-        continue;
+        break;
 
-      case State::kLineFeedOpen:
-        // The line feed before an end tag is layout, not content.
-        if (byte != '/') Character('\n');
+      case State::kLineFeedOpen:  // a line feed and '<': the line feed before an end tag is layout
+        m_nPosition = at(p);
+        if (*p != '/') Character('\n');
         m_state = State::kTagName;
-        continue;
+        break;
 
-      case State::kEndTagName: {
-        if (IsNameByte(byte)) {
-          AppendName(byte);
-          return;
-        }
+      case State::kEndTagName: {  // the name after '</'
+        q = Find(p, end, kNameStop);
+        AppendName(p, q);
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
         const int index = m_strToken.empty() ? TopIndex() : FindTag(m_strToken);
         if (index >= 0) {
           m_nCurrentTag = index;
@@ -388,45 +530,53 @@ void CSGMLParser::ProcessChar(unsigned char byte) {
         m_strToken.clear();
         m_nCurrentAttribute = -1;
         m_state = byte == '>' ? State::kContent : State::kSkipTag;
-        return;
+        break;
       }
 
-      case State::kSkipTag:
-        if (byte == '>') m_state = State::kContent;
-        return;
-
-      case State::kAfterAmpersand:
-        if (byte == '#') {
-          m_state = State::kNumericReference;
-          return;
-        }
-        m_state = State::kEntityName;
-        continue;
-
-      case State::kEntityName:
-        if (IsNameByte(byte)) {
-          m_strToken.push_back(static_cast<char>(byte));
-          return;
-        }
+      case State::kSkipTag:  // an unknown or malformed tag, up to its '>'
+        if ((p = FindByte(p, end, '>')) == end) break;
+        ++p;
         m_state = State::kContent;
-        if (ResolveEntity()) return;
-        continue;
+        break;
 
-      case State::kNumericReference:
-        if (IsNameByte(byte)) {
-          m_strToken.push_back(static_cast<char>(byte));
-          return;
+      case State::kAfterAmpersand:  // '#' or an entity name
+        if (*p == '#') {
+          ++p;
+          m_state = State::kNumericReference;
+        } else {
+          m_state = State::kEntityName;
         }
+        break;
+
+      case State::kEntityName:  // letters and digits of an entity name; the terminator is consumed if found
+        q = Find(p, end, kNameStop);
+        m_strToken.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p));
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        m_state = State::kContent;
+        if (ResolveEntity()) ++p;
+        break;
+
+      case State::kNumericReference:  // the digits after '&#'; the terminator is consumed
+        q = Find(p, end, kNameStop);
+        m_strToken.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(q - p));
+        if ((p = q) == end) break;
+        m_nPosition = at(p);
+        ++p;
         m_state = State::kContent;
         ResolveNumber();
-        return;
+        break;
 
-      case State::kDeclaration:
+      case State::kDeclaration: {  // '<!' up to '>' outside brackets, or '--' opening a comment
+        q = Find(p, end, kDeclarationStop);
+        if (q != p) m_cPrevious = q[-1];
+        if ((p = q) == end) break;
+        const unsigned char byte = *p++;
         if (byte == '-' && m_cPrevious == '-') {
           m_cPrevious = 0;
           m_bDashes = false;
           m_state = State::kComment;
-          return;
+          break;
         }
         if (byte == '[') {
           ++m_nBracketDepth;
@@ -436,19 +586,19 @@ void CSGMLParser::ProcessChar(unsigned char byte) {
           m_state = State::kContent;
         }
         m_cPrevious = byte;
-        return;
+        break;
+      }
 
-      case State::kComment:
-        if (byte == '-') {
-          m_bDashes = m_cPrevious == '-';
-        } else if (byte == '>' && m_bDashes) {
-          m_state = State::kContent;
-        } else if (byte != ' ' && byte != '\r' && byte != '\n') {
-          m_bDashes = false;
-        }
-        m_cPrevious = byte;
-        return;
+      case State::kComment:  // up to '--', blanks and '>'
+        q = FindByte(p, end, '>');
+        CommentRun(p, q);
+        if ((p = q) == end) break;
+        ++p;
+        if (m_bDashes) m_state = State::kContent;
+        m_bDashes = false;
+        m_cPrevious = '>';
+        break;
     }
-    return;  // not reached: every state is handled above
   }
+  m_nPosition = last;
 }

@@ -1,9 +1,9 @@
-// A small push tokenizer for HTML, fed one byte at a time, that knows only
-// the tags of its table. It keeps a stack of open elements, collects the
-// attributes of known start tags with their byte offsets, decodes character
-// references in element content and reports characters, start tags and end
-// tags to its subclass. Unknown tags are skipped whole. Input may stop at
-// any byte and resume with the next call.
+// A small push tokenizer for HTML that knows only the tags of its table. It
+// keeps a stack of open elements, collects the attributes of known start tags
+// with their byte offsets, decodes character references in element content
+// and reports text, start tags and end tags to its subclass. Unknown tags are
+// skipped whole. Input may stop at any byte and resume with the next call;
+// the events do not depend on where it stops.
 #pragma once
 
 #include <cstddef>
@@ -69,14 +69,16 @@ class CSGMLParser : public CObject {
   // One character of content; tag is the innermost open element (null and
   // -1 at top level); code is a byte or a decoded reference.
   virtual void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code);
+  // A run of content bytes as they stand in the page, all inside the same
+  // element; Position() is that of the run's last byte. By default each byte
+  // goes to OnCharacter (with its own position), so a subclass that wants
+  // whole runs overrides this and still gets references from OnCharacter.
+  virtual void OnText(const SGMLTagDef* tag, int tagIndex, const char* text, std::size_t length);
   // A known start tag is complete: tagLength bytes from its '<' to its '>';
   // the first attributeCount slots of attributes belong to its attributes.
   // An element with content is already on the stack.
   virtual void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes);
   virtual void OnEndTag(const SGMLTagDef* tag, int tagIndex);
-
-  // The tokenizer step for one byte (position already counted).
-  void ProcessChar(unsigned char byte);
 
   // Bytes fed so far; the byte being processed has this 1-based position.
   std::int64_t Position() const { return m_nPosition; }
@@ -88,7 +90,7 @@ class CSGMLParser : public CObject {
 
  private:
   // The numbers are those of the state table the tokenizer was written
-  // from; 1 is unused.
+  // from; 1 is unused. Parse reads each one.
   enum class State : std::uint8_t {
     kContent = 0,
     kTagName = 2,
@@ -115,6 +117,13 @@ class CSGMLParser : public CObject {
   int TopIndex() const { return m_stack.empty() ? -1 : m_stack.back(); }
   void Character(int code);
   void AppendName(unsigned char byte);
+  void AppendName(const unsigned char* from, const unsigned char* to);
+  // Value bytes are kept only for an attribute of the table.
+  void AppendValue(const unsigned char* from, const unsigned char* to);
+  // Hands a run of content to OnText; Position() is at its last byte.
+  void Text(const unsigned char* from, const unsigned char* to);
+  // The comment state's flag and previous byte after bytes without a '>'.
+  void CommentRun(const unsigned char* from, const unsigned char* to);
   // Binary searches over the table; -1 when not found.
   int FindTag(const std::string& name) const;
   int FindAttribute(const std::string& name) const;
@@ -143,6 +152,12 @@ class CSGMLParser : public CObject {
   // Names longer than any in the table cannot match, so their bytes past
   // this length are not kept.
   std::size_t m_nNameLimit = 0;
+  // The tags whose names begin with each (lower-case ASCII) letter.
+  struct TagRange {
+    int first = 0;
+    int end = 0;
+  };
+  TagRange m_tagsByLetter[128];
   std::string m_strToken;
   std::vector<int> m_stack;  // indices of the open elements, innermost last
   CSGMLAttribute m_attributes[kMaxAttributes];

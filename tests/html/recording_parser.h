@@ -1,9 +1,12 @@
 // A tokenizer with a small table of its own that writes every event as a
 // line of text, and checks on every event what must always hold. Shared by
-// the unit tests and the fuzz target.
+// the unit tests and the fuzz target. It takes text a character at a time,
+// or, given the document, as the runs the tokenizer hands out, checking each
+// run against the document at its position.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -51,18 +54,22 @@ inline void AppendCode(std::string& out, int code) {
 // Broken invariants go to faults instead.
 class CRecordingParser : public CSGMLParser {
  public:
-  CRecordingParser() : CSGMLParser(&kRecordingDtd) {}
+  // With the document, text is taken in runs.
+  explicit CRecordingParser(const std::string* document = nullptr)
+      : CSGMLParser(&kRecordingDtd), m_pDocument(document) {}
 
   std::vector<std::string> events;
   std::vector<std::string> faults;
 
  protected:
-  void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override {
-    if (tag != Top()) Fault("character outside the innermost element");
-    CheckIndex(tag, tagIndex);
-    const std::string head = std::string("t:") + (tag ? tag->name : "-") + ":";
-    if (events.empty() || events.back().compare(0, head.size(), head) != 0) events.push_back(head);
-    AppendCode(events.back(), code);
+  void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override { Text(tag, tagIndex, code); }
+
+  void OnText(const SGMLTagDef* tag, int tagIndex, const char* text, std::size_t length) override {
+    if (!m_pDocument) return CSGMLParser::OnText(tag, tagIndex, text, length);
+    const auto from = Position() - static_cast<std::int64_t>(length);
+    if (length == 0 || from < 0 || m_pDocument->compare(static_cast<std::size_t>(from), length, text, length) != 0)
+      Fault("run of " + std::to_string(length) + " bytes not as in the document");
+    for (std::size_t i = 0; i < length; ++i) Text(tag, tagIndex, static_cast<unsigned char>(text[i]));
   }
 
   void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override {
@@ -90,10 +97,19 @@ class CRecordingParser : public CSGMLParser {
   }
 
  private:
+  void Text(const SGMLTagDef* tag, int tagIndex, int code) {
+    if (tag != Top()) Fault("character outside the innermost element");
+    CheckIndex(tag, tagIndex);
+    const std::string head = std::string("t:") + (tag ? tag->name : "-") + ":";
+    if (events.empty() || events.back().compare(0, head.size(), head) != 0) events.push_back(head);
+    AppendCode(events.back(), code);
+  }
   void CheckIndex(const SGMLTagDef* tag, int tagIndex) {
     if (tagIndex != IndexOf(tag) || (tag == nullptr) != (tagIndex == -1)) Fault("tag index");
   }
   void Fault(const std::string& what) { faults.push_back(what + " at byte " + std::to_string(Position())); }
+
+  const std::string* m_pDocument = nullptr;
 };
 
 struct Recording {
@@ -101,9 +117,11 @@ struct Recording {
   std::vector<std::string> faults;
 };
 
-// The events of one document fed in pieces of the given size (0: whole).
-inline Recording Record(const std::string& document, std::size_t piece = 0) {
-  CRecordingParser parser;
+// The events of one document fed in pieces of the given size (0: whole),
+// its text taken a character or a run at a time.
+enum class Text { kCharacters, kRuns };
+inline Recording Record(const std::string& document, std::size_t piece = 0, Text text = Text::kCharacters) {
+  CRecordingParser parser(text == Text::kRuns ? &document : nullptr);
   if (piece == 0) {
     parser.Parse(document.data(), document.size());
   } else {

@@ -19,12 +19,17 @@ struct Case {
   Events events;
 };
 
+// Whole and byte by byte, text a character and a run at a time: all four
+// give the same events.
 Events RunBoth(const std::string& document) {
   const hvtest::Recording whole = Record(document);
-  const hvtest::Recording bytes = Record(document, 1);
-  EXPECT_EQ(whole.events, bytes.events) << "fed one byte at a time";
-  EXPECT_EQ(whole.faults, std::vector<std::string>());
-  EXPECT_EQ(bytes.faults, std::vector<std::string>());
+  for (std::size_t piece : {std::size_t{0}, std::size_t{1}}) {
+    for (hvtest::Text text : {hvtest::Text::kCharacters, hvtest::Text::kRuns}) {
+      const hvtest::Recording r = Record(document, piece, text);
+      EXPECT_EQ(r.events, whole.events) << "pieces of " << piece << (text == hvtest::Text::kRuns ? ", runs" : "");
+      EXPECT_EQ(r.faults, std::vector<std::string>());
+    }
+  }
   return whole.events;
 }
 

@@ -7,7 +7,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include "engine/cache/link_owner.h"
 #include "engine/html/map_parser.h"
 #include "page_corpus.h"
+#include "stopwatch.h"
 #include "platform/files/file_system.h"
 
 namespace {
@@ -67,6 +67,32 @@ void StoreHalfTheTargets(CCache& cache) {
   }
 }
 
+// FNV-1a, to compare the copies and links of two builds.
+std::uint64_t Hash(std::uint64_t hash, const std::string& bytes) {
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211u;
+  return hash;
+}
+
+// Parses one page into its record's copy.
+bool ParsePage(CCache& cache, CPageDescr* page, const char* data, std::size_t size, std::uint64_t& links) {
+  page->ClearLinks();
+  Owner owner(cache, page);
+  CMapParser parser(cache, &owner, false);
+  for (std::size_t at = 0; at < size; at += kBufferBytes) parser.Parse(data + at, std::min(kBufferBytes, size - at));
+  links += owner.links;
+  return parser.Finish() == 1;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    std::fclose(f);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 int main() {
@@ -90,34 +116,41 @@ int main() {
     pages.push_back(page);
   }
 
-  std::vector<double> seconds;
+  std::vector<double> wall, cpu;
   std::uint64_t links = 0, written = 0, failed = 0;
   for (int run = 0; run < kRuns; ++run) {
     links = written = failed = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const bench::Stopwatch stopwatch;
     std::size_t begin = 0;
     for (std::size_t i = 0; i < pageEnds.size(); ++i) {
-      CPageDescr* page = pages[i % pages.size()];
-      page->ClearLinks();
-      Owner owner(cache, page);
-      CMapParser parser(cache, &owner, false);
-      for (std::size_t at = begin; at < pageEnds[i]; at += kBufferBytes)
-        parser.Parse(corpus.data() + at, std::min(kBufferBytes, pageEnds[i] - at));
-      failed += parser.Finish() != 1;
-      links += owner.links;
+      failed += !ParsePage(cache, pages[i % pages.size()], corpus.data() + begin, pageEnds[i] - begin, links);
       begin = pageEnds[i];
     }
-    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    const bench::Seconds elapsed = stopwatch.Elapsed();
+    wall.push_back(elapsed.wall);
+    cpu.push_back(elapsed.cpu);
   }
-  for (CPageDescr* page : pages) written += static_cast<std::uint64_t>(hv::fs::FileSize(cache.PathOf(page->m_strLocalFile)));
-  hv::fs::RemoveTree(folder);
+  for (CPageDescr* page : pages)
+    written += static_cast<std::uint64_t>(hv::fs::FileSize(cache.PathOf(page->m_strLocalFile)));
 
-  std::sort(seconds.begin(), seconds.end());
+  // Untimed: every page's copy and links once more, hashed.
+  std::uint64_t hash = 14695981039346656037u, checked = 0;
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < pageEnds.size(); ++i) {
+    CPageDescr* page = pages[i % pages.size()];
+    ParsePage(cache, page, corpus.data() + begin, pageEnds[i] - begin, checked);
+    hash = Hash(hash, ReadFile(cache.PathOf(page->m_strLocalFile)));
+    for (const auto& link : page->m_links) hash = Hash(Hash(hash, link->m_strAddress), link->m_strTitle);
+    begin = pageEnds[i];
+  }
+  hv::fs::RemoveTree(folder);
+  std::printf("map parser: copies and links hash %016llx\n", static_cast<unsigned long long>(hash));
+
   const double megabytes = static_cast<double>(corpus.size()) / (1u << 20);
   std::printf("map parser: %.1f MB in %zu pages, %llu links, %llu pages not finished; last %d copies %llu bytes\n",
               megabytes, pageEnds.size(), static_cast<unsigned long long>(links),
               static_cast<unsigned long long>(failed), kPageRecords, static_cast<unsigned long long>(written));
-  std::printf("map parser: best %.1f MB/s, median %.1f MB/s (%d runs)\n", megabytes / seconds.front(),
-              megabytes / seconds[seconds.size() / 2], kRuns);
+  std::printf("map parser: median of %d runs %.1f MB/s by wall time, %.1f MB/s by processor time\n", kRuns,
+              megabytes / bench::Median(wall), megabytes / bench::Median(cpu));
   return failed == 0 ? 0 : 1;
 }

@@ -55,13 +55,7 @@ CContentParser::CContentParser(CCache& cache, CPageDescr* page) : CContentParser
 CContentParser::CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd)
     : CSGMLParser(dtd), m_cache(cache), m_pPage(page) {}
 
-CContentParser::~CContentParser() {
-  try {
-    ClosePageFile();
-  } catch (...) {
-    // A destructor must not throw; the totals are recounted from the disk anyway.
-  }
-}
+CContentParser::~CContentParser() = default;
 
 bool CContentParser::OpenFiles() {
   if (!m_bFailed) return true;
@@ -78,17 +72,17 @@ bool CContentParser::OpenFiles() {
     std::lock_guard guard(CCache::Lock());
     localFile = m_pPage->m_strLocalFile;
   }
-  const std::string path = localFile.empty() ? std::string() : m_cache.PathOf(localFile);
-  const std::int64_t oldSize = path.empty() ? -1 : hv::fs::RegularFileSize(path);
-  auto file = std::make_unique<CFile>();
-  if (path.empty() || !file->Open(path, CFile::modeWrite | CFile::modeCreate)) {
+  // A new file rather than the old one emptied: truncating in place waits
+  // on some disks, and a failure would leave half a page under its name.
+  try {
+    if (localFile.empty()) throw CFileException(localFile, ENOENT, "no local file name");
+    m_pPageFile = hv::fs::CreateReplacement(m_cache.PathOf(localFile));
+  } catch (const CFileException&) {
     m_pTemporary.reset();
     DisplayError(hv::res::IDS_NO_CACHE_FILE, MainWindow());
     return false;
   }
-  m_pPageFile = std::move(file);
   m_bFailed = 0;
-  m_cache.CountCreatedFile(oldSize);
   return true;
 }
 
@@ -236,17 +230,17 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
   if (!replacement.empty()) WriteRewrittenTag(tagLength, tag->attributes[slot.attribute], attribute, replacement);
 }
 
-void CContentParser::ClosePageFile() {
-  if (!m_pPageFile) return;
-  if (!m_bWriteFailed) FlushPage();
-  std::int64_t size = 0;
+bool CContentParser::CommitPageFile() {
   try {
-    size = static_cast<std::int64_t>(m_pPageFile->GetLength());
+    const std::int64_t size = static_cast<std::int64_t>(m_pPageFile->GetLength());
+    const std::int64_t oldSize = hv::fs::RegularFileSize(m_pPageFile->Replacing());
+    m_pPageFile->Commit();
+    m_cache.CountCreatedFile(oldSize);
+    if (CCacheTotals* totals = m_cache.Totals()) totals->AddBytes(size);
+    return true;
   } catch (const CFileException&) {
+    return false;
   }
-  m_pPageFile->Close();
-  m_pPageFile.reset();
-  if (CCacheTotals* totals = m_cache.Totals()) totals->AddBytes(size);
 }
 
 int CContentParser::Finish() {
@@ -254,7 +248,8 @@ int CContentParser::Finish() {
   const bool complete = Writing() && PassOnUpTo(0, nullptr) && FlushPage();
   m_bFinished = true;
   if (m_bFailed || !m_pPage) return 0;
-  ClosePageFile();
+  const bool committed = complete && !m_bWriteFailed && CommitPageFile();
+  m_pPageFile.reset();
   m_pTemporary.reset();
-  return complete && !m_bWriteFailed ? 1 : 0;
+  return committed ? 1 : 0;
 }

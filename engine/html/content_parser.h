@@ -12,7 +12,6 @@
 #include "engine/html/sgml_parser.h"
 
 class CCache;
-class CFile;
 class CPageDescr;
 
 namespace hv::fs {
@@ -23,18 +22,20 @@ class CContentParser : public CSGMLParser {
  public:
   // Reads and writes no file until OpenFiles; a null page only reads.
   CContentParser(CCache& cache, CPageDescr* page);
-  // Closes a page file that Finish did not, counting what it holds.
+  // A copy that Finish did not complete is thrown away; the page's file
+  // stays as it was.
   ~CContentParser() override;
 
-  // Before the first byte: makes the scratch file and creates the page's
-  // file (truncating an old one). False, after telling the user, when either
-  // cannot be made; the parser then only reads.
+  // Before the first byte: makes the scratch file and the new copy of the
+  // page, beside its file. False, after telling the user, when either cannot
+  // be made; the parser then only reads.
   bool OpenFiles();
   // Keeps a copy of the bytes, then tokenizes them.
   void Parse(const char* data, std::size_t length) override;
-  // Once after the last byte: writes the rest, closes the page file and
-  // counts its bytes. 1 when the page file was written completely, 0 when
-  // nothing was written or a write failed.
+  // Once after the last byte: writes the rest and puts the new copy in
+  // place of the page's file, counting its bytes. 1 when the page file was
+  // written completely, 0 when nothing was written or a write failed (the
+  // page's file is then left as it was).
   virtual int Finish();
 
   // Bytes fed so far.
@@ -54,6 +55,9 @@ class CContentParser : public CSGMLParser {
   // its bytes go to tagText when asked for. False (the tag then stays in
   // the text still to be copied) when a seek, read or write failed.
   bool PassOnUpTo(int tagLength, std::string* tagText);
+  // What the copy says for a link to address, already resolved by
+  // ResolveLink (so never resolved twice), with the fragment it had.
+  std::string ReplacementForAddress(const std::string& address, const std::string& fragment, int linkType);
   // Writes the tag ending at the current byte with one attribute's value
   // replaced: the name as the table spells it, the value double-quoted.
   void WriteRewrittenTag(int tagLength, const char* attributeName, const CSGMLAttribute& attribute,
@@ -73,10 +77,12 @@ class CContentParser : public CSGMLParser {
   // Writes the queued bytes; a failure stops all further writing.
   bool FlushPage();
   void NoteWriteError(int error);
-  void ClosePageFile();
+  // Renames the new copy over the page's file and counts it; false when
+  // that fails.
+  bool CommitPageFile();
 
   std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;  // the raw copy of every byte fed
-  std::unique_ptr<CFile> m_pPageFile;
+  std::unique_ptr<hv::fs::CTemporaryFile> m_pPageFile;  // the new copy, until it replaces the page's file
   std::string m_strPending;    // for the page file, not yet written
   std::int64_t m_nCopied = 0;  // fed bytes before this offset are passed on or skipped
   std::int64_t m_nStored = 0;  // bytes in the scratch file

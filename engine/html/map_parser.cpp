@@ -1,5 +1,6 @@
 #include "engine/html/map_parser.h"
 
+#include <algorithm>
 #include <iterator>
 #include <mutex>
 
@@ -81,11 +82,12 @@ void CMapParser::AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, con
   if (m_bFailed) return;
 
   // The address keeps the value's fragment, so a link into a stored page
-  // still lands on its place.
-  const std::string value = Normalised(attribute.m_strValue);
-  const std::size_t hash = value.find('#');
-  const std::string link = hash == std::string::npos ? address : address + value.substr(hash);
-  const std::string replacement = m_pPage->ReplacementFor(m_cache, link, linkType, m_strBase);
+  // still lands on its place. Normalising the fragment alone gives what it
+  // is in the normalised value: it starts with '#', no blank.
+  const std::size_t hash = attribute.m_strValue.find('#');
+  const std::string fragment =
+      hash == std::string::npos ? std::string() : Normalised(attribute.m_strValue.substr(hash));
+  const std::string replacement = ReplacementForAddress(address, fragment, linkType);
   if (!replacement.empty()) WriteRewrittenTag(tagLength, tag->attributes[attributeIndex], attribute, replacement);
 }
 
@@ -137,10 +139,18 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
   }
 }
 
+bool CMapParser::CollectsText(int tagIndex) const {
+  return (tagIndex == kTagA || tagIndex == kTagTitle) && m_strText.size() < kMaxText;
+}
+
 void CMapParser::OnCharacter(const SGMLTagDef*, int tagIndex, int code) {
-  if ((tagIndex != kTagA && tagIndex != kTagTitle) || m_strText.size() >= kMaxText) return;
+  if (!CollectsText(tagIndex)) return;
   // Text is kept as Latin-1 bytes; a character beyond it has no byte.
   m_strText.push_back(code > 0xFF ? '?' : static_cast<char>(code));
+}
+
+void CMapParser::OnText(const SGMLTagDef*, int tagIndex, const char* text, std::size_t length) {
+  if (CollectsText(tagIndex)) m_strText.append(text, std::min(length, kMaxText - m_strText.size()));
 }
 
 void CMapParser::OnEndTag(const SGMLTagDef*, int tagIndex) {

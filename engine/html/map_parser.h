@@ -27,12 +27,14 @@ class CMapParser : public CContentParser {
 
  protected:
   void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
+  void OnText(const SGMLTagDef* tag, int tagIndex, const char* text, std::size_t length) override;
   void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
   void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
 
  private:
   void AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, const CSGMLAttribute* attributes,
                int attributeIndex, int linkType, bool collectText);
+  bool CollectsText(int tagIndex) const;
   // Gives the deferred child back to the owner and forgets it.
   void ReleasePending();
   void ClearPending();

@@ -31,35 +31,21 @@ bool HasHttpScheme(const std::string& address) {
 // A bare name is a local file name; anything else is an address.
 bool IsWebAddress(const std::string& text) { return text.find_first_of(":/\\") != std::string::npos; }
 
-}  // namespace
-
-std::string CPageDescr::ResolveLink(const std::string& value, const std::string& base) const {
-  std::string text = value;
-  CreateName(text);
-  if (text.empty()) return {};
-  std::string result;
-  ComposeUrl(result, text.c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
-  if (result.find_first_of("\t\r\n") != std::string::npos) return {};
-  std::replace(result.begin(), result.end(), '\\', '/');
-  if (!HasHttpScheme(result)) return {};
-  return result;
+bool HasLineBreakOrTab(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
 }
 
-std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, int linkType,
-                                       const std::string& base) {
-  if (value.empty()) return {};
-  std::lock_guard guard(CCache::Lock());
-  std::string resolved;
-  ComposeUrl(resolved, value.c_str(), base.empty() ? nullptr : base.c_str(), URL_CANONICAL);
+// What the copy of page says for a link written as value, whose target is
+// resolved (absolute, without fragment). The cache lock is held.
+std::string Replacement(CCache& cache, CPageDescr& page, const std::string& resolved, const std::string& value,
+                        const std::string& fragment, int linkType) {
   const CPageDescr* target = cache.FindOrCreate(resolved);
   if (!target) return value;
 
-  const std::size_t hash = value.find('#');
-  const std::string fragment = hash == std::string::npos ? std::string() : value.substr(hash);
   // A record being retrieved for a site map has no file to point at.
-  const bool stored = target->m_nState != kNotStored && !target->m_strLocalFile.empty();
-  const auto placeholder = [this] {
-    m_bPlaceholderUsed = 1;
+  const bool stored = target->m_nState != CPageDescr::kNotStored && !target->m_strLocalFile.empty();
+  const auto placeholder = [&page] {
+    page.m_bPlaceholderUsed = 1;
     return hv::res::LoadString(hv::res::IDS_PLACEHOLDER);
   };
 
@@ -71,6 +57,37 @@ std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, 
   if (!stored || target->m_nCopyKept == 0)
     return linkType == CPageChild::kEmbedded ? placeholder() : target->m_strAddress + fragment;
   return value;
+}
+
+}  // namespace
+
+std::string CPageDescr::ResolveLink(const std::string& value, const std::string& base) const {
+  std::string text = value;
+  CreateName(text);
+  if (text.empty()) return {};
+  std::string result;
+  ComposeUrl(result, text.c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
+  if (HasLineBreakOrTab(result)) return {};
+  std::replace(result.begin(), result.end(), '\\', '/');
+  if (!HasHttpScheme(result)) return {};
+  return result;
+}
+
+std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, int linkType,
+                                       const std::string& base) {
+  if (value.empty()) return {};
+  std::lock_guard guard(CCache::Lock());
+  std::string resolved;
+  ComposeUrl(resolved, value.c_str(), base.empty() ? nullptr : base.c_str(), URL_CANONICAL);
+  const std::size_t hash = value.find('#');
+  return Replacement(cache, *this, resolved, value, hash == std::string::npos ? std::string() : value.substr(hash),
+                     linkType);
+}
+
+std::string CContentParser::ReplacementForAddress(const std::string& address, const std::string& fragment,
+                                                  int linkType) {
+  std::lock_guard guard(CCache::Lock());
+  return Replacement(m_cache, *m_pPage, address, address + fragment, fragment, linkType);
 }
 
 void CPageDescr::Relink(CCache& cache) {

@@ -1,20 +1,45 @@
 #include "platform/files/temp_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "platform/files/file_system.h"
 #include "platform/framework/exceptions.h"
 
 namespace hv::fs {
 
-CTemporaryFile::CTemporaryFile(int fd, std::string path) {
+namespace {
+
+[[noreturn]] void ThrowCreateError(const std::string& path) {
+  const int error = errno;
+  throw CFileException(path, error, "cannot create a temporary file " + path + ": " + std::strerror(error));
+}
+
+std::uint32_t NextSuffix() {
+  static std::atomic<std::uint32_t> next{std::random_device{}()};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+CTemporaryFile::CTemporaryFile(int fd, std::string path, std::string replacing)
+    : m_strReplacing(std::move(replacing)) {
   m_fd = fd;
   m_strFileName = std::move(path);
+}
+
+CTemporaryFile::~CTemporaryFile() {
+  if (m_strReplacing.empty()) return;
+  Close();
+  ::unlink(m_strFileName.c_str());
 }
 
 void CTemporaryFile::Seek(std::uint64_t position) {
@@ -23,19 +48,57 @@ void CTemporaryFile::Seek(std::uint64_t position) {
     ThrowError("cannot seek in");
 }
 
+void CTemporaryFile::Commit() {
+  if (m_strReplacing.empty()) {
+    errno = EINVAL;
+    ThrowError("cannot commit");
+  }
+  Close();
+  if (::rename(m_strFileName.c_str(), m_strReplacing.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(m_strFileName.c_str());
+    m_strReplacing.clear();
+    errno = error;
+    ThrowError("cannot rename");
+  }
+  m_strReplacing.clear();
+}
+
 std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix) {
   std::string path = JoinPath(TempDirectory(), prefix + "XXXXXX");
   const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
-    throw CFileException(path, error, "cannot create a temporary file " + path + ": " + std::strerror(error));
-  }
+  if (fd < 0) ThrowCreateError(path);
   ::unlink(path.c_str());
   try {
     return std::make_unique<CTemporaryFile>(fd, path);
   } catch (...) {
     ::close(fd);
     throw;
+  }
+}
+
+std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path) {
+  // Created as any new file is (the umask applies), unless there is a file
+  // whose mode the replacement keeps.
+  struct stat st {};
+  const bool existing = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  for (int tries = 0;; ++tries) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(NextSuffix()));
+    std::string name = path + suffix;
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST && tries < 100) continue;
+      ThrowCreateError(name);
+    }
+    try {
+      if (existing && ::fchmod(fd, st.st_mode & 07777) != 0) ThrowCreateError(name);
+      return std::make_unique<CTemporaryFile>(fd, std::move(name), path);
+    } catch (...) {
+      ::close(fd);
+      ::unlink(name.c_str());
+      throw;
+    }
   }
 }
 

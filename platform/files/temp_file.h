@@ -1,6 +1,8 @@
-// Scratch files that leave nothing behind: created in the system's folder
-// for temporary files and unlinked at once, so the space returns when the
-// file is closed, whatever happens to the process.
+// Temporary files. Scratch files leave nothing behind: created in the
+// system's folder for temporary files and unlinked at once, so the space
+// returns when the file is closed, whatever happens to the process. A
+// replacement is written beside the file it replaces and takes its name only
+// once it is complete, so the name never shows a half-written file.
 #pragma once
 
 #include <cstdint>
@@ -11,17 +13,32 @@
 
 namespace hv::fs {
 
-// An open, already nameless file; read and write move one position.
+// An open temporary file; read and write move one position.
 class CTemporaryFile : public CFile {
  public:
-  CTemporaryFile(int fd, std::string path);
+  // replacing: the file has a name of its own that Commit moves onto
+  // that path; until then the destructor removes it.
+  CTemporaryFile(int fd, std::string path, std::string replacing = {});
+  ~CTemporaryFile() override;
   // Throws CFileException.
   void Seek(std::uint64_t position);
   void SeekToBegin() { Seek(0); }
+  // Closes the file and renames it over the path it replaces. Throws
+  // CFileException; the file is removed then.
+  void Commit();
+  // The path Commit renames onto; empty for a scratch file or once done.
+  const std::string& Replacing() const { return m_strReplacing; }
+
+ private:
+  std::string m_strReplacing;
 };
 
 // Opens a new temporary file, read/write, named from the prefix (e.g.
 // "HVT") in TempDirectory(). Throws CFileException when none can be made.
 std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix);
+
+// Opens a new file for writing in the folder of path, named after it, with
+// the mode of the file at path if there is one. Throws CFileException.
+std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path);
 
 }  // namespace hv::fs

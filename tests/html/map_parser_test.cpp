@@ -3,8 +3,12 @@
 // pages built to cost time or memory.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,6 +154,75 @@ TEST(MapParserLimits, HugeAndDeepPages) {
   ASSERT_EQ(mapped.log.size(), 2u);
   EXPECT_EQ(mapped.log[1], "complete http://host/dir/x \"" + megabyte.substr(0, CMapParser::kMaxText) + "\"");
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+}  // namespace
+
+namespace {
+
+// Makes writes past the given size fail (EFBIG) while it lives.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &m_old);
+    const rlimit limit{bytes, m_old.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_handler);
+  }
+
+ private:
+  rlimit m_old{};
+  void (*m_handler)(int);
+};
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The page's old copy is what its name shows until the new one is complete;
+// a new copy that is not (a failed write, a parser dropped unfinished)
+// leaves nothing behind.
+TEST(MapParserFiles, OldCopyStaysWholeUntilTheNewOneIsFinished) {
+  enum class End { kFinish, kWriteFails, kDropped };
+  struct Case {
+    const char* name;
+    End end;
+    bool replaced;
+  };
+  const std::string input = "<P>" + std::string(200000, 'x');
+  const std::string old = "<P>old copy";
+  for (const Case& c : {Case{"finished", End::kFinish, true}, Case{"a write fails", End::kWriteFails, false},
+                        Case{"never finished", End::kDropped, false}}) {
+    SCOPED_TRACE(c.name);
+    PageSite site;
+    const std::string path = site.cache->PathOf(site.page->m_strLocalFile);
+    hv::fs::WriteWholeFile(path, old.data(), old.size());
+    site.totals.files = 1;
+    site.totals.bytes = static_cast<std::int64_t>(old.size());
+    {
+      hvtest::RecordingOwner owner(*site.cache, site.page);
+      CMapParser parser(*site.cache, &owner, false);
+      {
+        std::optional<FileSizeLimit> limit;
+        if (c.end == End::kWriteFails) limit.emplace(65536);
+        parser.Parse(input.data(), input.size());
+      }
+      EXPECT_EQ(site.ReadPage(), old) << "while the page is parsed";
+      if (c.end != End::kDropped) {
+        EXPECT_EQ(parser.Finish(), c.replaced ? 1 : 0);
+      }
+    }
+    EXPECT_EQ(site.ReadPage(), c.replaced ? input : old);
+    EXPECT_EQ(FilesIn(site.dir), std::vector<std::string>({"3S000001.html", "hvempty.gif"}));
+    EXPECT_EQ(site.totals.files, 1);
+    EXPECT_EQ(site.totals.bytes, static_cast<std::int64_t>(c.replaced ? input.size() : old.size()));
+  }
 }
 
 }  // namespace

@@ -2,14 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/files/file_system.h"
+#include "platform/files/temp_file.h"
 #include "platform/framework/exceptions.h"
 #include "platform/temp_folder.h"
 
@@ -80,6 +83,39 @@ TEST(File, sharing_modes_take_advisory_locks_until_close) {
   writer.Close();
   CFile unshared(path, CFile::modeRead);
   EXPECT_TRUE(CanLock(path, LOCK_EX));
+}
+
+// A replacement shows under the name only once committed, with the mode
+// of the file it replaces; a link under the name is replaced, never written
+// through; one that is not committed leaves nothing.
+TEST(File, replacement_appears_whole_on_commit_and_not_at_all_otherwise) {
+  hv::test::TempFolder dir;
+  const std::string page = dir / "page";
+  const std::string link = dir / "link";
+  const std::string outside = dir / "outside";
+  hv::test::WriteText(page, "old");
+  ::chmod(page.c_str(), 0640);
+  hv::test::WriteText(outside, "outside");
+  ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
+
+  for (const std::string& path : {page, link}) {
+    SCOPED_TRACE(path);
+    auto file = hv::fs::CreateReplacement(path);
+    file->Write("new", 3);
+    EXPECT_NE(hv::test::ReadText(path), "new");
+    file->Commit();
+    EXPECT_EQ(hv::test::ReadText(path), "new");
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat(page.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(hv::test::ReadText(outside), "outside");
+
+  hv::fs::CreateReplacement(page)->Write("lost", 4);
+  EXPECT_EQ(hv::test::ReadText(page), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 3);
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ class Store {
       problem = "is not a regular file";
     } else {
       // It holds passwords: others lose their access once we see it.
-      if ((st.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
+      if ((st.st_mode & 07777 & ~0600) != 0) ::fchmod(fd, 0600);
       if (!ReadAll(fd, text)) problem = text.size() > kMaxStoreBytes ? "is larger than 64 MiB" : "cannot be read";
     }
     ::close(fd);

@@ -1,7 +1,12 @@
 #include "engine/agent/agent_manager.h"
 
+#include <cstring>
+
 #include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_leftovers.h"
 #include "engine/agent/agent_load_context.h"
+#include "engine/agent/agent_lock.h"
+#include "engine/agent/crash_point.h"
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
@@ -20,6 +25,12 @@ namespace {
 std::string StartupAgentName() { return hv::res::LoadString(hv::res::IDS_STARTUP_AGENT); }
 
 std::string AgentExtension() { return hv::res::LoadString(hv::res::IDS_AGENT_EXTENSION); }
+
+// What the user is told about a failed write: the system's reason.
+std::string Reason(const CException& error) {
+  const auto* file = dynamic_cast<const CFileException*>(&error);
+  return file && file->m_lOsError ? std::strerror(file->m_lOsError) : error.what();
+}
 
 }  // namespace
 
@@ -69,8 +80,12 @@ std::string CAgentManager::StartupPagePath() const {
 }
 
 bool CAgentManager::IsValidAgentName(const std::string& name) {
-  // The extension must still fit in a file name.
-  return !name.empty() && name != "." && name != ".." && name.size() <= 250 &&
+  // The longest file name of an agent is the temporary file of a save,
+  // "." + name + ".hvx." + six characters; the lock file and the rename
+  // journal beside it are shorter.
+  constexpr std::size_t kFileNameMax = 255;
+  return !name.empty() && name != "." && name != ".." &&
+         name.size() + AgentExtension().size() + 9 <= kFileNameMax &&
          name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
@@ -100,21 +115,25 @@ bool CAgentManager::SetAgentName(const std::string& name) {
     return true;
   }
   if (!IsValidAgentName(name)) return false;
-  if (!m_strAgentName.empty()) {
-    if (name == m_strAgentName) return true;
-    // Renaming onto another agent's file or folder would destroy that agent.
-    if (!AgentMissing(name)) return false;
-    const std::string oldFolder = AgentFolderPath(m_strAgentName);
-    const std::string newFolder = AgentFolderPath(name);
-    hv::fs::RenamePath(oldFolder, newFolder);
-    hv::fs::RenamePath(AgentFilePath(m_strAgentName), AgentFilePath(name));
-    m_strAgentName = name;
-    if (m_pCache) m_pCache->SetDirectory(newFolder);
-    return true;
-  }
+  if (!m_strAgentName.empty()) return name == m_strAgentName || RenameAgent(name);
   m_strAgentName = name;
   OpenCache(AgentFolderPath(name));
   return true;
+}
+
+std::unique_ptr<CAgentLock> CAgentManager::LockAgent(const std::string& name, bool wait) const {
+  return std::make_unique<CAgentLock>(AgentFilePath(name), wait ? CAgentLock::Wait::untilFree : CAgentLock::Wait::no);
+}
+
+void CAgentManager::RemoveStaleTemporaries(const std::string& name) const {
+  hv::leftovers::RemoveStaleTemporaries(AgentFilesDirectory(), name + "." + AgentExtension());
+  hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
+}
+
+bool CAgentManager::IsReusableOrphan(const std::string& name) const {
+  const std::string folder = AgentFolderPath(name);
+  return !hv::fs::Exists(AgentFilePath(name)) && hv::fs::IsDirectory(folder) &&
+         hv::leftovers::HoldsOnlyAgentFiles(folder);
 }
 
 void CAgentManager::OpenCache(const std::string& folder) {
@@ -137,18 +156,23 @@ void CAgentManager::ReadAgentFile(const std::string& path) {
   if (!root) throw CArchiveException("no agent in the file");
   m_nFileVersion = ctx.version;
   m_pAgent = static_cast<CAgentAnchor*>(root.release());
+  // The file's name is the agent's: the name inside is an old one when a
+  // rename was cut short after the file moved, until the next save.
+  m_pAgent->m_strName = m_strAgentName;
   m_pAgent->m_bModified = 0;
   m_pCache->SetTotals(m_pAgent);
 }
 
 bool CAgentManager::Open(const std::string& requested) {
   Close(true);
-  std::string name = requested;
-  if (name.empty()) {
-    name = StartupAgentName();
-    if (!AgentExists(name)) CreateStartupAgent();
-  }
-  if (!IsValidAgentName(name) || !hv::fs::IsRegularFile(AgentFilePath(name))) return false;
+  const std::string name = requested.empty() ? StartupAgentName() : requested;
+  if (!IsValidAgentName(name)) return false;
+  std::unique_ptr<CAgentLock> lock = LockAgent(name, true);
+  // Repairs only under the lock: without it another process may be halfway.
+  if (lock->Held()) SettleRenames(name);
+  if (requested.empty() && !AgentExists(name)) WriteStartupAgent();
+  if (!hv::fs::IsRegularFile(AgentFilePath(name))) return false;
+  if (lock->Held()) RemoveStaleTemporaries(name);
   // A failed open must not leave a new folder that would make the name look
   // like an agent.
   const std::string folder = AgentFolderPath(name);
@@ -165,18 +189,21 @@ bool CAgentManager::Open(const std::string& requested) {
     SetAgentName("");
     // Opening made the folder and its placeholder: take them away again.
     if (!hadFolder) hv::fs::RemoveTree(folder);
+    return false;
   }
-  return m_pAgent != nullptr;
+  m_pLock = std::move(lock);
+  return true;
 }
 
-bool CAgentManager::Save() {
+bool CAgentManager::Save(std::string* error) {
   CAgentAnchor* agent = m_pAgent;
   if (!agent || (!agent->m_bModified && !agent->m_bCacheChanged)) return true;
   // The index first: the agent file must never name pages the index lost.
   if (!SaveCache()) {
-    agent->m_bModified = 1;
+    if (error) *error = "its cache index cannot be written";
     return false;
   }
+  if (!agent->m_bModified) return true;  // only the index changed
   try {
     hv::fs::ReplaceFile(AgentFilePath(m_strAgentName), [agent](CFile& file) {
       CArchive ar(&file, CArchive::store);
@@ -185,8 +212,10 @@ bool CAgentManager::Save() {
       ar.Close();
     });
     return true;
-  } catch (const CException&) {
+  } catch (const CException& e) {
+    if (error) *error = Reason(e);
   } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";
   }
   agent->m_bModified = 1;  // written at the next save
   return false;
@@ -204,19 +233,28 @@ std::unique_ptr<CCache> CAgentManager::ReleaseAgent(CAgentAnchor* agent) {
   m_pAgent = nullptr;
   m_pRunning = nullptr;
   m_strAgentName.clear();
+  m_pLock.reset();
   return std::move(m_pCache);
 }
 
 CAgentAnchor* CAgentManager::Create(const std::string& name) {
   Close(true);
-  if (!AgentMissing(name)) return nullptr;
+  if (!IsValidAgentName(name)) return nullptr;
+  std::unique_ptr<CAgentLock> lock = LockAgent(name, true);
+  if (!AgentMissing(name) && (!lock->Held() || !SettleRenames(name))) return nullptr;
+  // The agent file is what makes an agent: a folder without it is what an
+  // interrupted create or delete left, and is made anew.
+  if (!AgentMissing(name) && (!IsReusableOrphan(name) || !hv::fs::RemoveTree(AgentFolderPath(name))))
+    return nullptr;
   if (!SetAgentName(name)) return nullptr;
+  hv::CrashPoint("create: folder made");
   auto agent = std::make_unique<CAgentAnchor>();
   agent->m_strName = name;
   agent->m_bNameFixed = 1;
   agent->m_bModified = 1;
   m_nFileVersion = kFileVersion;
   m_pAgent = agent.release();
+  m_pLock = std::move(lock);
   m_pCache->SetTotals(m_pAgent);
   m_pAgent->AttachNode(0, nullptr, 0);
   return m_pAgent;
@@ -225,23 +263,45 @@ CAgentAnchor* CAgentManager::Create(const std::string& name) {
 void CAgentManager::DeleteAgentFile() {
   if (!m_pAgent) return;
   const std::string name = m_strAgentName;
-  hv::fs::RemoveFile(AgentFilePath(name));
-  hv::fs::RemoveTree(AgentFolderPath(name));
+  // The file first: without it the agent is gone, and what a crash leaves of
+  // the folder is an orphan that the next create or delete clears.
+  if (hv::fs::RemoveFile(AgentFilePath(name))) {
+    hv::CrashPoint("delete: file removed");
+    hv::fs::RemoveTree(AgentFolderPath(name));
+    if (m_pLock && m_pLock->Held()) RemoveStaleTemporaries(name);
+  }
   m_pAgent->m_bModified = 0;
   Close(false);
 }
 
+bool CAgentManager::RemoveOrphanFolder(const std::string& name) {
+  if (!IsValidAgentName(name) || (m_pAgent && name == m_strAgentName)) return false;
+  const std::unique_ptr<CAgentLock> lock = LockAgent(name, true);
+  if (!lock->Held() || !SettleRenames(name) || !IsReusableOrphan(name)) return false;
+  RemoveStaleTemporaries(name);
+  return hv::fs::RemoveTree(AgentFolderPath(name));
+}
+
 bool CAgentManager::CreateStartupAgent() {
+  const std::string name = StartupAgentName();
+  // The open Startup Agent's lock is ours already; a second one would wait
+  // for ourselves.
+  std::unique_ptr<CAgentLock> lock;
+  if (!m_pAgent || m_strAgentName != name) lock = LockAgent(name, true);
+  return WriteStartupAgent();
+}
+
+bool CAgentManager::WriteStartupAgent() {
   const std::string name = StartupAgentName();
   const std::string file = AgentFilePath(name);
   const std::string folder = AgentFolderPath(name);
   hv::fs::RemoveFile(file);
   hv::fs::RemoveTree(folder);
   if (!hv::fs::EnsureDirectory(folder)) return false;
-  if (!hv::res::WriteResourceFile(file, hv::res::IDR_STARTUP_AGENT_FILE) ||
-      !hv::res::WriteResourceFile(hv::fs::JoinPath(AgentFilesDirectory(), name + ".htm"),
-                                  hv::res::IDR_STARTUP_FRAMESET))
-    return false;
+  // Without its file the agent does not open, but its frameset and help
+  // pages still show; the next open tries the file again.
+  hv::res::WriteResourceFile(file, hv::res::IDR_STARTUP_AGENT_FILE);
+  hv::res::WriteResourceFile(hv::fs::JoinPath(AgentFilesDirectory(), name + ".htm"), hv::res::IDR_STARTUP_FRAMESET);
   if (auto help = CHelpLibrary::Load()) help->CopyTo(folder);
   return true;
 }

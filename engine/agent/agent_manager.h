@@ -8,6 +8,7 @@
 #include <string>
 
 class CAgentAnchor;
+class CAgentLock;
 class CAnchor;
 class CCache;
 
@@ -41,8 +42,8 @@ class CAgentManager {
   std::string AgentFolderPath(const std::string& name) const;
   std::string StartupPagePath() const;
 
-  // A name that stays inside the agents folder: not empty, not "." or "..",
-  // no '/', no NUL.
+  // A name that stays inside the agents folder (not empty, not "." or "..",
+  // no '/', no NUL) and whose every file fits in a file name.
   static bool IsValidAgentName(const std::string& name);
   bool AgentExists(const std::string& name) const;
   bool AgentMissing(const std::string& name) const;
@@ -51,19 +52,29 @@ class CAgentManager {
 
   // Saves the open agent, then opens the named one (empty: the Startup
   // Agent, created when missing). True when an agent is open afterwards.
+  // The agent's lock is taken first (waiting while another process holds
+  // it) and held until the agent is closed; a rename that was cut short is
+  // settled and temporary files of unfinished saves are removed.
   bool Open(const std::string& name);
-  // Writes the agent file when the agent was modified; false on failure (the
-  // agent stays modified).
-  bool Save();
+  // Writes the cache index when it changed and the agent file when the agent
+  // was modified; false on failure, with the reason in error when given
+  // (what was not written stays to be written).
+  bool Save(std::string* error = nullptr);
   // Saves and destroys the open agent; makes a new agent with the name the
-  // current one. Null when the name is refused.
+  // current one, holding its lock. Null when the name is refused. An agent
+  // folder without its agent file that holds only the engine's files (left
+  // by an interrupted create or delete) is taken over.
   CAgentAnchor* Create(const std::string& name);
   // Destroys the open agent in memory, after saving it when save is true.
   void Close(bool save);
   // Deletes the agent file and folder of the open agent, then destroys it.
   void DeleteAgentFile();
+  // Deletes what an interrupted create or delete left of the named agent: a
+  // folder without its agent file, holding only the engine's files. False
+  // when there is no such folder.
+  bool RemoveOrphanFolder(const std::string& name);
   // Renames (an agent is current) or selects the agent name; the empty name
-  // clears it. False when the name is refused.
+  // clears it. False when the name is refused or the files cannot be moved.
   bool SetAgentName(const std::string& name);
   // Writes the Startup Agent's file, frameset and help files afresh. False
   // when its folder cannot be made.
@@ -97,11 +108,26 @@ class CAgentManager {
   std::unique_ptr<CCache> ReleaseAgent(CAgentAnchor* agent);
 
  private:
+  std::unique_ptr<CAgentLock> LockAgent(const std::string& name, bool wait) const;
+  void RemoveStaleTemporaries(const std::string& name) const;
+  bool IsReusableOrphan(const std::string& name) const;
+  bool WriteStartupAgent();
+
+  // Renames (agent_manager_rename.cpp). The journal ".OLD.hvx.to" names the
+  // new name while the folder and then the file move.
+  bool RenameAgent(const std::string& name);
+  std::string RenameJournalPath(const std::string& name) const;
+  // Settles every cut-short rename from or to the name (the caller holds its
+  // lock); false when one is left because its other name is locked.
+  bool SettleRenames(const std::string& name);
+  void SettleRename(const std::string& from, const std::string& to);
+
   void ReadAgentFile(const std::string& path);
   // Creates and opens the cache index of the agent folder.
   void OpenCache(const std::string& folder);
 
   CAgentAnchor* m_pAgent = nullptr;  // owned: ends with its DeleteTree
+  std::unique_ptr<CAgentLock> m_pLock;  // the open agent's
   std::unique_ptr<CCache> m_pCache;
   std::string m_strAgentName;
   unsigned long m_nFileVersion = kFileVersion;

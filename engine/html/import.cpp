@@ -7,6 +7,7 @@
 #include "engine/agent/guarded.h"
 #include "engine/cache/cache.h"
 #include "engine/html/local_parser.h"
+#include "harvion/agent_files.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "platform/files/file.h"
@@ -16,10 +17,16 @@
 using hv::Guarded;
 
 int CSafClient::ImportLocalFile(CSafNode* node, const char* path) {
+  HvImportCounts counts;
+  return ImportLocalFileCounted(node, path, counts);
+}
+
+int ImportLocalFileCounted(CSafNode* node, const char* path, HvImportCounts& counts) {
+  counts = HvImportCounts();
   return Guarded(-1, [&] {
     CFile file;
     if (!path || !file.Open(path, CFile::modeRead)) {
-      DisplayError(hv::res::IDS_NO_LOCAL_FILE, GetSafClient()->GetMainWnd());
+      DisplayError(hv::res::IDS_NO_LOCAL_FILE, CSafClient::GetSafClient()->GetMainWnd());
       return -1;
     }
     CLocalParser parser(node);
@@ -29,6 +36,8 @@ int CSafClient::ImportLocalFile(CSafNode* node, const char* path) {
     } catch (const CFileException&) {
       // A read error ends the file; what was read is imported.
     }
+    counts.imported = parser.Created();
+    counts.refused = parser.Refused();
     return parser.Created();
   });
 }

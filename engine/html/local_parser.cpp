@@ -1,5 +1,6 @@
 #include "engine/html/local_parser.h"
 
+#include <cctype>
 #include <iterator>
 
 #include "harvion/exports.h"
@@ -11,6 +12,17 @@ const char* const kHref[] = {"HREF"};
 const SGMLTagDef kTags[] = {{"A", kHref, 1, 5}};
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
 constexpr int kTagA = 0;
+
+// "http://" and a host. A relative link has nothing to resolve against in a
+// local file, and a bare name would be taken for a stored page's file name.
+bool IsAbsoluteHttp(const std::string& address) {
+  static const char kPrefix[] = "http://";
+  constexpr std::size_t kLength = sizeof kPrefix - 1;
+  if (address.size() <= kLength || address[kLength] == '/') return false;
+  for (std::size_t i = 0; i < kLength; ++i)
+    if (std::tolower(static_cast<unsigned char>(address[i])) != kPrefix[i]) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -32,11 +44,13 @@ void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
   if (tagIndex != kTagA) return;
   // Files written by hand may pad the address; the cache keys must not.
   CreateName(m_strAddress);
-  if (!m_strAddress.empty()) {
+  if (IsAbsoluteHttp(m_strAddress)) {
     CreateName(m_strText);
     if (m_strText.empty()) m_strText = m_strAddress;
-    // Only addresses the cache accepts (http) become locations.
-    if (CSafClient::CreateHTMLNode(m_pOwner, m_strText.c_str(), m_strAddress.c_str(), 0)) ++m_nCreated;
+    if (CSafClient::CreateHTMLNode(m_pOwner, m_strText.c_str(), m_strAddress.c_str(), 0))
+      ++m_nCreated;
+    else
+      ++m_nRefused;
   }
   m_strAddress.clear();
   m_strText.clear();

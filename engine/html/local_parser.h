@@ -17,8 +17,10 @@ class CLocalParser : public CSGMLParser {
   // The item the locations go under.
   explicit CLocalParser(CSafNode* owner);
 
-  // The locations made so far.
+  // The locations made so far, and the http links the agent's cache refused
+  // (it holds as many addresses as it can).
   int Created() const { return m_nCreated; }
+  int Refused() const { return m_nRefused; }
 
  protected:
   void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
@@ -30,4 +32,5 @@ class CLocalParser : public CSGMLParser {
   std::string m_strAddress;
   std::string m_strText;
   int m_nCreated = 0;
+  int m_nRefused = 0;
 };

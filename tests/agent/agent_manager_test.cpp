@@ -1,11 +1,15 @@
 // Agent names, the files and folders behind them, and renames.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "harvion/agent_files.h"
 #include "platform/files/file_system.h"
 #include "support/test_home.h"
 
@@ -150,6 +154,79 @@ TEST_F(AgentNames, unattended_folders_replace_the_settings) {
   EXPECT_TRUE(hv::fs::IsDirectory(Path("folders/U")));
   CSafClient::DeleteAgent();
   CAgentManager::Instance().ResetDirectories();
+}
+
+TEST_F(AgentNames, every_file_of_an_accepted_name_fits) {
+  // The longest is the save's temporary: "." + name + ".hvx." + 6 = 255.
+  for (const std::size_t length : {243u, 244u, 250u}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    const bool accepted = CSafClient::CreateAgent(name.c_str()) != nullptr;
+    EXPECT_EQ(accepted, length == 243);
+    std::string error;
+    if (accepted) {
+      EXPECT_EQ(SaveAgentFileChecked(error), 1) << error;
+    }
+    CSafClient::DeleteAgentFile();
+    EXPECT_FALSE(hv::fs::Exists(Path(name)));
+  }
+}
+
+TEST_F(AgentNames, temporaries_of_unfinished_saves_go_at_open_and_delete) {
+  MakeAgent("A");
+  struct Leftover {
+    const char* name;
+    bool stale;
+  };
+  const Leftover leftovers[] = {
+      {".A.hvx.Ab12Cd", true},
+      {"A/.Harvion Cache.hvc.x1Y2z3", true},
+      {".B.hvx.Ab12Cd", false},               // another agent's
+      {".A.hvx.Ab12C", false},                // not a temporary's name
+      {"A/.Harvion Cache.hvc.x1Y2z3.old", false},
+  };
+  for (const Leftover& l : leftovers) WriteFile(Path(l.name), {'t'});
+  ASSERT_EQ(CSafClient::LoadAgentFile("A", 1), 1);
+  for (const Leftover& l : leftovers) EXPECT_EQ(hv::fs::Exists(Path(l.name)), !l.stale) << l.name;
+  WriteFile(Path(".A.hvx.Zz99Yy"), {'t'});
+  CSafClient::DeleteAgentFile();
+  EXPECT_FALSE(hv::fs::Exists(Path(".A.hvx.Zz99Yy")));
+  EXPECT_FALSE(hv::fs::Exists(Path(".A.hvx.lock")));
+}
+
+TEST_F(AgentNames, index_alone_changed_leaves_the_agent_file_alone) {
+  ASSERT_NE(CSafClient::CreateAgent("A"), nullptr);
+  CSafClient::SaveAgentFile();
+  struct stat before {};
+  ASSERT_EQ(stat(Path("A.hvx").c_str(), &before), 0);
+  const auto index = [this] { return hv::fs::FileSize(Path("A/Harvion Cache.hvc")); };
+  const std::int64_t emptyIndex = index();
+  ASSERT_NE(CAgentManager::Instance().Cache()->FindOrCreate("http://h/"), nullptr);
+  CAgentManager::Instance().Agent()->m_bCacheChanged = 1;
+  CSafClient::SaveAgentFile();
+  struct stat after {};
+  ASSERT_EQ(stat(Path("A.hvx").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_GT(index(), emptyIndex);
+}
+
+TEST_F(AgentNames, failed_save_says_why_and_stays_to_be_written) {
+  ASSERT_NE(CSafClient::CreateAgent("Full"), nullptr);
+  // Files may not grow: every write fails as on a full disk.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit none = saved;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+  std::string error;
+  const int result = SaveAgentFileChecked(error);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(SaveAgentFileChecked(error), 1) << error;
+  EXPECT_EQ(CSafClient::DoesAgentExist("Full"), 1);
 }
 
 }  // namespace

@@ -108,4 +108,13 @@ TEST_F(StartupAgent, unreadable_agent_falls_back_to_it_unless_told_not_to) {
   EXPECT_EQ(CAgentManager::Instance().AgentName(), "Startup Agent");
 }
 
+TEST_F(StartupAgent, unwritable_file_still_gets_frameset_and_help) {
+  // A folder where the agent file belongs cannot be replaced by a file.
+  ASSERT_TRUE(hv::fs::EnsureDirectory(Path("Startup Agent.hvx")));
+  WriteFile(Path("Startup Agent.hvx/keep"), {'k'});
+  EXPECT_TRUE(CAgentManager::Instance().CreateStartupAgent());
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("Startup Agent.htm")));
+  EXPECT_TRUE(hv::fs::IsRegularFile(Path("Startup Agent/hvpage.htm")));
+}
+
 }  // namespace

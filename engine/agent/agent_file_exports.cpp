@@ -1,0 +1,21 @@
+#include "engine/agent/agent_manager.h"
+#include "engine/agent/guarded.h"
+#include "harvion/agent_files.h"
+
+int SaveAgentFileChecked(std::string& error) {
+  error.clear();
+  const int saved = hv::Guarded(0, [&] { return CAgentManager::Instance().Save(&error) ? 1 : 0; });
+  if (!saved && error.empty()) error = "it cannot be written";
+  return saved;
+}
+
+int SaveCacheChecked(std::string& error) {
+  error.clear();
+  const int saved = hv::Guarded(0, [] { return CAgentManager::Instance().SaveCache() ? 1 : 0; });
+  if (!saved) error = "its cache index cannot be written";
+  return saved;
+}
+
+int RemoveOrphanAgentFolder(const char* name) {
+  return hv::Guarded(0, [&] { return name && CAgentManager::Instance().RemoveOrphanFolder(name) ? 1 : 0; });
+}

@@ -1,0 +1,31 @@
+// Exports for front ends that must tell the user what became of a change to
+// an agent's files, where the CSafClient statics keep it to themselves.
+#pragma once
+
+#include <string>
+
+#include "harvion/types.h"
+
+class CSafNode;
+
+// Saves the current agent as CSafClient::SaveAgentFile does: 1 when nothing
+// is left unwritten (also when nothing needed writing), else 0 with the
+// system's reason in error.
+HV_EXPORT int SaveAgentFileChecked(std::string& error);
+// Writes the current agent's cache index as CSafClient::SaveCache does; 1 on
+// success, else 0 with the reason in error.
+HV_EXPORT int SaveCacheChecked(std::string& error);
+
+// Deletes what an interrupted create or delete left of the named agent: its
+// folder without an agent file, when it holds nothing but the engine's
+// files. 1 when such a folder was deleted.
+HV_EXPORT int RemoveOrphanAgentFolder(const char* name);
+
+struct HvImportCounts {
+  int imported = 0;
+  int refused = 0;  // http links the agent's cache had no room for
+};
+// CSafClient::ImportLocalFile, counting what was imported and what was not.
+// -1 when the file cannot be opened (the user is told), else the number
+// imported.
+HV_EXPORT int ImportLocalFileCounted(CSafNode* node, const char* path, HvImportCounts& counts);

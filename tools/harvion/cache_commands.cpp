@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "harvion/agent_files.h"
 #include "harvion/cache_view.h"
 #include "harvion/saf_client.h"
 
@@ -53,10 +54,11 @@ void PrintRecord(const HvCacheRecord& r) {
             << '\n';
 }
 
-void SaveCacheOf(const std::string& name) {
-  CSafClient::SaveCache();
-  CSafClient::SaveAgentFile();
-  if (!CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot save agent '" + name + "'");
+// The index is written even when only records were dropped.
+void SaveCacheAndAgent(const std::string& name) {
+  std::string error;
+  if (!SaveCacheChecked(error)) throw Failure("cannot save agent '" + name + "': " + error);
+  SaveAgentOrFail(name);
 }
 
 }  // namespace
@@ -76,7 +78,7 @@ void RunGc(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string& name = invocation.operands[0];
   OpenAgent(client, name);  // opening collects already; once more is harmless
   CSafClient::GarbageCollect();
-  SaveCacheOf(name);
+  SaveCacheAndAgent(name);
   std::cout << GetCacheRecords().size() << " records kept\n";
 }
 
@@ -84,7 +86,7 @@ void RunClear(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string& name = invocation.operands[0];
   OpenAgent(client, name);
   CSafClient::ClearCache();
-  SaveCacheOf(name);
+  SaveCacheAndAgent(name);
 }
 
 void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client) {

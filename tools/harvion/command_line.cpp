@@ -20,7 +20,8 @@ const std::vector<OptionSpec>& Options() {
       {"--links", "", "(cache) Also print each link found on a page, with its type and text."},
       {"--in", "FOLDER",
        "(add, folder, import) Put the new items into FOLDER: folder names from the agent's top level down, "
-       "joined by '/', e.g. News/Local."},
+       "joined by '/', e.g. News/Local. Inside a name, write '/' as \\/ and '\\' as \\\\ (tree shows "
+       "names so)."},
   };
   return options;
 }
@@ -36,8 +37,9 @@ const std::vector<CommandSpec>& Commands() {
        "Add the web location URL (an http: address) to agent NAME.", RunAdd},
       {"folder", "NAME FOLDER", 2, 2, {"--in"}, "Add a folder named FOLDER to agent NAME.", RunFolder},
       {"import", "NAME FILE", 2, 2, {"--in"},
-       "Add to agent NAME a web location for every http link of the local HTML file FILE (a bookmark "
-       "file, say), named by the link's text, and print how many were added.",
+       "Add to agent NAME a web location for every absolute http link of the local HTML file FILE (a "
+       "bookmark file, say), named by the link's text, and print how many were added. Links that the "
+       "agent's cache has no room for are counted in a message, and the command fails.",
        RunImport},
       {"rename", "NAME NEW", 2, 2, {}, "Rename agent NAME to NEW, with its file and its folder.", RunRename},
       {"delete", "NAME", 1, 1, {}, "Delete agent NAME with its file, its folder and everything retrieved.",
@@ -191,6 +193,7 @@ std::string UsageText() {
       "  --\n"
       "      End of options: every later word is an argument, even one starting with '-'.\n"
       "\n"
+      "Commands that change an agent wait while another command or program changes the same agent.\n"
       "Exit status: 0 on success, 1 when the command fails, 2 on a usage error.\n"
       "Environment: HARVION_HOME is the folder for settings and agents\n"
       "(default: $XDG_DATA_HOME/harvion, else ~/.local/share/harvion).\n";

@@ -8,6 +8,7 @@
 
 #include "failure.h"
 #include "folder_path.h"
+#include "harvion/agent_files.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
@@ -47,13 +48,12 @@ UITreeNode& ParentForNewItem(UITreeNode& agent, const Invocation& invocation, co
   throw Failure("no folder '" + *path + "' in agent '" + agentName + "'");
 }
 
-// Saving reports nothing; the files on disk tell whether it worked.
-void SaveAgentAs(const std::string& name) {
-  CSafClient::SaveAgentFile();
-  if (!CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot save agent '" + name + "'");
-}
-
 }  // namespace
+
+void SaveAgentOrFail(const std::string& name) {
+  std::string error;
+  if (!SaveAgentFileChecked(error)) throw Failure("cannot save agent '" + name + "': " + error);
+}
 
 UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
   // An empty name would open the Startup Agent.
@@ -68,12 +68,17 @@ UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
 void RunNew(const Invocation& invocation, HeadlessUIClient&) {
   const std::string& requested = invocation.operands[0];
   const std::string name = CleanName(requested);
-  if (!CSafClient::IsAgentMissing(name.c_str())) {
+  // The engine takes over a folder that an interrupted create or delete left.
+  if (!CSafClient::CreateAgent(name.c_str())) {
     if (NameIsTaken(name)) throw Failure("agent '" + requested + "' already exists");
     throw Failure("cannot create agent '" + requested + "'");
   }
-  if (!CSafClient::CreateAgent(name.c_str())) throw Failure("cannot create agent '" + requested + "'");
-  SaveAgentAs(name);
+  std::string error;
+  if (!SaveAgentFileChecked(error)) {
+    // Nothing may stay behind that would make the name look taken.
+    CSafClient::DeleteAgentFile();
+    throw Failure("cannot create agent '" + requested + "': " + error);
+  }
 }
 
 void RunTree(const Invocation& invocation, HeadlessUIClient& client) {
@@ -95,7 +100,7 @@ void RunAdd(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string name = title ? CleanName(*title) : std::string();
   if (!CSafClient::CreateHTMLNode(parent.m_pNode, name.c_str(), url.c_str(), 0))
     throw Failure("cannot add location '" + url + "'");
-  CSafClient::SaveAgentFile();
+  SaveAgentOrFail(agentName);
 }
 
 void RunFolder(const Invocation& invocation, HeadlessUIClient& client) {
@@ -106,7 +111,7 @@ void RunFolder(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string name = CleanName(requested);
   if (name.empty() || !CSafClient::CreateCategoryNode(parent.m_pNode, name.c_str(), 0))
     throw Failure("cannot create folder '" + requested + "'");
-  CSafClient::SaveAgentFile();
+  SaveAgentOrFail(agentName);
 }
 
 void RunRename(const Invocation& invocation, HeadlessUIClient& client) {
@@ -116,11 +121,14 @@ void RunRename(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string name = CleanName(requested);
   if (name.empty() || !agent.m_pNode->SetData(itemName, name.c_str(), 0))
     throw Failure("cannot rename '" + oldName + "' to '" + requested + "'");
-  SaveAgentAs(name);
+  SaveAgentOrFail(name);
 }
 
 void RunDelete(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string& name = invocation.operands[0];
+  // A folder that an interrupted create or delete left is no agent, but it
+  // goes all the same.
+  if (!name.empty() && RemoveOrphanAgentFolder(name.c_str())) return;
   OpenAgent(client, name);
   CSafClient::DeleteAgentFile();
   if (!CSafClient::IsAgentMissing(name.c_str())) throw Failure("cannot delete all of agent '" + name + "'");

@@ -11,6 +11,8 @@ class UITreeNode;
 // Opens the named agent (never the Startup Agent for an empty name); throws
 // Failure naming the problem.
 UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name);
+// Saves the open agent; throws Failure with the reason when it cannot.
+void SaveAgentOrFail(const std::string& name);
 
 void RunNew(const Invocation& invocation, HeadlessUIClient& client);
 void RunTree(const Invocation& invocation, HeadlessUIClient& client);

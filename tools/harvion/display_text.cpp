@@ -59,7 +59,9 @@ void AppendEscaped(std::string& out, char c) {
   out += hex;
 }
 
-std::string Escape(std::string_view text, bool quoted) {
+enum class Quoting { none, quotes, quotesAndSlash };
+
+std::string Escape(std::string_view text, Quoting quoting) {
   const std::string utf8 = IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
   std::string out;
   out.reserve(utf8.size() + 2);
@@ -67,7 +69,7 @@ std::string Escape(std::string_view text, bool quoted) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F)
       AppendEscaped(out, c);
-    else if (quoted && (c == '"' || c == '\\'))
+    else if ((quoting != Quoting::none && (c == '"' || c == '\\')) || (quoting == Quoting::quotesAndSlash && c == '/'))
       out += {'\\', c};
     else
       out.push_back(c);
@@ -77,8 +79,10 @@ std::string Escape(std::string_view text, bool quoted) {
 
 }  // namespace
 
-std::string Printable(std::string_view text) { return Escape(text, false); }
+std::string Printable(std::string_view text) { return Escape(text, Quoting::none); }
 
-std::string Quoted(std::string_view text) { return '"' + Escape(text, true) + '"'; }
+std::string Quoted(std::string_view text) { return '"' + Escape(text, Quoting::quotes) + '"'; }
+
+std::string QuotedFolderName(std::string_view text) { return '"' + Escape(text, Quoting::quotesAndSlash) + '"'; }
 
 }  // namespace harvion

@@ -11,5 +11,7 @@ namespace harvion {
 std::string Printable(std::string_view text);
 // Printable, in double quotes, with '"' and '\' escaped by a backslash.
 std::string Quoted(std::string_view text);
+// Quoted, with '/' escaped as well, as --in takes a folder name.
+std::string QuotedFolderName(std::string_view text);
 
 }  // namespace harvion

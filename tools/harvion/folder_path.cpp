@@ -1,5 +1,8 @@
 #include "folder_path.h"
 
+#include <string>
+#include <vector>
+
 #include "harvion/saf_node.h"
 #include "node_text.h"
 #include "ui_tree_node.h"
@@ -14,19 +17,31 @@ UITreeNode* ChildFolder(const UITreeNode& parent, std::string_view name) {
   return nullptr;
 }
 
+// The names of the path's steps, escapes undone.
+std::vector<std::string> SplitFolderPath(std::string_view path) {
+  std::vector<std::string> steps(1);
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char c = path[i];
+    if (c == '\\' && i + 1 < path.size() && (path[i + 1] == '/' || path[i + 1] == '\\'))
+      steps.back().push_back(path[++i]);
+    else if (c == '/')
+      steps.emplace_back();
+    else
+      steps.back().push_back(c);
+  }
+  return steps;
+}
+
 }  // namespace
 
 UITreeNode* FindFolder(UITreeNode& agent, std::string_view path) {
   UITreeNode* current = &agent;
-  while (current) {
-    const std::size_t slash = path.find('/');
-    const std::string_view step = path.substr(0, slash);
+  for (const std::string& step : SplitFolderPath(path)) {
     if (step.empty()) return nullptr;
     current = ChildFolder(*current, step);
-    if (slash == std::string_view::npos) return current;
-    path.remove_prefix(slash + 1);
+    if (!current) return nullptr;
   }
-  return nullptr;
+  return current;
 }
 
 }  // namespace harvion

@@ -1,5 +1,6 @@
 // Folders named on the command line: display names from the agent's top
-// level down, joined by '/', e.g. "News/Local".
+// level down, joined by '/', e.g. "News/Local". Inside a name, "\/" stands
+// for '/' and "\\" for '\'.
 #pragma once
 
 #include <string_view>

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "folder_path.h"
+#include "harvion/agent_files.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "ui_tree_node.h"
@@ -37,14 +38,18 @@ void RunImport(const Invocation& invocation, HeadlessUIClient& client) {
     parent = FindFolder(*parent, *folder);
     if (!parent) throw Failure("no folder '" + *folder + "' in agent '" + agentName + "'");
   }
+  HvImportCounts counts;
   int count;
   {
     QuietMessages quiet;
-    count = CSafClient::ImportLocalFile(parent->m_pNode, path.c_str());
+    count = ImportLocalFileCounted(parent->m_pNode, path.c_str(), counts);
   }
   if (count < 0) throw Failure("cannot open '" + path + "'");
-  CSafClient::SaveAgentFile();
+  SaveAgentOrFail(agentName);
   std::cout << count << (count == 1 ? " location" : " locations") << " imported\n";
+  if (counts.refused > 0)
+    throw Failure(std::to_string(counts.refused) + (counts.refused == 1 ? " link" : " links") +
+                  " skipped: agent '" + agentName + "' holds as many addresses as its cache can");
 }
 
 }  // namespace harvion

@@ -38,9 +38,9 @@ std::string DescribeItem(const UITreeNode& item) {
     case kNodeKindAgent:
       return "agent " + Quoted(NodeText(item.m_pNode, itemName));
     case kNodeKindFolder:
-      return "folder " + Quoted(NodeText(item.m_pNode, itemName));
+      return "folder " + QuotedFolderName(NodeText(item.m_pNode, itemName));
     case kNodeKindSearchFolder:
-      return "search " + Quoted(NodeText(item.m_pNode, itemName));
+      return "search " + QuotedFolderName(NodeText(item.m_pNode, itemName));
     default:
       return "item " + Quoted(NodeText(item.m_pNode, itemName));
   }

@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <memory>
-#include <vector>
 
 #include "platform/files/file_system.h"
 #include "resources/resources.h"
@@ -18,17 +17,6 @@ struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// The entries of the folder but "." and ".."; false when it cannot be read.
-bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) return false;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  return true;
-}
-
 // "3S", at least six hexadecimal digits, then an extension or nothing.
 bool IsStoredPageName(const std::string& name) {
   if (name.rfind("3S", 0) != 0) return false;
@@ -38,6 +26,16 @@ bool IsStoredPageName(const std::string& name) {
 }
 
 }  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir) return false;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  return true;
+}
 
 bool IsTemporaryOf(const std::string& entry, const std::string& fileName) {
   const std::string head = "." + fileName + ".";

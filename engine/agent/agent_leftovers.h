@@ -5,7 +5,12 @@
 
 #include <string>
 
+#include <vector>
+
 namespace hv::leftovers {
+
+// The entries of the folder but "." and ".."; false when it cannot be read.
+bool ListFolder(const std::string& folder, std::vector<std::string>& names);
 
 // Whether entry is a temporary file of a save of fileName: "." + fileName +
 // "." + six letters or digits.

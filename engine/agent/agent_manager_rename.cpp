@@ -4,12 +4,11 @@
 // command on either name can tell a cut-short rename from an orphan folder:
 // while the file still has the old name the rename is undone, once it has
 // the new one only the journal is left to delete.
-#include <dirent.h>
-
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "engine/agent/agent_leftovers.h"
 #include "engine/agent/agent_lock.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/crash_point.h"
@@ -22,10 +21,6 @@
 namespace {
 
 constexpr char kJournalSuffix[] = ".to";
-
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // The new name a journal holds; empty when it cannot be read or is no name.
 std::string ReadJournal(const std::string& path) {
@@ -83,19 +78,16 @@ bool CAgentManager::RenameAgent(const std::string& name) {
 }
 
 bool CAgentManager::SettleRenames(const std::string& name) {
-  const std::string directory = AgentFilesDirectory();
   const std::string tail = "." + hv::res::LoadString(hv::res::IDS_AGENT_EXTENSION) + kJournalSuffix;
-  std::vector<std::string> sources;
-  if (std::unique_ptr<DIR, DirCloser> dir{::opendir(directory.c_str())}) {
-    while (const dirent* entry = ::readdir(dir.get())) {
-      const std::string entryName = entry->d_name;
-      if (entryName.size() > tail.size() + 1 && entryName[0] == '.' &&
-          entryName.compare(entryName.size() - tail.size(), tail.size(), tail) == 0)
-        sources.push_back(entryName.substr(1, entryName.size() - tail.size() - 1));
-    }
-  }
+  std::vector<std::string> entries;
+  hv::leftovers::ListFolder(AgentFilesDirectory(), entries);
   bool settled = true;
-  for (const std::string& from : sources) {
+  for (const std::string& entry : entries) {
+    if (entry.size() <= tail.size() + 1 || entry[0] != '.' ||
+        entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0)
+      continue;
+    const std::string from = entry.substr(1, entry.size() - tail.size() - 1);
+    if (!IsValidAgentName(from)) continue;
     const std::string to = ReadJournal(RenameJournalPath(from));
     if (from != name && to != name) continue;
     // Both names must be ours: a live process may be renaming right now.

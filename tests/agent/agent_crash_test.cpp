@@ -59,7 +59,7 @@ TEST_F(AgentCrash, each_crash_point_leaves_what_the_next_command_repairs) {
   struct Case {
     const char* point;
     std::function<void()> setUp, crashing, next;
-    const char* agent;     // opens afterwards, with its stored page when kept
+    const char* agent;     // opens afterwards, with its frameset page when kept
     bool pageKept;
     const char* freeName;  // no file and no folder afterwards
   };

@@ -28,7 +28,7 @@ const std::string kBase = "Software\\Tessarine\\Harvion Plugin\\3.0";
 const std::string kProxy = kBase + "\\Proxy", kConnections = kBase + "\\Connections";
 
 // Another process writes to the store; true when it could.
-bool OtherProcess(const std::function<bool()> writes) {
+bool OtherProcess(const std::function<bool()>& writes) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::alarm(20);
@@ -44,7 +44,6 @@ std::string Stored(const std::string& key, const std::string& name) {
   if (hv::reg::ReadString(key, name, text)) return text;
   return hv::reg::ReadDWord(key, name, number) ? std::to_string(number) : "<missing>";
 }
-
 
 class Settings : public TestHome {
  protected:

@@ -103,14 +103,6 @@ TEST_F(AgentCrash, each_crash_point_leaves_what_the_next_command_repairs) {
   }
 }
 
-TEST_F(AgentCrash, folder_of_the_users_own_is_no_orphan) {
-  hv::fs::EnsureDirectory(Path("Photos"));
-  WriteFile(Path("Photos/holiday.jpg"), {'j'});
-  EXPECT_EQ(CSafClient::CreateAgent("Photos"), nullptr);
-  EXPECT_EQ(RemoveOrphanAgentFolder("Photos"), 0);
-  EXPECT_TRUE(hv::fs::IsRegularFile(Path("Photos/holiday.jpg")));
-}
-
 TEST_F(AgentCrash, second_process_waits_for_the_agent_and_loses_nothing) {
   MakeAgent("Shared");
   int go[2], opened[2];

@@ -1,9 +1,7 @@
 // Agent names, the files and folders behind them, and renames.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstring>
 
 #include "engine/agent/agent_anchor.h"
@@ -208,25 +206,6 @@ TEST_F(AgentNames, index_alone_changed_leaves_the_agent_file_alone) {
   ASSERT_EQ(stat(Path("A.hvx").c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);
   EXPECT_GT(index(), emptyIndex);
-}
-
-TEST_F(AgentNames, failed_save_says_why_and_stays_to_be_written) {
-  ASSERT_NE(CSafClient::CreateAgent("Full"), nullptr);
-  // Files may not grow: every write fails as on a full disk.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit none = saved;
-  none.rlim_cur = 0;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
-  std::string error;
-  const int result = SaveAgentFileChecked(error);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(result, 0);
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(SaveAgentFileChecked(error), 1) << error;
-  EXPECT_EQ(CSafClient::DoesAgentExist("Full"), 1);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
-#include "harvion/agent_files.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "resources/resources.h"
@@ -66,8 +65,8 @@ TEST_F(ImportTest, UnreadableFileIsReported) {
 
 TEST_F(ImportTest, OnlyAbsoluteHttpAddressesBecomeLocations) {
   // A bare name would find the stored page of that file name.
-  CAgentManager::Instance().Cache()->FindOrCreate("http://stored/")->m_strLocalFile = "3S000001.html";
-  CAgentManager::Instance().Cache()->AddKey("3S000001.html", CAgentManager::Instance().Cache()->Find("http://stored/"));
+  CCache* cache = CAgentManager::Instance().Cache();
+  cache->AddKey("3S000001.html", cache->FindOrCreate("http://stored/"));
   std::string page;
   for (const char* href : {"rel.html", "3S000001.html", "/abs/path.html", "http:rel.html", "http:///x", "http://",
                            "HTTP://Upper.example/"})
@@ -75,18 +74,6 @@ TEST_F(ImportTest, OnlyAbsoluteHttpAddressesBecomeLocations) {
   Write("links.html", page);
   EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("links.html").c_str()), 1);
   EXPECT_EQ(Items(), std::vector<std::string>{"HTTP://Upper.example/ <HTTP://Upper.example/>"});
-}
-
-TEST_F(ImportTest, LinksPastTheCacheLimitAreCounted) {
-  constexpr int kLinks = CCache::kKeyLimit + 100;
-  std::string page;
-  for (int i = 0; i < kLinks; ++i) page += "<A HREF=\"http://h/" + std::to_string(i) + "\">x</A>";
-  Write("many.html", page);
-  HvImportCounts counts;
-  const int imported = ImportLocalFileCounted(m_agent, Path("many.html").c_str(), counts);
-  EXPECT_EQ(imported, counts.imported);
-  EXPECT_GT(counts.refused, 0);
-  EXPECT_EQ(counts.imported + counts.refused, kLinks);
 }
 
 }  // namespace

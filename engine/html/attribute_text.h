@@ -8,9 +8,7 @@
 
 namespace hv {
 
-inline std::string AttributeText(const std::string& value) {
-  std::string out;
-  out.reserve(value.size());
+inline void AppendAttributeText(std::string& out, const std::string& value) {
   for (char c : value) {
     switch (c) {
       case '"': out += "%22"; break;
@@ -19,6 +17,12 @@ inline std::string AttributeText(const std::string& value) {
       default: out += c;
     }
   }
+}
+
+inline std::string AttributeText(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  AppendAttributeText(out, value);
   return out;
 }
 

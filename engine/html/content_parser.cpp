@@ -21,6 +21,8 @@ namespace {
 // page file written in blocks of about the other.
 constexpr std::int64_t kChunk = 4096;
 constexpr std::size_t kWriteBlock = 64u << 10;
+// Fed bytes still needed after a Parse call are kept in memory up to this.
+constexpr std::size_t kKeptInMemory = 64u << 10;
 
 const char* const kHref[] = {"HREF"};
 const char* const kBackground[] = {"BACKGROUND"};
@@ -59,11 +61,11 @@ CContentParser::~CContentParser() = default;
 
 bool CContentParser::OpenFiles() {
   if (!m_bFailed) return true;
-  // Offsets into the scratch copy count from the first byte fed.
+  // Offsets into the scratch file count from the first byte fed.
   if (!m_pPage || Position() != 0) return false;
-  try {
-    m_pTemporary = hv::fs::CreateTemporaryFile("HVT");
-  } catch (const CFileException&) {
+  // Most pages never need the scratch file, so it is made when one does;
+  // where it could not be made, the page is not stored at all.
+  if (!hv::fs::TemporaryFolderWritable()) {
     DisplayError(hv::res::IDS_NO_TEMPORARY_FILE, MainWindow());
     return false;
   }
@@ -78,7 +80,6 @@ bool CContentParser::OpenFiles() {
     if (localFile.empty()) throw CFileException(localFile, ENOENT, "no local file name");
     m_pPageFile = hv::fs::CreateReplacement(m_cache.PathOf(localFile));
   } catch (const CFileException&) {
-    m_pTemporary.reset();
     DisplayError(hv::res::IDS_NO_CACHE_FILE, MainWindow());
     return false;
   }
@@ -98,6 +99,7 @@ bool CContentParser::FlushPage() {
   if (m_strPending.empty()) return true;
   try {
     m_pPageFile->Write(m_strPending.data(), m_strPending.size());
+    m_nWritten += static_cast<std::int64_t>(m_strPending.size());
     m_strPending.clear();
     return true;
   } catch (const CFileException& e) {
@@ -114,55 +116,119 @@ bool CContentParser::WritePage(const char* data, std::size_t size) {
 }
 
 void CContentParser::Parse(const char* data, std::size_t length) {
-  const std::int64_t start = m_nStored;
-  bool kept = false;
-  if (m_pTemporary && !m_bWriteFailed && !m_bFinished && length > 0) {
-    try {
-      m_pTemporary->Write(data, length);
-      m_nStored += static_cast<std::int64_t>(length);
-      m_nScratchAt = m_nStored;
-      kept = true;
-    } catch (const CFileException& e) {
-      NoteWriteError(e.m_lOsError);
-    }
-  }
+  const bool keeping = Writing();
   // While the call lasts its bytes are read from its buffer, not the disk.
   struct Fed {
     CContentParser& parser;
     ~Fed() { parser.m_pFed = nullptr; }
   } fed{*this};
-  m_pFed = kept ? data : nullptr;
-  m_nFedStart = start;
+  m_pFed = keeping ? data : nullptr;
+  m_nFedStart = m_nStored;
+  if (keeping) m_nStored += static_cast<std::int64_t>(length);
   CSGMLParser::Parse(data, length);
+  if (keeping) KeepRest();
+}
+
+void CContentParser::KeepRest() {
+  if (!Writing()) return;
+  // Bytes before a start tag still being read can no longer change.
+  const std::int64_t open = OpenTagStart();
+  const std::int64_t needed = open > 0 ? std::min(open - 1, m_nStored) : m_nStored;
+  if (m_nCopied < needed) CopyUpTo(needed);  // what fails here stays for the next step
+  const std::int64_t from = std::max(m_nCopied, m_nFedStart);
+  if (!Writing()) return;
+  const char* rest = m_pFed + (from - m_nFedStart);
+  const auto size = static_cast<std::size_t>(std::max<std::int64_t>(m_nStored - from, 0));
+  if (!m_pTemporary) {
+    // Kept in memory while it is little: then most pages need no scratch
+    // file at all. Bytes passed on are let go; what is left runs up to the
+    // start of this call, so the rest follows on.
+    const std::int64_t keptEnd = m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size());
+    if (m_nCopied >= keptEnd) {
+      m_strKept.clear();
+      m_nKeptFrom = m_nCopied;
+    } else if (m_nCopied > m_nKeptFrom) {
+      m_strKept.erase(0, static_cast<std::size_t>(m_nCopied - m_nKeptFrom));
+      m_nKeptFrom = m_nCopied;
+    }
+    if (m_strKept.size() + size <= kKeptInMemory) {
+      m_strKept.append(rest, size);
+      return;
+    }
+  }
+  try {
+    if (!m_pTemporary) {
+      try {
+        m_pTemporary = hv::fs::CreateTemporaryFile("HVT");
+      } catch (const CFileException&) {
+        DisplayError(hv::res::IDS_NO_TEMPORARY_FILE, MainWindow());
+        throw;
+      }
+      m_pTemporary->Seek(static_cast<std::uint64_t>(m_nKeptFrom));
+      m_pTemporary->Write(m_strKept.data(), m_strKept.size());
+      m_nScratchAt = m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size());
+      m_strKept = std::string();
+    }
+    if (m_nScratchAt != from) {
+      m_nScratchAt = -1;  // unknown until the seek is done
+      m_pTemporary->Seek(static_cast<std::uint64_t>(from));
+    }
+    m_pTemporary->Write(rest, size);
+    m_nScratchAt = m_nStored;
+  } catch (const CFileException& e) {
+    NoteWriteError(e.m_lOsError);
+  }
 }
 
 bool CContentParser::ReadFed(std::int64_t from, std::int64_t to, std::string& out) {
   if (from < 0 || from > to || to > m_nStored) return false;
-  const std::int64_t inMemory = m_pFed ? m_nFedStart : m_nStored;
-  if (from < inMemory) {
-    const std::int64_t end = std::min(to, inMemory);
-    const std::size_t had = out.size();
+  const std::int64_t inBuffer = m_pFed ? m_nFedStart : m_nStored;
+  if (from < inBuffer) {
+    const std::int64_t end = std::min(to, inBuffer);
     const auto size = static_cast<std::size_t>(end - from);
-    try {
-      if (m_nScratchAt != from) {
-        m_nScratchAt = -1;  // unknown until the seek is done
-        m_pTemporary->Seek(static_cast<std::uint64_t>(from));
-      }
-      out.resize(had + size);
-      const std::size_t got = m_pTemporary->Read(out.data() + had, size);
-      m_nScratchAt = from + static_cast<std::int64_t>(got);
-      if (got != size) {
-        out.resize(had);
-        return false;
-      }
-    } catch (const CFileException&) {
-      out.resize(had);
+    if (!m_pTemporary) {
+      if (from < m_nKeptFrom || end > m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size())) return false;
+      out.append(m_strKept, static_cast<std::size_t>(from - m_nKeptFrom), size);
+    } else if (!ReadScratch(from, size, out)) {
       return false;
     }
     from = end;
   }
   if (from < to) out.append(m_pFed + (from - m_nFedStart), static_cast<std::size_t>(to - from));
   return true;
+}
+
+bool CContentParser::ReadScratch(std::int64_t from, std::size_t size, std::string& out) {
+  const std::size_t had = out.size();
+  try {
+    if (m_nScratchAt != from) {
+      m_nScratchAt = -1;  // unknown until the seek is done
+      m_pTemporary->Seek(static_cast<std::uint64_t>(from));
+    }
+    out.resize(had + size);
+    const std::size_t got = m_pTemporary->Read(out.data() + had, size);
+    m_nScratchAt = from + static_cast<std::int64_t>(got);
+    if (got == size) return true;
+  } catch (const CFileException&) {
+  }
+  out.resize(had);
+  return false;
+}
+
+bool CContentParser::CopyUpTo(std::int64_t offset) {
+  const std::int64_t inBuffer = m_pFed ? m_nFedStart : m_nStored;
+  bool done = true;
+  while (done && m_nCopied < offset) {
+    // Older bytes come back a chunk at a time, so a long stretch without
+    // tags never sits in memory twice.
+    const std::int64_t end = m_nCopied < inBuffer ? std::min({offset, inBuffer, m_nCopied + kChunk}) : offset;
+    done = ReadFed(m_nCopied, end, m_strPending);
+    if (!done) break;
+    // Counted as it goes, so a later step never passes a stretch on twice.
+    m_nCopied = end;
+    if (m_strPending.size() >= kWriteBlock) done = FlushPage();
+  }
+  return done;
 }
 
 bool CContentParser::PassOnUpTo(int tagLength, std::string* tagText) {
@@ -174,49 +240,27 @@ bool CContentParser::PassOnUpTo(int tagLength, std::string* tagText) {
     tagText->clear();
     done = ReadFed(tagOffset, Position(), *tagText);
   }
-  const std::int64_t inMemory = m_pFed ? m_nFedStart : m_nStored;
-  while (done && m_nCopied < tagOffset) {
-    // Older bytes come back from the disk a chunk at a time, so a long
-    // stretch without tags never sits in memory whole.
-    const std::int64_t end = m_nCopied < inMemory ? std::min({tagOffset, inMemory, m_nCopied + kChunk}) : tagOffset;
-    done = ReadFed(m_nCopied, end, m_strPending);
-    if (!done) break;
-    // Counted as it goes, so a later step never passes a stretch on twice.
-    m_nCopied = end;
-    if (m_strPending.size() >= kWriteBlock) done = FlushPage();
-  }
+  if (done) done = CopyUpTo(tagOffset);
   if (done) m_nCopied = tagOffset + tagLength;
-  if (m_nScratchAt != m_nStored) {
-    try {
-      m_pTemporary->Seek(static_cast<std::uint64_t>(m_nStored));
-      m_nScratchAt = m_nStored;
-    } catch (const CFileException& e) {
-      NoteWriteError(e.m_lOsError);  // the next bytes would land amid the copy
-      return false;
-    }
-  }
   return done;
 }
 
 void CContentParser::WriteRewrittenTag(int tagLength, const char* attributeName, const CSGMLAttribute& attribute,
                                        const std::string& value) {
-  std::string tag;
+  std::string& tag = m_strTag;
   if (!PassOnUpTo(tagLength, &tag)) return;
   const auto start = static_cast<std::size_t>(std::max(attribute.m_nStart, 0));
   const auto end = static_cast<std::size_t>(std::max(attribute.m_nEnd, 0)) + 1;
-  std::string out;
-  if (start < end && end <= tag.size()) {
-    out.reserve(tag.size() + value.size() + 16);
-    out.append(tag, 0, start);
-    out += attributeName;
-    out += "=\"";
-    out += hv::AttributeText(value);
-    out += '"';
-    out.append(tag, end, std::string::npos);
-  } else {
-    out = std::move(tag);  // offsets the tokenizer never gives; keep the tag as it was
+  if (start >= end || end > tag.size()) {
+    WritePage(tag.data(), tag.size());  // offsets the tokenizer never gives; keep the tag as it was
+    return;
   }
-  WritePage(out.data(), out.size());
+  m_strPending.append(tag, 0, start);
+  m_strPending += attributeName;
+  m_strPending += "=\"";
+  hv::AppendAttributeText(m_strPending, value);
+  m_strPending += '"';
+  WritePage(tag.data() + end, tag.size() - end);
 }
 
 void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
@@ -232,11 +276,9 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
 
 bool CContentParser::CommitPageFile() {
   try {
-    const std::int64_t size = static_cast<std::int64_t>(m_pPageFile->GetLength());
-    const std::int64_t oldSize = hv::fs::RegularFileSize(m_pPageFile->Replacing());
     m_pPageFile->Commit();
-    m_cache.CountCreatedFile(oldSize);
-    if (CCacheTotals* totals = m_cache.Totals()) totals->AddBytes(size);
+    m_cache.CountCreatedFile(m_pPageFile->ReplacedSize());
+    if (CCacheTotals* totals = m_cache.Totals()) totals->AddBytes(m_nWritten);
     return true;
   } catch (const CFileException&) {
     return false;

@@ -1,7 +1,7 @@
 // Writes a page's stored copy while the page is tokenized: every byte fed is
-// kept in a scratch file and passed on to the page file, except that the
-// link attributes of known tags are written pointing at the stored copies
-// (or back at the web when a copy is gone).
+// passed on to the page file, except that the link attributes of known tags
+// are written pointing at the stored copies (or back at the web when a copy
+// is gone). A tag still open when a buffer ends waits for the next one.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +30,7 @@ class CContentParser : public CSGMLParser {
   // page, beside its file. False, after telling the user, when either cannot
   // be made; the parser then only reads.
   bool OpenFiles();
-  // Keeps a copy of the bytes, then tokenizes them.
+  // Tokenizes the bytes, then passes on or keeps them.
   void Parse(const char* data, std::size_t length) override;
   // Once after the last byte: writes the rest and puts the new copy in
   // place of the page's file, counting its bytes. 1 when the page file was
@@ -69,9 +69,15 @@ class CContentParser : public CSGMLParser {
 
  private:
   bool Writing() const;
+  // After a Parse call: passes on what no later tag can change and keeps
+  // the rest (the start of a tag still being read).
+  void KeepRest();
   // Appends the fed bytes [from, to) to out: those of the Parse call under
-  // way from its buffer, older ones from the scratch file.
+  // way from its buffer, older ones from where they are kept.
   bool ReadFed(std::int64_t from, std::int64_t to, std::string& out);
+  bool ReadScratch(std::int64_t from, std::size_t size, std::string& out);
+  // Passes on the fed bytes from where the last step stopped up to offset.
+  bool CopyUpTo(std::int64_t offset);
   // Queues bytes for the page file; written in large blocks.
   bool WritePage(const char* data, std::size_t size);
   // Writes the queued bytes; a failure stops all further writing.
@@ -81,12 +87,21 @@ class CContentParser : public CSGMLParser {
   // that fails.
   bool CommitPageFile();
 
-  std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;  // the raw copy of every byte fed
+  // Fed bytes from earlier calls that a later step still needs: in memory
+  // from m_nKeptFrom on, or, once too many, in a scratch file at their own
+  // offsets.
+  std::string m_strKept;
+  std::int64_t m_nKeptFrom = 0;
+  std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;
   std::unique_ptr<hv::fs::CTemporaryFile> m_pPageFile;  // the new copy, until it replaces the page's file
   std::string m_strPending;    // for the page file, not yet written
+  std::string m_strTag;        // the tag being rewritten
   std::int64_t m_nCopied = 0;  // fed bytes before this offset are passed on or skipped
-  std::int64_t m_nStored = 0;  // bytes in the scratch file
+  // Bytes fed while the files were fine; those not passed on are in the
+  // buffer of the Parse call under way or kept from earlier calls.
+  std::int64_t m_nStored = 0;
   std::int64_t m_nScratchAt = 0;  // where the scratch file is positioned
+  std::int64_t m_nWritten = 0;    // bytes in the page file
   // The buffer of the Parse call under way and the offset of its first byte.
   const char* m_pFed = nullptr;
   std::int64_t m_nFedStart = 0;

@@ -52,6 +52,15 @@ CMapParser::CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly)
 
 CMapParser::~CMapParser() { ReleasePending(); }
 
+const std::string& CMapParser::Resolved(const std::string& value) {
+  // Bounded, so a page of endless distinct links costs no more memory than
+  // its text.
+  constexpr std::size_t kMaxRemembered = 4096;
+  if (const auto it = m_resolved.find(value); it != m_resolved.end()) return it->second;
+  if (m_resolved.size() >= kMaxRemembered) m_resolved.clear();
+  return m_resolved.emplace(value, m_pPage->ResolveLink(value, m_strBase)).first->second;
+}
+
 void CMapParser::ClearPending() {
   m_bLinkPending = 0;
   m_pPendingLocation = nullptr;
@@ -68,7 +77,7 @@ void CMapParser::AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, con
   if (tagIndex == kTagA) ReleasePending();
   const CSGMLAttribute& attribute = attributes[attributeIndex];
   if (!attribute.m_bPresent || attribute.m_strValue.empty() || !m_pPage || !m_pOwner) return;
-  const std::string address = m_pPage->ResolveLink(attribute.m_strValue, m_strBase);
+  const std::string& address = Resolved(attribute.m_strValue);
   if (address.empty()) return;  // not http: the tag is copied as it is
 
   if (tagIndex == kTagA) {
@@ -104,6 +113,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       const CSGMLAttribute& href = attributes[0];
       if (!href.m_bPresent || href.m_strValue.empty()) break;
       m_strBase = Trimmed(href.m_strValue);
+      m_resolved.clear();
       // The copy's links are absolute or local: a BASE would misdirect them.
       if (!m_bFailed) PassOnUpTo(tagLength, nullptr);
       break;
@@ -115,7 +125,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       // Forms are not followed, but the copy must still submit to the site.
       const CSGMLAttribute& action = attributes[0];
       if (m_bFailed || !m_pPage || !action.m_bPresent || action.m_strValue.empty()) break;
-      const std::string address = m_pPage->ResolveLink(action.m_strValue, m_strBase);
+      const std::string& address = Resolved(action.m_strValue);
       if (!address.empty()) WriteRewrittenTag(tagLength, tag->attributes[0], action, address);
       break;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "engine/html/content_parser.h"
 
@@ -35,6 +36,8 @@ class CMapParser : public CContentParser {
   void AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, const CSGMLAttribute* attributes,
                int attributeIndex, int linkType, bool collectText);
   bool CollectsText(int tagIndex) const;
+  // The page's ResolveLink, remembered: pages repeat their links.
+  const std::string& Resolved(const std::string& value);
   // Gives the deferred child back to the owner and forgets it.
   void ReleasePending();
   void ClearPending();
@@ -42,6 +45,7 @@ class CMapParser : public CContentParser {
   int m_bLinkPending = 0;  // the text of the current A goes to a child not yet in the tree
   CLinkOwner* m_pOwner;
   std::string m_strBase;
+  std::unordered_map<std::string, std::string> m_resolved;  // against m_strBase
   std::string m_strText;  // of the current A or TITLE
   CAnchor* m_pPendingLocation = nullptr;
   CPageChild* m_pPendingChild = nullptr;

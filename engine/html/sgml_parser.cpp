@@ -177,6 +177,24 @@ int CSGMLParser::IndexOf(const SGMLTagDef* tag) const {
   return static_cast<int>(tag - m_pDtd->tags);
 }
 
+std::int64_t CSGMLParser::OpenTagStart() const {
+  switch (m_state) {
+    case State::kTagName:
+    case State::kLineFeedOpen:
+      return m_nLastOpen;
+    case State::kBetweenAttributes:
+    case State::kAttributeName:
+    case State::kAfterAttributeName:
+    case State::kAfterEquals:
+    case State::kUnquotedValue:
+    case State::kSingleQuotedValue:
+    case State::kDoubleQuotedValue:
+      return m_nTagStart;
+    default:
+      return 0;
+  }
+}
+
 const SGMLTagDef* CSGMLParser::Top() const { return m_stack.empty() ? nullptr : &m_pDtd->tags[m_stack.back()]; }
 
 int CSGMLParser::TopType() const { return m_stack.empty() ? 0 : m_pDtd->tags[m_stack.back()].contentType; }

@@ -82,6 +82,9 @@ class CSGMLParser : public CObject {
 
   // Bytes fed so far; the byte being processed has this 1-based position.
   std::int64_t Position() const { return m_nPosition; }
+  // The position of the '<' of a start tag still being read, which a later
+  // OnStartTag counts its length from; 0 when none is being read.
+  std::int64_t OpenTagStart() const;
   const SGMLDtd* Dtd() const { return m_pDtd; }
   // Index of a tag definition in the table.
   int IndexOf(const SGMLTagDef* tag) const;

@@ -1,6 +1,7 @@
 #include "platform/files/temp_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,13 +55,18 @@ void CTemporaryFile::Commit() {
     ThrowError("cannot commit");
   }
   Close();
-  if (::rename(m_strFileName.c_str(), m_strReplacing.c_str()) != 0) {
+  // Swapped with the old file rather than renamed over it: ext4 flushes a
+  // file renamed over another at once, and waits on the disk for it.
+  const bool swapped =
+      ::renameat2(AT_FDCWD, m_strFileName.c_str(), AT_FDCWD, m_strReplacing.c_str(), RENAME_EXCHANGE) == 0;
+  if (!swapped && ::rename(m_strFileName.c_str(), m_strReplacing.c_str()) != 0) {
     const int error = errno;
     ::unlink(m_strFileName.c_str());
     m_strReplacing.clear();
     errno = error;
     ThrowError("cannot rename");
   }
+  if (swapped) ::unlink(m_strFileName.c_str());  // now the old file
   m_strReplacing.clear();
 }
 
@@ -77,23 +83,30 @@ std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix) {
   }
 }
 
+bool TemporaryFolderWritable() {
+  const std::string dir = TempDirectory();
+  return IsDirectory(dir) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
 std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path) {
-  // Created as any new file is (the umask applies), unless there is a file
-  // whose mode the replacement keeps.
+  // Made with the old file's mode rather than changed to it afterwards:
+  // what we created before comes out the same, one call fewer.
   struct stat st {};
   const bool existing = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const mode_t mode = existing ? (st.st_mode & 07777) : 0666;
   for (int tries = 0;; ++tries) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(NextSuffix()));
     std::string name = path + suffix;
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {
       if (errno == EEXIST && tries < 100) continue;
       ThrowCreateError(name);
     }
     try {
-      if (existing && ::fchmod(fd, st.st_mode & 07777) != 0) ThrowCreateError(name);
-      return std::make_unique<CTemporaryFile>(fd, std::move(name), path);
+      auto file = std::make_unique<CTemporaryFile>(fd, name, path);
+      file->m_nReplacedSize = existing ? static_cast<std::int64_t>(st.st_size) : -1;
+      return file;
     } catch (...) {
       ::close(fd);
       ::unlink(name.c_str());

@@ -26,19 +26,27 @@ class CTemporaryFile : public CFile {
   // Closes the file and renames it over the path it replaces. Throws
   // CFileException; the file is removed then.
   void Commit();
-  // The path Commit renames onto; empty for a scratch file or once done.
-  const std::string& Replacing() const { return m_strReplacing; }
+  // The size of the file it replaces when it was made; -1 for none.
+  std::int64_t ReplacedSize() const { return m_nReplacedSize; }
 
  private:
+  friend std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path);
+
   std::string m_strReplacing;
+  std::int64_t m_nReplacedSize = -1;
 };
 
 // Opens a new temporary file, read/write, named from the prefix (e.g.
 // "HVT") in TempDirectory(). Throws CFileException when none can be made.
 std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix);
 
-// Opens a new file for writing in the folder of path, named after it, with
-// the mode of the file at path if there is one. Throws CFileException.
+// True when temporary files can be made: TempDirectory() is a folder we
+// may write.
+bool TemporaryFolderWritable();
+
+// Opens a new file for writing in the folder of path, named after it, made
+// with the mode of the file at path if there is one (the umask applies).
+// Throws CFileException.
 std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path);
 
 }  // namespace hv::fs

@@ -139,6 +139,8 @@ TEST(MapParserLimits, HugeAndDeepPages) {
       {"no tag ever ends", open, open, 0},
       {"nested links", nested, deepCopy, 20000},
       {"one long link text", "<A HREF=x>" + megabyte + "</A>", x + megabyte + "</A>", 2},
+      // Longer than what waits in memory for the next buffer.
+      {"one long tag", "<A HREF=x " + megabyte + ">t</A>", "<A HREF=\"http://host/dir/x\" " + megabyte + ">t</A>", 2},
   };
   for (const LimitCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -2,6 +2,15 @@
 #include "engine/agent/guarded.h"
 #include "harvion/agent_files.h"
 
+int LoadAgentFileToRead(const char* name) {
+  return hv::Guarded(0, [&] {
+    CAgentManager& manager = CAgentManager::Instance();
+    if (!name || !*name || !manager.Open(name, CAgentManager::Access::read)) return 0;
+    manager.RefreshStatistics();
+    return 1;
+  });
+}
+
 int SaveAgentFileChecked(std::string& error) {
   error.clear();
   const int saved = hv::Guarded(0, [&] { return CAgentManager::Instance().Save(&error) ? 1 : 0; });

@@ -115,7 +115,7 @@ bool CAgentManager::SetAgentName(const std::string& name) {
     return true;
   }
   if (!IsValidAgentName(name)) return false;
-  if (!m_strAgentName.empty()) return name == m_strAgentName || RenameAgent(name);
+  if (!m_strAgentName.empty()) return name == m_strAgentName || (!m_bReadOnly && RenameAgent(name));
   m_strAgentName = name;
   OpenCache(AgentFolderPath(name));
   return true;
@@ -163,16 +163,16 @@ void CAgentManager::ReadAgentFile(const std::string& path) {
   m_pCache->SetTotals(m_pAgent);
 }
 
-bool CAgentManager::Open(const std::string& requested) {
+bool CAgentManager::Open(const std::string& requested, Access access) {
   Close(true);
   const std::string name = requested.empty() ? StartupAgentName() : requested;
   if (!IsValidAgentName(name)) return false;
-  std::unique_ptr<CAgentLock> lock = LockAgent(name, true);
+  std::unique_ptr<CAgentLock> lock = LockAgent(name, access == Access::change);
   // Repairs only under the lock: without it another process may be halfway.
   if (lock->Held()) SettleRenames(name);
-  if (requested.empty() && !AgentExists(name)) WriteStartupAgent();
+  if (requested.empty() && !AgentExists(name) && lock->Held()) WriteStartupAgent();
   if (!hv::fs::IsRegularFile(AgentFilePath(name))) return false;
-  if (lock->Held()) RemoveStaleTemporaries(name);
+  if (lock->Held() && access == Access::change) RemoveStaleTemporaries(name);
   // A failed open must not leave a new folder that would make the name look
   // like an agent.
   const std::string folder = AgentFolderPath(name);
@@ -191,13 +191,18 @@ bool CAgentManager::Open(const std::string& requested) {
     if (!hadFolder) hv::fs::RemoveTree(folder);
     return false;
   }
-  m_pLock = std::move(lock);
+  m_bReadOnly = access == Access::read;
+  if (!m_bReadOnly) m_pLock = std::move(lock);
   return true;
 }
 
 bool CAgentManager::Save(std::string* error) {
   CAgentAnchor* agent = m_pAgent;
   if (!agent || (!agent->m_bModified && !agent->m_bCacheChanged)) return true;
+  if (m_bReadOnly) {
+    if (error) *error = "it was opened to read only";
+    return false;
+  }
   // The index first: the agent file must never name pages the index lost.
   if (!SaveCache()) {
     if (error) *error = "its cache index cannot be written";
@@ -234,6 +239,7 @@ std::unique_ptr<CCache> CAgentManager::ReleaseAgent(CAgentAnchor* agent) {
   m_pRunning = nullptr;
   m_strAgentName.clear();
   m_pLock.reset();
+  m_bReadOnly = false;
   return std::move(m_pCache);
 }
 
@@ -261,7 +267,7 @@ CAgentAnchor* CAgentManager::Create(const std::string& name) {
 }
 
 void CAgentManager::DeleteAgentFile() {
-  if (!m_pAgent) return;
+  if (!m_pAgent || m_bReadOnly) return;
   const std::string name = m_strAgentName;
   // The file first: without it the agent is gone, and what a crash leaves of
   // the folder is an orphan that the next create or delete clears.
@@ -309,14 +315,15 @@ bool CAgentManager::WriteStartupAgent() {
 // ---- cache -------------------------------------------------------------------
 
 bool CAgentManager::SaveCache() {
-  if (!m_pAgent || !m_pCache) return false;
+  if (!m_pAgent || !m_pCache || m_bReadOnly) return false;
   if (!m_pCache->Save()) return false;
   m_pAgent->m_bCacheChanged = 0;
   return true;
 }
 
 void CAgentManager::GarbageCollect() {
-  if (!m_pAgent || !m_pCache) return;
+  // Without the lock, a file a run has just stored may not be in the index.
+  if (!m_pAgent || !m_pCache || m_bReadOnly) return;
   m_pCache->BeginCollection();
   hv::ForEachBottomUp(m_pAgent, [](CAnchor* anchor) {
     anchor->MarkCacheUse();
@@ -327,7 +334,7 @@ void CAgentManager::GarbageCollect() {
 }
 
 void CAgentManager::ResetCache() {
-  if (!m_pAgent || !m_pCache) return;
+  if (!m_pAgent || !m_pCache || m_bReadOnly) return;
   const std::string folder = m_pCache->Directory();
   m_pCache->SetTotals(nullptr);
   hv::fs::RemoveTree(folder);

@@ -50,15 +50,18 @@ class CAgentManager {
   // base, then "base(1)", "base(2)" ... until both file and folder are absent.
   std::string NewAgentName(const std::string& base) const;
 
+  enum class Access { change, read };
   // Saves the open agent, then opens the named one (empty: the Startup
   // Agent, created when missing). True when an agent is open afterwards.
-  // The agent's lock is taken first (waiting while another process holds
-  // it) and held until the agent is closed; a rename that was cut short is
-  // settled and temporary files of unfinished saves are removed.
-  bool Open(const std::string& name);
+  // To change it, the agent's lock is taken first (waiting while another
+  // process holds it) and held until the agent is closed, and temporary
+  // files of unfinished saves are removed. To read it, nothing waits, and
+  // nothing saves, collects, clears, renames or deletes it. Either settles a rename that was cut short,
+  // when the lock is free.
+  bool Open(const std::string& name, Access access = Access::change);
   // Writes the cache index when it changed and the agent file when the agent
-  // was modified; false on failure, with the reason in error when given
-  // (what was not written stays to be written).
+  // was modified; false on failure or for an agent opened to read, with the
+  // reason in error when given (what was not written stays to be written).
   bool Save(std::string* error = nullptr);
   // Saves and destroys the open agent; makes a new agent with the name the
   // current one, holding its lock. Null when the name is refused. An agent
@@ -128,6 +131,7 @@ class CAgentManager {
 
   CAgentAnchor* m_pAgent = nullptr;  // owned: ends with its DeleteTree
   std::unique_ptr<CAgentLock> m_pLock;  // the open agent's
+  bool m_bReadOnly = false;  // opened to read: its files are never touched
   std::unique_ptr<CCache> m_pCache;
   std::string m_strAgentName;
   unsigned long m_nFileVersion = kFileVersion;

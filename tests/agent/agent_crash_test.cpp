@@ -131,4 +131,26 @@ TEST_F(AgentCrash, second_process_waits_for_the_agent_and_loses_nothing) {
   EXPECT_EQ(CAgentManager::Instance().Agent()->GetChildCount(), 2);
 }
 
+TEST_F(AgentCrash, reading_does_not_wait_for_a_change) {
+  MakeAgent("Shared");
+  int go[2], answer[2];
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(answer), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    char result = 0;
+    if (read(go[0], &result, 1) == 1) result = LoadAgentFileToRead("Shared") ? 'r' : 'x';
+    _exit(write(answer[1], &result, 1) == 1 ? 0 : 1);
+  }
+  ASSERT_EQ(CSafClient::LoadAgentFile("Shared", 1), 1);
+  ASSERT_EQ(write(go[1], "x", 1), 1);
+  pollfd reply{answer[0], POLLIN, 0};
+  char result = 0;
+  EXPECT_EQ(poll(&reply, 1, 5000), 1) << "reading waited for the agent's lock";
+  CSafClient::DeleteAgent();
+  EXPECT_EQ(read(answer[0], &result, 1) == 1 ? result : 0, 'r');
+  waitpid(pid, nullptr, 0);
+  for (int fd : {go[0], go[1], answer[0], answer[1]}) close(fd);
+}
+
 }  // namespace

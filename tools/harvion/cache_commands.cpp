@@ -64,7 +64,7 @@ void SaveCacheAndAgent(const std::string& name) {
 }  // namespace
 
 void RunCache(const Invocation& invocation, HeadlessUIClient& client) {
-  OpenAgent(client, invocation.operands[0]);
+  OpenAgent(client, invocation.operands[0], Access::read);
   const bool withLinks = invocation.Option("--links") != nullptr;
   for (const HvCacheRecord& record : GetCacheRecords()) {
     PrintRecord(record);

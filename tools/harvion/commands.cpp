@@ -55,9 +55,11 @@ void SaveAgentOrFail(const std::string& name) {
   if (!SaveAgentFileChecked(error)) throw Failure("cannot save agent '" + name + "': " + error);
 }
 
-UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name) {
+UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name, Access access) {
   // An empty name would open the Startup Agent.
-  if (!name.empty() && CSafClient::LoadAgentFile(name.c_str(), 1)) {
+  const bool opened = !name.empty() && (access == Access::read ? LoadAgentFileToRead(name.c_str())
+                                                               : CSafClient::LoadAgentFile(name.c_str(), 1));
+  if (opened) {
     if (UITreeNode* agent = client.Agent()) return *agent;
   }
   if (!name.empty() && CSafClient::DoesAgentExist(name.c_str())) throw Failure("cannot open agent '" + name + "'");
@@ -87,7 +89,7 @@ void RunTree(const Invocation& invocation, HeadlessUIClient& client) {
     if (CSafClient::LoadAgentFile("", 0)) agent = client.Agent();
     if (!agent) throw Failure("cannot open the Startup Agent");
   } else {
-    agent = &OpenAgent(client, invocation.operands[0]);
+    agent = &OpenAgent(client, invocation.operands[0], Access::read);
   }
   PrintTree(std::cout, *agent, StrategyNames::OfOpenAgent());
 }

@@ -8,9 +8,11 @@ namespace harvion {
 
 class UITreeNode;
 
-// Opens the named agent (never the Startup Agent for an empty name); throws
-// Failure naming the problem.
-UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name);
+// Opens the named agent (never the Startup Agent for an empty name), to
+// change it (waiting while another program changes it) or only to read it;
+// throws Failure naming the problem.
+enum class Access { change, read };
+UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name, Access access = Access::change);
 // Saves the open agent; throws Failure with the reason when it cannot.
 void SaveAgentOrFail(const std::string& name);
 

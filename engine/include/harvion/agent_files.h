@@ -8,6 +8,12 @@
 
 class CSafNode;
 
+// Opens the named agent as CSafClient::LoadAgentFile does without falling
+// back, to read it only: it does not wait for a program that is changing the
+// agent, and the agent's files are left as they are (no collection, and no
+// save, which fails). 1 when the agent is open.
+HV_EXPORT int LoadAgentFileToRead(const char* name);
+
 // Saves the current agent as CSafClient::SaveAgentFile does: 1 when nothing
 // is left unwritten (also when nothing needed writing), else 0 with the
 // system's reason in error.

@@ -35,12 +35,14 @@ bool HasLineBreakOrTab(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
 }
 
-// What the copy of page says for a link written as value, whose target is
-// resolved (absolute, without fragment). The cache lock is held.
-std::string Replacement(CCache& cache, CPageDescr& page, const std::string& resolved, const std::string& value,
-                        const std::string& fragment, int linkType) {
+// What the copy of page says for a link whose target is resolved (absolute,
+// without fragment) and which the page writes as *written (null: resolved
+// and fragment). The cache lock is held.
+std::string Replacement(CCache& cache, CPageDescr& page, const std::string& resolved, const std::string& fragment,
+                        const std::string* written, int linkType) {
+  const auto value = [&] { return written ? *written : resolved + fragment; };
   const CPageDescr* target = cache.FindOrCreate(resolved);
-  if (!target) return value;
+  if (!target) return value();
 
   // A record being retrieved for a site map has no file to point at.
   const bool stored = target->m_nState != CPageDescr::kNotStored && !target->m_strLocalFile.empty();
@@ -51,12 +53,12 @@ std::string Replacement(CCache& cache, CPageDescr& page, const std::string& reso
 
   if (IsWebAddress(resolved)) {
     if (stored) return target->m_strLocalFile + fragment;
-    return linkType == CPageChild::kEmbedded ? placeholder() : value;
+    return linkType == CPageChild::kEmbedded ? placeholder() : value();
   }
   // A local name written earlier: it stays while the copy it names is kept.
   if (!stored || target->m_nCopyKept == 0)
     return linkType == CPageChild::kEmbedded ? placeholder() : target->m_strAddress + fragment;
-  return value;
+  return value();
 }
 
 }  // namespace
@@ -80,14 +82,14 @@ std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, 
   std::string resolved;
   ComposeUrl(resolved, value.c_str(), base.empty() ? nullptr : base.c_str(), URL_CANONICAL);
   const std::size_t hash = value.find('#');
-  return Replacement(cache, *this, resolved, value, hash == std::string::npos ? std::string() : value.substr(hash),
+  return Replacement(cache, *this, resolved, hash == std::string::npos ? std::string() : value.substr(hash), &value,
                      linkType);
 }
 
 std::string CContentParser::ReplacementForAddress(const std::string& address, const std::string& fragment,
                                                   int linkType) {
   std::lock_guard guard(CCache::Lock());
-  return Replacement(m_cache, *m_pPage, address, address + fragment, fragment, linkType);
+  return Replacement(m_cache, *m_pPage, address, fragment, nullptr, linkType);
 }
 
 void CPageDescr::Relink(CCache& cache) {

@@ -83,10 +83,7 @@ std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix) {
   }
 }
 
-bool TemporaryFolderWritable() {
-  const std::string dir = TempDirectory();
-  return IsDirectory(dir) && ::access(dir.c_str(), W_OK | X_OK) == 0;
-}
+bool TemporaryFolderWritable() { return ::access(TempDirectory().c_str(), W_OK | X_OK) == 0; }
 
 std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path) {
   // Made with the old file's mode rather than changed to it afterwards:

@@ -40,8 +40,7 @@ class CTemporaryFile : public CFile {
 // "HVT") in TempDirectory(). Throws CFileException when none can be made.
 std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix);
 
-// True when temporary files can be made: TempDirectory() is a folder we
-// may write.
+// True when temporary files can be made: we may write TempDirectory().
 bool TemporaryFolderWritable();
 
 // Opens a new file for writing in the folder of path, named after it, made

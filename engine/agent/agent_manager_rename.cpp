@@ -25,7 +25,8 @@ constexpr char kJournalSuffix[] = ".to";
 // The new name a journal holds; empty when it cannot be read or is no name.
 std::string ReadJournal(const std::string& path) {
   CFile file;
-  if (!file.Open(path, CFile::modeRead)) return {};
+  // A pipe in its place would never end.
+  if (!hv::fs::IsRegularFile(path) || !file.Open(path, CFile::modeRead)) return {};
   char text[256];
   std::size_t size = 0;
   try {

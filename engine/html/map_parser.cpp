@@ -53,8 +53,7 @@ CMapParser::CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly)
 CMapParser::~CMapParser() { ReleasePending(); }
 
 const std::string& CMapParser::Resolved(const std::string& value) {
-  // Bounded, so a page of endless distinct links costs no more memory than
-  // its text.
+  // Bounded, so a page of endless distinct links cannot grow it without end.
   constexpr std::size_t kMaxRemembered = 4096;
   if (const auto it = m_resolved.find(value); it != m_resolved.end()) return it->second;
   if (m_resolved.size() >= kMaxRemembered) m_resolved.clear();

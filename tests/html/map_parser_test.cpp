@@ -84,10 +84,11 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
         "complete " + dir + "2 \"two\""}},
       {"<A HREF=open.html>never closed", {"add 0 " + dir + "open.html deferred", "release " + dir + "open.html"}},
       {"<A HREF=\"mailto:x@y\">mail</A><A NAME=n>anchor</A><A HREF=\"\">empty</A><IMG ISMAP>", {}},
+      // The same link before and after a BASE names two addresses.
       {"<AREA HREF=m.html><FRAME SRC=f.html><BODY BACKGROUND=b.gif><INPUT SRC=i.gif><META URL=u.gif>"
-       "<FORM ACTION=f.cgi><BASE HREF=\"http://other/\"><IMG SRC=o.gif>",
+       "<FORM ACTION=f.cgi><IMG SRC=o.gif><BASE HREF=\"http://other/\"><IMG SRC=o.gif>",
        {"add 0 " + dir + "m.html", "add 2 " + dir + "f.html", "add 1 " + dir + "b.gif", "add 1 " + dir + "i.gif",
-        "add 1 " + dir + "u.gif", "add 1 http://other/o.gif"}},
+        "add 1 " + dir + "u.gif", "add 1 " + dir + "o.gif", "add 1 http://other/o.gif"}},
   };
   for (const OwnerCase& c : cases) {
     SCOPED_TRACE(c.page);

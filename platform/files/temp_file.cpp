@@ -55,8 +55,9 @@ void CTemporaryFile::Commit() {
     ThrowError("cannot commit");
   }
   Close();
-  // Swapped with the old file rather than renamed over it: ext4 flushes a
-  // file renamed over another at once, and waits on the disk for it.
+  // Swapped with the old file rather than renamed over it: ext4 writes a
+  // file renamed over another out at once, and the page's next replacement
+  // then waits on the disk to free those blocks.
   const bool swapped =
       ::renameat2(AT_FDCWD, m_strFileName.c_str(), AT_FDCWD, m_strReplacing.c_str(), RENAME_EXCHANGE) == 0;
   if (!swapped && ::rename(m_strFileName.c_str(), m_strReplacing.c_str()) != 0) {

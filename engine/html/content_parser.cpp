@@ -83,6 +83,7 @@ bool CContentParser::OpenFiles() {
     DisplayError(hv::res::IDS_NO_CACHE_FILE, MainWindow());
     return false;
   }
+  m_strPending.reserve(kWriteBlock / 2);  // most pages in one piece, without growing it step by step
   m_bFailed = 0;
   return true;
 }

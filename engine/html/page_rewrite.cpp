@@ -38,6 +38,13 @@ bool HasLineBreakOrTab(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
 }
 
+// Whether CreateName would change the text: a blank at either end, or a tab
+// or line break anywhere.
+bool NeedsNormalising(const std::string& text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
+  return !text.empty() && (blank(text.front()) || blank(text.back()) || HasLineBreakOrTab(text));
+}
+
 // What the copy of page says for a link whose target is resolved (absolute,
 // without fragment) and which the page writes as *written (null: resolved
 // and fragment). The cache lock is held.
@@ -67,11 +74,17 @@ std::string Replacement(CCache& cache, CPageDescr& page, const std::string& reso
 }  // namespace
 
 std::string CPageDescr::ResolveLink(const std::string& value, const std::string& base) const {
-  std::string text = value;
-  CreateName(text);
-  if (text.empty()) return {};
+  // Most values are as CreateName would leave them; those are not copied.
+  std::string normalised;
+  const std::string* text = &value;
+  if (NeedsNormalising(value)) {
+    normalised = value;
+    CreateName(normalised);
+    text = &normalised;
+  }
+  if (text->empty()) return {};
   std::string result;
-  ComposeUrl(result, text.c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
+  ComposeUrl(result, text->c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
   if (HasLineBreakOrTab(result)) return {};
   std::replace(result.begin(), result.end(), '\\', '/');
   if (!HasHttpScheme(result)) return {};

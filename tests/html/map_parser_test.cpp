@@ -84,7 +84,8 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
         "complete " + dir + "2 \"two\""}},
       {"<A HREF=open.html>never closed", {"add 0 " + dir + "open.html deferred", "release " + dir + "open.html"}},
       // Line breaks inside an address are dropped, blanks around it too.
-      {"<A HREF=\" lo\nng.html\t\">t</A>", {"add 0 " + dir + "long.html deferred", "complete " + dir + "long.html \"t\""}},
+      {"<A HREF=\" lo\nng.html\t\">t</A>",
+       {"add 0 " + dir + "long.html deferred", "complete " + dir + "long.html \"t\""}},
       {"<A HREF=\"mailto:x@y\">mail</A><A NAME=n>anchor</A><A HREF=\"\">empty</A><IMG ISMAP>", {}},
       // The same link before and after a BASE names two addresses.
       {"<AREA HREF=m.html><FRAME SRC=f.html><BODY BACKGROUND=b.gif><INPUT SRC=i.gif><META URL=u.gif>"

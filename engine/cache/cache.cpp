@@ -9,6 +9,7 @@
 #include "harvion/exports.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
+#include "platform/files/temp_file.h"
 #include "platform/framework/archive.h"
 #include "platform/framework/exceptions.h"
 #include "resources/resources.h"
@@ -58,7 +59,8 @@ CCache::CCache() : m_strKnownExtensions(hv::cache::KnownExtensions()) {}
 CCache::CCache(std::string directory)
     : m_strDirectory(std::move(directory)), m_strKnownExtensions(hv::cache::KnownExtensions()) {}
 
-CCache::~CCache() = default;
+// Replacement copies kept for reuse belong to the folder of the open agent.
+CCache::~CCache() { hv::fs::ReleaseSpareFiles(); }
 
 std::string CCache::PathOf(const std::string& localFile) const {
   return hv::cache::IsLocalName(localFile) ? m_strDirectory + "/" + localFile : std::string();

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <unordered_map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +31,74 @@ std::uint32_t NextSuffix() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
+// The old copies that replacements displace, kept to be written over by the
+// next replacement in the same folder instead of being deleted. Making a file
+// costs ext4 a walk past every inode freed in the last half minute, so a run
+// that rewrites thousands of pages would pay for each deletion again at each
+// creation. One spare per folder; what is left goes when the process ends.
+class SpareFiles {
+ public:
+  ~SpareFiles() { Release(); }
+
+  // The spare of the folder, handed over (empty when there is none).
+  std::string Take(const std::string& folder) {
+    std::lock_guard guard(m_lock);
+    const auto found = m_spares.find(folder);
+    if (found == m_spares.end()) return {};
+    std::string path = std::move(found->second);
+    m_spares.erase(found);
+    return path;
+  }
+
+  void Keep(const std::string& folder, const std::string& path) {
+    std::lock_guard guard(m_lock);
+    auto [at, added] = m_spares.try_emplace(folder, path);
+    if (!added) ::unlink(path.c_str());
+  }
+
+  void Release() {
+    std::lock_guard guard(m_lock);
+    for (const auto& [folder, path] : m_spares) ::unlink(path.c_str());
+    m_spares.clear();
+  }
+
+ private:
+  std::mutex m_lock;
+  std::unordered_map<std::string, std::string> m_spares;
+};
+
+SpareFiles& Spares() {
+  static SpareFiles spares;
+  return spares;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Opens the folder's spare under the new name, given the mode wanted; -1
+// when there is none or it cannot be used (then a new file is made).
+int ReuseSpare(const std::string& folder, const std::string& name, mode_t mode) {
+  const std::string spare = Spares().Take(folder);
+  if (spare.empty()) return -1;
+  if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) != 0) {
+    ::unlink(spare.c_str());
+    return -1;
+  }
+  const int fd = ::open(name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+      ((st.st_mode & 07777) == mode || ::fchmod(fd, mode) == 0))
+    return fd;
+  if (fd >= 0) ::close(fd);
+  ::unlink(name.c_str());
+  return -1;
+}
+
 }  // namespace
+
+void ReleaseSpareFiles() { Spares().Release(); }
 
 CTemporaryFile::CTemporaryFile(int fd, std::string path, std::string replacing)
     : m_strReplacing(std::move(replacing)) {
@@ -54,6 +123,11 @@ void CTemporaryFile::Commit() {
     errno = EINVAL;
     ThrowError("cannot commit");
   }
+  // A reused file may hold more than was written to it this time.
+  if (m_bReused) {
+    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+    if (end < 0 || ::ftruncate(m_fd, end) != 0) ThrowError("cannot end");
+  }
   Close();
   // Swapped with the old file rather than renamed over it: ext4 writes a
   // file renamed over another out at once, and the page's next replacement
@@ -67,7 +141,7 @@ void CTemporaryFile::Commit() {
     errno = error;
     ThrowError("cannot rename");
   }
-  if (swapped) ::unlink(m_strFileName.c_str());  // now the old file
+  if (swapped) Spares().Keep(FolderOf(m_strReplacing), m_strFileName);  // now the old file
   m_strReplacing.clear();
 }
 
@@ -96,7 +170,11 @@ std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(NextSuffix()));
     std::string name = path + suffix;
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    // Only a copy that replaces another takes a spare: it gives the spare
+    // its mode, and a first copy displaces nothing that would need one.
+    int fd = existing ? ReuseSpare(FolderOf(path), name, mode) : -1;
+    const bool reused = fd >= 0;
+    if (!reused) fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {
       if (errno == EEXIST && tries < 100) continue;
       ThrowCreateError(name);
@@ -104,6 +182,7 @@ std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path) {
     try {
       auto file = std::make_unique<CTemporaryFile>(fd, name, path);
       file->m_nReplacedSize = existing ? static_cast<std::int64_t>(st.st_size) : -1;
+      file->m_bReused = reused;
       return file;
     } catch (...) {
       ::close(fd);

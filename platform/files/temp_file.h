@@ -34,18 +34,25 @@ class CTemporaryFile : public CFile {
 
   std::string m_strReplacing;
   std::int64_t m_nReplacedSize = -1;
+  bool m_bReused = false;  // an old copy written over: ends where the last write ended
 };
 
 // Opens a new temporary file, read/write, named from the prefix (e.g.
 // "HVT") in TempDirectory(). Throws CFileException when none can be made.
 std::unique_ptr<CTemporaryFile> CreateTemporaryFile(const std::string& prefix);
 
+// Deletes the old copies kept for reuse by replacements (see
+// CreateReplacement); before a folder is cleaned out or measured.
+void ReleaseSpareFiles();
+
 // True when temporary files can be made: we may write TempDirectory().
 bool TemporaryFolderWritable();
 
 // Opens a new file for writing in the folder of path, named after it, made
 // with the mode of the file at path if there is one (the umask applies).
-// Throws CFileException.
+// When there is one, the copy that an earlier replacement in the folder
+// displaced is written over instead, so rewriting many files deletes and
+// makes none. Throws CFileException.
 std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path);
 
 }  // namespace hv::fs

@@ -118,4 +118,36 @@ TEST(File, replacement_appears_whole_on_commit_and_not_at_all_otherwise) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 3);
 }
 
+// Rewriting many pages deletes and makes no file: each copy goes into the
+// one the previous replacement displaced, cut to what was written this time
+// and given the mode of the file it replaces.
+TEST(File, replacements_write_over_the_copy_the_last_one_displaced) {
+  hv::test::TempFolder dir;
+  const std::string first = dir / "first";
+  const std::string second = dir / "second";
+  hv::test::WriteText(first, "a long old first page");
+  hv::test::WriteText(second, "a long old second page");
+  ::chmod(first.c_str(), 0600);
+  ::chmod(second.c_str(), 0644);
+  struct stat old {};
+  ASSERT_EQ(::stat(first.c_str(), &old), 0);
+
+  auto replace = [](const std::string& path, const std::string& text) {
+    auto file = hv::fs::CreateReplacement(path);
+    file->Write(text.data(), text.size());
+    file->Commit();
+  };
+  replace(first, "new 1");
+  replace(second, "new 2");
+  struct stat st {};
+  ASSERT_EQ(::stat(second.c_str(), &st), 0);
+  EXPECT_EQ(st.st_ino, old.st_ino) << "the displaced copy was not written over";
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(hv::test::ReadText(first), "new 1");
+  EXPECT_EQ(hv::test::ReadText(second), "new 2");
+
+  hv::fs::ReleaseSpareFiles();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
+}
+
 }  // namespace

@@ -1,0 +1,3 @@
+#include "engine/http/server_param.h"
+
+IMPLEMENT_DYNAMIC(CServerParam, CObject)

@@ -32,6 +32,13 @@ enum StringId : unsigned {
   IDS_CAPTION = 573,         // "Harvon Plugin"
   IDS_FILE_TYPE_FIRST = 584, // "Site map" .. "All files" (584-587)
   IDS_LOCATION_FIRST = 588,  // "Unrestricted" .. "Links outside site" (588-591)
+  IDS_RAS_STATE_FIRST = 609,    // "Opening Port" .. "Waiting For Callback" (609-626), states 0-17
+  IDS_RAS_INTERACTIVE = 627,    // "Interactive" .. "Password Expired" (627-630), states 0x1000-0x1003
+  IDS_RAS_CONNECTED = 631,      // "Connected", then "Disconnected" (632)
+  IDS_RAS_UNDEFINED = 633,      // "Undefine Ras Error Code"
+  IDS_RAS_CONNECTING_TO = 634,  // "Connecting to "
+  IDS_RAS_NO_CONNECTION = 635,  // "Please specify a valid connection to use"
+  IDS_RAS_COULD_NOT_DIAL = 636, // "Could not dial"
   IDS_LOCATION_INSIDE_SERVER = 654,
   // Names of the settings store's keys and values.
   IDS_REG_SOFTWARE = 900,          // "Software"

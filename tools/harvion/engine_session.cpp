@@ -5,6 +5,7 @@
 
 #include "harvion/saf_client.h"
 #include "harvion/settings.h"
+#include "terminal_prompt.h"
 
 namespace harvion {
 
@@ -14,6 +15,7 @@ EngineSession::EngineSession() {
     std::cerr << "harvion: " << text << '\n';
   });
   CSafClient::GetSafClient()->Connect(&m_client);
+  InstallTerminalPrompt();
   // The first start of any of our programs records where they live, so the
   // engine can start the scheduler program from there.
   std::error_code error;

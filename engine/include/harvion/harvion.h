@@ -1,6 +1,7 @@
 // Everything a front end needs from the engine.
 #pragma once
 
+#include "harvion/dialogs.h"
 #include "harvion/exports.h"
 #include "harvion/global_memory.h"
 #include "harvion/http_retrieve_result.h"

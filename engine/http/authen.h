@@ -1,0 +1,95 @@
+// Every authentication realm the engine knows, with the stored passwords,
+// and the rules by which a location gets Basic credentials for a request and
+// learns from the response whether they worked.
+//
+// A location claims a realm while its request with the realm's credentials is
+// out, so the user is asked at most once at a time per realm and a refused
+// password is noticed before other locations send it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/http/realm.h"
+#include "engine/settings/named_array.h"
+
+class CAuthen : public CObject {
+  DECLARE_DYNAMIC(CAuthen)
+ public:
+  CAuthen() = default;
+  CAuthen(const CAuthen&) = delete;
+  CAuthen& operator=(const CAuthen&) = delete;
+
+  // The engine's one instance.
+  static CAuthen& Instance();
+
+  // Forgets every realm and reads the stored passwords afresh; each stored
+  // realm starts free and unchecked. Done at every run start.
+  void Load();
+  // Writes the whole passwords list back. False when the store could not be
+  // written, or was unreadable at the last Load (writing the list then would
+  // drop every password it did not show).
+  bool Save();
+  // Forgets every realm and password in memory (the engine's exit).
+  void Clear();
+
+  // The realm when it exists and the location owns it.
+  std::shared_ptr<CRealm> FindOwned(const std::string& realm, const CAnchor* location);
+  // The realm, now owned by the location, when it exists and is free or the
+  // location's already.
+  std::shared_ptr<CRealm> FindAndClaim(const std::string& realm, const CAnchor* location);
+  // As FindAndClaim; a realm not met before is made (no user, no password)
+  // and gets an empty entry in the passwords list, which is not saved.
+  std::shared_ptr<CRealm> FindOrCreateAndClaim(const std::string& realm, const CAnchor* location);
+
+  // What a location knows when its request is being built.
+  struct RequestState {
+    const CAnchor* location = nullptr;
+    std::string realm;              // the page record's realm (empty: none)
+    bool needsAuthentication = false;  // the server answered 401 before
+    std::string url;                // the page's address, for the prompt
+    std::uint32_t runStart = 0;
+    std::uint32_t now = 0;
+    bool interactive = false;  // false in unattended runs: nobody is asked
+  };
+  struct RequestCredentials {
+    enum class Action {
+      send,      // send the request, with Authorization when credentials is not empty
+      retry,     // another location holds the realm: submit the load again
+      endLoad,   // the 401 response stands: the transfer ends with status 0
+    };
+    Action action = Action::send;
+    std::string credentials;  // base64 only: safe to put in a header line
+    bool forgetRealm = false;  // clear the page record's realm
+  };
+  // The credentials rules for one request; may ask the user (interactive
+  // runs only), blocking the calling worker meanwhile.
+  RequestCredentials CredentialsFor(const RequestState& state);
+  // The response check, with the status code as soon as the header is
+  // parsed (0 when the transfer ended without one): notes whether the
+  // location's credentials were accepted and releases its realm.
+  void CheckResponse(int statusCode, const std::string& realm, const CAnchor* location, std::uint32_t now);
+
+  // The realms' lock: every realm field, the map and the list are guarded by it.
+  std::mutex& Mutex() { return m_mutex; }
+  // Copies user and password into the realm's entry of the passwords list,
+  // appending one when there is none. Caller holds Mutex().
+  void RememberPasswordLocked(const std::string& realm, const std::string& user, const std::string& password);
+  // A copy of the passwords list (name = realm, first = user, second = password).
+  std::unique_ptr<CNamedArray> CopyPasswords();
+
+ private:
+  std::shared_ptr<CRealm> ClaimLocked(const std::string& realm, const CAnchor* location, bool create);
+
+  std::mutex m_mutex;
+  std::mutex m_saveMutex;  // keeps the order of writes that of the copies written
+  // Shared so that a realm stays valid for a worker that is asking the user
+  // while a Load replaces the map.
+  std::map<std::string, std::shared_ptr<CRealm>> m_realms;
+  std::unique_ptr<CNamedArray> m_passwords = std::make_unique<CNamedArray>();
+  bool m_bStoreUnread = false;
+  std::uint32_t m_tRunStart = 0;  // the latest run start a request named
+};

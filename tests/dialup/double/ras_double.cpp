@@ -14,17 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "harvion/ras_api.h"
+
 namespace {
 
-constexpr std::uint32_t kInvalidHandle = 6;
-constexpr std::uint32_t kInvalidBuffer = 610;
-constexpr std::uint32_t kNoSuchEntry = 623;
-constexpr std::uint32_t kInvalidSize = 632;
-
-struct Entry {
-  std::string name;
-  std::string script;
-};
+constexpr std::uint32_t kInvalidHandle = 6, kNoSuchEntry = 623, kInvalidSize = 632, kWrongNumber = 1;
 
 struct Connection {
   std::string name;
@@ -33,72 +27,70 @@ struct Connection {
 
 class Double {
  public:
-  ~Double() { Reset(); }
+  ~Double() { Do("reset"); }
 
-  void Reset() {
+  void Do(const std::string& command) {
+    std::istringstream words(command);
+    std::string verb, name, value;
+    words >> verb >> name >> value;
     std::vector<std::thread> threads;
     {
       std::lock_guard lock(m_mutex);
-      m_entries.clear();
-      m_connections.clear();
-      m_failures.clear();
-      m_calls.clear();
-      m_lastParams = {};
-      threads.swap(m_threads);
+      if (verb == "entry") m_entries.emplace_back(name, value);
+      if (verb == "connection") m_connections[m_next++] = {name, static_cast<RASCONNSTATE>(std::stoul(value))};
+      if (verb == "fail") m_failures[name] = static_cast<std::uint32_t>(std::stoul(value));
+      if (verb == "reset") {
+        m_entries.clear(), m_connections.clear(), m_failures.clear(), m_calls.clear();
+        threads.swap(m_threads);
+      }
     }
     m_hungUp.notify_all();
     for (std::thread& thread : threads) thread.join();
+  }
+
+  unsigned Count(const std::string& what) {
+    std::lock_guard lock(m_mutex);
+    return what == "up" ? static_cast<unsigned>(m_connections.size()) : m_calls[what];
   }
 
   // Counts the call; the error the test asked the function to answer, or 0.
   std::uint32_t Enter(const std::string& function) {
     std::lock_guard lock(m_mutex);
     ++m_calls[function];
-    const auto it = m_failures.find(function);
-    return it == m_failures.end() ? 0 : it->second;
+    return m_failures.contains(function) ? m_failures[function] : 0;
   }
 
-  std::uint32_t EnumEntries(RASENTRYNAMEA* block, std::uint32_t* bytes, std::uint32_t* count) {
-    if (const std::uint32_t error = Enter("RasEnumEntriesA")) return error;
-    if (!block || !bytes || !count) return kInvalidBuffer;
-    if (block->dwSize != sizeof(RASENTRYNAMEA)) return kInvalidSize;
+  // Fills the block with one record per item, or asks for the room it needs.
+  template <typename Record, typename Items, typename Write>
+  std::uint32_t Enumerate(const char* function, const Items& items, Record* block, std::uint32_t* bytes,
+                          std::uint32_t* count, Write write) {
+    if (const std::uint32_t error = Enter(function)) return error;
+    if (block->dwSize != sizeof(Record)) return kInvalidSize;
     std::lock_guard lock(m_mutex);
-    return Fill(m_entries.size(), block, bytes, count, [&](std::size_t i, RASENTRYNAMEA& record) {
-      std::snprintf(record.szEntryName, sizeof record.szEntryName, "%s", m_entries[i].name.c_str());
-    });
-  }
-
-  std::uint32_t EnumConnections(RASCONNA* block, std::uint32_t* bytes, std::uint32_t* count) {
-    if (const std::uint32_t error = Enter("RasEnumConnectionsA")) return error;
-    if (!block || !bytes || !count) return kInvalidBuffer;
-    if (block->dwSize != sizeof(RASCONNA)) return kInvalidSize;
-    std::lock_guard lock(m_mutex);
-    auto it = m_connections.begin();
-    return Fill(m_connections.size(), block, bytes, count, [&](std::size_t, RASCONNA& record) {
-      record.hrasconn = it->first;
-      std::snprintf(record.szEntryName, sizeof record.szEntryName, "%s", it->second.name.c_str());
-      ++it;
-    });
+    const auto needed = static_cast<std::uint32_t>(items.size() * sizeof(Record));
+    *count = static_cast<std::uint32_t>(items.size());
+    if (*bytes < needed) {
+      *bytes = needed;
+      return ERROR_BUFFER_TOO_SMALL;
+    }
+    for (const auto& item : items) write(*block++, item);
+    return 0;
   }
 
   std::uint32_t GetConnectStatus(HRASCONN handle, RASCONNSTATUSA* status) {
     if (const std::uint32_t error = Enter("RasGetConnectStatusA")) return error;
-    if (!status) return kInvalidBuffer;
     if (status->dwSize != sizeof(RASCONNSTATUSA)) return kInvalidSize;
     std::lock_guard lock(m_mutex);
-    const auto it = m_connections.find(handle);
-    if (it == m_connections.end()) return kInvalidHandle;
-    status->rasconnstate = it->second.state;
+    if (!m_connections.contains(handle)) return kInvalidHandle;
+    status->rasconnstate = m_connections[handle].state;
     return 0;
   }
 
   std::uint32_t GetEntryDialParams(RASDIALPARAMSA* params) {
     if (const std::uint32_t error = Enter("RasGetEntryDialParamsA")) return error;
-    if (!params) return kInvalidBuffer;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kInvalidSize;
     std::lock_guard lock(m_mutex);
-    if (!FindEntry(params->szEntryName)) return kNoSuchEntry;
-    // What a phone book keeps for every entry here.
+    if (!Find(params->szEntryName)) return kNoSuchEntry;
     std::strcpy(params->szPhoneNumber, "555-0100");
     std::strcpy(params->szCallbackNumber, "555-0199");
     std::strcpy(params->szUserName, "ann");
@@ -107,104 +99,56 @@ class Double {
     return 0;
   }
 
-  std::uint32_t Dial(RASDIALPARAMSA* params, std::uint32_t notifierType, void* notifier, HRASCONN* handle) {
+  std::uint32_t Dial(const RASDIALPARAMSA* params, std::uint32_t notifierType, void* notifier, HRASCONN* handle) {
     const std::uint32_t failure = Enter("RasDialA");
-    if (!params || !handle) return kInvalidBuffer;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kInvalidSize;
     std::lock_guard lock(m_mutex);
-    m_lastParams = *params;
-    const Entry* entry = FindEntry(params->szEntryName);
+    const auto entry = Find(params->szEntryName);
     if (!entry) return kNoSuchEntry;
+    // Only the entry's own number, callback and domain, with its stored user.
+    if (*params->szPhoneNumber || *params->szCallbackNumber || *params->szDomain ||
+        std::strcmp(params->szPassword, "secret") != 0) {
+      return kWrongNumber;
+    }
     // Like the system's dialer, a failed start still hands out a handle to hang up.
-    *handle = m_nextHandle++;
-    m_connections[*handle] = {entry->name, RASCS_OpenPort};
+    *handle = m_next++;
+    m_connections[*handle] = {entry->first, RASCS_OpenPort};
     if (failure) return failure;
-    if (notifierType == RAS_NOTIFIER_WINDOW && notifier) {
-      const RASNOTIFYWINDOW window = *static_cast<const RASNOTIFYWINDOW*>(notifier);
-      m_threads.emplace_back([this, window, connection = *handle, script = entry->script] {
-        RunScript(window, connection, script);
-      });
+    if (notifierType == RAS_NOTIFIER_WINDOW) {
+      m_threads.emplace_back([this, window = *static_cast<const RASNOTIFYWINDOW*>(notifier), connection = *handle,
+                              script = entry->second] { Run(window, connection, script); });
     }
     return 0;
   }
 
   std::uint32_t HangUp(HRASCONN handle) {
     if (const std::uint32_t error = Enter("RasHangUpA")) return error;
-    {
-      std::lock_guard lock(m_mutex);
-      if (m_connections.erase(handle) == 0) return kInvalidHandle;
-    }
+    std::lock_guard lock(m_mutex);
     m_hungUp.notify_all();
-    return 0;
+    return m_connections.erase(handle) == 1 ? 0 : kInvalidHandle;
   }
 
-  std::uint32_t ErrorString(UINT error, char* text, std::uint32_t size) {
-    if (const std::uint32_t failure = Enter("RasGetErrorStringA")) return failure;
-    if (!text || size == 0) return kInvalidBuffer;
-    std::snprintf(text, size, "Dial-up error %u", error);
-    return 0;
-  }
-
-  void AddEntry(const char* name, const char* script) {
-    std::lock_guard lock(m_mutex);
-    m_entries.push_back({name, script});
-  }
-  void AddConnection(const char* name, RASCONNSTATE state) {
-    std::lock_guard lock(m_mutex);
-    m_connections[m_nextHandle++] = {name, state};
-  }
-  void Fail(const char* function, std::uint32_t error) {
-    std::lock_guard lock(m_mutex);
-    m_failures[function] = error;
-  }
-  unsigned Calls(const char* function) {
-    std::lock_guard lock(m_mutex);
-    return m_calls[function];
-  }
-  unsigned ConnectionsUp() {
-    std::lock_guard lock(m_mutex);
-    return static_cast<unsigned>(m_connections.size());
-  }
-  void LastDialParams(RASDIALPARAMSA* params) {
-    std::lock_guard lock(m_mutex);
-    *params = m_lastParams;
-  }
+  std::vector<std::pair<std::string, std::string>> m_entries;  // name and dial script, in phone book order
+  std::map<HRASCONN, Connection> m_connections;
 
  private:
   // Called with m_mutex held.
-  const Entry* FindEntry(const char* name) const {
-    for (const Entry& entry : m_entries) {
-      if (::strcasecmp(entry.name.c_str(), name) == 0) return &entry;
+  const std::pair<std::string, std::string>* Find(const char* name) const {
+    for (const auto& entry : m_entries) {
+      if (::strcasecmp(entry.first.c_str(), name) == 0) return &entry;
     }
     return nullptr;
   }
 
-  // Called with m_mutex held.
-  template <typename Record, typename Write>
-  static std::uint32_t Fill(std::size_t n, Record* block, std::uint32_t* bytes, std::uint32_t* count, Write write) {
-    const auto needed = static_cast<std::uint32_t>(n * sizeof(Record));
-    *count = static_cast<std::uint32_t>(n);
-    if (*bytes < needed) {
-      *bytes = needed;
-      return ERROR_BUFFER_TOO_SMALL;
-    }
-    for (std::size_t i = 0; i < n; ++i) write(i, block[i]);
-    return 0;
-  }
-
-  void RunScript(const RASNOTIFYWINDOW& window, HRASCONN connection, const std::string& script) {
+  void Run(const RASNOTIFYWINDOW& window, HRASCONN connection, const std::string& script) {
     std::istringstream steps(script);
     for (std::string step; std::getline(steps, step, ',');) {
       std::unique_lock lock(m_mutex);
-      if (step == "wait") {
-        m_hungUp.wait(lock, [&] { return !m_connections.contains(connection); });
-        return;
-      }
-      const auto it = m_connections.find(connection);
-      if (it == m_connections.end()) return;
+      if (step == "wait") return m_hungUp.wait(lock, [&] { return !m_connections.contains(connection); });
+      if (!m_connections.contains(connection)) return;
       unsigned state = 0, error = 0;
       std::sscanf(step.c_str(), "%u/%u", &state, &error);
-      it->second.state = static_cast<RASCONNSTATE>(state);
+      m_connections[connection].state = static_cast<RASCONNSTATE>(state);
       lock.unlock();
       window.post(window.hwnd, window.message, state, error);
     }
@@ -212,12 +156,9 @@ class Double {
 
   std::mutex m_mutex;
   std::condition_variable m_hungUp;
-  std::vector<Entry> m_entries;
-  std::map<HRASCONN, Connection> m_connections;
   std::map<std::string, std::uint32_t> m_failures;
   std::map<std::string, unsigned> m_calls;
-  RASDIALPARAMSA m_lastParams{};
-  HRASCONN m_nextHandle = 1;
+  HRASCONN m_next = 1;
   std::vector<std::thread> m_threads;
 };
 
@@ -230,18 +171,28 @@ Double& The() {
 
 extern "C" {
 
+void RasDoubleDo(const char* command) { The().Do(command); }
+unsigned RasDoubleCount(const char* what) { return The().Count(what); }
+
 std::uint32_t RasCreatePhonebookEntryA(HWND, const char*) { return The().Enter("RasCreatePhonebookEntryA"); }
-std::uint32_t RasDialA(void*, const char*, RASDIALPARAMSA* params, std::uint32_t notifierType, void* notifier,
+std::uint32_t RasDialA(void*, const char*, RASDIALPARAMSA* params, std::uint32_t type, void* notifier,
                        HRASCONN* connection) {
-  return The().Dial(params, notifierType, notifier, connection);
+  return The().Dial(params, type, notifier, connection);
 }
 std::uint32_t RasEditPhonebookEntryA(HWND, const char*, const char*) { return The().Enter("RasEditPhonebookEntryA"); }
 std::uint32_t RasEnumConnectionsA(RASCONNA* block, std::uint32_t* bytes, std::uint32_t* count) {
-  return The().EnumConnections(block, bytes, count);
+  return The().Enumerate("RasEnumConnectionsA", The().m_connections, block, bytes, count,
+                         [](RASCONNA& record, const auto& item) {
+                           record.hrasconn = item.first;
+                           std::snprintf(record.szEntryName, sizeof record.szEntryName, "%s", item.second.name.c_str());
+                         });
 }
 std::uint32_t RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* block, std::uint32_t* bytes,
                               std::uint32_t* count) {
-  return The().EnumEntries(block, bytes, count);
+  return The().Enumerate("RasEnumEntriesA", The().m_entries, block, bytes, count,
+                         [](RASENTRYNAMEA& record, const auto& item) {
+                           std::snprintf(record.szEntryName, sizeof record.szEntryName, "%s", item.first.c_str());
+                         });
 }
 std::uint32_t RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status) {
   return The().GetConnectStatus(connection, status);
@@ -250,7 +201,9 @@ std::uint32_t RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* params, BOOL*)
   return The().GetEntryDialParams(params);
 }
 std::uint32_t RasGetErrorStringA(UINT error, char* text, std::uint32_t size) {
-  return The().ErrorString(error, text, size);
+  if (const std::uint32_t failure = The().Enter("RasGetErrorStringA")) return failure;
+  std::snprintf(text, size, "Dial-up error %u", error);
+  return 0;
 }
 std::uint32_t RasGetProjectionInfoA(HRASCONN, std::uint32_t, void*, std::uint32_t*) {
   return The().Enter("RasGetProjectionInfoA");
@@ -261,13 +214,5 @@ std::uint32_t RasSetEntryDialParamsA(const char*, RASDIALPARAMSA*, BOOL) {
   return The().Enter("RasSetEntryDialParamsA");
 }
 #endif
-
-void RasDoubleReset() { The().Reset(); }
-void RasDoubleAddEntry(const char* name, const char* script) { The().AddEntry(name, script); }
-void RasDoubleAddConnection(const char* name, RASCONNSTATE state) { The().AddConnection(name, state); }
-void RasDoubleFail(const char* function, std::uint32_t error) { The().Fail(function, error); }
-unsigned RasDoubleCalls(const char* function) { return The().Calls(function); }
-unsigned RasDoubleConnectionsUp() { return The().ConnectionsUp(); }
-void RasDoubleLastDialParams(RASDIALPARAMSA* params) { The().LastDialParams(params); }
 
 }  // extern "C"

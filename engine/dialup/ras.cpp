@@ -53,8 +53,8 @@ void CRas::Reset() {
     const auto& ras = library->Functions();
     std::vector<RASENTRYNAMEA> entries;
     std::uint32_t count = 0;
-    const std::uint32_t answer =
-        hv::dialup::EnumerateGrowingOnce(entries, count, [&](RASENTRYNAMEA* block, std::uint32_t* bytes, std::uint32_t* n) {
+    const std::uint32_t answer = hv::dialup::EnumerateGrowingOnce(
+        entries, count, [&](RASENTRYNAMEA* block, std::uint32_t* bytes, std::uint32_t* n) {
           return ras.EnumEntries(nullptr, nullptr, block, bytes, n);
         });
     if (answer != 0) return;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "engine/dialup/ras_module.h"

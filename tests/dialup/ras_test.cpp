@@ -187,7 +187,8 @@ TEST_F(RasTest, a_running_connection_is_found_by_name_in_any_letter_case) {
   EXPECT_EQ(ras.ConnectionRunning(nullptr), 0);
   EXPECT_EQ(m_messages, Strings{});
   // Failures show the library's text for them, or the undefined one.
-  for (const char* failure : {"fail RasGetConnectStatusA 6", "fail RasEnumConnectionsA 610", "fail RasGetErrorStringA 1"}) {
+  for (const char* failure :
+       {"fail RasGetConnectStatusA 6", "fail RasEnumConnectionsA 610", "fail RasGetErrorStringA 1"}) {
     Do(failure);
     EXPECT_FALSE(ras.ConnectionRunning("Work"));
   }

@@ -43,9 +43,6 @@ class HV_EXPORT CRasDialDialog {
   // The Cancel button: hangs up the dial in progress. Close with closeCancel.
   void OnCancel();
 
-  // The connection being dialled; 0 when none was started.
-  HRASCONN GetConnection() const { return m_hConnection; }
-
  private:
   friend class CRas;
   // The connection passes to the caller, so it outlives the dialog.

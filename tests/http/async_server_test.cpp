@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -50,24 +51,18 @@ class TestJob : public CAsyncClient {
     m_tally.Add([&] {
       m_runningOn = std::this_thread::get_id();
       m_log += "R";
-      if (m_nCompletions) m_bCalledAfterEnd = true;
     });
     return 0;
   }
   void OnQueued() override { m_tally.Add([&] { m_log += "Q"; }); }
   void OnStarted() override { m_tally.Add([&] { m_log += "S"; }); }
   void OnComplete(int status) override {
-    m_tally.Add([&] {
-      m_log += "C" + std::to_string(status);
-      ++m_nCompletions;
-    });
+    m_tally.Add([&] { m_log += "C" + std::to_string(status); });
     if (m_then) m_then();
   }
 
   // Read under the tally's lock or after the server stopped.
   std::string m_log;
-  int m_nCompletions = 0;
-  bool m_bCalledAfterEnd = false;
   std::thread::id m_runningOn;
   std::function<void()> m_then;  // runs after the completion is counted
 
@@ -115,9 +110,7 @@ class TestServer : public CAsyncServer {
 // Records the server's reports as the engine interface passes them on.
 class ProgressObserver : public CUIClient {
  public:
-  CUINode* CreateUINode(CSafNode*, CSafNode*, int, unsigned long, CArchive*, unsigned long) override {
-    return nullptr;
-  }
+  CUINode* CreateUINode(CSafNode*, CSafNode*, int, unsigned long, CArchive*, unsigned long) override { return {}; }
   HWND GetBrowserWnd() override { return nullptr; }
   HWND GetMainWnd() override { return nullptr; }
   void ServerProgress(serverType, serverProgress progress) override {
@@ -264,7 +257,9 @@ TEST_F(AsyncServer, every_accepted_job_completes_exactly_once_under_many_threads
     SCOPED_TRACE(round);
     ProgressObserver observer;
     CSafClient::GetSafClient()->Connect(&observer);
+    CEvent open(true, true);  // jobs call their client twice, a stop may cut in between
     TestServer server;
+    server.m_pGate = &open;
     // Each job's completion submits its follower, from whatever thread
     // completes it.
     auto jobs = MakeJobs(2 * kSubmitters * kPerSubmitter);
@@ -296,13 +291,10 @@ TEST_F(AsyncServer, every_accepted_job_completes_exactly_once_under_many_threads
     EXPECT_EQ(reports.front(), 0);
     EXPECT_GE(reports.back(), 2);
     std::lock_guard lock(m_tally.m_mutex);
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-      const TestJob& job = *jobs[i];
-      EXPECT_FALSE(job.m_bCalledAfterEnd) << i;
-      if (job.m_log.empty()) continue;  // submitted to a stopped server
-      EXPECT_EQ(job.m_nCompletions, 1) << i << " " << job.m_log;
-      EXPECT_EQ(job.m_log[0], 'Q') << i;
-    }
+    // Queued, perhaps started and run, then one completion and nothing after;
+    // or nothing at all for a job that found the server stopped.
+    const std::regex once("(QS?R*C(0|4097|4098|4099))?");
+    for (auto& job : jobs) EXPECT_TRUE(std::regex_match(job->m_log, once)) << job->m_log;
     CSafClient::GetSafClient()->Connect(&m_observer);
   }
 }

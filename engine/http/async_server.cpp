@@ -48,6 +48,8 @@ bool CAsyncServer::Start(int workerCount) {
   std::unique_lock lock(m_lock);
   for (;;) {
     if (m_state == Running || m_state == Finishing) return false;
+    // A thread of the last run would wait for itself.
+    if (OnOwnThread()) return false;
     if (m_state == Stopping) {
       m_stateChanged.wait(lock, [this] { return m_state != Stopping; });
       continue;
@@ -55,7 +57,6 @@ bool CAsyncServer::Start(int workerCount) {
     if (m_threads.Empty()) break;
     // The thread that ended the last run may still be reporting it; its
     // report comes before ours.
-    if (OnOwnThread()) return false;
     RunThreads ended = std::exchange(m_threads, RunThreads{});
     lock.unlock();
     ended.Join();

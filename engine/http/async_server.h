@@ -42,7 +42,8 @@ class CAsyncServer : public CObject {
 
   // Starts workerCount (1 to 63) workers. False in a running or finishing
   // state, on a bad count, when a thread cannot be started or OnStart fails;
-  // on a stopping server it first waits for the stop to complete.
+  // on a stopping server it first waits for the stop to complete. Refused on
+  // the server's own threads, which would wait for themselves.
   bool Start(int workerCount);
   // Queues a job. Ignored on a stopped server (no callback at all); a
   // stopping server completes it at once with statusRejected.
@@ -52,8 +53,9 @@ class CAsyncServer : public CObject {
   // Ends a finishing run now; aborted 1 reports the end as a failure. Only
   // the flag is stored in any other state.
   void Stop(int aborted);
-  // The destruction wait for subclasses, which must end the run before their
-  // own part goes: the threads call the virtual operations.
+  // Ends a run and waits for its threads: for subclass destructors, whose
+  // part must outlive the threads that call the virtual operations. Does not
+  // wait when called on one of those threads.
   void Shutdown();
   State GetState();
 

@@ -74,9 +74,11 @@ class TestJob : public CAsyncClient {
 // then, holding nothing, waits for the test to let the job end.
 class GatedWorker : public CWorkerThread {
  public:
-  GatedWorker(CAsyncServer* server, int index, CEvent& gate) : CWorkerThread(server, index), m_gate(gate) {}
+  GatedWorker(CAsyncServer* server, int index, CEvent& gate, Tally& tally, int& idleCalls)
+      : CWorkerThread(server, index), m_gate(gate), m_tally(tally), m_nIdleCalls(idleCalls) {}
 
  protected:
+  void IdleWork() override { m_tally.Add([&] { ++m_nIdleCalls; }); }
   void StartJob() override {
     HGLOBAL none = nullptr;
     CAsyncClient* client = m_pThunk->LockClient();
@@ -91,6 +93,8 @@ class GatedWorker : public CWorkerThread {
 
  private:
   CEvent& m_gate;
+  Tally& m_tally;
+  int& m_nIdleCalls;
 };
 
 class TestServer : public CAsyncServer {
@@ -99,11 +103,13 @@ class TestServer : public CAsyncServer {
   ~TestServer() override { Shutdown(); }
 
   CEvent* m_pGate = nullptr;  // when set, workers wait on it inside each job
+  Tally m_tally;
+  int m_nIdleCalls = 0;  // times a worker found nothing to do, under m_tally's lock
 
  protected:
   std::unique_ptr<CWorkerThread> CreateWorker(int index) override {
     if (!m_pGate) return CAsyncServer::CreateWorker(index);
-    return std::make_unique<GatedWorker>(this, index, *m_pGate);
+    return std::make_unique<GatedWorker>(this, index, *m_pGate, m_tally, m_nIdleCalls);
   }
 };
 
@@ -232,13 +238,14 @@ TEST_F(AsyncServer, stop_cuts_off_running_jobs_drops_queued_ones_and_rejects_lat
   }
 }
 
-TEST_F(AsyncServer, stop_without_finish_and_jobs_for_a_stopped_server_change_nothing) {
+TEST_F(AsyncServer, idle_worker_sleeps_and_stop_without_finish_or_on_a_stopped_server_changes_nothing) {
   CEvent gate;
   TestServer server;
   auto jobs = MakeJobs(2);
   server.Submit(jobs[0].get());  // stopped: ignored
   server.m_pGate = &gate;
   ASSERT_TRUE(server.Start(1));
+  ASSERT_TRUE(server.m_tally.WaitUntil([&] { return server.m_nIdleCalls > 0; }));
   server.Submit(jobs[1].get());
   server.Stop(1);  // running: only the failure flag is kept
   EXPECT_EQ(server.GetState(), CAsyncServer::Running);
@@ -248,6 +255,9 @@ TEST_F(AsyncServer, stop_without_finish_and_jobs_for_a_stopped_server_change_not
   std::lock_guard lock(m_tally.m_mutex);
   EXPECT_EQ(jobs[0]->m_log, "");
   EXPECT_EQ(jobs[1]->m_log, "QSRRC0");
+  // An idle worker slept until the job came instead of asking again.
+  std::lock_guard idle(server.m_tally.m_mutex);
+  EXPECT_LE(server.m_nIdleCalls, 2);
 }
 
 TEST_F(AsyncServer, every_accepted_job_completes_exactly_once_under_many_threads) {

@@ -208,7 +208,8 @@ TEST(CookieList, one_domain_cannot_push_out_the_others) {
     return Cookie{name, "1", domain, "/", kNow + 60, true, false, false};
   };
   Put(list, cookie("other", "other.ex"), kNow);
-  for (std::size_t i = 0; i < kMaxCookiesPerDomain + 20; ++i) Put(list, cookie("c" + std::to_string(i), "greedy.ex"), kNow);
+  for (std::size_t i = 0; i < kMaxCookiesPerDomain + 20; ++i)
+    Put(list, cookie("c" + std::to_string(i), "greedy.ex"), kNow);
   Put(list, cookie("c5", "greedy.ex"), kNow);  // replaced where it stands: no younger for it
   EXPECT_TRUE(Trim(list, kNow));
   ASSERT_EQ(list.size(), kMaxCookiesPerDomain + 1);
@@ -292,13 +293,15 @@ TEST_F(CookieStoreFiles, curl_reads_our_file_and_we_read_curls) {
 
   const std::string jar = m_dir / "curl.txt";
   const std::string request =
-      ServeCurl({"-s", "-o", "/dev/null", "--max-time", "10", "-b", Path(), "-c", jar, "http://127.0.0.1:PORT/dir/page"},
+      ServeCurl({"-q", "-s", "-o", "/dev/null", "--noproxy", "*", "--max-time", "10", "-b", Path(), "-c", jar,
+                 "http://127.0.0.1:PORT/dir/page"},
                 "Set-Cookie: theirs=4; Max-Age=3600; Path=/dir\r\nSet-Cookie: brief=5\r\n");
   EXPECT_NE(request.find("\r\nCookie: ours=1\r\n"), std::string::npos) << request;
 
   // curl's jar holds what it read and what it was sent, in its own order.
   const std::string header = CookieStore(jar).CookieHeader(page);
-  for (const char* cookie : {"theirs=4", "brief=5", "ours=1"}) EXPECT_NE(header.find(cookie), std::string::npos) << header;
+  for (const char* cookie : {"theirs=4", "brief=5", "ours=1"})
+    EXPECT_NE(header.find(cookie), std::string::npos) << header;
   EXPECT_EQ(header.find("elsewhere"), std::string::npos) << header;
 }
 

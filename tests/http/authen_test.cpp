@@ -1,25 +1,19 @@
-// Authentication realms: claiming, the credentials rules of a request, the
-// response check, the prompt hook and the stored passwords.
+// Authentication realms: the credentials rules of a request, the response
+// check, the prompt hook and the stored passwords.
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <functional>
 #include <latch>
-#include <mutex>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/agent/http_anchor.h"
 #include "engine/http/authen.h"
 #include "engine/http/base64.h"
 #include "engine/settings/three_string_entry.h"
-#include "harvion/dialogs.h"
 #include "platform/registry/registry.h"
 #include "resources/resources.h"
 #include "support/test_home.h"
@@ -27,10 +21,8 @@
 namespace {
 
 using Action = CAuthen::RequestCredentials::Action;
-
 const std::string kKey = "Software\\Tessarine\\Harvion Plugin\\3.0\\Authentication";
-constexpr std::uint32_t kRunStart = 1'000'000;
-constexpr std::uint32_t kNow = kRunStart + 5;
+constexpr std::uint32_t kRunStart = 1'000'000, kNow = kRunStart + 5;
 
 std::string Basic(const std::string& user, const std::string& password) {
   return hv::http::Base64Encode(user + ":" + password);
@@ -38,188 +30,103 @@ std::string Basic(const std::string& user, const std::string& password) {
 
 class Authen : public TestHome {
  protected:
-  void SetUp() override {
-    TestHome::SetUp();
-    m_previous = SetCredentialsPrompt(nullptr);
-  }
   void TearDown() override {
-    SetCredentialsPrompt(m_previous);
+    SetCredentialsPrompt(nullptr);
     TestHome::TearDown();
   }
-
-  // Writes the passwords list (realm, user, password) as the settings sheet would.
-  void Store(const std::vector<std::vector<std::string>>& rows) {
+  // Stores passwords (realm, user, password) as the settings sheet would, and loads them.
+  void Load(const std::vector<std::vector<std::string>>& rows) {
     CNamedArray list;
     for (const auto& row : rows) list.Add(std::make_unique<C3StringEntry>(row[0], row[1], row[2]));
     ASSERT_TRUE(hv::settings::SaveThreeStringList(kKey, list, hv::res::IDS_REG_PASSWORD));
+    m_authen.Load();
   }
   void Answer(const std::string& user, const std::string& password) {
-    SetCredentialsPrompt([this, user, password](CredentialsRequest& request) {
-      ++m_prompts;
-      m_asked = request;
+    SetCredentialsPrompt([=, this](CredentialsRequest& request) {
+      m_asked.push_back(request.realm + " " + request.url + " " + request.user + ":" + request.password);
       request.user = user;
       request.password = password;
       return true;
     });
   }
-  CAuthen::RequestCredentials Ask(const CAnchor& location, const std::string& realm, bool needsAuthentication,
+  CAuthen::RequestCredentials Ask(const CAnchor& location, const std::string& realm, bool after401,
                                   bool interactive = true) {
-    return m_authen.CredentialsFor(
-        {&location, realm, needsAuthentication, "http://h/page.html", kRunStart, kNow, interactive});
+    return m_authen.CredentialsFor({&location, realm, after401, "http://h/p", kRunStart, kNow, interactive});
   }
 
   CAuthen m_authen;
   CHTTPAnchor m_a, m_b;
-  int m_prompts = 0;
-  CredentialsRequest m_asked;
-  CredentialsPrompt m_previous;
+  std::vector<std::string> m_asked;
 };
 
-TEST_F(Authen, a_realm_is_claimed_by_one_location_at_a_time) {
-  Store({{"Zone", "u", "p"}});
-  m_authen.Load();
-  EXPECT_EQ(m_authen.FindAndClaim("Other", &m_a), nullptr);  // unknown realms are not made here
-  EXPECT_EQ(m_authen.FindAndClaim("zone", &m_a), nullptr);   // names are compared exactly
-  const auto zone = m_authen.FindAndClaim("Zone", &m_a);
-  ASSERT_NE(zone, nullptr);
-  EXPECT_EQ(zone->m_strCredentials, Basic("u", "p"));
-  EXPECT_EQ(m_authen.FindAndClaim("Zone", &m_a), zone);
-  EXPECT_EQ(m_authen.FindAndClaim("Zone", &m_b), nullptr);
-  EXPECT_EQ(m_authen.FindOrCreateAndClaim("Zone", &m_b), nullptr);
-  EXPECT_EQ(m_authen.FindOwned("Zone", &m_b), nullptr);
-  EXPECT_EQ(m_authen.FindOwned("Zone", &m_a), zone);
-  zone->Release();
-  EXPECT_EQ(m_authen.FindOwned("Zone", &m_a), nullptr);
-  EXPECT_EQ(m_authen.FindAndClaim("Zone", &m_b), zone);
-
-  const auto made = m_authen.FindOrCreateAndClaim("New", &m_a);
-  ASSERT_NE(made, nullptr);
-  EXPECT_TRUE(made->m_strUser.empty() && made->m_strCredentials.empty() && made->m_tCheckedAt == 0);
-  const auto list = m_authen.CopyPasswords();
-  ASSERT_EQ(list->GetSize(), 2);
-  EXPECT_EQ(list->GetNameAt(1), "New");
-  // Not saved until something is confirmed.
-  std::vector<std::string> stored = hv::reg::SubKeys(kKey);
-  EXPECT_EQ(stored, std::vector<std::string>{"Zone"});
-}
-
-TEST_F(Authen, normal_requests_send_only_what_a_free_realm_already_has) {
-  Store({{"Zone", "u", "p"}, {"Lone", "user", ""}, {"Unanswered", "", ""}});
-  m_authen.Load();
-  struct Case {
-    std::string realm;
-    std::string credentials;
-    bool forgetRealm;
-  };
-  const Case cases[] = {
-      {"", "", false},
-      {"Zone", Basic("u", "p"), false},
-      {"Lone", "dXNlcjo=", false},  // an empty password still logs in
-      {"Unanswered", "", true},
-      {"Unknown", "", true},
-  };
-  for (const Case& c : cases) {
-    const auto answer = Ask(m_a, c.realm, false);
-    EXPECT_EQ(answer.action, Action::send) << c.realm;
-    EXPECT_EQ(answer.credentials, c.credentials) << c.realm;
-    EXPECT_EQ(answer.forgetRealm, c.forgetRealm) << c.realm;
-    // Credentials sent keep the realm claimed until the response; otherwise it is free.
-    EXPECT_EQ(m_authen.FindOwned(c.realm, &m_a) != nullptr, !c.credentials.empty()) << c.realm;
+TEST_F(Authen, requests_send_only_what_a_free_realm_already_has_until_a_401) {
+  Load({{"Zone", "u", "p"}, {"Lone", "user", ""}, {"Unanswered", "", ""}});
+  const std::pair<std::string, std::string> cases[] = {{"", ""},         {"Zone", Basic("u", "p")},
+                                                       {"Lone", "dXNlcjo="}, {"Unanswered", ""},
+                                                       {"Unknown", ""},  {"zone", ""}};
+  for (const auto& [realm, credentials] : cases) {
+    const auto answer = Ask(m_a, realm, false);
+    EXPECT_EQ(answer.action, Action::send) << realm;
+    EXPECT_EQ(answer.credentials, credentials) << realm;
+    EXPECT_EQ(answer.forgetRealm, !realm.empty() && credentials.empty()) << realm;
+    // Claimed until the response only when credentials went out.
+    EXPECT_EQ(m_authen.FindOwned(realm, &m_a) != nullptr, !credentials.empty()) << realm;
   }
-  // A realm another location holds is not sent.
-  const auto busy = Ask(m_b, "Zone", false);
+  const auto busy = Ask(m_b, "Zone", false);  // held by m_a
   EXPECT_TRUE(busy.credentials.empty() && busy.forgetRealm);
-  EXPECT_EQ(m_prompts, 0);
+  EXPECT_EQ(Ask(m_a, "", true).action, Action::endLoad);  // a 401 without a realm
+  EXPECT_TRUE(m_asked.empty());
+  // Neither user nor password: a lone colon, but only once the user confirmed it.
+  Answer("", "");
+  EXPECT_EQ(Ask(m_a, "Unanswered", true).credentials, "Og==");
 }
 
 TEST_F(Authen, stored_credentials_are_tried_once_then_the_user_is_asked_in_interactive_runs_only) {
-  for (const bool interactive : {true, false}) {
-    Store({{"Zone", "u", "old"}});
-    m_authen.Load();
-    m_prompts = 0;
+  for (const bool interactive : {false, true}) {
+    Load({{"Zone", "u", "old"}});
     Answer("u", "new");
-    const auto first = Ask(m_a, "Zone", true, interactive);
-    EXPECT_EQ(first.action, Action::send);
-    EXPECT_EQ(first.credentials, Basic("u", "old"));
-    EXPECT_EQ(m_prompts, 0);
+    EXPECT_EQ(Ask(m_a, "Zone", true, interactive).credentials, Basic("u", "old"));
+    EXPECT_TRUE(m_asked.empty());
     m_authen.CheckResponse(401, "Zone", &m_a, kNow);
-
     const auto second = Ask(m_a, "Zone", true, interactive);
-    if (interactive) {
-      EXPECT_EQ(second.action, Action::send);
-      EXPECT_EQ(second.credentials, Basic("u", "new"));
-      EXPECT_EQ(m_prompts, 1);
-      EXPECT_EQ(m_asked.realm, "Zone");
-      EXPECT_EQ(m_asked.url, "http://h/page.html");
-      EXPECT_EQ(m_asked.user + ":" + m_asked.password, "u:old");
-      // Accepted now: a later page of the realm gets them at once.
-      m_authen.CheckResponse(200, "Zone", &m_a, kNow);
-      EXPECT_EQ(Ask(m_b, "Zone", false).credentials, Basic("u", "new"));
-      CAuthen stored;
-      stored.Load();
-      EXPECT_EQ(stored.FindAndClaim("Zone", &m_a)->m_strCredentials, Basic("u", "new"));
-    } else {
-      EXPECT_EQ(second.action, Action::endLoad);
-      EXPECT_EQ(m_prompts, 0);
-      EXPECT_EQ(m_authen.FindAndClaim("Zone", &m_b)->m_strCredentials, "");
-    }
+    EXPECT_EQ(second.action, interactive ? Action::send : Action::endLoad);
+    EXPECT_EQ(second.credentials, interactive ? Basic("u", "new") : "");
   }
+  EXPECT_EQ(m_asked, std::vector<std::string>{"Zone http://h/p u:old"});
+  // Accepted: later pages naming the realm get them without a 401 first, in
+  // this run and, stored, in the next.
+  m_authen.CheckResponse(200, "Zone", &m_a, kNow);
+  EXPECT_EQ(Ask(m_b, "Zone", false).credentials, Basic("u", "new"));
+  m_authen.Load();
+  EXPECT_EQ(Ask(m_a, "Zone", false).credentials, Basic("u", "new"));
 }
 
-TEST_F(Authen, the_prompt_is_refused_without_a_front_end_and_after_a_cancel_nobody_is_asked_again) {
-  const auto noRealm = Ask(m_a, "", true);
-  EXPECT_EQ(noRealm.action, Action::endLoad);
-
-  const auto refused = Ask(m_a, "Zone", true);  // no prompt installed
-  EXPECT_EQ(refused.action, Action::endLoad);
-  EXPECT_EQ(m_authen.FindOwned("Zone", &m_a), nullptr);  // released
-  EXPECT_EQ(m_authen.FindAndClaim("Zone", &m_b)->m_tCheckedAt, kNow);
-  m_authen.FindOwned("Zone", &m_b)->Release();
-
+TEST_F(Authen, without_a_front_end_or_after_a_cancel_the_401_stands_for_the_rest_of_the_run) {
+  EXPECT_EQ(Ask(m_a, "Zone", true).action, Action::endLoad);  // no prompt installed
+  EXPECT_EQ(m_authen.FindOrCreateAndClaim("Zone", &m_b)->m_tCheckedAt, kNow);  // released
+  m_authen.CheckResponse(0, "Zone", &m_b, kNow);
   Answer("u", "p");
-  EXPECT_EQ(Ask(m_a, "Zone", true).action, Action::endLoad);  // given up for this run
-  EXPECT_EQ(m_prompts, 0);
-
-  // A front end whose dialog fails answers Cancel.
+  EXPECT_EQ(Ask(m_a, "Zone", true).action, Action::endLoad);
+  EXPECT_TRUE(m_asked.empty());
   SetCredentialsPrompt([](CredentialsRequest&) -> bool { throw std::runtime_error("no display"); });
   EXPECT_EQ(Ask(m_a, "Other", true).action, Action::endLoad);
 }
 
-TEST_F(Authen, a_realm_with_neither_user_nor_password_sends_a_lone_colon_only_once_confirmed) {
-  Store({{"Bare", "", ""}});
-  m_authen.Load();
-  EXPECT_EQ(Ask(m_a, "Bare", false).credentials, "");
-  EXPECT_EQ(Ask(m_a, "Bare", true, false).action, Action::endLoad);
-  m_authen.Load();
-  Answer("", "");
-  const auto confirmed = Ask(m_a, "Bare", true);
-  EXPECT_EQ(confirmed.credentials, "Og==");
-  EXPECT_EQ(m_prompts, 1);
-}
-
 TEST_F(Authen, the_response_check_records_the_owners_outcome_and_always_releases) {
-  struct Case {
-    int status;
-    int accepted;  // 5: unchanged
-    std::uint32_t checkedAt;
-  };
-  const Case cases[] = {{200, 1, kNow}, {301, 1, kNow}, {302, 1, kNow}, {304, 1, kNow}, {400, 1, kNow},
-                        {401, 0, kNow}, {404, 5, 7},    {407, 5, 7},    {0, 5, 7}};
-  for (const Case& c : cases) {
+  for (const auto& [status, accepted] : std::vector<std::pair<int, int>>{
+           {200, 1}, {301, 1}, {302, 1}, {304, 1}, {400, 1}, {401, 0}, {404, 5}, {407, 5}, {0, 5}}) {
     const auto zone = m_authen.FindOrCreateAndClaim("Zone", &m_a);
-    zone->m_nAccepted = 5;
+    zone->m_nAccepted = 5;  // 5, 7: unchanged
     zone->m_tCheckedAt = 7;
-    m_authen.CheckResponse(c.status, "Zone", &m_b, kNow);  // not the owner: nothing
-    EXPECT_EQ(zone->m_nAccepted, 5);
-    m_authen.CheckResponse(c.status, "Zone", &m_a, kNow);
-    EXPECT_EQ(zone->m_nAccepted, c.accepted) << c.status;
-    EXPECT_EQ(zone->m_tCheckedAt, c.checkedAt) << c.status;
-    EXPECT_EQ(zone->m_pOwner, nullptr) << c.status;
+    m_authen.CheckResponse(status, "Zone", &m_b, kNow);  // not the owner's: nothing
+    m_authen.CheckResponse(status, "Zone", &m_a, kNow);
+    EXPECT_EQ(std::make_tuple(zone->m_nAccepted, zone->m_tCheckedAt, zone->m_pOwner),
+              std::make_tuple(accepted, accepted == 5 ? 7u : kNow, nullptr))
+        << status;
   }
-  // A clock stepped back during the run still counts a refusal as this
-  // run's: the stored credentials are not sent again.
-  Store({{"Zone", "u", "p"}});
-  m_authen.Load();
+  // A clock stepped back during the run still dates a refusal in this run,
+  // so refused credentials are not sent again and again.
+  Load({{"Zone", "u", "p"}});
   EXPECT_EQ(Ask(m_a, "Zone", true, false).credentials, Basic("u", "p"));
   m_authen.CheckResponse(401, "Zone", &m_a, kRunStart - 100);
   EXPECT_EQ(Ask(m_a, "Zone", true, false).action, Action::endLoad);
@@ -228,90 +135,67 @@ TEST_F(Authen, the_response_check_records_the_owners_outcome_and_always_releases
 TEST_F(Authen, two_locations_meeting_one_realm_at_once_ask_the_user_once) {
   std::mutex mutex;
   std::condition_variable changed;
-  int retries = 0;
-  std::atomic<int> prompts{0};
+  int retries = 0, prompts = 0;
   // The dialog stays open until the other location has been told to retry.
   SetCredentialsPrompt([&](CredentialsRequest& request) {
-    ++prompts;
     std::unique_lock lock(mutex);
+    ++prompts;
     changed.wait_for(lock, std::chrono::seconds(10), [&] { return retries > 0; });
     request.user = "u";
-    request.password = "p";
     return true;
   });
   std::latch start(2);
   std::string sent[2];
-  auto location = [&](const CAnchor& anchor, std::string& credentials) {
+  auto location = [&](const CAnchor* anchor, std::string* credentials) {
     start.arrive_and_wait();
-    while (true) {
-      const auto answer = Ask(anchor, "Zone", true);
-      if (answer.action == Action::send) {
-        credentials = answer.credentials;
-        m_authen.CheckResponse(200, "Zone", &anchor, kNow);
-        return;
-      }
-      ASSERT_EQ(answer.action, Action::retry);
+    auto answer = Ask(*anchor, "Zone", true);
+    for (; answer.action == Action::retry; answer = Ask(*anchor, "Zone", true)) {
       std::lock_guard lock(mutex);
       ++retries;
       changed.notify_all();
     }
+    *credentials = answer.credentials;
+    m_authen.CheckResponse(200, "Zone", anchor, kNow);
   };
-  std::thread first(location, std::cref(m_a), std::ref(sent[0]));
-  std::thread second(location, std::cref(m_b), std::ref(sent[1]));
+  std::thread first(location, &m_a, &sent[0]), second(location, &m_b, &sent[1]);
   first.join();
   second.join();
   EXPECT_EQ(prompts, 1);
-  EXPECT_EQ(sent[0], Basic("u", "p"));
-  EXPECT_EQ(sent[1], Basic("u", "p"));
+  EXPECT_EQ(sent[0] + " " + sent[1], Basic("u", "") + " " + Basic("u", ""));
 }
 
 TEST_F(Authen, passwords_survive_save_and_load_and_hostile_names_stay_out_of_the_file) {
-  const std::string odd = "[a] \"b\" =c% \xE9\\";  // a backslash cannot be stored: nested keys
-  Store({{"Old", "gone", "x"}});
-  m_authen.Load();
+  const std::string odd = "[a] \"b\" =c% \xE9", evil = "p\r\n[HKEY_CURRENT_USER\\Evil]\r\n";
+  Load({{"Old", "gone", "x"}});
   {
     std::lock_guard lock(m_authen.Mutex());
-    m_authen.RememberPasswordLocked("[a] \"b\" =c% \xE9", "us\"er", "p\r\n[HKEY_CURRENT_USER\\Evil]\r\n");
-    m_authen.RememberPasswordLocked(odd, "u", "p");
+    m_authen.RememberPasswordLocked(odd, "us\"er", evil);
     m_authen.RememberPasswordLocked("Esc\x1B[2J", "u", "p");
     m_authen.RememberPasswordLocked("CASE", "first", "1");
-    m_authen.RememberPasswordLocked("case", "second", "2");
+    m_authen.RememberPasswordLocked("case", "second", "2");  // the store's key names ignore case
   }
   m_authen.FindOrCreateAndClaim("Met but never answered", &m_a);
   ASSERT_TRUE(m_authen.Save());
-
-  EXPECT_EQ(hv::reg::SubKeys(kKey), (std::vector<std::string>{"Old", "[a] \"b\" =c% \xE9", "CASE"}));
+  EXPECT_EQ(hv::reg::SubKeys(kKey), (std::vector<std::string>{"Old", odd, "CASE"}));
   EXPECT_FALSE(hv::reg::KeyExists("Evil"));
   const std::vector<std::uint8_t> file = ReadFile(hv::reg::StorePath());
   EXPECT_EQ(std::find(file.begin(), file.end(), 0x1B), file.end());
-  struct stat st {};
-  ASSERT_EQ(stat(hv::reg::StorePath().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-
-  CAuthen loaded;
-  loaded.Load();
-  const auto realm = loaded.FindAndClaim("[a] \"b\" =c% \xE9", &m_a);
-  ASSERT_NE(realm, nullptr);
-  EXPECT_EQ(realm->m_strPassword, "p\r\n[HKEY_CURRENT_USER\\Evil]\r\n");
+  m_authen.Load();
   // Whatever the file holds, what goes into a header is base64 alone.
-  EXPECT_EQ(realm->m_strCredentials, Basic("us\"er", "p\r\n[HKEY_CURRENT_USER\\Evil]\r\n"));
-  EXPECT_EQ(realm->m_strCredentials.find_first_not_of(
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-            std::string::npos);
-  EXPECT_EQ(loaded.FindAndClaim("CASE", &m_a)->m_strUser, "first");
+  EXPECT_EQ(Ask(m_a, odd, false).credentials, Basic("us\"er", evil));
+  EXPECT_EQ(Ask(m_a, "CASE", false).credentials, Basic("first", "1"));
 }
 
 TEST_F(Authen, a_store_unreadable_at_load_is_not_overwritten_by_save) {
-  Store({{"Kept", "u", "p"}});
-  const std::string path = hv::reg::StorePath();
-  ASSERT_EQ(std::rename(path.c_str(), (path + ".aside").c_str()), 0);
+  Load({{"Kept", "u", "p"}});
+  const std::string path = hv::reg::StorePath(), aside = path + ".aside";
+  ASSERT_EQ(std::rename(path.c_str(), aside.c_str()), 0);
   ASSERT_EQ(mkdir(path.c_str(), 0700), 0);  // not a regular file: refused
   m_authen.Load();
   ASSERT_EQ(rmdir(path.c_str()), 0);
-  ASSERT_EQ(std::rename((path + ".aside").c_str(), path.c_str()), 0);
+  ASSERT_EQ(std::rename(aside.c_str(), path.c_str()), 0);
   Answer("v", "q");
   EXPECT_EQ(Ask(m_a, "New", true).credentials, Basic("v", "q"));  // still usable in this run
-  EXPECT_FALSE(m_authen.Save());
   EXPECT_EQ(hv::reg::SubKeys(kKey), std::vector<std::string>{"Kept"});
 }
 

@@ -28,9 +28,9 @@ std::string AsciiLower(std::string text) {
 // What Save writes: entries that hold something to remember, under names the
 // store can keep. Realm names come from servers; one with control bytes
 // would go raw into a key line of the file, so it is kept in memory only.
-// The store matches key names without regard to case, so of two realms that
-// differ only so the first is stored, lest one realm's password be written
-// under the other's name.
+// The store matches key names without regard to case: of two realms whose
+// names differ only so, the first alone is stored, lest one realm's password
+// be written under the other's name.
 std::unique_ptr<CNamedArray> StorableEntries(const CNamedArray& list) {
   auto storable = std::make_unique<CNamedArray>();
   std::set<std::string> names;
@@ -73,6 +73,7 @@ void CAuthen::Load() {
   m_realms.swap(realms);
   m_passwords.swap(passwords);
   m_bStoreUnread = unread;
+  m_tRunStart = 0;
 }
 
 bool CAuthen::Save() {
@@ -86,12 +87,6 @@ bool CAuthen::Save() {
   std::string key;
   return hv::settings::KeyPath(hv::res::IDS_REG_AUTHENTICATION, key) &&
          hv::settings::SaveThreeStringList(key, *storable, hv::res::IDS_REG_PASSWORD);
-}
-
-void CAuthen::Clear() {
-  std::lock_guard lock(m_mutex);
-  m_realms.clear();
-  m_passwords->RemoveAllItems();
 }
 
 std::shared_ptr<CRealm> CAuthen::FindOwned(const std::string& realm, const CAnchor* location) {
@@ -136,11 +131,6 @@ void CAuthen::RememberPasswordLocked(const std::string& realm, const std::string
     entry->m_strFirst = user;
     entry->m_strSecond = password;
   }
-}
-
-std::unique_ptr<CNamedArray> CAuthen::CopyPasswords() {
-  std::lock_guard lock(m_mutex);
-  return m_passwords->CloneArray();
 }
 
 CAuthen::RequestCredentials CAuthen::CredentialsFor(const RequestState& state) {

@@ -33,8 +33,6 @@ class CAuthen : public CObject {
   // written, or was unreadable at the last Load (writing the list then would
   // drop every password it did not show).
   bool Save();
-  // Forgets every realm and password in memory (the engine's exit).
-  void Clear();
 
   // The realm when it exists and the location owns it.
   std::shared_ptr<CRealm> FindOwned(const std::string& realm, const CAnchor* location);
@@ -48,18 +46,18 @@ class CAuthen : public CObject {
   // What a location knows when its request is being built.
   struct RequestState {
     const CAnchor* location = nullptr;
-    std::string realm;              // the page record's realm (empty: none)
+    std::string realm;  // the page record's realm (empty: none)
     bool needsAuthentication = false;  // the server answered 401 before
-    std::string url;                // the page's address, for the prompt
+    std::string url;  // the page's address, for the prompt
     std::uint32_t runStart = 0;
     std::uint32_t now = 0;
     bool interactive = false;  // false in unattended runs: nobody is asked
   };
   struct RequestCredentials {
     enum class Action {
-      send,      // send the request, with Authorization when credentials is not empty
-      retry,     // another location holds the realm: submit the load again
-      endLoad,   // the 401 response stands: the transfer ends with status 0
+      send,     // send the request, with Authorization when credentials is not empty
+      retry,    // another location holds the realm: submit the load again
+      endLoad,  // the 401 response stands: the transfer ends with status 0
     };
     Action action = Action::send;
     std::string credentials;  // base64 only: safe to put in a header line
@@ -78,8 +76,6 @@ class CAuthen : public CObject {
   // Copies user and password into the realm's entry of the passwords list,
   // appending one when there is none. Caller holds Mutex().
   void RememberPasswordLocked(const std::string& realm, const std::string& user, const std::string& password);
-  // A copy of the passwords list (name = realm, first = user, second = password).
-  std::unique_ptr<CNamedArray> CopyPasswords();
 
  private:
   std::shared_ptr<CRealm> ClaimLocked(const std::string& realm, const CAnchor* location, bool create);
@@ -91,5 +87,5 @@ class CAuthen : public CObject {
   std::map<std::string, std::shared_ptr<CRealm>> m_realms;
   std::unique_ptr<CNamedArray> m_passwords = std::make_unique<CNamedArray>();
   bool m_bStoreUnread = false;
-  std::uint32_t m_tRunStart = 0;  // the latest run start a request named
+  std::uint32_t m_tRunStart = 0;  // the latest run start a request named since Load
 };

@@ -8,6 +8,8 @@
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/object.h"
+#include "harvion/ras.h"
+#include "harvion/ras_dial_dialog.h"
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
 #include "harvion/types.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_folder.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/base_node.h"
 #include "engine/agent/html_anchor.h"
@@ -75,11 +76,8 @@ bool TimeClear(const std::string& name, int count, double& ms) {
 }  // namespace
 
 int main() {
-  std::string dir = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvbench.XXXXXX");
-  if (!::mkdtemp(dir.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
+  const std::string dir = bench::MakeBenchFolder();
+  if (dir.empty()) return 1;
   ::setenv("HARVION_HOME", dir.c_str(), 1);
   EngineApp::Instance().InitInstance();
   int status = 0, agents = 0;

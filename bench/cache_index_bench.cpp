@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_folder.h"
 #include "engine/cache/cache.h"
 #include "platform/files/file_system.h"
 
@@ -57,11 +58,8 @@ void Report(const char* what, std::vector<double> times) {
 }  // namespace
 
 int main() {
-  std::string dir = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvbench.XXXXXX");
-  if (!::mkdtemp(dir.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
+  const std::string dir = bench::MakeBenchFolder();
+  if (dir.empty()) return 1;
   const std::string folder = hv::fs::JoinPath(dir, "Agent");
 
   std::vector<double> saves, loads;

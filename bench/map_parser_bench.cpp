@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_folder.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/link_owner.h"
 #include "engine/html/map_parser.h"
@@ -99,11 +100,8 @@ int main() {
   std::vector<std::size_t> pageEnds;
   const std::string corpus = bench::MakeCorpus(kCorpusBytes, pageEnds);
 
-  std::string folder = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvbench.XXXXXX");
-  if (!::mkdtemp(folder.data())) {
-    std::fprintf(stderr, "map parser: cannot make a temporary folder\n");
-    return 1;
-  }
+  const std::string folder = bench::MakeBenchFolder();
+  if (folder.empty()) return 1;
   CCache cache(folder);
   cache.CheckPlaceholder();
   StoreHalfTheTargets(cache);

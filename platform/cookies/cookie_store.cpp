@@ -18,21 +18,6 @@ namespace hv::cookies {
 
 namespace {
 
-// False on a read error or past the limit (the file may grow as we read).
-bool ReadAtMost(int fd, std::size_t limit, std::string& text) {
-  char buffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > limit) return false;
-  }
-}
-
 bool Contains(const CookieList& list, const Cookie& cookie) {
   return std::any_of(list.begin(), list.end(), [&](const Cookie& c) { return c.SameKey(cookie); });
 }
@@ -107,7 +92,7 @@ bool CookieStore::RefreshLocked() {
     problem = "cannot be read";
   } else if (!S_ISREG(st.st_mode)) {
     problem = "is not a regular file";
-  } else if (!ReadAtMost(fd, kMaxFileBytes, text)) {
+  } else if (!fs::ReadAtMost(fd, kMaxFileBytes, text)) {
     problem = text.size() > kMaxFileBytes ? "is larger than 4 MiB" : "cannot be read";
   }
   ::close(fd);

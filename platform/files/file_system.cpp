@@ -233,4 +233,18 @@ void WriteWholeFile(const std::string& path, const void* data, std::size_t size)
   file.Close();
 }
 
+bool ReadAtMost(int fd, std::size_t limit, std::string& text) {
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > limit) return false;
+  }
+}
+
 }  // namespace hv::fs

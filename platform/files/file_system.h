@@ -53,4 +53,8 @@ void ReplaceFile(const std::string& path, const std::function<void(CFile&)>& wri
 // Writes the bytes to the file, truncating it. Throws CFileException.
 void WriteWholeFile(const std::string& path, const void* data, std::size_t size);
 
+// Appends what is left of an open file to text. False on a read error or
+// once text holds more than limit bytes (a file may grow while it is read).
+bool ReadAtMost(int fd, std::size_t limit, std::string& text);
+
 }  // namespace hv::fs

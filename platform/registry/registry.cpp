@@ -48,17 +48,7 @@ constexpr std::size_t kMaxStoreBytes = std::size_t{64} << 20;
 // (it may grow while we read).
 bool ReadAll(int fd, std::string& text) {
   text.clear();
-  char buffer[16384];
-  while (true) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > kMaxStoreBytes) return false;
-  }
+  return fs::ReadAtMost(fd, kMaxStoreBytes, text);
 }
 
 bool WriteAll(int fd, std::string_view data) {

@@ -13,6 +13,7 @@
 #include "engine/agent/html_anchor.h"
 #include "engine/agent/load_info.h"
 #include "engine/cache/cache.h"
+#include "engine/http/authen.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/global_memory.h"
 #include "engine/agent/guarded.h"
@@ -96,6 +97,9 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
     CAgentManager& manager = Manager();
     if (type == CUIClient::stHttp && progress == CUIClient::spStarted) {
       manager.m_tRunStart = static_cast<std::uint32_t>(std::time(nullptr));
+      // Realms start each run afresh: owners, checks and unconfirmed realms
+      // of the last run are forgotten.
+      CAuthen::Instance().Load();
       manager.Save();
     } else if (type == CUIClient::stHttp &&
                (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {

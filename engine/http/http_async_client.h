@@ -1,0 +1,55 @@
+// One page transfer: builds the request from what its owner supplies, cuts
+// the header block off the response and parses it into the page record,
+// and hands the body and the final status to the owner. It deletes itself
+// when the transfer has ended.
+#pragma once
+
+#include <string>
+
+#include "engine/http/async_client.h"
+
+class CHTTPRequestOwner;
+
+// How a transfer ends, beside the job server's own statuses.
+namespace HttpStatus {
+constexpr int closed = 0;            // the server closed after the response
+constexpr int ownerStopped = 0x4001;  // the owner's handler ended it
+constexpr int ownerCancelled = 0x4003;  // the owner cancelled or gave no credentials
+constexpr int noRequest = 0x4004;     // no request could be built
+constexpr int noSocket = 0x8001;
+constexpr int noHostAddress = 0x8002;  // the host name did not resolve
+constexpr int connectFailed = 0x8003;
+constexpr int sendFailed = 0x8004;
+constexpr int receiveFailed = 0x8005;
+constexpr int noHost = 0x8007;        // the address names no host
+constexpr int socketBusy = 0x8008;
+constexpr int timedOut = 0x8009;
+constexpr int noRequestText = 0x800A;
+}  // namespace HttpStatus
+
+class CHTTPAsyncClient : public CAsyncClient {
+  DECLARE_DYNAMIC(CHTTPAsyncClient)
+
+ public:
+  // An OnData answer beside the owner's: the header block grew past its
+  // limit, and the transfer ends as a receive failure.
+  static constexpr int headerTooLong = 0x100;
+
+  explicit CHTTPAsyncClient(CHTTPRequestOwner* owner) : m_pOwner(owner) {}
+
+  // Kind 0: the request text; kind 1: the page's address.
+  int GetRequestData(CWorkerThread* worker, int kind, HGLOBAL& buffer) override;
+  int OnData(CWorkerThread* worker, int kind, const char* data, int length) override;
+  void OnQueued() override;
+  void OnStarted() override;
+  // Tells the owner and deletes this object.
+  void OnComplete(int status) override;
+
+  // The request text for the page, or a status (0x4003, 0x4004) when there
+  // is none. For the transfer and for tests.
+  int BuildRequest(std::string& text);
+
+  CHTTPRequestOwner* const m_pOwner;
+  int m_bHeaderDone = 0;
+  std::string m_strHeader;  // the header text received so far
+};

@@ -1,0 +1,44 @@
+// The engine's job server for page transfers: its workers run one HTTP
+// transfer at a time each. A run starts with Start, which dials first when
+// autodial is on, and ends by hanging up a connection that this run dialled.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "engine/http/async_server.h"
+#include "harvion/ras.h"
+
+class CHTTPAsyncServer : public CAsyncServer {
+  DECLARE_DYNAMIC(CHTTPAsyncServer)
+
+ public:
+  // The engine's one server, which reports its runs to the user interface.
+  static CHTTPAsyncServer& Instance();
+
+  // serverType -1 reports to nobody (tests, benchmarks).
+  explicit CHTTPAsyncServer(int serverType = 1);
+  ~CHTTPAsyncServer() override;
+
+  // Starts a run: threads workers, each socket operation bounded by
+  // timeoutSeconds. False when the connection could not be dialled (the
+  // user was told) or the workers could not start.
+  bool Start(int threads, int timeoutSeconds);
+
+  // Milliseconds; 0 leaves sockets without a time-out.
+  int SocketTimeout() const { return m_nTimeout.load(); }
+
+  int m_noHangup = 1;  // 0 while the connection is one this run dialled
+
+ protected:
+  bool HasPendingWork() override { return false; }
+  bool OnStart() override;
+  void OnStopped() override;
+  std::unique_ptr<CWorkerThread> CreateWorker(int index) override;
+
+ private:
+  bool DialIfNeeded();
+
+  std::atomic<int> m_nTimeout{0};
+  CRas m_ras;
+};

@@ -1,0 +1,206 @@
+#include "engine/http/http_worker_thread.h"
+
+#include <charconv>
+#include <cstring>
+#include <string>
+
+#include "engine/http/async_client.h"
+#include "engine/http/async_thunk.h"
+#include "engine/http/http_async_client.h"
+#include "engine/http/http_async_server.h"
+#include "engine/http/url.h"
+#include "engine/settings/engine_app.h"
+#include "harvion/global_memory.h"
+#include "platform/net/tcp_socket.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = 4096;
+// What an early end reads and throws away, waiting for the server to close;
+// a server that keeps sending past it is cut off with a reset.
+constexpr std::size_t kMaxDiscard = 64 * 1024;
+
+// The bound client with its slot locked for one call; empty when a stop has
+// taken the client away, and the transfer then gives up.
+class LockedClient {
+ public:
+  explicit LockedClient(CAsyncThunk* thunk) : m_pThunk(thunk), m_pClient(thunk->LockClient()) {}
+  ~LockedClient() { m_pThunk->ReleaseClient(m_pClient); }
+  LockedClient(const LockedClient&) = delete;
+  LockedClient& operator=(const LockedClient&) = delete;
+  explicit operator bool() const { return m_pClient != nullptr; }
+  CAsyncClient* operator->() const { return m_pClient; }
+
+ private:
+  CAsyncThunk* const m_pThunk;
+  CAsyncClient* m_pClient;
+};
+
+// Takes the text out of a block the client handed over and frees it.
+std::string TakeText(HGLOBAL block) {
+  if (!block) return {};
+  std::string text;
+  if (const auto* bytes = static_cast<const char*>(GlobalLock(block))) {
+    text.assign(bytes, strnlen(bytes, GlobalSize(block)));
+    GlobalUnlock(block);
+  }
+  GlobalFree(block);
+  return text;
+}
+
+// Asks the client for a text; false when the client is gone.
+bool RequestText(CAsyncThunk* thunk, CWorkerThread* worker, int kind, int& status, std::string& text) {
+  LockedClient client(thunk);
+  if (!client) return false;
+  HGLOBAL block = nullptr;
+  status = client->GetRequestData(worker, kind, block);
+  text = TakeText(block);
+  return true;
+}
+
+// "host" or "host:port" into its parts; the port is 80 without one, and 0
+// (which no connection reaches) when it is not a port number.
+void SplitHostPort(const std::string& hostPort, std::string& host, std::uint16_t& port) {
+  const std::size_t colon = hostPort.find(':');
+  host = hostPort.substr(0, colon);
+  port = 80;
+  if (colon == std::string::npos) return;
+  const char* first = hostPort.data() + colon + 1;
+  const char* last = hostPort.data() + hostPort.size();
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  port = error == std::errc() && end == last && value <= 0xFFFF ? static_cast<std::uint16_t>(value) : 0;
+}
+
+}  // namespace
+
+CHTTPWorkerThread::CHTTPWorkerThread(CHTTPAsyncServer* server, int index)
+    : CWorkerThread(server, index), m_pHttpServer(server) {}
+
+CHTTPWorkerThread::~CHTTPWorkerThread() { Join(); }
+
+bool CHTTPWorkerThread::InitInstance() {
+  if (!CWorkerThread::InitInstance()) return false;
+  m_hHttpWnd = CreateThreadWindow([this](UINT message, WPARAM, LPARAM) {
+    if (message == WM_HV_HTTP_TRANSFER) Transfer();
+  });
+  return m_hHttpWnd != nullptr;
+}
+
+int CHTTPWorkerThread::ExitInstance() {
+  DestroyThreadWindow(m_hHttpWnd);
+  m_hHttpWnd = nullptr;
+  return CWorkerThread::ExitInstance();
+}
+
+void CHTTPWorkerThread::StartJob() {
+  // Runs from the loop, like every other piece of work on this thread; a
+  // loop that has ended cannot take the message, so the job runs here.
+  if (!PostMessage(m_hHttpWnd, WM_HV_HTTP_TRANSFER, 0, 0)) Transfer();
+}
+
+void CHTTPWorkerThread::Transfer() {
+  int socketError = 0;
+  int status = 0;
+  try {
+    status = RunTransfer(socketError);
+  } catch (...) {
+    // A client that throws (out of memory, a failed write of the owner)
+    // still ends its transfer, as a failure its owner hears of.
+    status = HttpStatus::receiveFailed;
+  }
+  if (socketError == hv::net::kErrorTimedOut) status = HttpStatus::timedOut;
+  if (socketError == hv::net::kErrorNetworkDown || socketError == hv::net::kErrorNetworkUnreachable) {
+    JobDoneAndAbort(status);
+  } else {
+    JobDone(status);
+  }
+}
+
+int CHTTPWorkerThread::RunTransfer(int& socketError) {
+  int status = 0;
+  std::string request;
+  std::string address;
+  if (!RequestText(m_pThunk, this, 0, status, request)) return 0;
+  if (status != 0) return status;
+  if (request.empty()) return HttpStatus::noRequestText;
+  if (!RequestText(m_pThunk, this, 1, status, address)) return 0;
+  if (status != 0) return status;
+  if (address.empty()) return HttpStatus::noRequestText;
+  // A thread here makes one blocking call at a time, so the socket layer is
+  // never busy with another (HttpStatus::socketBusy cannot arise).
+
+  hv::net::TcpSocket socket;  // closed exactly once, at the latest when it goes
+  if (!socket.Create()) {
+    socketError = socket.LastError();
+    return HttpStatus::noSocket;
+  }
+  std::string target;
+  EngineApp::Instance().GetProxiedTarget(address, target);
+  std::string hostPort;
+  ComposeUrl(hostPort, target.c_str(), nullptr, URL_CONNECT_HOST);
+  if (hostPort.empty()) return HttpStatus::noHost;
+  std::string host;
+  std::uint16_t port = 0;
+  SplitHostPort(hostPort, host, port);
+  std::uint32_t ip = 0;
+  if (!hv::net::ResolveIPv4(host, ip, socketError)) return HttpStatus::noHostAddress;
+  if (const int timeout = m_pHttpServer->SocketTimeout(); timeout > 0) socket.SetTimeouts(timeout);
+  if (port == 0 || !socket.Connect(ip, port)) {
+    socketError = socket.LastError();
+    return HttpStatus::connectFailed;
+  }
+  if (!socket.SendAll(request.data(), request.size())) {
+    socketError = socket.LastError();
+    socket.CloseHard();
+    return HttpStatus::sendFailed;
+  }
+  return Receive(socket, status, socketError);
+}
+
+int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& socketError) {
+  char block[kBlockSize + 1];
+  for (;;) {
+    const long received = socket.Receive(block, kBlockSize);
+    if (received == 0) {
+      if (!socket.Close()) socketError = socket.LastError();
+      return status;
+    }
+    if (received < 0) {
+      socketError = socket.LastError();
+      socket.CloseHard();
+      return HttpStatus::receiveFailed;
+    }
+    block[received] = '\0';
+    int result = 0;
+    {
+      LockedClient client(m_pThunk);
+      if (!client) break;  // a stop completed the job meanwhile
+      result = client->OnData(this, 4, block, static_cast<int>(received));
+    }
+    if (result == 1 || result == 2) {
+      status = HttpStatus::ownerStopped;
+      break;
+    }
+    if (result == 3) {
+      status = HttpStatus::ownerCancelled;
+      break;
+    }
+    if (result == CHTTPAsyncClient::headerTooLong) {
+      socket.CloseHard();
+      return HttpStatus::receiveFailed;
+    }
+  }
+  // An early end: let the server finish before closing, within reason.
+  socket.ShutdownSend();
+  std::size_t discarded = 0;
+  for (long received = 0; (received = socket.Receive(block, kBlockSize)) > 0;) {
+    discarded += static_cast<std::size_t>(received);
+    if (discarded > kMaxDiscard) {
+      socket.CloseHard();
+      return status;
+    }
+  }
+  socket.Close();
+  return status;
+}

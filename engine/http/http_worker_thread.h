@@ -1,0 +1,36 @@
+// A worker of the HTTP server: runs each transfer on its own thread over
+// one blocking socket, from the request to the last byte received.
+#pragma once
+
+#include "engine/http/worker_thread.h"
+
+class CHTTPAsyncServer;
+namespace hv::net {
+class TcpSocket;
+}
+
+// Posted by a worker to its "HTTP worker" window to run the bound transfer.
+constexpr UINT WM_HV_HTTP_TRANSFER = 0x591;
+
+class CHTTPWorkerThread : public CWorkerThread {
+ public:
+  CHTTPWorkerThread(CHTTPAsyncServer* server, int index);
+  ~CHTTPWorkerThread() override;
+
+ protected:
+  bool InitInstance() override;
+  int ExitInstance() override;
+  void StartJob() override;
+  void IdleWork() override {}
+
+ private:
+  // One transfer, from the request to its last byte; ends the job.
+  void Transfer();
+  // The transfer's status; socketError is the WinSock number of the
+  // socket failure that ended it, if any.
+  int RunTransfer(int& socketError);
+  int Receive(hv::net::TcpSocket& socket, int status, int& socketError);
+
+  CHTTPAsyncServer* const m_pHttpServer;
+  HWND m_hHttpWnd = nullptr;  // the "HTTP worker" window
+};

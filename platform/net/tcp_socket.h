@@ -1,0 +1,60 @@
+// One blocking IPv4 TCP connection, as the HTTP transport uses it: connect,
+// send, receive with time-outs, an orderly or a hard end. Failures keep the
+// socket error as its WinSock number, which is what the transport's statuses
+// are decided by.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace hv::net {
+
+// WinSock numbers the transport tells apart.
+constexpr int kErrorNetworkDown = 10050;
+constexpr int kErrorNetworkUnreachable = 10051;
+constexpr int kErrorTimedOut = 10060;
+constexpr int kErrorHostNotFound = 11001;
+
+// The WinSock number for a system error number.
+int WinSockError(int systemError);
+
+// The first IPv4 address of host (a dotted number or a name), in network
+// byte order. False with error set to a WinSock number when there is none.
+bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error);
+
+class TcpSocket {
+ public:
+  TcpSocket() = default;
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+  // A socket still open is closed hard: nothing may keep a connection alive
+  // past its transfer.
+  ~TcpSocket();
+
+  bool Create();
+  bool IsOpen() const { return m_fd >= 0; }
+  // The send and the receive time-out (also bounding connect), milliseconds.
+  bool SetTimeouts(int milliseconds);
+  bool Connect(std::uint32_t address, std::uint16_t port);
+  // Sends all bytes, repeating partial sends.
+  bool SendAll(const char* data, std::size_t length);
+  // Bytes received (up to size), 0 when the peer closed, -1 on an error.
+  long Receive(char* buffer, std::size_t size);
+  void ShutdownSend();
+  // Closes; false when the close itself reports an error. Either way the
+  // socket is closed afterwards and is never closed again.
+  bool Close();
+  // Closes with a reset instead of the orderly end.
+  void CloseHard();
+  // The WinSock number of the last failure, 0 when nothing failed.
+  int LastError() const { return m_nError; }
+
+ private:
+  bool Fail();  // keeps errno's WinSock number; returns false
+
+  int m_fd = -1;
+  int m_nError = 0;
+};
+
+}  // namespace hv::net

@@ -1,0 +1,95 @@
+// A loopback TCP server for transport tests: every connection it accepts
+// runs the same script of steps (read the request, send bytes, wait for the
+// test, close or reset), on a thread of its own so several clients may be
+// served at once. The destructor ends every connection and joins.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/threads/event.h"
+
+namespace hv::test {
+
+class ScriptServer {
+ public:
+  struct Step {
+    enum Kind { readRequest, send, waitRelease, close, reset, sendForever } kind;
+    std::string bytes;                 // send: the bytes; sendForever: the first bytes
+    std::vector<std::size_t> splitAt;  // send: offsets where a new send starts
+  };
+  using Script = std::vector<Step>;
+
+  // Reads until the blank line ending a request and records the bytes.
+  static Step ReadRequest() { return {Step::readRequest, {}, {}}; }
+  // Sends the bytes, one send per piece between the offsets.
+  static Step Send(std::string bytes, std::vector<std::size_t> splitAt = {}) {
+    return {Step::send, std::move(bytes), std::move(splitAt)};
+  }
+  // Waits until the test calls Release (or the server ends).
+  static Step WaitRelease() { return {Step::waitRelease, {}, {}}; }
+  // Ends the sending side and reads until the peer closes too.
+  static Step Close() { return {Step::close, {}, {}}; }
+  // Closes with a reset.
+  static Step Reset() { return {Step::reset, {}, {}}; }
+  // Sends the bytes, then header lines without end until the peer goes away.
+  static Step SendForever(std::string first) { return {Step::sendForever, std::move(first), {}}; }
+
+  explicit ScriptServer(Script script);
+  ~ScriptServer();
+  ScriptServer(const ScriptServer&) = delete;
+  ScriptServer& operator=(const ScriptServer&) = delete;
+
+  std::uint16_t Port() const { return m_port; }
+  // "http://127.0.0.1:port" followed by path.
+  std::string Url(const std::string& path) const;
+  // Lets every connection waiting in WaitRelease go on, now and later.
+  void Release() { m_release.SetEvent(); }
+  // The requests read so far, in the order they were completed.
+  std::vector<std::string> Requests();
+  int Connections();
+
+ private:
+  struct Connection {
+    int fd;
+    std::thread thread;
+  };
+  void AcceptLoop();
+  void Serve(std::size_t index);
+  bool RunStep(std::size_t index, int fd, const Step& step);
+  // Closes the connection's socket once, under the lock, so that a stop
+  // never shuts down a number the system has given out again.
+  void CloseConnection(std::size_t index, bool hard);
+
+  const Script m_script;
+  int m_listenFd = -1;
+  int m_wakeFds[2] = {-1, -1};  // a byte on the pipe ends the accept loop
+  std::uint16_t m_port = 0;
+  CEvent m_release;
+  std::mutex m_mutex;  // guards everything below
+  bool m_bStopping = false;
+  std::vector<Connection> m_connections;
+  std::vector<std::string> m_requests;
+  std::thread m_acceptThread;
+};
+
+// A local port on which nothing listens: bound, so no one else takes it,
+// but never listening, so connections to it are refused.
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  std::uint16_t Port() const { return m_port; }
+
+ private:
+  int m_fd = -1;
+  std::uint16_t m_port = 0;
+};
+
+}  // namespace hv::test

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "dialup/double/ras_double.h"
+#include "engine/http/http_async_server.h"
+#include "engine/settings/engine_app.h"
 #include "harvion/exports.h"
 #include "harvion/message_target.h"
 #include "harvion/ras_dial_dialog.h"
@@ -254,6 +256,45 @@ TEST_F(RasTest, a_dial_that_fails_or_is_cancelled_leaves_no_connection) {
     ras.Hangup();
     EXPECT_EQ(Count("RasHangUpA"), c.dials);
   }
+}
+
+TEST_F(RasTest, a_run_with_autodial_dials_first_and_hangs_up_only_what_it_dialled) {
+  struct Case {
+    const char* name;
+    const char* connectionName;
+    const char* setup;  // a double command: the entry or the connection already up
+    bool started;
+    Strings messages;
+    unsigned upDuringRun;
+  };
+  const std::vector<Case> cases = {
+      {"no connection named", "", "entry Work 0,8192", false, {"Please specify a valid connection to use"}, 0},
+      {"already connected", "work", "connection Work 8192", true, {}, 1},
+      {"dialled by the run", "Work", "entry Work 0,1,14,8192", true, {}, 1},
+      {"dial fails", "Work", "entry Work 0,1/678", false, {"Dial-up error 678", "Could not dial"}, 0},
+  };
+  EngineApp& app = EngineApp::Instance();
+  const bool autodial = app.m_bEnableAutodial;
+  const std::string connection = app.m_strConnectionName;
+  app.m_bEnableAutodial = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Do("reset");
+    Do(c.setup);
+    m_messages.clear();
+    app.m_strConnectionName = c.connectionName;
+    CHTTPAsyncServer server(-1);
+    EXPECT_EQ(server.Start(2, 5), c.started);
+    EXPECT_EQ(m_messages, c.messages);
+    EXPECT_EQ(Count("up"), c.upDuringRun);
+    server.Finish();
+    server.Shutdown();
+    EXPECT_EQ(server.GetState(), CAsyncServer::Stopped);
+    // The connection that was up before the run stays up after it.
+    EXPECT_EQ(Count("up"), c.name == std::string("already connected") ? 1u : 0u);
+  }
+  app.m_bEnableAutodial = autodial;
+  app.m_strConnectionName = connection;
 }
 
 }  // namespace

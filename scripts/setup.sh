@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Harvion needs (Debian packages).
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev curl)
+packages=(cmake ninja-build g++ libgtest-dev curl nginx)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

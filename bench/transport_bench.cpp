@@ -1,0 +1,591 @@
+// Page transfers from a local nginx: the engine's HTTP workers against curl
+// on the same small files at the same parallelism, and the processor time
+// of a started server that has nothing to do. Run by hand:
+//   bin/transport_bench [--files N] [--runs N] [--keepalive]
+// nginx serves with one worker process, so both clients meet the same
+// server. Keep-alive is off unless asked for: the engine opens one
+// connection per page, and curl then has to as well.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_folder.h"
+#include "engine/cache/page_descr.h"
+#include "engine/http/http_async_client.h"
+#include "engine/http/http_async_server.h"
+#include "engine/http/http_request_owner.h"
+#include "engine/settings/engine_app.h"
+#include "platform/files/file_system.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  int files = 2000;
+  int runs = 3;
+  bool keepAlive = false;
+};
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// User and system time of the process (all threads) or of its waited-for children.
+double CpuSeconds(int who) {
+  rusage usage{};
+  ::getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// An executable by name from PATH, then from the sbin folders a user's PATH often lacks.
+std::string FindProgram(const std::string& name) {
+  std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "";
+  dirs += ":/usr/sbin:/usr/local/sbin:/sbin";
+  std::istringstream list(dirs);
+  for (std::string dir; std::getline(list, dir, ':');) {
+    if (dir.empty()) continue;
+    const std::string path = dir + "/" + name;
+    if (::access(path.c_str(), X_OK) == 0) return path;
+  }
+  return {};
+}
+
+// Starts a program with its output in files; the child gets SIGTERM should
+// this process die first, so no server outlives a crashed benchmark.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t parent = ::getpid();
+  const pid_t pid = out < 0 || err < 0 || in < 0 ? -1 : ::fork();
+  if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  for (int fd : {out, err, in})
+    if (fd >= 0) ::close(fd);
+  if (pid < 0) std::perror("cannot start a program");
+  return pid;
+}
+
+// ---------------------------------------------------------------- the site
+
+struct Site {
+  std::string root;
+  std::vector<std::string> names;
+  std::vector<long> sizes;
+};
+
+// Pages of 2 to 4 KiB with some text and links, sizes spread evenly.
+bool MakeSite(const std::string& root, int files, Site& site) {
+  if (!hv::fs::EnsureDirectory(root)) return false;
+  site.root = root;
+  static const std::string kFiller =
+      "<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut labore "
+      "<a href=\"page0001.html\">et dolore</a> magna aliqua.</p>\n";
+  for (int i = 0; i < files; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "page%04d.html", i);
+    const std::string head = "<html><head><title>Page " + std::to_string(i) + "</title></head><body>\n";
+    const std::string tail = "</body></html>\n";
+    const std::size_t size = 2048 + static_cast<std::size_t>(i) * 7919 % 2049;
+    std::string text = head;
+    while (text.size() + tail.size() < size) text += kFiller;
+    text.resize(size - tail.size());
+    text += tail;
+    if (!WriteText(hv::fs::JoinPath(root, name), text)) return false;
+    site.names.push_back(name);
+    site.sizes.push_back(static_cast<long>(text.size()));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- nginx
+
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
+    port = ntohs(addr.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool PortAnswers(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// nginx in the foreground as a child, everything it writes inside the folder.
+class Nginx {
+ public:
+  Nginx(std::string program, std::string dir) : m_program(std::move(program)), m_dir(std::move(dir)) {}
+  ~Nginx() { Stop(); }
+
+  // A few ports are tried: another process may take the free one first.
+  bool Start(const Site& site, bool keepAlive) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      m_port = FreePort();
+      if (m_port == 0) continue;
+      if (!WriteText(Path("nginx.conf"), Config(site, keepAlive))) return false;
+      m_pid = Spawn({m_program, "-p", m_dir + "/", "-c", Path("nginx.conf"), "-e", Path("nginx-error.log")},
+                    Path("nginx.out"), Path("nginx.out"));
+      if (m_pid < 0) return false;
+      const auto limit = Clock::now() + std::chrono::seconds(10);
+      while (Clock::now() < limit) {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+          m_pid = -1;
+          break;
+        }
+        if (PortAnswers(m_port)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      Stop();
+    }
+    std::fprintf(stderr, "nginx did not start; its messages:\n%s%s", ReadText(Path("nginx.out")).c_str(),
+                 ReadText(Path("nginx-error.log")).c_str());
+    return false;
+  }
+
+  // Fast shutdown; killed when it does not end within a few seconds.
+  void Stop() {
+    if (m_pid < 0) return;
+    ::kill(m_pid, SIGTERM);
+    const auto limit = Clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+      if (Clock::now() > limit) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = -1;
+  }
+
+  int Port() const { return m_port; }
+
+ private:
+  std::string Path(const std::string& name) const { return hv::fs::JoinPath(m_dir, name); }
+
+  // Temporary paths inside the folder, so that a user other than root can run it.
+  std::string Config(const Site& site, bool keepAlive) const {
+    std::string conf = "worker_processes 1;\ndaemon off;\nmaster_process on;\n";
+    conf += "pid " + Path("nginx.pid") + ";\nerror_log " + Path("nginx-error.log") + " warn;\n";
+    if (::geteuid() == 0) conf += WorkerUser();
+    conf += "events { worker_connections 1024; }\nhttp {\n  access_log off;\n";
+    for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+      conf += std::string("  ") + kind + "_temp_path " + Path(std::string("nginx-") + kind) + ";\n";
+    conf += "  default_type text/html;\n  sendfile on;\n";
+    conf += keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
+    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + " backlog=1024;\n";
+    conf += "    root " + site.root + ";\n  }\n}\n";
+    return conf;
+  }
+
+  // Started by root, nginx would run its worker as "nobody" with a group of
+  // that name, which many systems lack: name nobody's own group, and open
+  // the folder to it.
+  std::string WorkerUser() const {
+    const passwd* user = ::getpwnam("nobody");
+    const group* grp = user ? ::getgrgid(user->pw_gid) : nullptr;
+    if (!user || !grp) return "user root;\n";
+    ::chmod(m_dir.c_str(), 0755);
+    return std::string("user nobody ") + grp->gr_name + ";\n";
+  }
+
+  std::string m_program;
+  std::string m_dir;
+  pid_t m_pid = -1;
+  int m_port = 0;
+};
+
+// ---------------------------------------------------------------- figures
+
+struct Run {
+  bool ok = false;
+  double wall = 0;
+  double cpu = 0;
+};
+
+struct Best {
+  double reqPerSec = 0;
+  double cpuPer1000 = 1e9;
+  bool any = false;
+  void Add(const Run& run, int requests) {
+    if (!run.ok) return;
+    any = true;
+    reqPerSec = std::max(reqPerSec, requests / run.wall);
+    cpuPer1000 = std::min(cpuPer1000, run.cpu * 1000 / requests);
+  }
+};
+
+// ---------------------------------------------------------------- the engine
+
+// Completions of one batch of transfers.
+class Batch {
+ public:
+  explicit Batch(int expected) : m_nExpected(expected) {}
+  void Done() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (++m_nDone == m_nExpected) m_allDone.notify_all();
+  }
+  bool Wait(std::chrono::seconds limit) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_allDone.wait_for(lock, limit, [&] { return m_nDone >= m_nExpected; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_allDone;
+  int m_nExpected;
+  int m_nDone = 0;
+};
+
+// One page to fetch: what a location would be to the transfer, counting
+// instead of storing. Its fields are read after the batch's lock saw the
+// transfer freed.
+class PageFetch : public CHTTPRequestOwner {
+ public:
+  PageFetch(std::string address, Batch& batch) : m_page(std::move(address)), m_batch(batch) {}
+
+  CPageDescr* RequestPage() override { return &m_page; }
+  void GetAcceptTypes(std::string& types) override { types = "*/*"; }
+  std::uint32_t GetIfModifiedSince() override { return 0; }
+  int GetAuthorization(std::string& credentials) override {
+    credentials.clear();
+    return 1;
+  }
+  int OnHeaders() override {
+    ++m_nHeaders;
+    return readOn;
+  }
+  int OnData(const char* data, int length) override {
+    (void)data;
+    m_nBytes += length;
+    return readOn;
+  }
+  void OnRequestQueued() override {}
+  void OnRequestStarted() override {}
+  void OnRequestFinished(int status) override {
+    m_nStatus = status;
+    ++m_nFinished;
+  }
+  void OnRequestFreed(CHTTPAsyncClient* request) override {
+    (void)request;
+    m_batch.Done();
+  }
+
+  // Empty when the page came whole, else what went wrong.
+  std::string Fault(long size) const {
+    char text[200];
+    if (m_nFinished != 1 || m_nStatus != 0)
+      std::snprintf(text, sizeof text, "%d completions, status 0x%X", m_nFinished, m_nStatus);
+    else if (m_nHeaders != 1 || m_page.m_nStatusCode != 200)
+      std::snprintf(text, sizeof text, "%d header events, HTTP status %d", m_nHeaders, m_page.m_nStatusCode);
+    else if (m_nBytes != size || m_page.m_nContentLength != size)
+      std::snprintf(text, sizeof text, "%ld bytes, content length %d, expected %ld", m_nBytes,
+                    m_page.m_nContentLength, size);
+    else
+      return {};
+    return m_page.m_strAddress + ": " + text;
+  }
+
+ private:
+  CPageDescr m_page;
+  Batch& m_batch;
+  int m_nHeaders = 0;
+  int m_nFinished = 0;
+  int m_nStatus = -1;
+  long m_nBytes = 0;
+};
+
+bool WaitStopped(CHTTPAsyncServer& server, std::chrono::seconds limit) {
+  const auto end = Clock::now() + limit;
+  while (server.GetState() != CAsyncServer::Stopped) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// From the start of a run to its stop, every page submitted up front.
+Run FetchWithEngine(const Site& site, const std::string& base, int workers) {
+  const int count = static_cast<int>(site.names.size());
+  Batch batch(count);
+  std::vector<std::unique_ptr<PageFetch>> pages;
+  for (const std::string& name : site.names) pages.push_back(std::make_unique<PageFetch>(base + name, batch));
+  Run run;
+  CHTTPAsyncServer server(-1);
+  const double cpu = CpuSeconds(RUSAGE_SELF);
+  const auto start = Clock::now();
+  if (!server.Start(workers, 30)) {
+    std::fprintf(stderr, "the engine's server did not start with %d workers\n", workers);
+    return run;
+  }
+  for (auto& page : pages) server.Submit(new CHTTPAsyncClient(page.get()));
+  server.Finish();
+  const bool completed = batch.Wait(std::chrono::seconds(120));
+  const bool stopped = completed && WaitStopped(server, std::chrono::seconds(30));
+  run.wall = Seconds(Clock::now() - start);
+  run.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
+  if (!completed || !stopped) {
+    std::fprintf(stderr, "engine, %d workers: %s\n", workers,
+                 completed ? "the server did not stop" : "not every transfer completed within 120 s");
+    server.Stop(1);
+    server.Shutdown();
+    batch.Wait(std::chrono::seconds(30));
+    return run;
+  }
+  int faults = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::string fault = pages[static_cast<std::size_t>(i)]->Fault(site.sizes[static_cast<std::size_t>(i)]);
+    if (!fault.empty() && ++faults <= 5) std::fprintf(stderr, "engine, %d workers: %s\n", workers, fault.c_str());
+  }
+  if (faults > 0) std::fprintf(stderr, "engine, %d workers: %d of %d pages failed\n", workers, faults, count);
+  run.ok = faults == 0;
+  return run;
+}
+
+// Processor time of the whole process while a started server waits for work.
+bool IdleCpu(double seconds, double& cpu) {
+  CHTTPAsyncServer server(-1);
+  if (!server.Start(4, 30)) return false;
+  const double before = CpuSeconds(RUSAGE_SELF);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  cpu = CpuSeconds(RUSAGE_SELF) - before;
+  server.Finish();
+  return WaitStopped(server, std::chrono::seconds(30));
+}
+
+// ---------------------------------------------------------------- curl
+
+// The same pages through curl: one config file of url/output pairs, and a
+// line per transfer written out to check every page came whole. With one
+// worker curl runs plainly, one transfer after the other; above that with
+// --parallel --parallel-max N.
+class Curl {
+ public:
+  Curl(std::string program, std::string dir, const Site& site, const std::string& base)
+      : m_program(std::move(program)), m_dir(std::move(dir)) {
+    std::string list;
+    for (std::size_t i = 0; i < site.names.size(); ++i) {
+      list += "url = \"" + base + site.names[i] + "\"\noutput = \"/dev/null\"\n";
+      m_expected[base + site.names[i]] = site.sizes[i];
+    }
+    m_bReady = WriteText(Path("curl.conf"), list);
+  }
+
+  Run Fetch(int workers) {
+    Run run;
+    if (!m_bReady) return run;
+    std::vector<std::string> args = {m_program,  "-q",      "-s", "-S", "--fail", "--noproxy", "*",
+                                     "-w",       "%{http_code} %{size_download} %{url_effective}\\n"};
+    if (workers > 1) {
+      args.insert(args.end(), {"--parallel", "--parallel-max", std::to_string(workers)});
+    }
+    args.insert(args.end(), {"-K", Path("curl.conf")});
+    const double cpu = CpuSeconds(RUSAGE_CHILDREN);
+    const auto start = Clock::now();
+    const pid_t pid = Spawn(args, Path("curl.out"), Path("curl.err"));
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return run;
+    run.wall = Seconds(Clock::now() - start);
+    run.cpu = CpuSeconds(RUSAGE_CHILDREN) - cpu;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::fprintf(stderr, "curl, %d workers: exit status %d: %s\n", workers,
+                   WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path("curl.err")).c_str());
+      return run;
+    }
+    run.ok = Check(workers);
+    return run;
+  }
+
+ private:
+  std::string Path(const std::string& name) const { return hv::fs::JoinPath(m_dir, name); }
+
+  bool Check(int workers) const {
+    std::istringstream lines(ReadText(Path("curl.out")));
+    std::map<std::string, int> seen;
+    int faults = 0;
+    int code = 0;
+    long size = 0;
+    std::string url;
+    while (lines >> code >> size >> url) {
+      const auto expected = m_expected.find(url);
+      if (code == 200 && expected != m_expected.end() && expected->second == size && ++seen[url] == 1) continue;
+      if (++faults <= 5) std::fprintf(stderr, "curl, %d workers: %s: HTTP %d, %ld bytes\n", workers, url.c_str(), code, size);
+    }
+    if (faults == 0 && seen.size() == m_expected.size()) return true;
+    std::fprintf(stderr, "curl, %d workers: %zu of %zu pages came whole\n", workers, seen.size(),
+                 m_expected.size());
+    return false;
+  }
+
+  std::string m_program;
+  std::string m_dir;
+  std::map<std::string, long> m_expected;
+  bool m_bReady = false;
+};
+
+// ---------------------------------------------------------------- main
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--keepalive") {
+      options.keepAlive = true;
+    } else if ((arg == "--files" || arg == "--runs") && i + 1 < argc) {
+      const int value = std::atoi(argv[++i]);
+      if (value < 1) return false;
+      (arg == "--files" ? options.files : options.runs) = value;
+    } else {
+      return false;
+    }
+  }
+  return options.files <= 10000;
+}
+
+int Bench(const Options& options, const std::string& dir) {
+  const std::string nginxProgram = FindProgram("nginx");
+  if (nginxProgram.empty()) {
+    std::fprintf(stderr, "nginx is not installed (scripts/setup.sh installs it)\n");
+    return 1;
+  }
+  // A Harvion folder of its own: no proxy or user agent of the user's applies.
+  const std::string home = hv::fs::JoinPath(dir, "home");
+  hv::fs::EnsureDirectory(home);
+  ::setenv("HARVION_HOME", home.c_str(), 1);
+  EngineApp::Instance().InitInstance();
+
+  Site site;
+  if (!MakeSite(hv::fs::JoinPath(dir, "site"), options.files, site)) {
+    std::fprintf(stderr, "cannot write the pages\n");
+    return 1;
+  }
+  Nginx nginx(nginxProgram, dir);
+  if (!nginx.Start(site, options.keepAlive)) return 1;
+  const std::string base = "http://127.0.0.1:" + std::to_string(nginx.Port()) + "/";
+  const std::string curlProgram = FindProgram("curl");
+  std::unique_ptr<Curl> curl;
+  if (curlProgram.empty())
+    std::printf("curl is not installed: its columns stay empty\n");
+  else
+    curl = std::make_unique<Curl>(curlProgram, dir, site, base);
+
+  std::printf("%d pages of 2-4 KiB from nginx on 127.0.0.1 (1 worker process, keep-alive %s)\n", options.files,
+              options.keepAlive ? "on" : "off");
+  std::printf("best of %d runs for each figure; curl with 1 worker sequential, else --parallel --parallel-max N\n",
+              options.runs);
+  // One untimed pass, so that every run finds the files in the page cache.
+  if (!FetchWithEngine(site, base, 4).ok) return 1;
+
+  std::printf("\nworkers  harvion req/s  harvion CPU s/1000  curl req/s  curl CPU s/1000\n");
+  bool ok = true;
+  for (int workers : {1, 4, 16}) {
+    Best engine, other;
+    for (int r = 0; r < options.runs; ++r) {
+      const Run run = FetchWithEngine(site, base, workers);
+      ok = ok && run.ok;
+      engine.Add(run, options.files);
+      if (!curl) continue;
+      const Run curlRun = curl->Fetch(workers);
+      ok = ok && curlRun.ok;
+      other.Add(curlRun, options.files);
+    }
+    std::printf("%7d  %13.0f  %18.3f", workers, engine.reqPerSec, engine.any ? engine.cpuPer1000 : 0.0);
+    if (other.any)
+      std::printf("  %10.0f  %15.3f\n", other.reqPerSec, other.cpuPer1000);
+    else
+      std::printf("  %10s  %15s\n", "-", "-");
+    std::fflush(stdout);
+  }
+
+  constexpr double kIdleSeconds = 5;
+  double idle = 0;
+  if (IdleCpu(kIdleSeconds, idle)) {
+    std::printf("idle: harvion server started with 4 workers, %.2f CPU s over %.0f s (target 0.00)\n", idle,
+                kIdleSeconds);
+  } else {
+    std::fprintf(stderr, "the idle server did not start or stop\n");
+    ok = false;
+  }
+  nginx.Stop();
+  if (!ok) std::fprintf(stderr, "some fetches failed: the figures above leave those runs out\n");
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: %s [--files N (1-10000)] [--runs N] [--keepalive]\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = bench::MakeBenchFolder();
+  if (dir.empty()) return 1;
+  const int result = Bench(options, dir);
+  hv::fs::RemoveTree(dir);
+  return result;
+}

@@ -390,7 +390,7 @@ Run FetchWithEngine(const Site& site, const std::string& base, int workers) {
   run.wall = Seconds(Clock::now() - start);
   run.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
   if (!completed || !stopped) {
-    std::fprintf(stderr, "engine, %d workers: %s\n", workers,
+    std::fprintf(stderr, "engine, workers %d: %s\n", workers,
                  completed ? "the server did not stop" : "not every transfer completed within 120 s");
     server.Stop(1);
     server.Shutdown();
@@ -400,9 +400,9 @@ Run FetchWithEngine(const Site& site, const std::string& base, int workers) {
   int faults = 0;
   for (int i = 0; i < count; ++i) {
     const std::string fault = pages[static_cast<std::size_t>(i)]->Fault(site.sizes[static_cast<std::size_t>(i)]);
-    if (!fault.empty() && ++faults <= 5) std::fprintf(stderr, "engine, %d workers: %s\n", workers, fault.c_str());
+    if (!fault.empty() && ++faults <= 5) std::fprintf(stderr, "engine, workers %d: %s\n", workers, fault.c_str());
   }
-  if (faults > 0) std::fprintf(stderr, "engine, %d workers: %d of %d pages failed\n", workers, faults, count);
+  if (faults > 0) std::fprintf(stderr, "engine, workers %d: %d of %d pages failed\n", workers, faults, count);
   run.ok = faults == 0;
   return run;
 }
@@ -439,8 +439,8 @@ class Curl {
   Run Fetch(int workers) {
     Run run;
     if (!m_bReady) return run;
-    std::vector<std::string> args = {m_program,  "-q",      "-s", "-S", "--fail", "--noproxy", "*",
-                                     "-w",       "%{http_code} %{size_download} %{url_effective}\\n"};
+    std::vector<std::string> args = {m_program, "-q", "-s", "-S", "--no-progress-meter", "--fail", "--noproxy", "*",
+                                     "-w",      "%{http_code} %{size_download} %{url_effective}\\n"};
     if (workers > 1) {
       args.insert(args.end(), {"--parallel", "--parallel-max", std::to_string(workers)});
     }
@@ -453,7 +453,7 @@ class Curl {
     run.wall = Seconds(Clock::now() - start);
     run.cpu = CpuSeconds(RUSAGE_CHILDREN) - cpu;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      std::fprintf(stderr, "curl, %d workers: exit status %d: %s\n", workers,
+      std::fprintf(stderr, "curl, workers %d: exit status %d: %s\n", workers,
                    WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path("curl.err")).c_str());
       return run;
     }
@@ -474,10 +474,10 @@ class Curl {
     while (lines >> code >> size >> url) {
       const auto expected = m_expected.find(url);
       if (code == 200 && expected != m_expected.end() && expected->second == size && ++seen[url] == 1) continue;
-      if (++faults <= 5) std::fprintf(stderr, "curl, %d workers: %s: HTTP %d, %ld bytes\n", workers, url.c_str(), code, size);
+      if (++faults <= 5) std::fprintf(stderr, "curl, workers %d: %s: HTTP %d, %ld bytes\n", workers, url.c_str(), code, size);
     }
     if (faults == 0 && seen.size() == m_expected.size()) return true;
-    std::fprintf(stderr, "curl, %d workers: %zu of %zu pages came whole\n", workers, seen.size(),
+    std::fprintf(stderr, "curl, workers %d: %zu of %zu pages came whole\n", workers, seen.size(),
                  m_expected.size());
     return false;
   }
@@ -553,7 +553,11 @@ int Bench(const Options& options, const std::string& dir) {
       ok = ok && curlRun.ok;
       other.Add(curlRun, options.files);
     }
-    std::printf("%7d  %13.0f  %18.3f", workers, engine.reqPerSec, engine.any ? engine.cpuPer1000 : 0.0);
+    std::printf("%7d", workers);
+    if (engine.any)
+      std::printf("  %13.0f  %18.3f", engine.reqPerSec, engine.cpuPer1000);
+    else
+      std::printf("  %13s  %18s", "-", "-");
     if (other.any)
       std::printf("  %10.0f  %15.3f\n", other.reqPerSec, other.cpuPer1000);
     else

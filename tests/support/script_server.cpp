@@ -5,10 +5,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 namespace hv::test {
@@ -42,6 +47,41 @@ bool SendAll(int fd, const char* data, std::size_t length) {
     length -= static_cast<std::size_t>(sent);
   }
   return true;
+}
+
+// Bytes the peer of fd has received but not read yet, from the system's
+// table of TCP sockets; -1 when the peer is not found there.
+long PeerUnread(int fd) {
+  sockaddr_in self{}, peer{};
+  socklen_t length = sizeof self;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&self), &length) != 0) return -1;
+  length = sizeof peer;
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return -1;
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    unsigned localPort = 0, remotePort = 0;
+    unsigned long unread = 0;
+    if (std::sscanf(line.c_str(), " %*u: %*8X:%4X %*8X:%4X %*2X %*8X:%8lX", &localPort, &remotePort, &unread) == 3 &&
+        localPort == ntohs(peer.sin_port) && remotePort == ntohs(self.sin_port))
+      return static_cast<long>(unread);
+  }
+  return -1;
+}
+
+// Waits until what was sent on fd has reached the peer (acknowledged) and
+// the peer has read it. Nothing signals that, so the system's counters are
+// looked at in short intervals; after a while the send goes on regardless.
+void WaitPeerRead(int fd) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;) {
+    int unacknowledged = 0;
+    if (ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) return;
+    if (unacknowledged == 0 && PeerUnread(fd) <= 0) return;
+    if (std::chrono::steady_clock::now() > deadline) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
 }
 
 }  // namespace
@@ -141,8 +181,10 @@ bool ScriptServer::RunStep(std::size_t index, int fd, const Step& step) {
       std::size_t from = 0;
       for (std::size_t to : step.splitAt) {
         to = std::min(to, step.bytes.size());
-        if (to > from && !SendAll(fd, step.bytes.data() + from, to - from)) return false;
-        from = std::max(from, to);
+        if (to <= from) continue;
+        if (!SendAll(fd, step.bytes.data() + from, to - from)) return false;
+        if (step.paced) WaitPeerRead(fd);
+        from = to;
       }
       return SendAll(fd, step.bytes.data() + from, step.bytes.size() - from);
     }

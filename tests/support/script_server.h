@@ -21,6 +21,7 @@ class ScriptServer {
     enum Kind { readRequest, send, waitRelease, close, reset, sendForever } kind;
     std::string bytes;                 // send: the bytes; sendForever: the first bytes
     std::vector<std::size_t> splitAt;  // send: offsets where a new send starts
+    bool paced = false;                // send: each piece once the peer has read the one before
   };
   using Script = std::vector<Step>;
 
@@ -29,6 +30,11 @@ class ScriptServer {
   // Sends the bytes, one send per piece between the offsets.
   static Step Send(std::string bytes, std::vector<std::size_t> splitAt = {}) {
     return {Step::send, std::move(bytes), std::move(splitAt)};
+  }
+  // As Send, but each piece leaves only once the peer has read the piece
+  // before, so every piece reaches it as a receive of its own.
+  static Step SendPaced(std::string bytes, std::vector<std::size_t> splitAt) {
+    return {Step::send, std::move(bytes), std::move(splitAt), true};
   }
   // Waits until the test calls Release (or the server ends).
   static Step WaitRelease() { return {Step::waitRelease, {}, {}}; }

@@ -1,0 +1,291 @@
+// Page transfers over real loopback sockets: the request bytes a server
+// receives, how responses cut into pieces are put together, and how every
+// kind of failure ends a transfer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/cache/page_descr.h"
+#include "engine/http/cookies.h"
+#include "engine/http/http_async_client.h"
+#include "engine/http/http_async_server.h"
+#include "engine/http/http_request_owner.h"
+#include "engine/settings/engine_app.h"
+#include "support/script_server.h"
+#include "support/test_home.h"
+
+namespace {
+
+using hv::test::ScriptServer;
+using Script = ScriptServer::Script;
+constexpr auto kPatience = std::chrono::seconds(10);
+
+// A location as the transfer sees it: answers from fields, records every call.
+class Owner : public CHTTPRequestOwner {
+ public:
+  explicit Owner(std::string address) : m_page(std::move(address)) {}
+
+  CPageDescr* RequestPage() override { return &m_page; }
+  void GetAcceptTypes(std::string& types) override { types = "text/*"; }
+  std::uint32_t GetIfModifiedSince() override { return m_ifModifiedSince; }
+  int GetAuthorization(std::string& credentials) override {
+    credentials = m_credentials;
+    return m_bGivesCredentials;
+  }
+  int OnHeaders() override {
+    Record([&] { ++m_headerEvents; });
+    return m_headersResult;
+  }
+  int OnData(const char* data, int length) override {
+    Record([&] { m_blocks.emplace_back(data, static_cast<std::size_t>(length)); });
+    if (m_onBody) m_onBody();
+    return m_dataResult;
+  }
+  void OnRequestQueued() override {}
+  void OnRequestStarted() override {}
+  void OnRequestFinished(int status) override {
+    Record([&] { m_statuses.push_back(status); });
+  }
+  void OnRequestFreed(CHTTPAsyncClient*) override {
+    Record([&] { ++m_freed; });
+  }
+
+  bool WaitFreed() {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, kPatience, [&] { return m_freed > 0; });
+  }
+  std::string Body() {
+    std::lock_guard lock(m_mutex);
+    std::string body;
+    for (const std::string& block : m_blocks) body += block;
+    return body;
+  }
+
+  CPageDescr m_page;
+  std::uint32_t m_ifModifiedSince = 0;
+  std::string m_credentials;
+  bool m_bGivesCredentials = true;
+  int m_headersResult = 0, m_dataResult = 0;
+  std::function<void()> m_onBody;
+  // Recorded on the worker; read once freed.
+  int m_headerEvents = 0, m_freed = 0;
+  std::vector<std::string> m_blocks;
+  std::vector<int> m_statuses;
+
+ private:
+  void Record(const std::function<void()>& change) {
+    std::lock_guard lock(m_mutex);
+    change();
+    m_changed.notify_all();
+  }
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+};
+
+class HttpTransfer : public TestHome {
+ protected:
+  // Runs the owners' transfers on a server of its own and waits for each to end.
+  static void Run(const std::vector<Owner*>& owners, int threads = 1, int timeoutSeconds = 10) {
+    CHTTPAsyncServer server(-1);
+    ASSERT_TRUE(server.Start(threads, timeoutSeconds));
+    for (Owner* owner : owners) server.Submit(new CHTTPAsyncClient(owner));
+    for (Owner* owner : owners) ASSERT_TRUE(owner->WaitFreed()) << owner->m_page.m_strAddress;
+  }
+};
+
+const std::string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5\r\nTitle: Split\r\n\r\n";
+
+std::string WithPort(std::string text, std::uint16_t port) {
+  for (std::size_t at; (at = text.find("{port}")) != std::string::npos;) text.replace(at, 6, std::to_string(port));
+  return text;
+}
+
+TEST_F(HttpTransfer, request_bytes_are_exactly_what_the_server_receives) {
+  ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send("HTTP/1.0 204 No Content\r\n\r\n"),
+                       ScriptServer::Close()});
+  // Path-scoped, so no other request to this host carries it.
+  CCookies::Instance().SetCookie(server.Url("/jar/"), "sid=abc; Path=/jar");
+  const std::string head = "Accept: text/*\r\nUser-Agent: Harvion/2.0\r\nHost: 127.0.0.1:{port}\r\n";
+  struct Case {
+    std::string address;  // a path is on the script server
+    std::uint32_t ifModifiedSince;
+    std::string credentials;
+    bool proxy;
+    std::string request;
+  } cases[] = {
+      {"/a/b.html", 0, "", false, "GET /a/b.html HTTP/1.0\r\n" + head + "\r\n"},
+      {"/q?x=1#frag", 784111777, "", false,
+       "GET /q?x=1 HTTP/1.0\r\n" + head + "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n"},
+      {"/", 0, "dXNlcjpwdw==", false, "GET / HTTP/1.0\r\n" + head + "Authorization: Basic dXNlcjpwdw==\r\n\r\n"},
+      // Credentials from a hostile store cannot add a line of their own.
+      {"/", 0, "abc\r\nX-Injected: 1", false,
+       "GET / HTTP/1.0\r\n" + head + "Authorization: Basic abcX-Injected: 1\r\n\r\n"},
+      {"/jar/page", 0, "", false, "GET /jar/page HTTP/1.0\r\n" + head + "Cookie: sid=abc\r\n\r\n"},
+      // Through a proxy the request names the whole address, and Host its server.
+      {"http://Server/x.html#top", 0, "", true,
+       "GET http://Server/x.html HTTP/1.0\r\nAccept: text/*\r\nUser-Agent: Harvion/2.0\r\nHost: server\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    EngineApp::Instance().SetProxy(c.proxy, "127.0.0.1", server.Port());
+    Owner owner(c.address.starts_with('/') ? server.Url(c.address) : c.address);
+    owner.m_ifModifiedSince = c.ifModifiedSince;
+    owner.m_credentials = c.credentials;
+    Run({&owner});
+    EXPECT_EQ(owner.m_statuses, std::vector<int>{0}) << c.address;
+    EXPECT_EQ(owner.m_page.m_nStatusCode, 204) << c.address;
+  }
+  EngineApp::Instance().SetProxy(false, "", 0);
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), std::size(cases));
+  for (std::size_t i = 0; i < requests.size(); ++i)
+    EXPECT_EQ(requests[i], WithPort(cases[i].request, server.Port())) << cases[i].address;
+}
+
+TEST_F(HttpTransfer, a_response_cut_anywhere_gives_the_same_fields_and_body) {
+  const std::string lfOnly = "HTTP/1.0 200 OK\nContent-Type: text/html\nContent-Length: 5\nTitle: Split\n\n";
+  for (const std::string& head : {kOk, lfOnly}) {
+    const std::string response = head + "hello";
+    std::vector<std::vector<std::size_t>> cuts{{}};
+    for (std::size_t at = 1; at < response.size(); ++at) cuts.push_back({at});
+    cuts.emplace_back();
+    for (std::size_t at = 1; at < response.size(); ++at) cuts.back().push_back(at);  // a byte per send
+    for (const auto& cut : cuts) {
+      ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::SendPaced(response, cut), ScriptServer::Close()});
+      Owner owner(server.Url("/"));
+      Run({&owner});
+      // Each piece is a receive of its own: the body comes in the pieces it was cut into.
+      std::vector<std::string> bodyBlocks;
+      std::size_t from = head.size();
+      for (std::size_t at : cut) {
+        if (at <= from) continue;
+        bodyBlocks.push_back(response.substr(from, at - from));
+        from = at;
+      }
+      bodyBlocks.push_back(response.substr(from));
+      const std::string where = (head == kOk ? "CRLF cut at " : "LF cut at ") +
+                                (cut.empty() ? "none" : std::to_string(cut.front()) + " (" +
+                                                            std::to_string(cut.size()) + " cuts)");
+      EXPECT_EQ(owner.m_statuses, std::vector<int>{0}) << where;
+      EXPECT_EQ(owner.m_headerEvents, 1) << where;
+      EXPECT_EQ(owner.m_blocks, bodyBlocks) << where;
+      const CPageDescr& page = owner.m_page;
+      EXPECT_EQ(page.m_strStatusLine, "HTTP/1.0") << where;
+      EXPECT_EQ(page.m_nStatusCode, 200) << where;
+      EXPECT_EQ(page.m_strStatusText, "OK") << where;
+      EXPECT_EQ(page.m_strContentType, "text/html") << where;
+      EXPECT_EQ(page.m_nContentLength, 5) << where;
+      EXPECT_EQ(page.m_strTitle, "Split") << where;
+    }
+  }
+}
+
+TEST_F(HttpTransfer, the_earlier_end_marker_ends_the_header_and_the_rest_is_the_first_body_block) {
+  const struct {
+    std::string response, title, body;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\nTitle: A\n\nbody\r\n\r\nrest", "A", "body\r\n\r\nrest"},
+      {"HTTP/1.0 200 OK\r\nTitle: B\r\n\r\nx\n\ny", "B", "x\n\ny"},
+      {"HTTP/1.0 200 OK\r\nTitle: C\r\n\r\n", "C", ""},
+  };
+  for (const auto& c : cases) {
+    ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send(c.response), ScriptServer::Close()});
+    Owner owner(server.Url("/"));
+    Run({&owner});
+    EXPECT_EQ(owner.m_statuses, std::vector<int>{0}) << c.title;
+    EXPECT_EQ(owner.m_page.m_strTitle, c.title);
+    EXPECT_EQ(owner.m_blocks, c.body.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.body});
+  }
+}
+
+TEST_F(HttpTransfer, each_failure_ends_the_transfer_with_its_status) {
+  hv::test::RefusingPort refusing;
+  const struct Case {
+    const char* name;
+    Script script;
+    std::string address;  // empty: the script server
+    int timeoutSeconds;
+    bool releaseOnBody;  // the server goes on once the owner has body data
+    int status, headerEvents;
+    std::string body;
+  } cases[] = {
+      {"silent server", {ScriptServer::ReadRequest(), ScriptServer::WaitRelease()}, "", 1, false,
+       HttpStatus::timedOut, 0, ""},
+      {"stalls in the body",
+       {ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "he"), ScriptServer::WaitRelease()}, "", 1, false,
+       HttpStatus::timedOut, 1, "he"},
+      {"closes without data", {ScriptServer::ReadRequest(), ScriptServer::Close()}, "", 10, false,
+       HttpStatus::closed, 0, ""},
+      {"reset in the body",
+       {ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "he"), ScriptServer::WaitRelease(),
+        ScriptServer::Reset()},
+       "", 10, true, HttpStatus::receiveFailed, 1, "he"},
+      {"header without end", {ScriptServer::ReadRequest(), ScriptServer::SendForever("HTTP/1.0 200 OK\r\n")}, "",
+       10, false, HttpStatus::receiveFailed, 0, ""},
+      {"nothing listens", {}, "http://127.0.0.1:" + std::to_string(refusing.Port()) + "/", 10, false,
+       HttpStatus::connectFailed, 0, ""},
+      {"unknown host", {}, "http://nonexistent.invalid/", 10, false, HttpStatus::noHostAddress, 0, ""},
+  };
+  for (const Case& c : cases) {
+    ScriptServer server(c.script);
+    Owner owner(c.address.empty() ? server.Url("/") : c.address);
+    if (c.releaseOnBody) owner.m_onBody = [&server] { server.Release(); };
+    Run({&owner}, 1, c.timeoutSeconds);
+    EXPECT_EQ(owner.m_statuses, std::vector<int>{c.status}) << c.name;
+    EXPECT_EQ(owner.m_headerEvents, c.headerEvents) << c.name;
+    EXPECT_EQ(owner.Body(), c.body) << c.name;
+    EXPECT_EQ(owner.m_freed, 1) << c.name;
+  }
+}
+
+TEST_F(HttpTransfer, an_owner_that_ends_the_transfer_is_not_told_its_status) {
+  const struct {
+    int headersResult, dataResult;
+    bool givesCredentials;
+  } cases[] = {{1, 0, true}, {2, 0, true}, {3, 0, true}, {0, 1, true}, {0, 3, true}, {0, 0, false}};
+  for (const auto& c : cases) {
+    ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "hello"), ScriptServer::Close()});
+    Owner owner(server.Url("/"));
+    owner.m_headersResult = c.headersResult;
+    owner.m_dataResult = c.dataResult;
+    owner.m_bGivesCredentials = c.givesCredentials;
+    Run({&owner});
+    const std::string name = std::to_string(c.headersResult) + "/" + std::to_string(c.dataResult);
+    EXPECT_TRUE(owner.m_statuses.empty()) << name;
+    EXPECT_EQ(owner.m_freed, 1) << name;
+    EXPECT_EQ(owner.Body(), c.headersResult == 0 && c.givesCredentials ? "hello" : "") << name;
+    EXPECT_EQ(server.Connections(), c.givesCredentials ? 1 : 0) << name;  // no request, no connection
+  }
+}
+
+TEST_F(HttpTransfer, four_workers_complete_every_transfer_exactly_once) {
+  ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "hello"), ScriptServer::Close()});
+  std::vector<std::unique_ptr<Owner>> owners;
+  std::vector<Owner*> pointers;
+  std::set<std::string> expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::string path = "/page" + std::to_string(i);
+    owners.push_back(std::make_unique<Owner>(server.Url(path)));
+    pointers.push_back(owners.back().get());
+    expected.insert(path);
+  }
+  Run(pointers, 4);
+  for (const auto& owner : owners) {
+    EXPECT_EQ(owner->m_statuses, std::vector<int>{0}) << owner->m_page.m_strAddress;
+    EXPECT_EQ(owner->m_freed, 1);
+    EXPECT_EQ(owner->Body(), "hello");
+  }
+  std::set<std::string> requested;
+  for (const std::string& request : server.Requests())
+    requested.insert(request.substr(4, request.find(' ', 4) - 4));
+  EXPECT_EQ(requested, expected);
+  EXPECT_EQ(server.Connections(), 40);
+}
+
+}  // namespace

@@ -205,7 +205,8 @@ TEST_F(HttpTransfer, the_earlier_end_marker_ends_the_header_and_the_rest_is_the_
 }
 
 TEST_F(HttpTransfer, each_failure_ends_the_transfer_with_its_status) {
-  hv::test::RefusingPort refusing;
+  using hv::test::DeadPort;
+  DeadPort refusing(DeadPort::refusing), unanswered(DeadPort::unanswered);
   const struct Case {
     const char* name;
     Script script;
@@ -230,6 +231,8 @@ TEST_F(HttpTransfer, each_failure_ends_the_transfer_with_its_status) {
        10, false, HttpStatus::receiveFailed, 0, ""},
       {"nothing listens", {}, "http://127.0.0.1:" + std::to_string(refusing.Port()) + "/", 10, false,
        HttpStatus::connectFailed, 0, ""},
+      {"connect unanswered", {}, "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/", 1, false,
+       HttpStatus::timedOut, 0, ""},
       {"unknown host", {}, "http://nonexistent.invalid/", 10, false, HttpStatus::noHostAddress, 0, ""},
   };
   for (const Case& c : cases) {

@@ -229,8 +229,27 @@ void ScriptServer::CloseConnection(std::size_t index, bool hard) {
   fd = -1;
 }
 
-RefusingPort::RefusingPort() : m_fd(BindLoopback(m_port)) {}
+DeadPort::DeadPort(Kind kind) {
+  m_fd = BindLoopback(m_port);
+  if (kind == refusing) return;
+  // A backlog of 0 holds one connection that is never accepted; the
+  // system ignores connects beyond it.
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(m_port);
+  m_fillerFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen(m_fd, 0) != 0 || m_fillerFd < 0 ||
+      connect(m_fillerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (m_fillerFd >= 0) close(m_fillerFd);
+    close(m_fd);
+    throw std::runtime_error("cannot fill a listening queue");
+  }
+}
 
-RefusingPort::~RefusingPort() { close(m_fd); }
+DeadPort::~DeadPort() {
+  if (m_fillerFd >= 0) close(m_fillerFd);
+  close(m_fd);
+}
 
 }  // namespace hv::test

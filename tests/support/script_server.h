@@ -83,18 +83,21 @@ class ScriptServer {
   std::thread m_acceptThread;
 };
 
-// A local port on which nothing listens: bound, so no one else takes it,
-// but never listening, so connections to it are refused.
-class RefusingPort {
+// A local port where connections fail: refused (bound, never listening, so
+// no one else takes it) or never answered (listening with its queue full,
+// so a connect waits until its time-out).
+class DeadPort {
  public:
-  RefusingPort();
-  ~RefusingPort();
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
+  enum Kind { refusing, unanswered };
+  explicit DeadPort(Kind kind);
+  ~DeadPort();
+  DeadPort(const DeadPort&) = delete;
+  DeadPort& operator=(const DeadPort&) = delete;
   std::uint16_t Port() const { return m_port; }
 
  private:
   int m_fd = -1;
+  int m_fillerFd = -1;  // the connection that fills the queue
   std::uint16_t m_port = 0;
 };
 

@@ -18,6 +18,7 @@
 #include "engine/http/http_async_server.h"
 #include "engine/http/http_request_owner.h"
 #include "engine/settings/engine_app.h"
+#include "platform/threads/event.h"
 #include "support/script_server.h"
 #include "support/test_home.h"
 
@@ -265,6 +266,31 @@ TEST_F(HttpTransfer, an_owner_that_ends_the_transfer_is_not_told_its_status) {
     EXPECT_EQ(owner.Body(), c.headersResult == 0 && c.givesCredentials ? "hello" : "") << name;
     EXPECT_EQ(server.Connections(), c.givesCredentials ? 1 : 0) << name;  // no request, no connection
   }
+}
+
+TEST_F(HttpTransfer, a_stop_cuts_off_the_running_transfer_and_drops_the_queued_one) {
+  ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "he"), ScriptServer::WaitRelease(),
+                       ScriptServer::Send("llo"), ScriptServer::Close()});
+  Owner running(server.Url("/running")), queued(server.Url("/queued"));
+  CEvent bodyArrived;
+  running.m_onBody = [&] { bodyArrived.SetEvent(); };
+  CHTTPAsyncServer transfers(-1);
+  ASSERT_TRUE(transfers.Start(1, 10));
+  transfers.Submit(new CHTTPAsyncClient(&running));
+  transfers.Submit(new CHTTPAsyncClient(&queued));
+  ASSERT_TRUE(bodyArrived.WaitFor(10'000));
+  transfers.Finish();
+  transfers.Stop(1);
+  ASSERT_TRUE(running.WaitFreed());
+  ASSERT_TRUE(queued.WaitFreed());
+  // The worker still waits on its socket; what arrives now has no one to go to.
+  server.Release();
+  transfers.Shutdown();
+  EXPECT_EQ(running.m_statuses, std::vector<int>{CAsyncServer::statusCutOff});
+  EXPECT_EQ(running.m_blocks, std::vector<std::string>{"he"});
+  EXPECT_EQ(queued.m_statuses, std::vector<int>{CAsyncServer::statusDropped});
+  EXPECT_EQ(queued.m_headerEvents, 0);
+  EXPECT_EQ(server.Connections(), 1);
 }
 
 TEST_F(HttpTransfer, four_workers_complete_every_transfer_exactly_once) {

@@ -19,6 +19,7 @@ std::vector<HvCacheRecord> GetCacheRecords() {
       record.lastModified = page->m_tLastModified;
       record.stateChangedAt = page->m_tStateChanged;
       record.statusCode = page->m_nStatusCode;
+      record.modified = page->m_bFlag && page->m_tLastModified != 0 ? 1 : 0;
       record.statusText = page->m_strStatusText;
       record.contentType = page->m_strContentType;
       record.contentLength = page->m_nContentLength;

@@ -14,6 +14,7 @@
 #include "engine/agent/load_info.h"
 #include "engine/cache/cache.h"
 #include "engine/http/authen.h"
+#include "engine/http/http_async_server.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/global_memory.h"
 #include "engine/agent/guarded.h"
@@ -128,6 +129,13 @@ int CSafClient::LoadAgentFile(const char* name, int noFallback) {
     manager.RefreshStatistics();
     manager.GarbageCollect();
     return 1;
+  });
+}
+
+void CSafClient::HTTPShutdown() {
+  Guarded(0, [] {
+    CHTTPAsyncServer::Instance().Stop(0);
+    return 0;
   });
 }
 

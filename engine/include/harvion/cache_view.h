@@ -21,7 +21,8 @@ struct HvCacheRecord {
   std::uint32_t lastRetrievalEnd = 0;  // seconds since 1970, 0 for never
   std::uint32_t storedAt = 0;
   std::uint32_t lastModified = 0;
-  std::uint32_t stateChangedAt = 0;
+  std::uint32_t stateChangedAt = 0;  // when a stored copy appeared or went
+  int modified = 0;  // the server's copy was newer than ours when last asked
   int statusCode = 0;
   std::string statusText;
   std::string contentType;

@@ -83,6 +83,9 @@ class HV_EXPORT CSafClient {
   // item uses; delete everything retrieved and start an empty index (not
   // while a run is going on).
   static void SaveCache();
+  // Stops the run going on: queued pages are dropped, pages being received
+  // end as interrupted; the run then reports spStopping and spFinished.
+  static void HTTPShutdown();
   static void GarbageCollect();
   static void ClearCache();
 

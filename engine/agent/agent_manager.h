@@ -2,6 +2,8 @@
 // where agent files and agent folders lie.
 #pragma once
 
+#include <atomic>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +29,8 @@ class CAgentManager {
   CCache* Cache() const { return m_pCache.get(); }
   const std::string& AgentName() const { return m_strAgentName; }
   unsigned long FileVersion() const { return m_nFileVersion; }
-  CAnchor* Running() const { return m_pRunning; }
+  // Read by worker threads while a run goes on.
+  CAnchor* Running() const { return m_pRunning.load(); }
   void SetRunning(CAnchor* anchor) { m_pRunning = anchor; }
 
   // Folders: agent files lie in the first, agent folders in the second.
@@ -135,7 +138,7 @@ class CAgentManager {
   std::unique_ptr<CCache> m_pCache;
   std::string m_strAgentName;
   unsigned long m_nFileVersion = kFileVersion;
-  CAnchor* m_pRunning = nullptr;
+  std::atomic<CAnchor*> m_pRunning{nullptr};
   bool m_bDirectoriesSet = false;
   std::string m_strAgentFilesDir;
   std::string m_strAgentFoldersDir;

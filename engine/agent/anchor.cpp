@@ -128,6 +128,29 @@ int CAnchor::Run() {
   return 1;
 }
 
+void CAnchor::Queue() {
+  m_bOwnPagePending = 1;
+  m_nChildrenLoaded = 0;
+  m_nSubtreesDone = 0;
+  m_bLoadedInRun = 0;
+}
+
+void CAnchor::OnLoaded(int) {
+  m_bLoadedInRun = 1;
+  m_bOwnPagePending = 0;
+  if (m_pNode) {
+    _httpRetrieveResult result{};
+    FillResult(result);
+    m_pNode->Loaded(&result);
+  }
+  const bool running = CAgentManager::Instance().Running() == this;
+  if (m_pParent && !running) m_pParent->OnChildLoaded(this);
+  if (m_nSubtreesDone >= GetChildCount()) {
+    if (m_pNode) m_pNode->SubtreeLoaded();
+    if (m_pParent && !running) m_pParent->OnSubtreeProgress();
+  }
+}
+
 void CAnchor::OnChildLoaded(CAnchor*) { ++m_nChildrenLoaded; }
 
 void CAnchor::OnSubtreeProgress() {

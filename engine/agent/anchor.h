@@ -74,6 +74,12 @@ class CAnchor : public CObject {
   virtual int RemoveChild(CAnchor* child);
   // Starts retrieval of this anchor's subtree; 1 when started.
   virtual int Run();
+  // Prepares the anchor for a run that includes it: the run counters start
+  // afresh. Page, folder and search-folder anchors also start their work.
+  virtual void Queue();
+  // The anchor's own part of the run is over (status 0, or a stop or
+  // failure status): tells the node and the parent.
+  virtual void OnLoaded(int status);
 
   // Effective retrieval settings; also stores the computed indexes and levels.
   hv::LoadSettings EffectiveSettings();

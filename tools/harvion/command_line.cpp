@@ -18,8 +18,23 @@ const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {"--title", "TEXT", "(add) Name of the new location; without it, the location shows its address."},
       {"--links", "", "(cache) Also print each link found on a page, with its type and text."},
+      {"--levels", "N|all", "(set) Follow links N levels deep from each location (0: the page only), or all."},
+      {"--files", "KIND",
+       "(set) What to retrieve: sitemap (the pages' links only), text, graphics (text and graphics) or all "
+       "(all file types)."},
+      {"--confine", "WHERE",
+       "(set) Which links to follow: unrestricted, site (within the page's site), directory (within its "
+       "directory), outside (only outside the location's site) or server (on the page's server)."},
+      {"--exclude-types", "LIST",
+       "(set) Use the agent's file-type list named LIST, with the extensions it excludes; a built-in list "
+       "(\"Site map\", \"Text only\", \"Text and graphics\", \"All files\") also sets --files."},
+      {"--exclude-locations", "LIST",
+       "(set) Use the agent's location list named LIST, with the addresses it excludes; a built-in list "
+       "(\"Unrestricted\", \"Links within site\", ...) also sets --confine."},
+      {"--inherit", "", "(set) Use the parent's settings from now on."},
+      {"--engine", "NAME", "(search) Keep only the search engine named NAME (letter case aside)."},
       {"--in", "FOLDER",
-       "(add, folder, import) Put the new items into FOLDER: folder names from the agent's top level down, "
+       "(add, folder, import, search) Put the new items into FOLDER: folder names from the agent's top level down, "
        "joined by '/', e.g. News/Local. Inside a name, write '/' as \\/ and '\\' as \\\\ (tree shows "
        "names so)."},
   };
@@ -54,6 +69,22 @@ const std::vector<CommandSpec>& Commands() {
       {"frameset", "NAME URL", 2, 2, {},
        "Write the page that shows agent NAME beside URL (a web address or a stored file) and print its path.",
        RunFrameSet},
+      {"run", "NAME [ITEM]", 1, 2, {},
+       "Retrieve agent NAME, or only ITEM of it (a path of names as for --in, a location named by its name "
+       "or address), following its settings. On a terminal one line shows the pages done of those queued, "
+       "the bytes received and the page being fetched; otherwise each finished page prints its status and "
+       "address. Ctrl-C stops the run and keeps what arrived. At the end it lists the pages new, modified, "
+       "gone and failed in this run with their files, the totals, and the page for reading the agent "
+       "offline. Fails when the run cannot start, the agent cannot be saved or the run was stopped.",
+       RunRun},
+      {"set", "NAME [ITEM]", 1, 2, {"--levels", "--files", "--confine", "--exclude-types", "--exclude-locations",
+       "--inherit"},
+       "Change the retrieval settings of agent NAME, or of ITEM in it (as for run); what is not given "
+       "stays as it is in effect.",
+       RunSet},
+      {"search", "NAME TEXT", 2, 2, {"--engine", "--in"},
+       "Add to agent NAME a search folder that sends TEXT to each search engine at every run, and print it.",
+       RunSearch},
       {"config", "[KEY [VALUE]]", 0, 2, {},
        "Print every setting with its value and whether it is stored or the default; with KEY, that "
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "

@@ -29,5 +29,8 @@ void RunGc(const Invocation& invocation, HeadlessUIClient& client);
 void RunClear(const Invocation& invocation, HeadlessUIClient& client);
 void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client);
 void RunImport(const Invocation& invocation, HeadlessUIClient& client);
+void RunRun(const Invocation& invocation, HeadlessUIClient& client);
+void RunSet(const Invocation& invocation, HeadlessUIClient& client);
+void RunSearch(const Invocation& invocation, HeadlessUIClient& client);
 
 }  // namespace harvion

@@ -17,6 +17,15 @@ UITreeNode* ChildFolder(const UITreeNode& parent, std::string_view name) {
   return nullptr;
 }
 
+UITreeNode* ChildItem(const UITreeNode& parent, std::string_view name) {
+  for (UITreeNode* child : parent.Children()) {
+    std::string shown = NodeText(child->m_pNode, itemName);
+    if (shown.empty() && child->NodeClass() == kNodeKindPage) shown = NodeText(child->m_pNode, itemUrl);
+    if (shown == name) return child;
+  }
+  return nullptr;
+}
+
 // The names of the path's steps, escapes undone.
 std::vector<std::string> SplitFolderPath(std::string_view path) {
   std::vector<std::string> steps(1);
@@ -39,6 +48,16 @@ UITreeNode* FindFolder(UITreeNode& agent, std::string_view path) {
   for (const std::string& step : SplitFolderPath(path)) {
     if (step.empty()) return nullptr;
     current = ChildFolder(*current, step);
+    if (!current) return nullptr;
+  }
+  return current;
+}
+
+UITreeNode* FindItem(UITreeNode& agent, std::string_view path) {
+  UITreeNode* current = &agent;
+  for (const std::string& step : SplitFolderPath(path)) {
+    if (step.empty()) return nullptr;
+    current = ChildItem(*current, step);
     if (!current) return nullptr;
   }
   return current;

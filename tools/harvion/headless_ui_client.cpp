@@ -2,14 +2,19 @@
 
 #include <algorithm>
 
+#include "harvion/messages.h"
 #include "harvion/saf_node.h"
 #include "ui_tree_node.h"
 
 namespace harvion {
 
+HeadlessUIClient::HeadlessUIClient()
+    : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) { OnMessage(message, wParam, lParam); }) {}
+
 HeadlessUIClient::~HeadlessUIClient() {
   // The engine should have detached everything; whatever it still holds must
   // not reach back into a client that is gone.
+  const std::lock_guard lock(HeadlessTreeMutex());
   for (UITreeNode* root : m_roots) root->ForgetClient();
 }
 
@@ -30,9 +35,39 @@ CUINode* HeadlessUIClient::CreateUINode(CSafNode*, CSafNode* parent, int kind, u
 
 void HeadlessUIClient::ServerProgress(serverType, serverProgress progress) {
   m_lastProgress.store(static_cast<int>(progress));
+  const std::lock_guard lock(m_observerMutex);
+  if (m_observer) m_observer->ServerProgress(progress);
+}
+
+void HeadlessUIClient::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_HV_STATISTICS) return;
+  m_folderBytes.store(static_cast<unsigned long>(lParam));
+  const std::lock_guard lock(m_observerMutex);
+  if (m_observer) m_observer->Statistics(static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+}
+
+void HeadlessUIClient::SetRunObserver(RunObserver* observer) {
+  const std::lock_guard lock(m_observerMutex);
+  m_observer = observer;
+}
+
+void HeadlessUIClient::PageQueued() {
+  const std::lock_guard lock(m_observerMutex);
+  if (m_observer) m_observer->PageQueued();
+}
+
+void HeadlessUIClient::PageStarted(const std::string& url) {
+  const std::lock_guard lock(m_observerMutex);
+  if (m_observer) m_observer->PageStarted(url);
+}
+
+void HeadlessUIClient::PageLoaded(const std::string& url, const _httpRetrieveResult& result) {
+  const std::lock_guard lock(m_observerMutex);
+  if (m_observer) m_observer->PageLoaded(url, result);
 }
 
 UITreeNode* HeadlessUIClient::Agent() const {
+  const std::lock_guard lock(HeadlessTreeMutex());
   for (UITreeNode* root : m_roots)
     if (root->NodeClass() == kNodeKindAgent) return root;
   return nullptr;

@@ -1,8 +1,10 @@
 // The window the engine posts its messages to. The command-line tool has no
-// event loop, so it only counts what arrives.
+// event loop: it counts what arrives and hands each message to its handler
+// on the posting thread.
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include "harvion/types.h"
 
@@ -10,7 +12,9 @@ namespace harvion {
 
 class MessageWindow {
  public:
-  MessageWindow();
+  using Handler = std::function<void(UINT message, WPARAM wParam, LPARAM lParam)>;
+
+  explicit MessageWindow(Handler handler = {});
   ~MessageWindow();
   MessageWindow(const MessageWindow&) = delete;
   MessageWindow& operator=(const MessageWindow&) = delete;
@@ -21,6 +25,7 @@ class MessageWindow {
  private:
   // Declared before the handle: the handler may run as soon as it exists.
   std::atomic<unsigned> m_received{0};
+  Handler m_handler;
   HWND m_handle = nullptr;
 };
 

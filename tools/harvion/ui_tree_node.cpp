@@ -5,34 +5,83 @@
 
 namespace harvion {
 
+std::mutex& HeadlessTreeMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 UITreeNode::UITreeNode(HeadlessUIClient* client, UITreeNode* parent, int kind) : m_client(client) {
   m_nKind = kind;
+  const std::lock_guard lock(HeadlessTreeMutex());
   LinkUnder(parent);
 }
 
 void UITreeNode::Detach() {
-  Unlink();
-  // The engine detaches children first; anything left must not point at us.
-  for (UITreeNode* child : m_children) child->LinkUnder(nullptr);
+  {
+    const std::lock_guard lock(HeadlessTreeMutex());
+    Unlink();
+    // The engine detaches children first; anything left must not point at us.
+    for (UITreeNode* child : m_children) child->LinkUnder(nullptr);
+  }
   delete this;  // the UI frees its nodes in Detach: that is the contract
 }
 
 void UITreeNode::Attach(unsigned long loadInfo, unsigned long scheduleInfo, _httpRetrieveResult* result,
                         char* url, unsigned long) {
+  const std::lock_guard lock(HeadlessTreeMutex());
   Record(loadInfo, scheduleInfo, result, url);
 }
 
 void UITreeNode::ReAttach(unsigned long loadInfo, unsigned long scheduleInfo, _httpRetrieveResult* result,
                           char* url) {
+  const std::lock_guard lock(HeadlessTreeMutex());
   Record(loadInfo, scheduleInfo, result, url);
   Relink();
 }
 
-void UITreeNode::Loaded(_httpRetrieveResult* result) {
-  if (result) m_result = *result;
+// Only pages count in a run's progress: the agent and its folders report
+// Queued, Started and Loaded too, but fetch nothing.
+void UITreeNode::Queued() {
+  HeadlessUIClient* client;
+  {
+    const std::lock_guard lock(HeadlessTreeMutex());
+    if (NodeClass() != kNodeKindPage) return;
+    client = m_client;
+  }
+  if (client) client->PageQueued();
 }
 
-void UITreeNode::Moved() { Relink(); }
+void UITreeNode::Started() {
+  HeadlessUIClient* client;
+  std::string url;
+  {
+    const std::lock_guard lock(HeadlessTreeMutex());
+    if (NodeClass() != kNodeKindPage) return;
+    client = m_client;
+    url = m_url;
+  }
+  if (client) client->PageStarted(url);
+}
+
+void UITreeNode::Loaded(_httpRetrieveResult* result) {
+  HeadlessUIClient* client;
+  std::string url;
+  _httpRetrieveResult copy;
+  {
+    const std::lock_guard lock(HeadlessTreeMutex());
+    if (result) m_result = *result;
+    if (NodeClass() != kNodeKindPage) return;
+    client = m_client;
+    url = m_url;
+    copy = m_result;
+  }
+  if (client) client->PageLoaded(url, copy);
+}
+
+void UITreeNode::Moved() {
+  const std::lock_guard lock(HeadlessTreeMutex());
+  Relink();
+}
 
 void UITreeNode::ForgetClient() {
   m_client = nullptr;

@@ -1,9 +1,12 @@
 // One item of the headless agent tree. It mirrors the engine's anchor tree:
 // the engine creates it through HeadlessUIClient::CreateUINode and ends it
-// with Detach, which frees it.
+// with Detach, which frees it. During a run the engine does so on its worker
+// threads, so every change to the tree holds HeadlessTreeMutex(); the main
+// thread reads the tree only while no run is going on.
 #pragma once
 
 #include <list>
+#include <mutex>
 #include <string>
 
 #include "harvion/ui_node.h"
@@ -11,6 +14,10 @@
 namespace harvion {
 
 class HeadlessUIClient;
+
+// The one lock of the headless tree: links between items, their recorded
+// settings, results and addresses, and the client's list of roots.
+std::mutex& HeadlessTreeMutex();
 
 class UITreeNode final : public CUINode {
  public:
@@ -25,8 +32,8 @@ class UITreeNode final : public CUINode {
                 char* url) override;
   // This interface keeps no state of its own in agent files.
   void SerializeUi(CArchive&, unsigned long) override {}
-  void Started() override {}
-  void Queued() override {}
+  void Started() override;
+  void Queued() override;
   void Reload() override {}
   void Reset() override {}
   void Loaded(_httpRetrieveResult* result) override;
@@ -45,7 +52,8 @@ class UITreeNode final : public CUINode {
   unsigned long ScheduleInfo() const { return m_scheduleInfo; }
   const _httpRetrieveResult& Result() const { return m_result; }
 
-  // Called by the client when it goes away before the engine let go of us.
+  // Called by the client, under the tree's lock, when it goes away before
+  // the engine let go of us.
   void ForgetClient();
 
  private:

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# harvion set: retrieval settings changed from the command line, as tree
+# shows them afterwards, and values refused without touching the agent.
+# Usage: set_tests.sh PATH/TO/harvion
+set -u
+source "$(dirname "$0")/cli_lib.sh"
+
+# The settings printed for ITEM (an agent-relative line prefix) by tree.
+settings_of() {
+  hv tree S
+  grep -F -- "$1  [" <<<"$OUT" | sed 's/.*  \[/[/'
+}
+
+test_changes_show_in_the_tree() {
+  hv new S; expect_ok "new S"
+  hv folder S F; expect_ok "folder F"
+  hv add S http://h.example/a --title A --in F; expect_ok "add A"
+  hv add S http://h.example/b/c --in F; expect_ok "add b/c"
+  # Each row: ITEM, options of set, the tree line's start, the settings it shows after.
+  # The changes build on each other, as inherited settings follow their parents.
+  local item options line wanted got
+  while IFS='|' read -r item options line wanted; do
+    eval "hv set S $item $options"
+    expect_ok "set $item $options"
+    got=$(settings_of "$line")
+    [[ $got == "$wanted" ]] || fail "set $item $options: '$got', wanted '$wanted'"
+  done <<'ROWS'
+|--levels 3|agent "S"|[Text and graphics, Links within site, + 3 levels]
+F|--files text|  folder "F"|[Text only, Links within site, + 3 levels]
+F|--confine directory --levels all|  folder "F"|[Text only, Links within directory, All levels]
+F/A|--levels=0|    location "A" <http://h.example/a>|[Text only, Links within directory, This page]
+F/A|--inherit|    location "A" <http://h.example/a>|[Text only, Links within directory, All levels, inherited]
+F|--exclude-types 'Site map'|  folder "F"|[Site map, Links within directory, All levels]
+F|--exclude-locations 'Inside server' --files sitemap|  folder "F"|[Site map, Inside server, All levels]
+'F/http:\/\/h.example\/b\/c'|--levels 2 --confine outside|    location <http://h.example/b/c>|[Site map, Links outside site, + 2 levels]
+|--files all --confine unrestricted|agent "S"|[All files, Unrestricted, + 3 levels]
+F|--inherit|  folder "F"|[All files, Unrestricted, + 3 levels, inherited]
+ROWS
+}
+
+test_refusals_leave_the_agent_alone() {
+  cp "$HARVION_HOME/S.hvx" "$WORK/before.hvx"
+  local options message
+  while IFS='|' read -r options message; do
+    eval "hv set S $options"
+    expect_failure "set S $options" "$message"
+  done <<'ROWS'
+--levels 127|levels must be a whole number from 0 to 126, or all
+--levels=-1|levels must be a whole number from 0 to 126, or all
+--files text --levels 3x|levels must be a whole number from 0 to 126, or all
+--levels 2 --files pictures|--files must be sitemap, text, graphics or all
+--confine planet|--confine must be unrestricted, site, directory, outside or server
+--exclude-types 'text only'|no file-type list named 'text only' in agent 'S'
+--exclude-locations Nowhere|no location list named 'Nowhere' in agent 'S'
+--files text --exclude-types 'All files'|the file-type list and the strategy given name different strategies
+--confine site --exclude-locations Unrestricted|the location list and the strategy given name different strategies
+F --inherit --levels 2|--inherit takes no other setting
+--inherit|an agent has no parent to inherit from
+F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations or --inherit
+Nowhere --levels 1|no item 'Nowhere' in agent 'S'
+F/ --levels 1|no item 'F/' in agent 'S'
+ROWS
+  cmp -s "$WORK/before.hvx" "$HARVION_HOME/S.hvx" || fail "a refused set changed the agent file"
+  hv set Nobody --levels 1; expect_failure "set on an unknown agent" "no agent named 'Nobody'"
+  hv set S --levels; expect_usage_error "set --levels without a value"
+  hv set S --engine x; expect_usage_error "set with an option of search"
+}
+
+test_changes_show_in_the_tree
+test_refusals_leave_the_agent_alone
+finish set

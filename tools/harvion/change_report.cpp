@@ -1,0 +1,91 @@
+#include "change_report.h"
+
+#include <algorithm>
+#include <strings.h>
+
+#include "display_text.h"
+
+namespace harvion {
+
+namespace {
+
+enum PageState { kNotStored = 0, kInterrupted = 2, kStored = 3 };
+
+// The index also keeps files of the engine's own, such as its placeholder
+// image; only web pages are reported.
+bool IsWebAddress(const std::string& address) {
+  return strncasecmp(address.c_str(), "http:", 5) == 0 || strncasecmp(address.c_str(), "https:", 6) == 0;
+}
+
+ChangedPage PageOf(const HvCacheRecord& record) {
+  return {record.address, record.state == kNotStored ? std::string() : record.localFile, record.statusCode,
+          record.statusText, record.state};
+}
+
+// Why a page failed, for its line.
+std::string Reason(const ChangedPage& page) {
+  if (page.state == kInterrupted) return "interrupted";
+  if (page.statusCode == 0) return "no response";
+  std::string text = std::to_string(page.statusCode);
+  if (!page.statusText.empty()) text += " " + Printable(page.statusText);
+  return text;
+}
+
+void PrintPages(std::ostream& out, const char* label, const std::vector<ChangedPage>& pages,
+                const std::string& agentFolder, bool withReason) {
+  for (const ChangedPage& page : pages) {
+    out << label << "  " << Printable(page.address);
+    if (!page.localFile.empty()) out << "  " << Printable(agentFolder + "/" + page.localFile);
+    if (withReason) out << "  (" << Reason(page) << ")";
+    out << '\n';
+  }
+}
+
+bool Failed(const HvCacheRecord& r) {
+  return r.state == kInterrupted || r.statusCode >= 400 || (r.statusCode == 0 && r.state != kStored);
+}
+
+}  // namespace
+
+std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records) {
+  std::uint32_t latest = 0;
+  for (const HvCacheRecord& r : records)
+    latest = std::max({latest, r.lastRetrievalEnd, r.storedAt, r.stateChangedAt});
+  return latest;
+}
+
+ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& records, std::uint32_t runStart) {
+  ChangeReport report;
+  for (const HvCacheRecord& r : records) {
+    if (!IsWebAddress(r.address)) continue;
+    const bool asked = r.lastRetrievalEnd >= runStart;
+    const bool copyChanged = r.stateChangedAt >= runStart;
+    if (asked) ++report.retrieved;
+    // A stored copy that went is the news, whatever the server answered.
+    if (copyChanged && r.state == kNotStored) {
+      report.gone.push_back(PageOf(r));
+    } else if (asked && Failed(r)) {
+      // An interrupted copy is half a page: a failure, not news.
+      report.failed.push_back(PageOf(r));
+    } else if (copyChanged && r.state == kStored) {
+      report.added.push_back(PageOf(r));
+    } else if (asked && r.state == kStored && r.modified) {
+      report.modified.push_back(PageOf(r));
+    }
+  }
+  return report;
+}
+
+void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
+                       const std::string& framesetPath) {
+  PrintPages(out, "new", report.added, agentFolder, false);
+  PrintPages(out, "modified", report.modified, agentFolder, false);
+  PrintPages(out, "gone", report.gone, agentFolder, true);
+  PrintPages(out, "failed", report.failed, agentFolder, true);
+  out << report.added.size() << " new, " << report.modified.size() << " modified, " << report.gone.size()
+      << " gone, " << report.failed.size() << " failed; " << report.retrieved
+      << (report.retrieved == 1 ? " page" : " pages") << " asked for\n";
+  if (!framesetPath.empty()) out << "read offline: " << Printable(framesetPath) << '\n';
+}
+
+}  // namespace harvion

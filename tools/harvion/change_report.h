@@ -1,0 +1,44 @@
+// What a run changed, from the agent's cache index after it: pages whose
+// stored copy appeared (new), was replaced by a newer one (modified) or went
+// (gone), and pages the run could not get (failed).
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "harvion/cache_view.h"
+
+namespace harvion {
+
+struct ChangedPage {
+  std::string address;
+  std::string localFile;  // the file name in the agent folder; empty when none is stored
+  int statusCode = 0;
+  std::string statusText;
+  int state = 0;
+};
+
+struct ChangeReport {
+  std::vector<ChangedPage> added;
+  std::vector<ChangedPage> modified;
+  std::vector<ChangedPage> gone;
+  std::vector<ChangedPage> failed;
+  std::size_t retrieved = 0;  // pages the run asked a server for
+};
+
+// The latest time stamp of the records: a run must start after it, or what
+// an earlier run did within the same second would count as this run's.
+std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records);
+
+// runStart: the second the run started, later than every time stamp the
+// index held before it.
+ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& records, std::uint32_t runStart);
+
+// One line per page ("new  ADDRESS  FILE"), then the totals and, when there
+// is one, the page for reading the agent offline.
+void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
+                       const std::string& framesetPath);
+
+}  // namespace harvion

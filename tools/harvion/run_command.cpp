@@ -1,0 +1,112 @@
+// harvion run: retrieves an agent or one of its items, shows the progress,
+// and reports what changed.
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <iostream>
+#include <thread>
+
+#include "change_report.h"
+#include "commands.h"
+#include "failure.h"
+#include "folder_path.h"
+#include "harvion/agent_files.h"
+#include "harvion/cache_view.h"
+#include "harvion/exports.h"
+#include "harvion/saf_client.h"
+#include "harvion/saf_node.h"
+#include "headless_ui_client.h"
+#include "interrupt_watch.h"
+#include "node_text.h"
+#include "run_progress.h"
+#include "ui_tree_node.h"
+
+namespace harvion {
+
+namespace {
+
+// Time stamps are whole seconds: a run that began in the second an earlier
+// one ended could not tell their changes apart, so it waits for the next.
+std::uint32_t StartAfter(std::uint32_t latest) {
+  for (;;) {
+    const auto now = std::chrono::system_clock::now();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
+    const auto second = static_cast<std::uint32_t>(seconds.time_since_epoch().count());
+    // A stamp from the future (the clock was set back) is not worth waiting for.
+    if (second > latest || latest - second > 1) return second;
+    std::this_thread::sleep_until(seconds + std::chrono::seconds(1));
+  }
+}
+
+// The first location in and under the item, in display order.
+const UITreeNode* FirstLocation(const UITreeNode& item) {
+  if (item.NodeClass() == kNodeKindPage) return &item;
+  for (const UITreeNode* child : item.Children())
+    if (const UITreeNode* found = FirstLocation(*child)) return found;
+  return nullptr;
+}
+
+// The offline page shows the agent beside the stored copy of the run's first
+// location, or its address when nothing of it was stored.
+std::string WriteFrameSet(const UITreeNode& item, const std::vector<HvCacheRecord>& records) {
+  const UITreeNode* location = FirstLocation(item);
+  std::string address = "about:blank";
+  if (location) {
+    address = NodeText(location->m_pNode, itemUrl);
+    for (const HvCacheRecord& record : records)
+      if (record.address == address && record.state == 3 && !record.localFile.empty()) address = record.localFile;
+  }
+  char path[4096];
+  if (!CSafClient::CreateFrameSet(address.c_str(), path, sizeof path)) return {};
+  return path;
+}
+
+void SaveAll(const std::string& name) {
+  std::string error;
+  if (!SaveCacheChecked(error)) throw Failure("cannot save agent '" + name + "': " + error);
+  SaveAgentOrFail(name);
+}
+
+}  // namespace
+
+void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& agentName = invocation.operands[0];
+  UITreeNode* item = &OpenAgent(client, agentName);
+  if (invocation.operands.size() > 1) {
+    const std::string& path = invocation.operands[1];
+    item = FindItem(*item, path);
+    if (!item) throw Failure("no item '" + path + "' in agent '" + agentName + "'");
+  }
+
+  const std::uint32_t runStart = StartAfter(LatestTimeStamp(GetCacheRecords()));
+  RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());
+  std::atomic<bool> ended{false};
+  bool cutShort = false;  // the engine stopped the run on an error of its own
+  bool interrupted = false;
+  {
+    // Ctrl-C stops the run; once it has ended, Ctrl-C only makes the
+    // command fail after the agent is saved.
+    InterruptWatch watch([&ended] {
+      if (!ended.load()) CSafClient::HTTPShutdown();
+    });
+    client.SetRunObserver(&progress);
+    if (!item->m_pNode->Run()) {
+      client.SetRunObserver(nullptr);
+      throw Failure("cannot start a run of agent '" + agentName + "'");
+    }
+    cutShort = progress.WaitForEnd();
+    ended.store(true);
+    client.SetRunObserver(nullptr);
+    progress.Finish();
+
+    const std::string frameSet = WriteFrameSet(*item, GetCacheRecords());
+    SaveAll(agentName);
+    const std::string folder = GetAgentsDirectory() + "/" + agentName;
+    PrintChangeReport(std::cout, ClassifyChanges(GetCacheRecords(), runStart), folder, frameSet);
+    interrupted = InterruptWatch::Interrupted();
+  }
+  if (interrupted) throw Failure("interrupted");
+  if (cutShort) throw Failure("the run of agent '" + agentName + "' stopped on an error before its end");
+}
+
+}  // namespace harvion

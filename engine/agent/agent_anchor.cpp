@@ -123,7 +123,3 @@ CSafNode* CAgentAnchor::CreateNode() { return new CAgentNode(this); }
 
 int CAgentAnchor::GetKind() { return 0x42; }
 
-int CAgentAnchor::Run() {
-  // Retrieval needs the HTTP server, which this build does not have yet.
-  return 0;
-}

@@ -106,6 +106,9 @@ class CAgentManager {
   void SizeLimitReached();
 
   std::uint32_t m_tRunStart = 0;  // when the current or last run started
+  // Runs of this process have nobody to ask (a scheduled run): credentials
+  // that are missing or refused end the page's load.
+  std::atomic<bool> m_bUnattended{false};
 
   // Called by the agent's DeleteTree: the agent is going away. Clears the
   // agent and its name and hands over its cache index, which the anchors

@@ -8,7 +8,3 @@ CSafNode* CCategoryAnchor::CreateNode() { return new CFolderNode(this); }
 
 int CCategoryAnchor::GetKind() { return 0x43; }
 
-int CCategoryAnchor::Run() {
-  // Retrieval needs the HTTP server, which this build does not have yet.
-  return 0;
-}

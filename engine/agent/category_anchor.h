@@ -11,4 +11,5 @@ class CCategoryAnchor : public CAnchor {
   CSafNode* CreateNode() override;
   int GetKind() override;
   int Run() override;
+  void Queue() override;
 };

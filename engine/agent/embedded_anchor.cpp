@@ -1,5 +1,11 @@
 #include "engine/agent/embedded_anchor.h"
 
+#include "platform/files/temp_file.h"
+
 IMPLEMENT_SERIAL(CEmbeddedAnchor, CHTTPAnchor, 1)
+
+CEmbeddedAnchor::CEmbeddedAnchor() = default;
+
+CEmbeddedAnchor::~CEmbeddedAnchor() = default;
 
 int CEmbeddedAnchor::GetKind() { return CHTTPAnchor::GetKind() | 0x20; }

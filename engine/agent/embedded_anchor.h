@@ -1,12 +1,33 @@
 // An embedded object (an image source), stored as a plain file.
 #pragma once
 
+#include <memory>
+
 #include "engine/agent/http_anchor.h"
+
+namespace hv::fs {
+class CTemporaryFile;
+}
 
 class CEmbeddedAnchor : public CHTTPAnchor {
   DECLARE_SERIAL(CEmbeddedAnchor)
  public:
+  CEmbeddedAnchor();
+  ~CEmbeddedAnchor() override;
+
   int GetKind() override;
 
   std::int32_t m_bFileWritten = 0;  // the local file was created for the current body
+
+ protected:
+  bool BeginBody() override;
+  int ReceiveBody(const char* data, int length) override;
+  BodyEnd EndBody(bool transferCompleted) override;
+
+ private:
+  // The new copy while it arrives; it replaces the old one only when whole.
+  std::unique_ptr<hv::fs::CTemporaryFile> m_pFile;
+  std::int64_t m_nReceived = 0;
+  bool m_bWriteFailed = false;
+  bool m_bDiskFull = false;
 };

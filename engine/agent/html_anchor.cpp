@@ -2,16 +2,15 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "engine/html/map_parser.h"
 #include "engine/retrieval/site_tests.h"
 
 IMPLEMENT_SERIAL(CHTMLAnchor, CHTTPAnchor, 1)
 
 CHTMLAnchor::CHTMLAnchor() { m_bNoLevelCost = 0; }
 
-void CHTMLAnchor::DeleteTree() {
-  m_pParser = nullptr;  // the parser belongs to the request in flight
-  CHTTPAnchor::DeleteTree();
-}
+// The parser goes first: it may still hold a child it has not handed over.
+CHTMLAnchor::~CHTMLAnchor() { m_pParser.reset(); }
 
 int CHTMLAnchor::IsUnderLocation() { return 1; }
 

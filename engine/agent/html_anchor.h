@@ -4,13 +4,16 @@
 #include <memory>
 
 #include "engine/agent/http_anchor.h"
+#include "engine/cache/link_owner.h"
 
-class CHTMLAnchor : public CHTTPAnchor {
+class CMapParser;
+
+class CHTMLAnchor : public CHTTPAnchor, public CLinkOwner {
   DECLARE_SERIAL(CHTMLAnchor)
  public:
   CHTMLAnchor();
+  ~CHTMLAnchor() override;
 
-  void DeleteTree() override;
   int IsUnderLocation() override;
   int IsRunLocationRoot() override;
   int SameServerAsLocation(const std::string& url) override;
@@ -20,9 +23,31 @@ class CHTMLAnchor : public CHTTPAnchor {
   void ClearResults() override;
   void RelinkPage() override;
 
+  // The links of the page being read: which become children.
+  CPageDescr* OwnerPage() override { return m_pPage; }
+  CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
+                   CPageChild** record) override;
+  void CompleteLink(CAnchor* child) override;
+  void ReleaseLink(CAnchor* child) override;
+  void SetTitle(const std::string& title) override;
+
   // The page address kept while the cache index is rebuilt.
   std::unique_ptr<std::string> m_pSavedUrl;
 
  protected:
   bool StoresNoLevelCost() const override { return true; }
+  bool BeginBody() override;
+  int ReceiveBody(const char* data, int length) override;
+  BodyEnd EndBody(bool transferCompleted) override;
+  void RebuildChildren() override;
+
+ private:
+  // Puts a prepared child into the tree and asks for its page; a child too
+  // deep for the tree is given up instead.
+  void InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child);
+  // A prepared child that will not be loaded after all.
+  void GiveUp(CHTTPAnchor* child);
+
+  // Reads the page while it arrives (null between loads).
+  std::unique_ptr<CMapParser> m_pParser;
 };

@@ -29,8 +29,12 @@ bool HasLine(const std::string& text, const std::string& line) {
 
 CHTTPAnchor::CHTTPAnchor() : m_node(this) {}
 
-// The embedded node goes with the anchor: detach the UI before it does.
-CHTTPAnchor::~CHTTPAnchor() { DestroyTree(); }
+// The embedded node goes with the anchor: detach the UI before it does. A
+// transfer still running for it must not call it afterwards.
+CHTTPAnchor::~CHTTPAnchor() {
+  DetachRequest();
+  DestroyTree();
+}
 
 void CHTTPAnchor::Serialize(CArchive& ar) {
   SerializeAnchorPart(ar);
@@ -94,11 +98,6 @@ void CHTTPAnchor::MarkCacheUse() {
   CCache* cache = CAgentManager::Instance().Cache();
   if (!m_pPage || !cache) return;
   m_pPage->MarkUsed(*cache, s.loadDetail != 0);
-}
-
-int CHTTPAnchor::Run() {
-  // Retrieval needs the HTTP server, which this build does not have yet.
-  return 0;
 }
 
 void CHTTPAnchor::FillResult(_httpRetrieveResult& r) {

@@ -1,13 +1,21 @@
 // A web location or a page or object found below one. Its data lives in the
-// page's record of the cache index; the anchor only points at it.
+// page's record of the cache index; the anchor only points at it. In a run
+// it decides whether its page is loaded, asks for it and takes the answer.
 #pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engine/agent/anchor.h"
 #include "engine/agent/page_node.h"
+#include "engine/http/http_request_owner.h"
 
+class CCache;
+class CHTTPAsyncClient;
 class CPageDescr;
 
-class CHTTPAnchor : public CAnchor {
+class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   DECLARE_SERIAL(CHTTPAnchor)
  public:
   CHTTPAnchor();
@@ -23,18 +31,83 @@ class CHTTPAnchor : public CAnchor {
   std::string GetPageUrl() override;
   void SetUrl(const std::string& text) override;
   int Run() override;
+  void Queue() override;
+  void OnLoaded(int status) override;
   void FillResult(_httpRetrieveResult& result) override;
 
   // The page's record when it is (still) in the open agent's cache index.
   CPageDescr* IndexedPage() const;
 
+  // Retrieval (the cache lock held throughout).
+  // The run's decision for a queued anchor: the granted depth, -1 for none.
+  int RetrievalDecision();
+  // Readies the page for its load with the granted depth: the children
+  // become previous children, the stored file is made or dropped.
+  void PrepareForRetrieval(int depth, CPageDescr* referrer);
+  // Asks the server for the page; an answer may come at once.
+  void SubmitRequest();
+  // Whether the page record still needs loading in this run for the load
+  // detail; loaderRule: yes when this anchor is loading it already.
+  bool NeedsLoadingInRun(int loadDetail, bool loaderRule);
+  // The load detail of the run's settings for this anchor.
+  int LoadDetail();
+
+  // What the transfer asks of its owner.
+  CPageDescr* RequestPage() override { return m_pPage; }
+  void GetAcceptTypes(std::string& types) override;
+  std::uint32_t GetIfModifiedSince() override;
+  int GetAuthorization(std::string& credentials) override;
+  int OnHeaders() override;
+  int OnData(const char* data, int length) override;
+  void OnRequestQueued() override;
+  void OnRequestStarted() override;
+  void OnRequestFinished(int status) override;
+  void OnRequestFreed(CHTTPAsyncClient* request) override;
+
   CPageNode m_node;  // the node of a page lives inside its anchor
-  void* m_pRequest = nullptr;  // the retrieval request in flight
+  CHTTPAsyncClient* m_pRequest = nullptr;  // the transfer in flight, not owned
   std::int32_t m_nPreviousState = 0;
-  void* m_pParser = nullptr;  // the link parser fed while the body arrives
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
 
  protected:
+  // How the body's copy came out, once the load is over.
+  struct BodyEnd {
+    bool copyComplete = true;  // nothing is missing from it (true without a body)
+    bool partialCopy = false;  // a transfer that ended early left a copy worth keeping
+    bool diskFull = false;
+  };
+
   void SerializePage(CArchive& ar);
+  // A body accepted by OnHeaders begins; false refuses it (the load then
+  // ends as it is).
+  virtual bool BeginBody() { return true; }
+  // A block of the accepted body; the answer is the transfer's (0 reads on).
+  // A plain location takes no body.
+  virtual int ReceiveBody(const char* data, int length) {
+    (void)data, (void)length;
+    return -1;
+  }
+  // The load is over; transferCompleted tells whether all of it arrived.
+  // Called once per load, with or without a body.
+  virtual BodyEnd EndBody(bool transferCompleted) {
+    (void)transferCompleted;
+    return {};
+  }
+  // After the page record and the node have heard of the end.
+  virtual void AfterLoaded(int status) { (void)status; }
+  // The children the stored links name come back.
+  virtual void RebuildChildren() {}
+  // Ends the page's load from its stored copy: the children come back from
+  // the stored links. Without a stored copy to end from, the body is taken.
+  int FinishFromStoredCopy();
+  // Tells the transfer in flight that this anchor is going.
+  void DetachRequest();
+
+ private:
+  // dropCopy: the server has no such page, so its stored copy goes too.
+  void OnLoaded(int status, bool dropCopy);
+  int OnStatusCode();
+  int OnRedirect();
+  void DeletePreviousChildren();
 };

@@ -43,7 +43,8 @@ int CPageDescr::StartRetrieval(CCache& cache, CAnchor* location, int loadDetail,
   m_tRetrievalStart = Now();
   m_pRetriever = location;
   m_nRetrieverKeepsCopy = loadDetail;
-  m_bPlaceholderUsed = 0;
+  // The placeholder mark stays until a body is read: whether the stored copy
+  // shows placeholders decides how the page is asked for.
   ClearResponse();
   if (firstInRun) m_bChanged = 0;
   return previous;

@@ -61,8 +61,15 @@ bool PassedToOwner(int status) { return status == 0 || (status & 0x8000) != 0 ||
 
 }  // namespace
 
+std::recursive_mutex& CHTTPAsyncClient::SharedOwnerLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
 int CHTTPAsyncClient::BuildRequest(std::string& text) {
+  std::lock_guard guard(m_ownerLock);
   text.clear();
+  if (!m_pOwner) return HttpStatus::noRequest;
   CPageDescr* page = m_pOwner->RequestPage();
   if (!page) return HttpStatus::noRequest;
   const std::string address = page->m_strAddress;
@@ -102,7 +109,9 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
 }
 
 int CHTTPAsyncClient::GetRequestData(CWorkerThread*, int kind, HGLOBAL& buffer) {
+  std::lock_guard guard(m_ownerLock);
   buffer = nullptr;
+  if (!m_pOwner) return HttpStatus::noRequest;
   std::string text;
   if (kind == 0) {
     if (const int status = BuildRequest(text); status != 0) return status;
@@ -118,6 +127,8 @@ int CHTTPAsyncClient::GetRequestData(CWorkerThread*, int kind, HGLOBAL& buffer) 
 }
 
 int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, int length) {
+  std::lock_guard guard(m_ownerLock);
+  if (!m_pOwner) return CHTTPRequestOwner::done;  // nobody wants the rest
   CPageDescr* page = m_pOwner->RequestPage();
   if (length <= 0 || !page) return 0;
   if (m_bHeaderDone) return m_pOwner->OnData(data, length);
@@ -144,9 +155,14 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
   return OnData(worker, kind, body.data(), static_cast<int>(body.size()));
 }
 
-void CHTTPAsyncClient::OnQueued() { m_pOwner->OnRequestQueued(); }
+void CHTTPAsyncClient::OnQueued() {
+  std::lock_guard guard(m_ownerLock);
+  if (m_pOwner) m_pOwner->OnRequestQueued();
+}
 
 void CHTTPAsyncClient::OnStarted() {
+  std::lock_guard guard(m_ownerLock);
+  if (!m_pOwner) return;
   if (m_pOwner->RequestPage()) {
     m_bHeaderDone = 0;
     m_strHeader.clear();
@@ -155,7 +171,12 @@ void CHTTPAsyncClient::OnStarted() {
 }
 
 void CHTTPAsyncClient::OnComplete(int status) {
-  if (PassedToOwner(status) && m_pOwner->RequestPage()) m_pOwner->OnRequestFinished(status);
-  m_pOwner->OnRequestFreed(this);
+  std::lock_guard guard(m_ownerLock);  // the lock is not this object's: it outlives the delete
+  if (m_pOwner) {
+    // The owner may detach itself while it hears of the end.
+    CHTTPRequestOwner* owner = m_pOwner;
+    if (PassedToOwner(status) && owner->RequestPage()) owner->OnRequestFinished(status);
+    if (m_pOwner) m_pOwner->OnRequestFreed(this);
+  }
   delete this;
 }

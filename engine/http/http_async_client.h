@@ -4,6 +4,7 @@
 // when the transfer has ended.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "engine/http/async_client.h"
@@ -35,7 +36,17 @@ class CHTTPAsyncClient : public CAsyncClient {
   // limit, and the transfer ends as a receive failure.
   static constexpr int headerTooLong = 0x100;
 
-  explicit CHTTPAsyncClient(CHTTPRequestOwner* owner) : m_pOwner(owner) {}
+  // Every call into the owner is made holding ownerLock, which the owner
+  // also holds while it goes away (DetachOwner), so a transfer never calls
+  // an owner that is gone.
+  CHTTPAsyncClient(CHTTPRequestOwner* owner, std::recursive_mutex& ownerLock)
+      : m_pOwner(owner), m_ownerLock(ownerLock) {}
+  // An owner that never goes away early shares one lock with its kind.
+  explicit CHTTPAsyncClient(CHTTPRequestOwner* owner) : CHTTPAsyncClient(owner, SharedOwnerLock()) {}
+
+  // The owner is going away (called with the owner lock held): the
+  // transfer runs on without it and tells no one how it ended.
+  void DetachOwner() { m_pOwner = nullptr; }
 
   // Kind 0: the request text; kind 1: the page's address.
   int GetRequestData(CWorkerThread* worker, int kind, HGLOBAL& buffer) override;
@@ -49,7 +60,12 @@ class CHTTPAsyncClient : public CAsyncClient {
   // is none. For the transfer and for tests.
   int BuildRequest(std::string& text);
 
-  CHTTPRequestOwner* const m_pOwner;
+  CHTTPRequestOwner* m_pOwner;  // null once detached; read under the owner lock
   int m_bHeaderDone = 0;
   std::string m_strHeader;  // the header text received so far
+
+ private:
+  static std::recursive_mutex& SharedOwnerLock();
+
+  std::recursive_mutex& m_ownerLock;
 };

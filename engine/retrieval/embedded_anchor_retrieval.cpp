@@ -1,0 +1,68 @@
+// An embedded object in a run: its body is the stored file, byte for byte.
+#include <cerrno>
+#include <mutex>
+
+#include "engine/agent/embedded_anchor.h"
+#include "engine/cache/cache.h"
+#include "engine/cache/page_descr.h"
+#include "engine/retrieval/retrieval_run.h"
+#include "platform/files/temp_file.h"
+#include "platform/framework/exceptions.h"
+
+bool CEmbeddedAnchor::BeginBody() {
+  CCache* cache = hv::run::Cache();
+  m_nReceived = 0;
+  m_bWriteFailed = m_bDiskFull = false;
+  m_pFile.reset();
+  const std::string path = cache ? cache->PathOf(m_pPage->m_strLocalFile) : std::string();
+  if (path.empty()) return false;
+  try {
+    m_pFile = hv::fs::CreateReplacement(path);
+  } catch (const CFileException& e) {
+    m_bDiskFull = e.m_lOsError == ENOSPC;
+    if (m_bDiskFull) hv::run::Stop();
+    return false;
+  }
+  m_bFileWritten = 1;
+  return true;
+}
+
+int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
+  if (!m_pFile || m_bWriteFailed) return -1;
+  try {
+    m_pFile->Write(data, static_cast<std::size_t>(length));
+    m_nReceived += length;
+  } catch (const CFileException& e) {
+    m_bWriteFailed = true;
+    m_bDiskFull = e.m_lOsError == ENOSPC;
+    if (m_bDiskFull) hv::run::Stop();
+    return cancel;
+  }
+  return 0;
+}
+
+CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
+  BodyEnd end;
+  end.diskFull = m_bDiskFull;
+  if (!m_pFile) {
+    end.copyComplete = !m_bFileWritten || !m_bWriteFailed;
+    m_bFileWritten = 0;
+    return end;
+  }
+  std::unique_ptr<hv::fs::CTemporaryFile> file = std::move(m_pFile);
+  end.copyComplete = false;
+  if (transferCompleted && !m_bWriteFailed) {
+    try {
+      file->Commit();
+      CCache* cache = hv::run::Cache();
+      cache->CountCreatedFile(file->ReplacedSize());
+      if (CCacheTotals* totals = cache->Totals()) totals->AddBytes(m_nReceived);
+      end.copyComplete = true;
+    } catch (const CFileException& e) {
+      end.diskFull = e.m_lOsError == ENOSPC;
+    }
+  }
+  // An object cut short is no use: its file goes (partialCopy stays false).
+  m_bFileWritten = 0;
+  return end;
+}

@@ -1,0 +1,157 @@
+// An HTML page in a run: its body goes through the link parser, which
+// writes the stored copy and hands over the links; each link the strategy
+// and the levels allow becomes a child location that is loaded in turn.
+#include <mutex>
+
+#include "engine/agent/agent_manager.h"
+#include "engine/agent/embedded_anchor.h"
+#include "engine/agent/html_anchor.h"
+#include "engine/cache/cache.h"
+#include "engine/cache/page_child.h"
+#include "engine/cache/page_descr.h"
+#include "engine/html/map_parser.h"
+#include "engine/http/url.h"
+#include "engine/retrieval/link_test.h"
+#include "engine/retrieval/retrieval_run.h"
+
+bool CHTMLAnchor::BeginBody() {
+  CCache* cache = hv::run::Cache();
+  if (!cache) return false;
+  const bool siteMapOnly = LoadDetail() == 0;
+  m_pParser = std::make_unique<CMapParser>(*cache, this, siteMapOnly);
+  m_pPage->m_bPlaceholderUsed = 0;
+  return true;
+}
+
+int CHTMLAnchor::ReceiveBody(const char* data, int length) {
+  if (!m_pParser) return -1;
+  m_pParser->Parse(data, static_cast<std::size_t>(length));
+  if (m_pParser->DiskFull()) hv::run::Stop();
+  return 0;
+}
+
+CHTTPAnchor::BodyEnd CHTMLAnchor::EndBody(bool transferCompleted) {
+  BodyEnd end;
+  if (!m_pParser) return end;
+  const bool received = m_pParser->Received() > 0;
+  const bool written = m_pParser->Finish() == 1;
+  end.diskFull = m_pParser->DiskFull();
+  // A site map writes no copy; otherwise an empty page writes nothing either.
+  const bool readOnly = m_pParser->Failed() != 0 && LoadDetail() == 0;
+  end.copyComplete = transferCompleted && (written || !received || readOnly) && !end.diskFull;
+  end.partialCopy = !transferCompleted && received && written;
+  m_pParser.reset();
+  return end;
+}
+
+void CHTMLAnchor::RebuildChildren() {
+  if (m_pPage) m_pPage->RebuildLinks(*this);
+}
+
+void CHTMLAnchor::SetTitle(const std::string& title) { SetName(title, 1); }
+
+CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
+                              CPageChild** record) {
+  CCache* cache = hv::run::Cache();
+  if (!cache || !m_pPage) return nullptr;
+  std::lock_guard guard(CCache::Lock());
+  std::string url;
+  ComposeUrl(url, address.c_str(), nullptr, URL_CANONICAL);
+
+  // A child of the last load with this address comes back with its node.
+  std::unique_ptr<CAnchor> reused;
+  for (auto it = m_previousChildren.begin(); it != m_previousChildren.end(); ++it) {
+    if ((*it)->GetPageUrl() == url) {
+      reused = std::move(*it);
+      m_previousChildren.erase(it);
+      break;
+    }
+  }
+  auto refuse = [&reused]() -> CAnchor* {
+    if (reused) reused.release()->DeleteTree();
+    return nullptr;
+  };
+  if (!m_pNode) return refuse();
+
+  const hv::LoadSettings s = EffectiveSettings();
+  if (linkType == CPageChild::kEmbedded && s.loadDetail <= 1) return refuse();
+  hv::LinkQuery query;
+  query.levels = hv::RetrievalLevels(this) - (linkType == CPageChild::kPage ? 1 : 0);
+  query.linkType = s.linkType;
+  query.asking = this;
+  query.url = url;
+  query.fileTypeIndex = s.fileTypeIndex;
+  query.locationIndex = s.locationIndex;
+  const int depth = query.levels < 0 ? -1 : hv::LinkTest(query);
+  if (depth < 0) return refuse();
+
+  CPageDescr* target = m_pPage->AddLink(*cache, url, linkType, existing, record);
+  if (!target) return refuse();
+  std::unique_lock held(CCache::Lock(), std::adopt_lock);  // the level AddLink handed over
+
+  std::unique_ptr<CHTTPAnchor> child;
+  if (reused) {
+    child.reset(static_cast<CHTTPAnchor*>(reused.release()));
+  } else if (linkType == CPageChild::kEmbedded) {
+    child = std::make_unique<CEmbeddedAnchor>();
+  } else {
+    child = std::make_unique<CHTMLAnchor>();
+  }
+  child->m_pPage = target;
+  // Settings are inherited through the parent, before the child is in the tree.
+  child->m_pParent = this;
+  if (!child->NeedsLoadingInRun(s.loadDetail, false)) {
+    child->m_pParent = nullptr;
+    if (reused) child.release()->DeleteTree();
+    return nullptr;
+  }
+  if (linkType == CPageChild::kFrame) child->m_bNoLevelCost = 1;
+  child->CAnchor::Queue();
+  child->PrepareForRetrieval(depth, m_pPage);
+  CHTTPAnchor* made = child.get();
+  if (defer) {
+    child.release();  // the parser completes or releases it
+    return made;
+  }
+  InsertAndSubmit(std::move(child));
+  return made;
+}
+
+void CHTMLAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {
+  CHTTPAnchor* anchor = child.get();
+  if (!HasRoomFor(*anchor)) {
+    GiveUp(child.release());
+    return;
+  }
+  InsertChild(std::move(child), 0);
+  anchor->SubmitRequest();
+}
+
+void CHTMLAnchor::CompleteLink(CAnchor* child) {
+  std::lock_guard guard(CCache::Lock());
+  if (!child || IndexOfChild(child) >= 0) return;
+  InsertAndSubmit(std::unique_ptr<CHTTPAnchor>(static_cast<CHTTPAnchor*>(child)));
+}
+
+void CHTMLAnchor::ReleaseLink(CAnchor* child) {
+  std::lock_guard guard(CCache::Lock());
+  if (!child || IndexOfChild(child) >= 0) return;
+  GiveUp(static_cast<CHTTPAnchor*>(child));
+}
+
+void CHTMLAnchor::GiveUp(CHTTPAnchor* child) {
+  CCache* cache = hv::run::Cache();
+  CPageDescr* page = child->m_pPage;
+  if (cache && page && page->m_pRetriever == child) {
+    if (child->m_nPreviousState == CPageDescr::kStored || child->m_nPreviousState == CPageDescr::kInterrupted) {
+      // Its copy from an earlier load stays as it was.
+      page->m_nState = child->m_nPreviousState;
+      page->m_pRetriever = nullptr;
+      page->m_tRetrievalStart = 0;
+    } else {
+      page->EndRetrieval(*cache, child, child->LoadDetail(), false, false, hv::run::RunStart());
+    }
+  }
+  child->m_pParent = nullptr;
+  child->DeleteTree();
+}

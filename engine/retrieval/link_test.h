@@ -1,0 +1,34 @@
+// Whether a run goes on to a location: the exclusion lists of the agent and
+// the location strategy in force, and the link levels left.
+#pragma once
+
+#include <string>
+
+class CAnchor;
+
+namespace hv {
+
+// What the strategy in force says for one location.
+struct LinkQuery {
+  bool isRoot = false;  // the location the run started from (or one of its top locations)
+  int levels = 0;       // levels left to grant
+  int linkType = 0;     // the location strategy: 0 to 4
+  CAnchor* asking = nullptr;  // whose site, server or directory the location must share
+  std::string url;
+  int fileTypeIndex = 0;  // entries of the agent's lists whose exclusions apply
+  int locationIndex = 0;
+};
+
+// The depth granted to the location, -1 when it is not to be retrieved.
+// Excluded locations and file types win over every strategy.
+int LinkTest(const LinkQuery& query);
+
+// The link levels a run grants at the anchor: its own (a negative stored
+// value is all the levels its strategy allows), or its parent's less what
+// the parent costs.
+int RetrievalLevels(CAnchor* anchor);
+
+// Whether text holds line as one of its CR LF separated lines, ignoring case.
+bool HasLineIgnoringCase(const std::string& text, const std::string& line);
+
+}  // namespace hv

@@ -1,0 +1,34 @@
+#include "engine/retrieval/retrieval_run.h"
+
+#include <ctime>
+
+#include "engine/agent/agent_manager.h"
+#include "engine/http/http_async_server.h"
+#include "engine/settings/engine_app.h"
+
+namespace hv::run {
+
+bool StartServer() {
+  CAgentManager& manager = CAgentManager::Instance();
+  CHTTPAsyncServer& server = CHTTPAsyncServer::Instance();
+  // A size limit stops only a run that is draining its queue, not one that
+  // is still being set up.
+  manager.m_runIsDraining = [&server] { return server.GetState() == CAsyncServer::Finishing; };
+  manager.m_stopRun = [] { Stop(); };
+  const EngineApp& app = EngineApp::Instance();
+  return server.Start(app.m_nThreads, app.m_nTimeout);
+}
+
+void FinishWhenIdle() { CHTTPAsyncServer::Instance().Finish(); }
+
+void Stop() { CHTTPAsyncServer::Instance().Stop(0); }
+
+CCache* Cache() { return CAgentManager::Instance().Cache(); }
+
+std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+std::uint32_t RunStart() { return CAgentManager::Instance().m_tRunStart; }
+
+bool InRun(std::uint32_t time) { return time != 0 && time >= RunStart(); }
+
+}  // namespace hv::run

@@ -1,7 +1,9 @@
 #include "change_report.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
+#include <unordered_map>
 
 #include "display_text.h"
 
@@ -54,22 +56,32 @@ std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records) {
   return latest;
 }
 
-ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& records, std::uint32_t runStart) {
+ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
+                             std::uint32_t runStart) {
+  // The engine gives a page an empty file (and the stored state) before
+  // asking for it: only the state before the run tells whether a real copy
+  // was there.
+  std::unordered_map<std::string, int> stateBefore;
+  for (const HvCacheRecord& r : before) stateBefore[r.address] = r.state;
   ChangeReport report;
-  for (const HvCacheRecord& r : records) {
+  for (const HvCacheRecord& r : after) {
     if (!IsWebAddress(r.address)) continue;
+    const auto found = stateBefore.find(r.address);
+    const int was = found == stateBefore.end() ? kNotStored : found->second;
+    const bool hadCopy = was == kStored || was == kInterrupted;
     const bool asked = r.lastRetrievalEnd >= runStart;
-    const bool copyChanged = r.stateChangedAt >= runStart;
     if (asked) ++report.retrieved;
-    // A stored copy that went is the news, whatever the server answered.
-    if (copyChanged && r.state == kNotStored) {
+    // A stored copy that went is the news, whatever the server answered. A
+    // modified page came with a new body (a 304 keeps the copy) that the
+    // server dated no older than ours.
+    if (hadCopy && r.state == kNotStored) {
       report.gone.push_back(PageOf(r));
     } else if (asked && Failed(r)) {
       // An interrupted copy is half a page: a failure, not news.
       report.failed.push_back(PageOf(r));
-    } else if (copyChanged && r.state == kStored) {
+    } else if (r.state == kStored && was != kStored) {
       report.added.push_back(PageOf(r));
-    } else if (asked && r.state == kStored && r.modified) {
+    } else if (asked && r.state == kStored && r.modified && r.statusCode == 200) {
       report.modified.push_back(PageOf(r));
     }
   }

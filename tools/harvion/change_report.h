@@ -32,9 +32,10 @@ struct ChangeReport {
 // an earlier run did within the same second would count as this run's.
 std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records);
 
-// runStart: the second the run started, later than every time stamp the
-// index held before it.
-ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& records, std::uint32_t runStart);
+// before and after: the records ahead of the run and after it; runStart: the
+// second the run started, later than every time stamp the index held before.
+ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
+                             std::uint32_t runStart);
 
 // One line per page ("new  ADDRESS  FILE"), then the totals and, when there
 // is one, the page for reading the agent offline.

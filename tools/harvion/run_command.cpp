@@ -78,7 +78,8 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     if (!item) throw Failure("no item '" + path + "' in agent '" + agentName + "'");
   }
 
-  const std::uint32_t runStart = StartAfter(LatestTimeStamp(GetCacheRecords()));
+  const std::vector<HvCacheRecord> before = GetCacheRecords();
+  const std::uint32_t runStart = StartAfter(LatestTimeStamp(before));
   RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());
   std::atomic<bool> ended{false};
   bool cutShort = false;  // the engine stopped the run on an error of its own
@@ -102,7 +103,7 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     const std::string frameSet = WriteFrameSet(*item, GetCacheRecords());
     SaveAll(agentName);
     const std::string folder = GetAgentsDirectory() + "/" + agentName;
-    PrintChangeReport(std::cout, ClassifyChanges(GetCacheRecords(), runStart), folder, frameSet);
+    PrintChangeReport(std::cout, ClassifyChanges(before, GetCacheRecords(), runStart), folder, frameSet);
     interrupted = InterruptWatch::Interrupted();
   }
   if (interrupted) throw Failure("interrupted");

@@ -5,16 +5,10 @@
 // nginx serves with one worker process, so both clients meet the same
 // server. Keep-alive is off unless asked for: the engine opens one
 // connection per page, and curl then has to as well.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <grp.h>
-#include <netinet/in.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +34,7 @@
 #include "engine/http/http_request_owner.h"
 #include "engine/settings/engine_app.h"
 #include "platform/files/file_system.h"
+#include "support/nginx_server.h"
 
 namespace {
 
@@ -144,121 +139,6 @@ bool MakeSite(const std::string& root, int files, Site& site) {
   }
   return true;
 }
-
-// ---------------------------------------------------------------- nginx
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof addr;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
-    port = ntohs(addr.sin_port);
-  ::close(fd);
-  return port;
-}
-
-bool PortAnswers(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// nginx in the foreground as a child, everything it writes inside the folder.
-class Nginx {
- public:
-  Nginx(std::string program, std::string dir) : m_program(std::move(program)), m_dir(std::move(dir)) {}
-  ~Nginx() { Stop(); }
-
-  // A few ports are tried: another process may take the free one first.
-  bool Start(const Site& site, bool keepAlive) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      m_port = FreePort();
-      if (m_port == 0) continue;
-      if (!WriteText(Path("nginx.conf"), Config(site, keepAlive))) return false;
-      m_pid = Spawn({m_program, "-p", m_dir + "/", "-c", Path("nginx.conf"), "-e", Path("nginx-error.log")},
-                    Path("nginx.out"), Path("nginx.out"));
-      if (m_pid < 0) return false;
-      const auto limit = Clock::now() + std::chrono::seconds(10);
-      while (Clock::now() < limit) {
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-          m_pid = -1;
-          break;
-        }
-        if (PortAnswers(m_port)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      Stop();
-    }
-    std::fprintf(stderr, "nginx did not start; its messages:\n%s%s", ReadText(Path("nginx.out")).c_str(),
-                 ReadText(Path("nginx-error.log")).c_str());
-    return false;
-  }
-
-  // Fast shutdown; killed when it does not end within a few seconds.
-  void Stop() {
-    if (m_pid < 0) return;
-    ::kill(m_pid, SIGTERM);
-    const auto limit = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
-      if (Clock::now() > limit) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    m_pid = -1;
-  }
-
-  int Port() const { return m_port; }
-
- private:
-  std::string Path(const std::string& name) const { return hv::fs::JoinPath(m_dir, name); }
-
-  // Temporary paths inside the folder, so that a user other than root can run it.
-  std::string Config(const Site& site, bool keepAlive) const {
-    std::string conf = "worker_processes 1;\ndaemon off;\nmaster_process on;\n";
-    conf += "pid " + Path("nginx.pid") + ";\nerror_log " + Path("nginx-error.log") + " warn;\n";
-    if (::geteuid() == 0) conf += WorkerUser();
-    conf += "events { worker_connections 1024; }\nhttp {\n  access_log off;\n";
-    for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
-      conf += std::string("  ") + kind + "_temp_path " + Path(std::string("nginx-") + kind) + ";\n";
-    conf += "  default_type text/html;\n  sendfile on;\n";
-    conf += keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
-    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + " backlog=1024;\n";
-    conf += "    root " + site.root + ";\n  }\n}\n";
-    return conf;
-  }
-
-  // Started by root, nginx would run its worker as "nobody" with a group of
-  // that name, which many systems lack: name nobody's own group, and open
-  // the folder to it.
-  std::string WorkerUser() const {
-    const passwd* user = ::getpwnam("nobody");
-    const group* grp = user ? ::getgrgid(user->pw_gid) : nullptr;
-    if (!user || !grp) return "user root;\n";
-    ::chmod(m_dir.c_str(), 0755);
-    return std::string("user nobody ") + grp->gr_name + ";\n";
-  }
-
-  std::string m_program;
-  std::string m_dir;
-  pid_t m_pid = -1;
-  int m_port = 0;
-};
 
 // ---------------------------------------------------------------- figures
 
@@ -507,8 +387,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }
 
 int Bench(const Options& options, const std::string& dir) {
-  const std::string nginxProgram = FindProgram("nginx");
-  if (nginxProgram.empty()) {
+  if (hvtest::NginxServer::Program().empty()) {
     std::fprintf(stderr, "nginx is not installed (scripts/setup.sh installs it)\n");
     return 1;
   }
@@ -523,9 +402,15 @@ int Bench(const Options& options, const std::string& dir) {
     std::fprintf(stderr, "cannot write the pages\n");
     return 1;
   }
-  Nginx nginx(nginxProgram, dir);
-  if (!nginx.Start(site, options.keepAlive)) return 1;
-  const std::string base = "http://127.0.0.1:" + std::to_string(nginx.Port()) + "/";
+  hvtest::NginxServer nginx(dir);
+  hvtest::NginxServer::Options serve;
+  serve.root = site.root;
+  serve.keepAlive = options.keepAlive;
+  if (!nginx.Start(serve)) {
+    std::fprintf(stderr, "nginx did not start; its messages:\n%s", nginx.Messages().c_str());
+    return 1;
+  }
+  const std::string base = nginx.BaseUrl();
   const std::string curlProgram = FindProgram("curl");
   std::unique_ptr<Curl> curl;
   if (curlProgram.empty())

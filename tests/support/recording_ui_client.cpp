@@ -1,5 +1,6 @@
 #include "support/recording_ui_client.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,12 +20,15 @@ std::string NameOf(CSafNode* node) {
 
 std::string RecordingUINode::Name() const { return NameOf(m_pNode); }
 
-void RecordingUINode::Log(const std::string& what) { m_client->m_log.push_back(what + " " + Name()); }
+void RecordingUINode::Log(const std::string& what) { m_client->Record(what + " " + Name()); }
 
 void RecordingUINode::Detach() {
   // The engine node must still be alive here: reading its name proves it.
   Log("Detach");
-  --m_client->m_liveNodes;
+  {
+    std::lock_guard lock(m_client->m_mutex);
+    --m_client->m_liveNodes;
+  }
   delete this;
 }
 
@@ -46,6 +50,7 @@ void RecordingUINode::ReAttach(unsigned long loadInfo, unsigned long scheduleInf
 
 RecordingUIClient::RecordingUIClient()
     : m_window(CreateMessageTarget([this](UINT msg, WPARAM w, LPARAM l) {
+        std::lock_guard lock(m_mutex);
         m_messages.push_back(msg);
         if (msg == WM_HV_STATISTICS) m_statistics.emplace_back(w, l);
       })) {}
@@ -54,7 +59,8 @@ RecordingUIClient::~RecordingUIClient() { DestroyMessageTarget(m_window); }
 
 CUINode* RecordingUIClient::CreateUINode(CSafNode* node, CSafNode* parent, int kind, unsigned long, CArchive* ar,
                                          unsigned long version) {
-  m_log.push_back("Create kind=" + std::to_string(kind) + " parent=" + NameOf(parent));
+  Record("Create kind=" + std::to_string(kind) + " parent=" + NameOf(parent));
+  std::lock_guard lock(m_mutex);
   if (ar) m_versions.push_back(version);
   if (m_refuseNodes) return nullptr;
   ++m_liveNodes;
@@ -63,5 +69,32 @@ CUINode* RecordingUIClient::CreateUINode(CSafNode* node, CSafNode* parent, int k
 }
 
 void RecordingUIClient::ServerProgress(serverType, serverProgress progress) {
-  m_log.push_back("Progress " + std::to_string(progress));
+  Record("Progress " + std::to_string(progress));
+}
+
+void RecordingUIClient::Record(const std::string& entry) {
+  std::lock_guard lock(m_mutex);
+  m_log.push_back(entry);
+  m_logged.notify_all();
+}
+
+std::vector<std::string> RecordingUIClient::LogCopy() const {
+  std::lock_guard lock(m_mutex);
+  return m_log;
+}
+
+int RecordingUIClient::CountLog(const std::string& entry) const {
+  std::lock_guard lock(m_mutex);
+  return static_cast<int>(std::count(m_log.begin(), m_log.end(), entry));
+}
+
+bool RecordingUIClient::WaitForLog(const std::string& entry, int count, std::chrono::milliseconds limit) const {
+  return WaitUntil(
+      [&](const std::vector<std::string>& log) { return std::count(log.begin(), log.end(), entry) >= count; }, limit);
+}
+
+bool RecordingUIClient::WaitUntil(const std::function<bool(const std::vector<std::string>&)>& done,
+                                  std::chrono::milliseconds limit) const {
+  std::unique_lock lock(m_mutex);
+  return m_logged.wait_for(lock, limit, [&] { return done(m_log); });
 }

@@ -1,7 +1,13 @@
 // A user interface for tests: keeps a mirror of the engine's tree and a log
-// of every call the engine makes.
+// of every call the engine makes. During a run the engine calls from its
+// worker threads: every record is made under one lock, and the wait members
+// let a test wait for an entry.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -53,6 +59,16 @@ class RecordingUIClient : public CUIClient {
   HWND GetMainWnd() override { return m_window; }
   void ServerProgress(serverType type, serverProgress progress) override;
 
+  // A copy of the log, taken under the lock, for reading while a run goes on.
+  std::vector<std::string> LogCopy() const;
+  // How often the entry was logged.
+  int CountLog(const std::string& entry) const;
+  // Until the entry was logged count times; false when the limit passed first.
+  bool WaitForLog(const std::string& entry, int count, std::chrono::milliseconds limit) const;
+  // Until done holds for the log (called under the lock); false when the limit passed first.
+  bool WaitUntil(const std::function<bool(const std::vector<std::string>&)>& done,
+                 std::chrono::milliseconds limit) const;
+
   // Entries like "Attach News", "Detach News", "Create kind=67 parent=Demo".
   std::vector<std::string> m_log;
   int m_liveNodes = 0;
@@ -62,5 +78,10 @@ class RecordingUIClient : public CUIClient {
   bool m_refuseNodes = false;  // CreateUINode answers null
 
  private:
+  friend class RecordingUINode;
+  void Record(const std::string& entry);
+
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_logged;
   HWND m_window;
 };

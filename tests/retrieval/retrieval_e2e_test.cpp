@@ -1,0 +1,445 @@
+// Agents run against nginx over generated sites: what was requested (the
+// server's access log), what the agent folder holds afterwards, and that
+// every stored page links to stored files or to absolute addresses.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_manager.h"
+#include "engine/http/authen.h"
+#include "engine/settings/exception_entry.h"
+#include "harvion/cache_view.h"
+#include "platform/files/file_system.h"
+#include "support/nginx_server.h"
+#include "support/site_builder.h"
+#include "support/test_home.h"
+
+namespace {
+
+using hvtest::NginxServer;
+using hvtest::SiteBuilder;
+using Page = hvtest::SiteBuilder::Page;
+using namespace std::chrono_literals;
+
+constexpr auto kRunLimit = 30s;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool IsRunEnd(const std::string& entry) { return entry == "Progress 2" || entry == "Progress 3"; }
+
+class RetrievalEndToEnd : public TestHome {
+ protected:
+  void SetUp() override {
+    TestHome::SetUp();
+    if (NginxServer::Program().empty()) GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    m_nginx = std::make_unique<NginxServer>();
+    ASSERT_FALSE(m_nginx->Dir().empty());
+    m_site = std::make_unique<SiteBuilder>(m_nginx->Path("site"));
+    // Dated an hour back, so a page changed in the test is newer than any stored copy.
+    m_site->m_tDate = std::time(nullptr) - 3600;
+  }
+
+  void TearDown() override {
+    if (CAgentManager::Instance().Agent()) CSafClient::HTTPShutdown();
+    m_nginx.reset();
+    TestHome::TearDown();
+  }
+
+  void Serve(const std::string& serverConfig = {}) {
+    NginxServer::Options options;
+    options.root = m_site->Root();
+    options.serverConfig = serverConfig;
+    options.accessLog = true;
+    ASSERT_TRUE(m_nginx->Start(options)) << m_nginx->Messages();
+  }
+
+  std::string Url(const std::string& path) const { return m_nginx->BaseUrl() + path; }
+
+  CSafNode* NewAgent(const char* name) {
+    m_agentName = name;
+    CSafNode* agent = CSafClient::CreateAgent(name);
+    EXPECT_NE(agent, nullptr);
+    return agent;
+  }
+  static CAgentAnchor* Agent() { return CAgentManager::Instance().Agent(); }
+
+  CSafNode* AddLocation(CSafNode* parent, const char* name, const std::string& path, unsigned long loadInfo) {
+    CSafNode* node = CSafClient::CreateHTMLNode(parent, name, Url(path).c_str(), 0);
+    EXPECT_NE(node, nullptr);
+    if (node) {
+      EXPECT_EQ(node->SetValue(itemLoadInfo, loadInfo), 1);
+    }
+    return node;
+  }
+
+  // Runs the node and waits for the server's end of run; false when it did
+  // not start or did not end within the limit.
+  bool RunAndWait(CSafNode* node) {
+    const auto ends = [](const std::vector<std::string>& log) {
+      return std::count_if(log.begin(), log.end(), IsRunEnd);
+    };
+    const auto before = ends(m_ui->LogCopy());
+    if (node->Run() != 1) {
+      ADD_FAILURE() << "Run did not start";
+      return false;
+    }
+    if (m_ui->WaitUntil([&](const std::vector<std::string>& log) { return ends(log) > before; }, kRunLimit))
+      return true;
+    ADD_FAILURE() << "the run did not end within " << kRunLimit.count() << " s";
+    CSafClient::HTTPShutdown();
+    m_ui->WaitUntil([&](const std::vector<std::string>& log) { return ends(log) > before; }, kRunLimit);
+    return false;
+  }
+
+  std::map<std::string, HvCacheRecord> Records() const {
+    std::map<std::string, HvCacheRecord> records;
+    for (HvCacheRecord& record : GetCacheRecords()) records[record.address] = std::move(record);
+    return records;
+  }
+  std::string StoredPath(const HvCacheRecord& record) const {
+    return CAgentManager::Instance().AgentFolderPath(m_agentName) + "/" + record.localFile;
+  }
+  bool Stored(const std::map<std::string, HvCacheRecord>& records, const std::string& path) const {
+    const auto it = records.find(Url(path));
+    return it != records.end() && it->second.state == 3 && !it->second.localFile.empty() &&
+           ::access(StoredPath(it->second).c_str(), F_OK) == 0;
+  }
+
+  // "METHOD URI STATUS BYTES" lines from the first-th on.
+  std::vector<std::string> Requests(std::size_t first = 0) const {
+    std::vector<std::string> lines = m_nginx->AccessLog();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(first, lines.size())));
+    return lines;
+  }
+  static int CountRequests(const std::vector<std::string>& lines, const std::string& uri,
+                           const std::string& status = {}) {
+    const std::string prefix = "GET /" + uri + " " + status;
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+
+  // Every HREF and SRC of every stored page names a file of the agent folder,
+  // the placeholder image or an absolute address.
+  void ExpectLinksResolve() const {
+    const std::string folder = CAgentManager::Instance().AgentFolderPath(m_agentName);
+    const std::regex attribute("(HREF|SRC)=\"([^\"]*)\"", std::regex::icase);
+    for (const auto& [address, record] : Records()) {
+      if (record.state != 3 || record.contentType.rfind("text/html", 0) != 0) continue;
+      const std::string text = ReadAll(StoredPath(record));
+      for (std::sregex_iterator it(text.begin(), text.end(), attribute), end; it != end; ++it) {
+        std::string value = (*it)[2];
+        value = value.substr(0, value.find('#'));
+        if (value.rfind("http://", 0) == 0 || value == "hvempty.gif") continue;
+        EXPECT_EQ(::access((folder + "/" + value).c_str(), F_OK), 0)
+            << address << " links to " << value << ", which is neither stored nor an address";
+      }
+    }
+  }
+
+  std::unique_ptr<NginxServer> m_nginx;
+  std::unique_ptr<SiteBuilder> m_site;
+  std::string m_agentName;
+};
+
+// ------------------------------------------------------------ one site, many rules
+
+// Levels 2 from index.html: a, b, frames (1); a2, f1deep (0, frames cost no
+// level); a3 and f1deeper lie beyond. Links to another host, an excluded type
+// and an excluded location are never asked for.
+class SiteWalk : public RetrievalEndToEnd {
+ protected:
+  void BuildSite() {
+    const std::string other = "http://localhost:" + std::to_string(m_nginx->Port()) + "/other.html";
+    m_site->WritePage("index.html", Page("Home",
+                                         {"a.html", "a.html", "b.html", "frames.html", other, "archive.zip",
+                                          "private/secret.html", "old.html", "missing.html"},
+                                         {"logo.gif"}));
+    m_site->WritePage("a.html", Page("A", {"a2.html", "index.html"}, {"logo.gif"}));
+    m_site->WritePage("a2.html", Page("A2", {"a3.html"}));
+    m_site->WritePage("a3.html", Page("A3"));
+    m_site->WritePage("b.html", Page("B", {"a.html"}, {}, "first text"));
+    m_site->WritePage("frames.html", Page::Frameset("Frames", {"f1.html", "f2.html"}));
+    m_site->WritePage("f1.html", Page("F1", {"f1deep.html"}));
+    m_site->WritePage("f2.html", Page("F2"));
+    m_site->WritePage("f1deep.html", Page("F1 deep", {"f1deeper.html"}));
+    m_site->WritePage("f1deeper.html", Page("F1 deeper"));
+    m_site->WritePage("other.html", Page("Other host"));
+    m_site->WritePage("new.html", Page("New"));
+    m_site->WritePage("private/secret.html", Page("Secret"));
+    m_site->Write("archive.zip", "PK\x05\x06 not really an archive");
+    m_site->Write("logo.gif", SiteBuilder::Gif());
+    // Under text only: a linked image is fetched and dropped, an inline one never asked for.
+    m_site->WritePage("t/index.html", Page("Text", {"photo.gif"}, {"inline.gif"}));
+    m_site->Write("t/photo.gif", SiteBuilder::Gif());
+    m_site->Write("t/inline.gif", SiteBuilder::Gif());
+    Serve("    location = /old.html { return 301 /new.html; }\n");
+  }
+
+  // The agent: the site with an excluded type and location, the excluded
+  // location added by the user, and a text-only location.
+  void MakeAgent() {
+    m_agent = NewAgent("Walk");
+    ASSERT_NE(m_agent, nullptr);
+    Agent()->m_fileTypes.Add(std::make_unique<CExceptionEntry>("No archives", CUINode::ldTextAndGraphics, "ZIP\r\n",
+                                                               CExceptionEntry::kUserPermissions));
+    Agent()->m_locations.Add(std::make_unique<CExceptionEntry>(
+        "Not private", CUINode::ltWithinSite, Url("private/SECRET.html") + "\r\n", CExceptionEntry::kUserPermissions));
+    const unsigned long excluding = CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 2,
+                                                             4, 5, 0, 0);
+    AddLocation(m_agent, "Site", "index.html", excluding);
+    AddLocation(m_agent, "Secret", "private/secret.html", excluding);
+    AddLocation(m_agent, "Text", "t/index.html",
+                CSafClient::PackLoadInfo(CUINode::ldTextOnly, CUINode::ltWithinSite, 1, CUINode::ldTextOnly,
+                                         CUINode::ltWithinSite, 0, 0));
+  }
+
+  CSafNode* m_agent = nullptr;
+};
+
+TEST_F(SiteWalk, first_run_follows_levels_frames_strategies_and_exclusions) {
+  BuildSite();
+  MakeAgent();
+  ASSERT_TRUE(RunAndWait(m_agent));
+  const auto records = Records();
+  const auto requests = Requests();
+
+  for (const char* path : {"index.html", "a.html", "a2.html", "b.html", "frames.html", "f1.html", "f2.html",
+                           "f1deep.html", "logo.gif", "new.html", "t/index.html"}) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(Stored(records, path));
+    EXPECT_EQ(CountRequests(requests, path), 1) << "fetched once, however often it is linked";
+  }
+  EXPECT_EQ(ReadAll(StoredPath(records.at(Url("logo.gif")))), SiteBuilder::Gif());
+  const struct {
+    const char* path;
+    const char* why;
+  } never[] = {{"a3.html", "three levels down"},       {"f1deeper.html", "three levels down past a frame"},
+               {"other.html", "on another host"},      {"archive.zip", "an excluded type"},
+               {"private/secret.html", "an excluded location, also as a location of its own"},
+               {"t/inline.gif", "an inline image under text only"}};
+  std::string served;
+  for (const std::string& line : requests) served += "\n  " + line;
+  for (const auto& n : never) {
+    EXPECT_EQ(CountRequests(requests, n.path), 0) << n.path << ": " << n.why << "; requests:" << served;
+    EXPECT_FALSE(Stored(records, n.path)) << n.path;
+  }
+
+  // The redirected page lives under its new address; the 404 leaves nothing stored.
+  EXPECT_EQ(CountRequests(requests, "old.html", "301"), 1);
+  EXPECT_FALSE(Stored(records, "old.html"));
+  EXPECT_EQ(CountRequests(requests, "missing.html", "404"), 1);
+  EXPECT_FALSE(Stored(records, "missing.html"));
+  // A linked image under text only is asked for, refused by its type, and not kept.
+  EXPECT_LE(CountRequests(requests, "t/photo.gif"), 1);
+  EXPECT_FALSE(Stored(records, "t/photo.gif"));
+  ExpectLinksResolve();
+}
+
+TEST_F(SiteWalk, second_run_asks_if_modified_and_finds_changes_and_removals) {
+  BuildSite();
+  MakeAgent();
+  ASSERT_TRUE(RunAndWait(m_agent));
+  const std::size_t firstRun = m_nginx->AccessLog().size();
+  const auto before = Records();
+  ASSERT_TRUE(Stored(before, "a2.html"));
+  const std::string a2File = StoredPath(before.at(Url("a2.html")));
+
+  m_site->m_tDate = std::time(nullptr) + 60;
+  m_site->WritePage("b.html", Page("B", {"a.html"}, {}, "second text"));
+  m_site->Remove("a2.html");
+  const auto secondStart = static_cast<std::uint32_t>(std::time(nullptr));
+  ASSERT_TRUE(RunAndWait(m_agent));
+  const auto records = Records();
+  const auto requests = Requests(firstRun);
+
+  // Unchanged pages come as 304 without a body; their children, f1deep two
+  // frames down among them, are made again from the stored links.
+  for (const char* path : {"index.html", "a.html", "frames.html", "f1.html", "f2.html", "f1deep.html", "logo.gif",
+                           "t/index.html"}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(CountRequests(requests, path, "304"), 1);
+    EXPECT_EQ(CountRequests(requests, path), 1);
+    EXPECT_TRUE(Stored(records, path));
+    if (records.count(Url(path))) {
+      EXPECT_EQ(records.at(Url(path)).modified, 0);
+    }
+  }
+  EXPECT_EQ(CountRequests(requests, "b.html", "200"), 1);
+  ASSERT_TRUE(Stored(records, "b.html"));
+  EXPECT_EQ(records.at(Url("b.html")).modified, 1);
+  EXPECT_NE(ReadAll(StoredPath(records.at(Url("b.html")))).find("second text"), std::string::npos);
+
+  EXPECT_EQ(CountRequests(requests, "a2.html", "404"), 1);
+  ASSERT_TRUE(records.count(Url("a2.html")));
+  EXPECT_EQ(records.at(Url("a2.html")).state, 0);
+  EXPECT_GE(records.at(Url("a2.html")).stateChangedAt, secondStart);
+  EXPECT_NE(::access(a2File.c_str(), F_OK), 0) << "the stored copy of a removed page is deleted";
+
+  // Pages that linked to the removed one are written anew when shown.
+  for (const auto& [address, record] : records)
+    if (record.state == 3) CSafClient::Reparse(StoredPath(record).c_str());
+  ExpectLinksResolve();
+}
+
+// ------------------------------------------------------------ authentication
+
+TEST_F(RetrievalEndToEnd, basic_authentication_uses_the_stored_realm_password) {
+  m_site->WritePage("auth/index.html", Page("Inside", {"page.html"}));
+  m_site->WritePage("auth/page.html", Page("Inside too"));
+  ASSERT_TRUE(m_nginx->WritePasswordFile("htpasswd", "tester", "s3cret"));
+  Serve("    location /auth/ { auth_basic \"Harvion Test\"; auth_basic_user_file " + m_nginx->Path("htpasswd") +
+        "; }\n");
+  {
+    CAuthen& authen = CAuthen::Instance();
+    std::lock_guard lock(authen.Mutex());
+    authen.RememberPasswordLocked("Harvion Test", "tester", "s3cret");
+  }
+  ASSERT_TRUE(CAuthen::Instance().Save());
+  CSafNode* agent = NewAgent("Auth");
+  ASSERT_NE(agent, nullptr);
+  AddLocation(agent, "Inside", "auth/index.html",
+              CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 1, 2, 1, 0, 0));
+  ASSERT_TRUE(RunAndWait(agent));
+  const auto records = Records();
+  const auto requests = Requests();
+  EXPECT_EQ(CountRequests(requests, "auth/index.html", "401"), 1);
+  EXPECT_EQ(CountRequests(requests, "auth/index.html", "200"), 1);
+  EXPECT_EQ(CountRequests(requests, "auth/page.html", "200"), 1);
+  ASSERT_TRUE(Stored(records, "auth/page.html"));
+  EXPECT_NE(ReadAll(StoredPath(records.at(Url("auth/page.html")))).find("Inside too"), std::string::npos);
+}
+
+// ------------------------------------------------------------ stopping
+
+// Sixty pages of 8 KiB under a limit of 64 KiB: the run stops well before the end.
+TEST_F(RetrievalEndToEnd, size_limit_stops_the_run) {
+  Page index("Many");
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".html";
+    index.links.push_back(name);
+    m_site->WritePage("many/" + name, Page("Page " + std::to_string(i), {}, {}, std::string(8192, 'x')));
+  }
+  m_site->WritePage("many/index.html", index);
+  Serve();
+  CSafNode* agent = NewAgent("Limit");
+  ASSERT_NE(agent, nullptr);
+  Agent()->m_nSizeLimit = 64;
+  AddLocation(agent, "Many", "many/index.html",
+              CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 1, 2, 1, 0, 0));
+  ASSERT_TRUE(RunAndWait(agent));
+  int stored = 0;
+  for (const auto& [address, record] : Records()) stored += record.state == 3 ? 1 : 0;
+  EXPECT_GE(stored, 7) << "the limit is reached only after eight pages";
+  EXPECT_LT(stored, 30) << "the run went on past its size limit";
+  EXPECT_LT(Requests().size(), 40u);
+}
+
+// A page trickling in at 64 KiB/s is cut off: it stays as an interrupted copy.
+TEST_F(RetrievalEndToEnd, shutdown_mid_page_leaves_an_interrupted_copy) {
+  m_site->WritePage("slow/index.html", Page("Slow", {"big.html"}));
+  m_site->WritePage("slow/big.html", Page("Big", {}, {}, std::string(4 << 20, 'y')));
+  Serve("    location = /slow/big.html { limit_rate 64k; }\n");
+  CSafNode* agent = NewAgent("Stop");
+  ASSERT_NE(agent, nullptr);
+  AddLocation(agent, "Slow", "slow/index.html",
+              CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 1, 2, 1, 0, 0));
+  const auto ends = [](const std::vector<std::string>& log) { return std::any_of(log.begin(), log.end(), IsRunEnd); };
+  ASSERT_EQ(agent->Run(), 1);
+  // Polled: nothing tells a test that bytes of one page reached the disk.
+  const auto limit = std::chrono::steady_clock::now() + kRunLimit;
+  bool receiving = false;
+  while (!receiving && std::chrono::steady_clock::now() < limit && !ends(m_ui->LogCopy())) {
+    const auto records = Records();
+    const auto big = records.find(Url("slow/big.html"));
+    receiving = big != records.end() && !big->second.localFile.empty() &&
+                hv::fs::FileSize(StoredPath(big->second)) > 10000;
+    if (!receiving) std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(receiving) << "the big page never started to arrive";
+  CSafClient::HTTPShutdown();
+  ASSERT_TRUE(m_ui->WaitUntil(ends, kRunLimit)) << "the run did not end after the shutdown";
+  const auto records = Records();
+  const HvCacheRecord& big = records.at(Url("slow/big.html"));
+  EXPECT_EQ(big.state, 2);
+  std::string text = ReadAll(StoredPath(big));
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  const std::string tail = "<H2>Transfer Interrupted</H2></HTML>";
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_TRUE(Stored(records, "slow/index.html"));
+}
+
+// A file-size limit makes the big page's writes fail as on a full disk. The
+// run happens in a child process, which alone gets the limit; the index it
+// leaves must load, and everything it calls stored must be there.
+TEST_F(RetrievalEndToEnd, full_disk_stops_the_run_and_keeps_the_index_whole) {
+  Page index("Full", {"big.html"});
+  for (int i = 0; i < 10; ++i) {
+    index.links.push_back("s" + std::to_string(i) + ".html");
+    m_site->WritePage("full/s" + std::to_string(i) + ".html", Page("Small " + std::to_string(i)));
+  }
+  m_site->WritePage("full/index.html", index);
+  m_site->WritePage("full/big.html", Page("Big", {}, {}, std::string(512 << 10, 'z')));
+  Serve();
+  const std::string location = Url("full/index.html");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{128 << 10, 128 << 10};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CSafNode* agent = CSafClient::CreateAgent("Full");
+    CSafNode* node = agent ? CSafClient::CreateHTMLNode(agent, "Full", location.c_str(), 0) : nullptr;
+    if (!node || !node->SetValue(itemLoadInfo, CSafClient::PackLoadInfo(2, 1, 1, 2, 1, 0, 0)) || agent->Run() != 1)
+      ::_exit(2);
+    const bool ended = m_ui->WaitUntil(
+        [](const std::vector<std::string>& log) { return std::any_of(log.begin(), log.end(), IsRunEnd); }, kRunLimit);
+    CSafClient::SaveAgentFile();
+    CSafClient::SaveCache();
+    CAgentManager::Instance().Close(false);
+    ::_exit(ended ? 0 : 3);
+  }
+  int status = 0;
+  const auto limit = std::chrono::steady_clock::now() + 2 * kRunLimit;
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > limit) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      FAIL() << "the run under a full disk did not end";
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  ASSERT_EQ(WEXITSTATUS(status), 0) << "2: the run did not start; 3: it did not end";
+
+  m_agentName = "Full";
+  ASSERT_EQ(CSafClient::LoadAgentFile("Full", 1), 1);
+  const auto records = Records();
+  ASSERT_TRUE(records.count(location)) << "the index lost the location's page";
+  EXPECT_TRUE(Stored(records, "full/index.html"));
+  for (const auto& [address, record] : records) {
+    if (record.state != 3) continue;
+    EXPECT_EQ(::access(StoredPath(record).c_str(), F_OK), 0) << address << " is called stored but has no file";
+  }
+  if (records.count(Url("full/big.html"))) {
+    EXPECT_NE(records.at(Url("full/big.html")).state, 3) << "a page cut short by the full disk is called complete";
+  }
+}
+
+}  // namespace

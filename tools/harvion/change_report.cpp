@@ -25,20 +25,22 @@ ChangedPage PageOf(const HvCacheRecord& record) {
 }
 
 // Why a page failed, for its line.
-std::string Reason(const ChangedPage& page) {
+std::string Reason(const ChangedPage& page, bool stopped) {
   if (page.state == kInterrupted) return "interrupted";
-  if (page.statusCode == 0) return "no response";
+  if (page.statusCode == 0) return stopped ? "stopped before it came" : "no response";
   std::string text = std::to_string(page.statusCode);
   if (!page.statusText.empty()) text += " " + Printable(page.statusText);
   return text;
 }
 
-void PrintPages(std::ostream& out, const char* label, const std::vector<ChangedPage>& pages,
-                const std::string& agentFolder, bool withReason) {
+void PrintPages(std::ostream& out, const char* label, std::vector<ChangedPage> pages, const std::string& agentFolder,
+                bool withReason, bool stopped) {
+  std::sort(pages.begin(), pages.end(),
+            [](const ChangedPage& a, const ChangedPage& b) { return a.address < b.address; });
   for (const ChangedPage& page : pages) {
     out << label << "  " << Printable(page.address);
     if (!page.localFile.empty()) out << "  " << Printable(agentFolder + "/" + page.localFile);
-    if (withReason) out << "  (" << Reason(page) << ")";
+    if (withReason) out << "  (" << Reason(page, stopped) << ")";
     out << '\n';
   }
 }
@@ -90,10 +92,10 @@ ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std
 
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
                        const std::string& framesetPath) {
-  PrintPages(out, "new", report.added, agentFolder, false);
-  PrintPages(out, "modified", report.modified, agentFolder, false);
-  PrintPages(out, "gone", report.gone, agentFolder, true);
-  PrintPages(out, "failed", report.failed, agentFolder, true);
+  PrintPages(out, "new", report.added, agentFolder, false, report.stopped);
+  PrintPages(out, "modified", report.modified, agentFolder, false, report.stopped);
+  PrintPages(out, "gone", report.gone, agentFolder, true, report.stopped);
+  PrintPages(out, "failed", report.failed, agentFolder, true, report.stopped);
   out << report.added.size() << " new, " << report.modified.size() << " modified, " << report.gone.size()
       << " gone, " << report.failed.size() << " failed; " << report.retrieved
       << (report.retrieved == 1 ? " page" : " pages") << " asked for\n";

@@ -26,6 +26,8 @@ struct ChangeReport {
   std::vector<ChangedPage> gone;
   std::vector<ChangedPage> failed;
   std::size_t retrieved = 0;  // pages the run asked a server for
+  // The user stopped the run: pages without an answer were dropped, not refused.
+  bool stopped = false;
 };
 
 // The latest time stamp of the records: a run must start after it, or what
@@ -37,7 +39,7 @@ std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records);
 ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
                              std::uint32_t runStart);
 
-// One line per page ("new  ADDRESS  FILE"), then the totals and, when there
+// One line per page ("new  ADDRESS  FILE"), by address within each kind, then the totals and, when there
 // is one, the page for reading the agent offline.
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
                        const std::string& framesetPath);

@@ -103,8 +103,10 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     const std::string frameSet = WriteFrameSet(*item, GetCacheRecords());
     SaveAll(agentName);
     const std::string folder = GetAgentsDirectory() + "/" + agentName;
-    PrintChangeReport(std::cout, ClassifyChanges(before, GetCacheRecords(), runStart), folder, frameSet);
+    ChangeReport report = ClassifyChanges(before, GetCacheRecords(), runStart);
     interrupted = InterruptWatch::Interrupted();
+    report.stopped = interrupted || cutShort;
+    PrintChangeReport(std::cout, report, folder, frameSet);
   }
   if (interrupted) throw Failure("interrupted");
   if (cutShort) throw Failure("the run of agent '" + agentName + "' stopped on an error before its end");

@@ -2,6 +2,7 @@
 // and reports what changed.
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <iostream>
 #include <thread>
@@ -78,6 +79,9 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     if (!item) throw Failure("no item '" + path + "' in agent '" + agentName + "'");
   }
 
+  // A reader that goes away (harvion run | head) must not kill the run
+  // before the agent is saved: output then fails, and so does the command.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::vector<HvCacheRecord> before = GetCacheRecords();
   const std::uint32_t runStart = StartAfter(LatestTimeStamp(before));
   RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());

@@ -94,7 +94,8 @@ tail -n +"$((first + 1))" "$log" | awk '
   sed 's/^304:/304 (not modified):/'
 fetched=$(tail -n +"$((first + 1))" "$log" | awk '$1 == 200 { print $3 }')
 [ -s "$work/nginx/outside.log" ] && fail "the page outside the site was fetched"
-[ "$fetched" = /walks/programme.html ] || fail "the second run fetched: ${fetched:-nothing}"
+[ "$fetched" = /walks/programme.html ] ||
+  fail "the second run should have fetched /walks/programme.html alone, but fetched:" ${fetched:-nothing}
 grep -i 'modified' "$work/run2.txt" | grep -q 'programme\.html' ||
   fail "the second run's report does not name walks/programme.html as modified"
 

@@ -6,7 +6,7 @@
 #   serve_site.sh start ROOT STATE [-s LINE]... [-H LINE]...
 #       starts nginx in the background and prints http://127.0.0.1:PORT/
 #       (the port is also in STATE/port, the requests in STATE/access.log,
-#       one "STATUS METHOD URI BYTES" a line)
+#       one 'STATUS METHOD URI BYTES "IF-MODIFIED-SINCE"' a line)
 #   serve_site.sh stop STATE
 #       stops it and waits until it is gone; harmless when nothing runs, so
 #       a caller can name it in a trap before starting
@@ -105,7 +105,11 @@ write_config() {
     echo "  types { text/html html htm; text/css css; text/plain txt; image/png png; image/gif gif;"
     echo "          image/jpeg jpg jpeg; image/svg+xml svg; application/pdf pdf; }"
     echo "  default_type application/octet-stream;"
-    echo "  log_format site '\$status \$request_method \$request_uri \$body_bytes_sent';"
+    # A client may send the time it retrieved a page rather than the page's
+    # own date: answer 304 for any time not older than the file, as HTTP has
+    # it, not only for the exact date nginx sent.
+    echo "  if_modified_since before;"
+    echo "  log_format site '\$status \$request_method \$request_uri \$body_bytes_sent \"\$http_if_modified_since\"';"
     echo "  access_log $state/access.log site;"
     for line in "${http_lines[@]}"; do echo "  ${line//@PORT@/$port}"; done
     echo "  server {"

@@ -66,6 +66,30 @@ ROWS
   hv set S --engine x; expect_usage_error "set with an option of search"
 }
 
+test_search_folders() {
+  hv search S "cheap flights"; expect_ok "search"
+  local engines first
+  engines=$(grep -c '^  location ".*" <http://.*%KEY.*>  \[' <<<"$OUT")
+  [[ $(sed -n 1p <<<"$OUT") == 'search "cheap flights"  ['* && $engines -ge 2 ]] || fail "search printed: $OUT"
+  first=$(sed -n '2s/^  location "\([^"]*\)".*/\1/p' <<<"$OUT")
+  hv tree S
+  [[ $(grep -c '^    location .*%KEY' <<<"$OUT") -eq $engines ]] || fail "search folder not stored: $OUT"
+
+  # One engine, named in other letter case, in a folder.
+  hv search S "a b" --engine "${first^^}" --in F; expect_ok "search --engine --in"
+  [[ $(wc -l <<<"$OUT") -eq 2 && $(sed -n 2p <<<"$OUT") == "  location \"$first\" <"* ]] ||
+    fail "search --engine kept: $OUT"
+
+  cp "$HARVION_HOME/S.hvx" "$WORK/before.hvx"
+  hv search S x --engine Nowhere
+  [[ $RC -eq 1 && $ERR == "harvion: no search engine named 'Nowhere'; there are: $first, "* ]] ||
+    fail "search with an unknown engine: exit $RC, '$ERR'"
+  hv search S x --in Nowhere; expect_failure "search in an unknown folder" "no folder 'Nowhere' in agent 'S'"
+  hv search S "  "; expect_failure "search for nothing" "no search text given"
+  cmp -s "$WORK/before.hvx" "$HARVION_HOME/S.hvx" || fail "a refused search changed the agent file"
+}
+
 test_changes_show_in_the_tree
 test_refusals_leave_the_agent_alone
+test_search_folders
 finish set

@@ -1,10 +1,10 @@
 // harvion run: retrieves an agent or one of its items, shows the progress,
 // and reports what changed.
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <ctime>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include "change_report.h"
@@ -85,14 +85,17 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
   const std::vector<HvCacheRecord> before = GetCacheRecords();
   const std::uint32_t runStart = StartAfter(LatestTimeStamp(before));
   RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());
-  std::atomic<bool> ended{false};
+  // The stop is never asked for once the run has ended and saving began.
+  std::mutex endMutex;
+  bool ended = false;
   bool cutShort = false;  // the engine stopped the run on an error of its own
   bool interrupted = false;
   {
     // Ctrl-C stops the run; once it has ended, Ctrl-C only makes the
     // command fail after the agent is saved.
-    InterruptWatch watch([&ended] {
-      if (!ended.load()) CSafClient::HTTPShutdown();
+    InterruptWatch watch([&] {
+      const std::lock_guard lock(endMutex);
+      if (!ended) CSafClient::HTTPShutdown();
     });
     client.SetRunObserver(&progress);
     if (!item->m_pNode->Run()) {
@@ -100,7 +103,10 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
       throw Failure("cannot start a run of agent '" + agentName + "'");
     }
     cutShort = progress.WaitForEnd();
-    ended.store(true);
+    {
+      const std::lock_guard lock(endMutex);
+      ended = true;
+    }
     client.SetRunObserver(nullptr);
     progress.Finish();
 

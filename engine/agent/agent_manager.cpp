@@ -1,6 +1,9 @@
 #include "engine/agent/agent_manager.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_leftovers.h"
@@ -372,4 +375,19 @@ void CAgentManager::PostStatistics() {
   PostMessage(CSafClient::GetSafClient()->GetMainWnd(), WM_HV_STATISTICS,
               static_cast<WPARAM>(static_cast<std::uint32_t>(m_pAgent->m_nFileCount)),
               static_cast<LPARAM>(static_cast<std::uint32_t>(m_pAgent->m_nByteCount)));
+}
+
+std::uint32_t CAgentManager::NewRunStart() const {
+  std::uint32_t latest = m_tRunEnd;
+  if (m_pCache) latest = std::max(latest, m_pCache->IndexWrittenAt());
+  auto now = std::chrono::system_clock::now();
+  // Pages are marked in whole seconds: a run starting in the second the
+  // last one ended would take that run's pages for its own and skip them.
+  while (static_cast<std::uint32_t>(std::chrono::system_clock::to_time_t(now)) <= latest) {
+    const auto nextSecond = std::chrono::ceil<std::chrono::seconds>(now + std::chrono::milliseconds(1));
+    std::this_thread::sleep_until(nextSecond);
+    now = std::chrono::system_clock::now();
+    if (std::chrono::system_clock::to_time_t(now) > static_cast<std::time_t>(latest) + 2) break;  // a clock set back
+  }
+  return static_cast<std::uint32_t>(std::chrono::system_clock::to_time_t(now));
 }

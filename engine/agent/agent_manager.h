@@ -106,6 +106,10 @@ class CAgentManager {
   void SizeLimitReached();
 
   std::uint32_t m_tRunStart = 0;  // when the current or last run started
+  std::uint32_t m_tRunEnd = 0;    // when the last run of this process ended
+  // A run's start, in whole seconds after every time stamp an earlier run
+  // left: waits for the next second when one ended in this one.
+  std::uint32_t NewRunStart() const;
   // Runs of this process have nobody to ask (a scheduled run): credentials
   // that are missing or refused end the page's load.
   std::atomic<bool> m_bUnattended{false};

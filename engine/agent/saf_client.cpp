@@ -13,6 +13,9 @@
 #include "engine/agent/html_anchor.h"
 #include "engine/agent/load_info.h"
 #include "engine/cache/cache.h"
+#include "engine/settings/three_string_entry.h"
+#include "engine/settings/search_engine_list.h"
+#include "engine/agent/search_category_anchor.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_server.h"
 #include "engine/settings/exception_entry.h"
@@ -97,7 +100,7 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
   Guarded(0, [&] {
     CAgentManager& manager = Manager();
     if (type == CUIClient::stHttp && progress == CUIClient::spStarted) {
-      manager.m_tRunStart = static_cast<std::uint32_t>(std::time(nullptr));
+      manager.m_tRunStart = manager.NewRunStart();
       // Realms start each run afresh: owners, checks and unconfirmed realms
       // of the last run are forgotten.
       CAuthen::Instance().Load();
@@ -106,6 +109,7 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
                (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {
       // A run that went to its end has stored the agent's pages again.
       if (progress == CUIClient::spFinished && manager.Cache()) manager.Cache()->IndexRebuilt();
+      manager.m_tRunEnd = static_cast<std::uint32_t>(std::time(nullptr));
       manager.SetRunning(nullptr);
       manager.PostStatistics();
     }
@@ -201,6 +205,34 @@ CSafNode* CSafClient::CreateHTMLNode(CSafNode* parent, const char* name, const c
 CSafNode* CSafClient::CreateCategoryNode(CSafNode* parent, const char* name, unsigned long insertPos) {
   return Guarded<CSafNode*>(nullptr, [&] {
     return Insert(parent, std::make_unique<CCategoryAnchor>(), name, insertPos);
+  });
+}
+
+CSafNode* CSafClient::CreateSearchCategoryNode(CSafNode* parent, const char* searchText, unsigned long insertPos) {
+  return Guarded<CSafNode*>(nullptr, [&]() -> CSafNode* {
+    CCache* cache = Manager().Cache();
+    if (!cache) return nullptr;
+    CSafNode* node = Insert(parent, std::make_unique<CSearchCategoryAnchor>(), searchText, insertPos);
+    CAnchor* folder = AnchorOf(node);
+    if (!folder) return nullptr;
+    CNamedArray engines;
+    hv::settings::LoadSearchEngines(engines);
+    for (int i = 0; i < engines.GetSize(); ++i) {
+      const auto* engine = static_cast<const C3StringEntry*>(engines.GetAt(i));
+      CPageDescr* page;
+      {
+        std::lock_guard guard(CCache::Lock());
+        page = cache->FindOrCreate(engine->m_strFirst + "?" + engine->m_strSecond);
+      }
+      if (!page) continue;
+      auto location = std::make_unique<CHTMLAnchor>();
+      location->m_pPage = page;
+      location->m_strName = engine->GetName();
+      location->m_bNameFixed = 1;
+      location->SetUserItem(1);
+      folder->InsertChild(std::move(location), 0);
+    }
+    return node;
   });
 }
 

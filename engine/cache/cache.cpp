@@ -1,5 +1,7 @@
 #include "engine/cache/cache.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <unordered_set>
@@ -64,6 +66,12 @@ CCache::~CCache() { hv::fs::ReleaseSpareFiles(); }
 
 std::string CCache::PathOf(const std::string& localFile) const {
   return hv::cache::IsLocalName(localFile) ? m_strDirectory + "/" + localFile : std::string();
+}
+
+std::uint32_t CCache::IndexWrittenAt() const {
+  struct stat info {};
+  if (::stat(IndexPath().c_str(), &info) != 0) return 0;
+  return static_cast<std::uint32_t>(info.st_mtime);
 }
 
 std::string CCache::IndexPath() const { return PathOf(hv::res::LoadString(hv::res::IDS_CACHE_INDEX)); }

@@ -55,6 +55,9 @@ class CCache : public CObject {
   // file name (hv::cache::IsLocalName), so no file elsewhere is reached.
   std::string PathOf(const std::string& localFile) const;
 
+  // When the index file was last written (seconds since 1970), 0 when it
+  // is not there.
+  std::uint32_t IndexWrittenAt() const;
   // The index on disk was damaged, or set aside earlier and not written
   // since: the stored files may be the lost index's pages. Until a run has
   // stored the agent's pages again, garbage collection deletes no file no

@@ -31,7 +31,9 @@ bool Excluded(const LinkQuery& query) {
   ExtensionOf(query.url, extension);
   if (extension.empty()) return false;
   const CExceptionEntry* entry = agent->FileTypeEntry(query.fileTypeIndex);
-  return entry && HasLineIgnoringCase(entry->m_strExclusions, extension);
+  // People write ".zip" or "zip" for the same thing.
+  return entry && (HasLineIgnoringCase(entry->m_strExclusions, extension) ||
+                   HasLineIgnoringCase(entry->m_strExclusions, extension.substr(1)));
 }
 
 }  // namespace

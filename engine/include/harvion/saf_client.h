@@ -44,6 +44,8 @@ class HV_EXPORT CSafClient {
   // Tree items.
   static CSafNode* CreateHTMLNode(CSafNode* parent, const char* name, const char* url, unsigned long insertPos);
   static CSafNode* CreateCategoryNode(CSafNode* parent, const char* name, unsigned long insertPos);
+  // A search folder for the text with one location per search engine.
+  static CSafNode* CreateSearchCategoryNode(CSafNode* parent, const char* searchText, unsigned long insertPos);
   static void TransferNode(CSafNode* node, CSafNode* newParent);
   // Adds a web location under node for every http link of the local HTML
   // file (a browser's bookmark file, say), named by the link's text or else

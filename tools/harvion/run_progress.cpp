@@ -38,7 +38,7 @@ std::size_t TerminalWidth() {
 }
 
 RunProgress::RunProgress(std::ostream& out, std::size_t width, unsigned long folderBytes)
-    : m_out(out), m_width(width), m_baseline(folderBytes) {}
+    : m_out(out), m_width(width), m_folderBytes(folderBytes) {}
 
 std::string RunProgress::Line(unsigned done, unsigned queued, unsigned long bytes, const std::string& url,
                               std::size_t width) {
@@ -71,8 +71,10 @@ void RunProgress::PageLoaded(const std::string& url, const _httpRetrieveResult& 
 
 void RunProgress::Statistics(unsigned long, unsigned long bytes) {
   const std::lock_guard lock(m_mutex);
-  // Replaced files shrink the folder: the count never goes back.
-  if (bytes > m_baseline + m_bytes) m_bytes = bytes - m_baseline;
+  // Each body grows the folder by its size; a page fetched again first
+  // gives back its old copy's size, which is no transfer and not counted.
+  if (bytes > m_folderBytes) m_bytes += bytes - m_folderBytes;
+  m_folderBytes = bytes;
   Draw(false);
 }
 

@@ -17,7 +17,7 @@ namespace harvion {
 class RunProgress final : public RunObserver {
  public:
   // width: the terminal's columns, 0 for the plain lines; folderBytes: the
-  // agent folder's size before the run, so what it gains is what was received.
+  // agent folder's size before the run, from which its growth is counted.
   RunProgress(std::ostream& out, std::size_t width, unsigned long folderBytes);
 
   void PageQueued() override;
@@ -44,8 +44,8 @@ class RunProgress final : public RunObserver {
   std::condition_variable m_endChanged;
   unsigned m_queued = 0;
   unsigned m_done = 0;
-  const unsigned long m_baseline;
-  unsigned long m_bytes = 0;
+  unsigned long m_folderBytes;  // as last posted
+  unsigned long m_bytes = 0;    // received in this run
   std::string m_fetching;
   bool m_ended = false;
   bool m_interrupted = false;

@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# harvion run against a real web server: nginx on 127.0.0.1 serves a small
+# generated site; each run's change report must say what changed on it.
+# Usage: run_tests.sh PATH/TO/harvion
+set -u
+source "$(dirname "$0")/cli_lib.sh"
+
+NGINX=$(PATH=$PATH:/usr/sbin:/sbin command -v nginx)
+if [[ -z $NGINX ]]; then
+  echo "SKIP: nginx is not installed (scripts/setup.sh installs it)"
+  exit 0
+fi
+SITE=$WORK/site
+PORT= BASE= NGINX_PID=
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+port_answers() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# Serves $SITE on a free port, files under /slow/ at 2 KB a second; sets
+# PORT and BASE. Another process may take the port first: a few are tried.
+start_nginx() {
+  local dir=$WORK/nginx attempt tries
+  mkdir -p "$dir"
+  for attempt in 1 2 3 4 5; do
+    PORT=$(free_port)
+    cat >"$dir/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $dir/nginx.pid;
+error_log $dir/error.log warn;
+$([[ $(id -u) == 0 ]] && echo "user root;")
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path $dir/body;
+  proxy_temp_path $dir/proxy;
+  fastcgi_temp_path $dir/fastcgi;
+  uwsgi_temp_path $dir/uwsgi;
+  scgi_temp_path $dir/scgi;
+  types { text/html html; image/gif gif; }
+  server {
+    listen 127.0.0.1:$PORT;
+    root $SITE;
+    location /slow/ { limit_rate 2k; }
+  }
+}
+CONF
+    "$NGINX" -p "$dir/" -c "$dir/nginx.conf" >"$dir/out" 2>&1 &
+    NGINX_PID=$!
+    for tries in $(seq 1 200); do
+      port_answers "$PORT" && { BASE="http://127.0.0.1:$PORT"; return 0; }
+      kill -0 "$NGINX_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$NGINX_PID" 2>/dev/null; wait "$NGINX_PID" 2>/dev/null
+  done
+  echo "nginx did not start: $(cat "$dir/out" "$dir/error.log" 2>/dev/null)"
+  exit 1
+}
+
+stop_nginx() {
+  [[ -n $NGINX_PID ]] && kill "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null
+  NGINX_PID=
+}
+trap 'stop_nginx; rm -rf "$WORK"' EXIT
+
+# A page with the given links.
+page() {
+  local file=$SITE/$1 link
+  shift
+  mkdir -p "$(dirname "$file")"
+  { echo "<HTML><TITLE>$(basename "$file")</TITLE><BODY>"
+    for link in "$@"; do echo "<A HREF=\"$link\">$link</A>"; done
+    echo "</BODY></HTML>"; } >"$file"
+}
+
+# The report's lines of one kind ("new", "gone", ...), addresses only, sorted.
+reported() { awk -v kind="$1" '$1 == kind { print $2 }' <<<"$OUT" | sort; }
+
+expect_reported() {
+  local name=$1 kind=$2 wanted=$3
+  [[ $(reported "$kind") == "$wanted" ]] ||
+    fail "$name: $kind pages differ:"$'\n'"$(diff <(echo "$wanted") <(reported "$kind"))"$'\n'"$OUT"
+}
+
+expect_totals() {
+  [[ $(grep -E '^[0-9]+ new, ' <<<"$OUT") == "$2"* ]] || fail "$1: totals '$(grep ' new, ' <<<"$OUT")', wanted '$2'"
+}
+
+test_runs_report_what_changed() {
+  page index.html a.html b.html old.html
+  page a.html b.html sub/c.html
+  page b.html
+  page sub/c.html
+  page old.html
+  # Pages edited a while ago, as on a real site: not in the second of their first retrieval.
+  find "$SITE" -type f -exec touch -d '-1 hour' {} +
+  hv new Site; expect_ok "new Site"
+  hv add Site "$BASE/index.html" --title Home; expect_ok "add Home"
+  hv set Site --levels all; expect_ok "set all levels"
+
+  hv run Site
+  expect_ok "first run"
+  local all
+  all=$(printf "$BASE/%s\n" a.html b.html index.html old.html sub/c.html | sort)
+  expect_reported "first run" new "$all"
+  expect_totals "first run" "5 new, 0 modified, 0 gone, 0 failed; 5 pages"
+  # Off a terminal, every finished page printed its status and address first.
+  [[ $(grep "^200 $BASE/" <<<"$OUT" | cut -d' ' -f2 | sort -u) == "$all" ]] || fail "first run: progress lines: $OUT"
+  local file
+  file=$(awk -v a="$BASE/sub/c.html" '$1 == "new" && $2 == a { print $3 }' <<<"$OUT")
+  [[ -f $file && $file == "$HARVION_HOME/Site/"* ]] || fail "first run: stored file '$file' of sub/c.html"
+  local frameset
+  frameset=$(sed -n 's/^read offline: //p' <<<"$OUT")
+  [[ -f $frameset ]] && grep -q 'Site.hvx' "$frameset" || fail "first run: offline page '$frameset'"
+
+  hv run Site
+  expect_ok "second run"
+  expect_totals "unchanged site" "0 new, 0 modified, 0 gone, 0 failed; 5 pages"
+
+  # A page rewritten later than the stored copy, and one taken away.
+  page a.html b.html sub/c.html b.html
+  touch -d '+1 hour' "$SITE/a.html"
+  rm "$SITE/old.html"
+  hv run Site
+  expect_ok "run after changes"
+  expect_reported "changed site" modified "$BASE/a.html"
+  expect_reported "changed site" gone "$BASE/old.html"
+  expect_reported "changed site" new ""
+  [[ $OUT == *"gone  $BASE/old.html  (404 "* ]] || fail "changed site: gone page without its status: $OUT"
+
+  # One item only, the location by its name, on a terminal: the progress is
+  # one line redrawn, ending with all pages done, and no per-page lines.
+  if command -v script >/dev/null; then
+    OUT=$(COLUMNS=40 script -qec "stty cols 40; '$HV' run Site Home" /dev/null)
+    RC=$?
+    expect_ok "run of one item on a terminal"
+    local line
+    line=$(tr '\r' '\n' <<<"$OUT" | grep -E '^[0-9]+/[0-9]+ pages' | tail -n 1)
+    [[ $line =~ ^([0-9]+)/([0-9]+)\ pages\ \ [0-9]+\ (B|KB)\ received && ${BASH_REMATCH[1]} == "${BASH_REMATCH[2]}" ]] ||
+      fail "terminal progress ends with '$line'"
+    [[ $(tr '\r' '\n' <<<"$OUT" | sed 's/\x1b\[K//g' | awk 'length > 39' | grep -cE '^[0-9]+/[0-9]+ pages') -eq 0 ]] ||
+      fail "terminal progress wider than the terminal: $OUT"
+    grep -q "^200 " <<<"$OUT" && fail "per-page lines on a terminal: $OUT"
+  fi
+  hv run Site Nowhere; expect_failure "run of a missing item" "no item 'Nowhere' in agent 'Site'"
+  hv run Nobody; expect_failure "run of a missing agent" "no agent named 'Nobody'"
+}
+
+test_unreachable_server_is_reported_not_fatal() {
+  local dead
+  dead=$(free_port)  # nobody listens there
+  hv new Down; expect_ok "new Down"
+  hv add Down "http://127.0.0.1:$dead/"; expect_ok "add unreachable"
+  hv run Down
+  expect_ok "run of an unreachable server"
+  expect_reported "unreachable server" failed "http://127.0.0.1:$dead/"
+  [[ $OUT == *"failed  http://127.0.0.1:$dead/  (no response)"* ]] || fail "unreachable server: reason: $OUT"
+  expect_totals "unreachable server" "0 new, 0 modified, 0 gone, 1 failed; 1 page"
+}
+
+test_ctrl_c_stops_and_saves() {
+  mkdir -p "$SITE/slow"
+  head -c 60000 /dev/zero | tr '\0' x >"$SITE/slow/big.html"
+  page slow-index.html slow/big.html
+  hv new Slow; expect_ok "new Slow"
+  hv add Slow "$BASE/slow-index.html"; expect_ok "add slow site"
+  "$HV" run Slow >"$WORK/slow.out" 2>"$WORK/slow.err" &
+  local pid=$! tries
+  # The big page is queued while the index is read, so once the index is in
+  # the stop finds it queued or half received; both must end cleanly.
+  for tries in $(seq 1 400); do
+    grep -q "slow-index.html" "$WORK/slow.out" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -INT "$pid"
+  wait "$pid"
+  RC=$? ERR=$(cat "$WORK/slow.err") OUT=$(cat "$WORK/slow.out")
+  expect_failure "Ctrl-C" "interrupted"
+  [[ $OUT == *"failed  $BASE/slow/big.html"*"  ("@(interrupted|stopped before it came)")"* ]] ||
+    fail "Ctrl-C: the big page is not reported as cut off: $OUT"
+  hv cache Slow
+  expect_ok "cache after Ctrl-C"
+  grep -q "^$BASE/slow/big.html  \(interrupted\|not-stored\)  " <<<"$OUT" || fail "Ctrl-C: big page record: $OUT"
+}
+
+start_nginx
+test_runs_report_what_changed
+test_unreachable_server_is_reported_not_fatal
+test_ctrl_c_stops_and_saves
+finish run

@@ -19,16 +19,6 @@ namespace harvion {
 
 namespace {
 
-// Search folders come with the retrieval engine; until this build's engine
-// has them, the command says so instead of failing to build.
-template <typename Client>
-CSafNode* CreateSearchFolder(CSafNode* parent, const char* text) {
-  if constexpr (requires { Client::CreateSearchCategoryNode(parent, text, 0UL); })
-    return Client::CreateSearchCategoryNode(parent, text, 0);
-  else
-    throw Failure("search folders are not available");
-}
-
 std::string EngineNames(const UITreeNode& folder) {
   std::string names;
   for (const UITreeNode* child : folder.Children())
@@ -49,7 +39,7 @@ void RunSearch(const Invocation& invocation, HeadlessUIClient& client) {
     if (!parent) throw Failure("no folder '" + *path + "' in agent '" + agentName + "'");
   }
 
-  CSafNode* node = CreateSearchFolder<CSafClient>(parent->m_pNode, text.c_str());
+  CSafNode* node = CSafClient::CreateSearchCategoryNode(parent->m_pNode, text.c_str(), 0);
   auto* folder = node ? dynamic_cast<UITreeNode*>(node->m_pUINode) : nullptr;
   if (!folder) {
     if (node) node->Remove(0);

@@ -1,9 +1,11 @@
 #include "engine/agent/base_node.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "engine/agent/anchor.h"
 #include "engine/agent/guarded.h"
+#include "engine/cache/cache.h"
 #include "engine/schedule/schedule.h"
 #include "harvion/global_memory.h"
 #include "harvion/ui_node.h"
@@ -72,6 +74,8 @@ int CBaseNode::Run() {
 
 void CBaseNode::Remove(int exclude) {
   Guarded(0, [&] {
+    // A run may be answering into this subtree from its workers.
+    std::lock_guard guard(CCache::Lock());
     if (m_pAnchor) DoRemove(exclude);
     return 0;
   });

@@ -67,6 +67,7 @@ CSafNode* Insert(CSafNode* parentNode, std::unique_ptr<CAnchor> anchor, const ch
                  unsigned long insertPos) {
   CAnchor* parent = AnchorOf(parentNode);
   if (!parent) return nullptr;
+  std::lock_guard guard(CCache::Lock());  // a run's workers may be adding children here
   anchor->SetUserItem(1);
   if (name && *name) {
     anchor->m_strName = name;
@@ -240,6 +241,7 @@ void CSafClient::TransferNode(CSafNode* node, CSafNode* newParent) {
   Guarded(0, [&] {
     CAnchor* anchor = AnchorOf(node);
     CAnchor* parent = AnchorOf(newParent);
+    std::lock_guard guard(CCache::Lock());
     if (anchor && parent && anchor->m_pParent) parent->AdoptChild(anchor);
     return 0;
   });

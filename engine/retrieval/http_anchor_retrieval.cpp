@@ -93,8 +93,10 @@ void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
   }
   m_children = std::move(kept);
   m_nRetrievalDepth = depth;
-  m_nPreviousState =
-      m_pPage->StartRetrieval(*hv::run::Cache(), this, LoadDetail(), referrer, hv::run::RunStart());
+  // The state before an empty file may be made for the page: only a copy
+  // that was there may be asked for as not modified.
+  m_nPreviousState = m_pPage->m_nState;
+  m_pPage->StartRetrieval(*hv::run::Cache(), this, LoadDetail(), referrer, hv::run::RunStart());
 }
 
 void CHTTPAnchor::SubmitRequest() {

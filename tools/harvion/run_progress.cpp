@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "display_text.h"
+#include "terminal_prompt.h"
 
 namespace harvion {
 
@@ -102,7 +103,7 @@ void RunProgress::Finish() {
 }
 
 void RunProgress::Draw(bool force) {
-  if (m_width == 0) return;
+  if (m_width == 0 || TerminalPromptOpen()) return;
   const auto now = std::chrono::steady_clock::now();
   if (!force && m_lineShown && now - m_lastDraw < kRedrawInterval) return;
   m_lastDraw = now;

@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,16 @@ namespace {
 
 constexpr char kCancel = '\x03';         // Ctrl-C, read as a key while we ask
 constexpr std::size_t kMaxAnswer = 4096;  // longer answers are cut, not buffered without end
+
+std::atomic<bool> g_promptOpen{false};
+
+class PromptOpen {
+ public:
+  PromptOpen() { g_promptOpen.store(true); }
+  ~PromptOpen() { g_promptOpen.store(false); }
+  PromptOpen(const PromptOpen&) = delete;
+  PromptOpen& operator=(const PromptOpen&) = delete;
+};
 
 class Terminal {
  public:
@@ -89,6 +100,7 @@ bool AskOnTerminal(CredentialsRequest& request) {
   std::lock_guard lock(terminalMutex);
   const Terminal terminal;
   if (!terminal.IsOpen()) return false;
+  const PromptOpen open;
   // The realm and the address come from a server: shown escaped.
   terminal.Write("\a\nAuthentication required for " + Quoted(request.realm) + "\nat " + Printable(request.url) +
                  "\n(Ctrl-C cancels)\n");
@@ -120,5 +132,7 @@ bool AskOnTerminal(CredentialsRequest& request) {
 void InstallTerminalPrompt() {
   if (::isatty(STDIN_FILENO)) SetCredentialsPrompt(AskOnTerminal);
 }
+
+bool TerminalPromptOpen() { return g_promptOpen.load(); }
 
 }  // namespace harvion

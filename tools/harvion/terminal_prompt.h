@@ -6,5 +6,8 @@ namespace harvion {
 
 // Installs the terminal prompt when standard input is a terminal.
 void InstallTerminalPrompt();
+// Whether a question is on the terminal now: a progress line must not be
+// drawn over the answer being typed.
+bool TerminalPromptOpen();
 
 }  // namespace harvion

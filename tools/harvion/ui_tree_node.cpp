@@ -40,12 +40,14 @@ void UITreeNode::ReAttach(unsigned long loadInfo, unsigned long scheduleInfo, _h
 }
 
 // Only pages count in a run's progress: the agent and its folders report
-// Queued, Started and Loaded too, but fetch nothing.
+// Queued, Started and Loaded too, but fetch nothing. A page asked for again
+// (after a 401 or a redirection) counts once, and so does its end.
 void UITreeNode::Queued() {
   HeadlessUIClient* client;
   {
     const std::lock_guard lock(HeadlessTreeMutex());
-    if (NodeClass() != kNodeKindPage) return;
+    if (NodeClass() != kNodeKindPage || m_queued) return;
+    m_queued = true;
     client = m_client;
   }
   if (client) client->PageQueued();
@@ -70,7 +72,9 @@ void UITreeNode::Loaded(_httpRetrieveResult* result) {
   {
     const std::lock_guard lock(HeadlessTreeMutex());
     if (result) m_result = *result;
-    if (NodeClass() != kNodeKindPage) return;
+    // A page that was never asked for (its copy was current) is no progress.
+    if (NodeClass() != kNodeKindPage || !m_queued || m_loaded) return;
+    m_loaded = true;
     client = m_client;
     url = m_url;
     copy = m_result;

@@ -77,6 +77,9 @@ class UITreeNode final : public CUINode {
   unsigned long m_loadInfo = 0;
   unsigned long m_scheduleInfo = 0;
   _httpRetrieveResult m_result{};
+  // Reported to the run's progress already.
+  bool m_queued = false;
+  bool m_loaded = false;
 };
 
 }  // namespace harvion

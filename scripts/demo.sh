@@ -101,7 +101,7 @@ fi
 fetched=$(awk '$1 == 200 { print $3 }' <<<"$run2")
 [ -s "$work/nginx/outside.log" ] && fail "the page outside the site was fetched"
 [ "$fetched" = /walks/programme.html ] ||
-  fail "the second run should have fetched /walks/programme.html alone, but fetched:" ${fetched:-nothing}
+  fail "the second run should have fetched /walks/programme.html alone, but fetched: $(echo "${fetched:-nothing}" | paste -sd ' ')"
 grep -Eq '^modified +http://[^ ]*/walks/programme\.html' "$work/run2.txt" ||
   fail "the second run's report does not name walks/programme.html as modified"
 

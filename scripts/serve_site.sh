@@ -49,11 +49,11 @@ stop_server() {
   if [ -n "$pid" ]; then
     # Fast shutdown; nginx stops its workers itself. Killed when it takes
     # long, and then its workers with it, which would otherwise run on.
-    workers=$(pgrep -P "$pid" || true)
+    mapfile -t workers < <(pgrep -P "$pid" || true)
     kill -TERM "$pid" 2>/dev/null || true
     for ((i = 0; i < 100 && $(running_pid "$state" | wc -l) > 0; ++i)); do sleep 0.05; done
     if [ -n "$(running_pid "$state")" ]; then
-      kill -KILL "$pid" $workers 2>/dev/null || true
+      kill -KILL "$pid" "${workers[@]}" 2>/dev/null || true
       for ((i = 0; i < 40 && $(running_pid "$state" | wc -l) > 0; ++i)); do sleep 0.05; done
     fi
     if [ -n "$(running_pid "$state")" ]; then

@@ -65,7 +65,8 @@ void RunProgress::PageLoaded(const std::string& url, const _httpRetrieveResult& 
   const std::lock_guard lock(m_mutex);
   ++m_done;
   if (m_width == 0)
-    m_out << result.statusCode << ' ' << Printable(url) << std::endl;
+    // No status: the page got no answer at all.
+    m_out << (result.statusCode != 0 ? std::to_string(result.statusCode) : "---") << ' ' << Printable(url) << std::endl;
   else
     Draw(m_done == m_queued);
 }

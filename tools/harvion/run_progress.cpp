@@ -64,11 +64,13 @@ void RunProgress::PageStarted(const std::string& url) {
 void RunProgress::PageLoaded(const std::string& url, const _httpRetrieveResult& result) {
   const std::lock_guard lock(m_mutex);
   ++m_done;
-  if (m_width == 0)
-    // No status: the page got no answer at all.
-    m_out << (result.statusCode != 0 ? std::to_string(result.statusCode) : "---") << ' ' << Printable(url) << std::endl;
-  else
+  if (m_width != 0) {
     Draw(m_done == m_queued);
+    return;
+  }
+  // No status: the page got no answer at all.
+  const std::string status = result.statusCode != 0 ? std::to_string(result.statusCode) : "---";
+  m_out << status << ' ' << Printable(url) << std::endl;
 }
 
 void RunProgress::Statistics(unsigned long, unsigned long bytes) {

@@ -2,7 +2,7 @@
 // plain loopback to nginx, then through a proxy that holds every request
 // 20 ms; then an update run of each after 9 pages changed and 2 went away.
 // Run by hand:
-//   bin/mirror_bench [--harvion PATH] [--pages N] [--images N] [--delay MS]
+//   bin/mirror_bench [--harvion PATH] [--pages N] [--images N] [--delay MS] [--keep]
 // Figures are those of the tool's process as its parent sees them (wait4):
 // wall, user + system CPU, peak resident memory; requests and bytes are
 // counted in nginx's access log.
@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_folder.h"
@@ -39,6 +41,7 @@ struct Options {
   int pages = 1500;
   int images = 800;
   int delayMs = 20;
+  bool keep = false;  // leave the tools' folders for a look
 };
 
 // ---------------------------------------------------------------- files
@@ -170,7 +173,7 @@ Found Scan(const std::string& dir) {
   Found found;
   std::error_code error;
   for (auto it = stdfs::recursive_directory_iterator(dir, error); !error && it != stdfs::end(it); it.increment(error)) {
-    if (!it->is_regular_file(error)) continue;
+    if (!it->is_regular_file(error) || it->path().filename() == "hvempty.gif") continue;
     const std::string text = ReadText(it->path().string());
     if (text.rfind("GIF89a", 0) == 0) {
       ++found.images;
@@ -285,7 +288,12 @@ class Bench {
     const bool harvion = tool == "harvion";
     if (harvion && !PrepareHarvion(work, url, connections, row.note)) return row;
     for (Measure* m : {&row.mirror, &row.update}) {
-      if (m == &row.update && !m_site.Change()) row.note = "cannot change the site";
+      if (m == &row.update) {
+        // Dates are whole seconds: an update is a later run, not one in the second the mirror ended.
+        const std::time_t now = std::time(nullptr);
+        while (std::time(nullptr) == now) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!m_site.Change()) row.note = "cannot change the site";
+      }
       const std::size_t first = m_nginx.AccessLog().size();
       const std::string log = work + (m == &row.mirror ? "/mirror.out" : "/update.out");
       *m = harvion ? RunTool({m_options.harvion, "run", "Mirror"}, {"HARVION_HOME=" + work + "/home"}, log)
@@ -299,15 +307,17 @@ class Bench {
     const Found after = Scan(work);
     for (int i : m_site.Changed()) row.changesFound += after.changed.count(i) ? 1 : 0;
     for (int i : m_site.Removed()) row.changesFound += after.pages.count(i) ? 0 : 1;
-    stdfs::remove_all(work, error);
+    if (!m_options.keep) stdfs::remove_all(work, error);
     return row;
   }
 
  private:
   // wget has one connection. -N (with -K, so that converted pages are
-  // compared by their originals) makes the second run an update.
+  // compared by their originals) makes the second run an update; asked with
+  // If-Modified-Since, wget does not follow the links of a page answered 304.
   std::vector<std::string> WgetArgs(const std::string& work, const std::string& url) const {
-    return {m_wget, "-r", "-l", "inf", "-np", "-p", "-k", "-K", "-N", "-q", "--no-proxy", "-P", work + "/out", url};
+    return {m_wget, "-r",  "-l", "inf", "-np", "-p", "-k", "-K", "-N", "--no-if-modified-since", "-q", "--no-proxy",
+            "-P",   work + "/out", url};
   }
 
   bool PrepareHarvion(const std::string& work, const std::string& url, int connections, std::string& note) const {
@@ -382,8 +392,14 @@ void PrintRows(const std::vector<Row>& rows, const Site& site, const Options& op
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string arg = argv[i];
+    if (arg == "--keep") {
+      options.keep = true;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
     const std::string value = argv[i + 1];
     if (arg == "--harvion")
       options.harvion = value;
@@ -396,7 +412,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else
       return false;
   }
-  return argc % 2 == 1 && options.pages >= 20 && options.pages <= 20000 && options.images >= 1 &&
+  return options.pages >= 20 && options.pages <= 20000 && options.images >= 1 &&
          options.images <= 20000 && options.delayMs >= 0;
 }
 
@@ -405,6 +421,8 @@ int Run(Options options, const std::string& dir) {
     std::fprintf(stderr, "nginx is not installed (scripts/setup.sh installs it)\n");
     return 1;
   }
+  // nginx's worker may run as another user: it must reach the site inside.
+  ::chmod(dir.c_str(), 0755);
   Site site(dir + "/site", options.pages, options.images);
   if (!site.Write()) {
     std::fprintf(stderr, "cannot write the site\n");
@@ -435,8 +453,8 @@ int Run(Options options, const std::string& dir) {
   if (bench.m_wget.empty()) std::printf("wget is not installed: its rows are left out\n");
   if (FindProgram("wget2").empty()) std::printf("wget2 is not installed: its rows are left out, ratios are to wget\n");
   if (!haveHarvion) std::printf("no harvion at %s: its rows are left out\n", options.harvion.c_str());
-  std::printf("wget -r -l inf -np -p -k -K -N (one connection); harvion run: all levels, within site, text and "
-              "graphics\n");
+  std::printf("wget -r -l inf -np -p -k -K -N --no-if-modified-since (one connection); harvion run: all levels, "
+              "within site, text and graphics\n");
   std::fflush(stdout);
 
   std::vector<Row> rows;
@@ -461,13 +479,16 @@ int main(int argc, char** argv) {
   const std::string self = stdfs::read_symlink("/proc/self/exe").parent_path().string();
   options.harvion = self + "/harvion";
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--harvion PATH] [--pages N] [--images N] [--delay MS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--harvion PATH] [--pages N] [--images N] [--delay MS] [--keep]\n", argv[0]);
     return 2;
   }
   const std::string dir = bench::MakeBenchFolder();
   if (dir.empty()) return 1;
   const int result = Run(options, dir);
   std::error_code error;
-  stdfs::remove_all(dir, error);
+  if (options.keep)
+    std::printf("the tools' folders are kept in %s\n", dir.c_str());
+  else
+    stdfs::remove_all(dir, error);
   return result;
 }

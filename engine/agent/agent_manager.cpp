@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "engine/agent/agent_anchor.h"
@@ -380,14 +381,14 @@ void CAgentManager::PostStatistics() {
 std::uint32_t CAgentManager::NewRunStart() const {
   std::uint32_t latest = m_tRunEnd;
   if (m_pCache) latest = std::max(latest, m_pCache->IndexWrittenAt());
-  auto now = std::chrono::system_clock::now();
   // Pages are marked in whole seconds: a run starting in the second the
   // last one ended would take that run's pages for its own and skip them.
-  while (static_cast<std::uint32_t>(std::chrono::system_clock::to_time_t(now)) <= latest) {
-    const auto nextSecond = std::chrono::ceil<std::chrono::seconds>(now + std::chrono::milliseconds(1));
-    std::this_thread::sleep_until(nextSecond);
-    now = std::chrono::system_clock::now();
-    if (std::chrono::system_clock::to_time_t(now) > static_cast<std::time_t>(latest) + 2) break;  // a clock set back
+  // The clock asked is the one every mark is taken from (time() may lag
+  // the precise clock by a few milliseconds at a second's turn).
+  std::time_t now = std::time(nullptr);
+  for (int waited = 0; now <= static_cast<std::time_t>(latest) && waited < 150; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));  // at most 1.5 s: a clock set back gives up
+    now = std::time(nullptr);
   }
-  return static_cast<std::uint32_t>(std::chrono::system_clock::to_time_t(now));
+  return static_cast<std::uint32_t>(now);
 }

@@ -10,6 +10,11 @@
 #   which is left in place for reading the offline copy.
 #   DEMO_BUILD_DIR names another build folder than build/.
 set -euo pipefail
+home=${1:-${HARVION_HOME:-}}
+if [ -n "$home" ]; then
+  mkdir -p "$home"
+  home=$(cd "$home" && pwd)  # named from where the demo was started
+fi
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
@@ -19,7 +24,6 @@ fail() {
   exit 1
 }
 
-home=${1:-${HARVION_HOME:-}}
 build=${DEMO_BUILD_DIR:-build}
 
 say "Installing what the build needs (scripts/setup.sh)"
@@ -53,10 +57,7 @@ echo "$url  (the Alder Vale Walking Club: 10 pages, 4 images, a frameset, the"
 echo "old address /programme.html redirecting, a missing page, and a link to"
 echo "http://127.0.0.2:$port/, another host)"
 
-if [ -z "$home" ]; then
-  home=$(mktemp -d "${TMPDIR:-/tmp}/harvion-demo-home.XXXXXX")
-fi
-mkdir -p "$home"
+[ -n "$home" ] || home=$(mktemp -d "${TMPDIR:-/tmp}/harvion-demo-home.XXXXXX")
 export HARVION_HOME=$home
 hv() {
   echo "\$ harvion $*"

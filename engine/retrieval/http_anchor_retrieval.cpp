@@ -261,9 +261,14 @@ int CHTTPAnchor::OnRedirect() {
     return done;
   }
   if (CPageDescr* existing = cache->Find(target)) {
+    // A location the user added stays, now naming the page it was sent to;
+    // any other anchor is gone after OnLoaded.
+    if (!m_bUserItem) {
+      OnLoaded(2);
+      return rejected;
+    }
     OnLoaded(2);
-    // A location the user added stays, now naming the page it was sent to.
-    if (m_bUserItem && m_pPage == page) {
+    if (m_pPage == page) {
       m_pPage = existing;
       ReAttachNode();
     }

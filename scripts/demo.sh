@@ -106,10 +106,10 @@ fetched=$(awk '$1 == 200 { print $3 }' <<<"$run2")
 grep -Eq '^modified +http://[^ ]*/walks/programme\.html' "$work/run2.txt" ||
   fail "the second run's report does not name walks/programme.html as modified"
 
-frameset=$(sed -n 's/^read offline: //p' "$work/run2.txt" | tail -n 1)
+start=$(sed -n 's/^start page: //p' "$work/run2.txt" | tail -n 1)
 say "Done"
 echo "The agent and its offline copy stay in $home."
-if [ -n "$frameset" ]; then
-  echo "Read it offline: xdg-open '$frameset'"
+if [ -n "$start" ]; then
+  echo "Read it offline: xdg-open '$start'"
 fi
 echo "The copy needs no server: nginx stops now."

@@ -91,7 +91,7 @@ ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std
 }
 
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
-                       const std::string& framesetPath) {
+                       const std::string& framesetPath, const std::string& startPage) {
   PrintPages(out, "new", report.added, agentFolder, false, report.stopped);
   PrintPages(out, "modified", report.modified, agentFolder, false, report.stopped);
   PrintPages(out, "gone", report.gone, agentFolder, true, report.stopped);
@@ -99,6 +99,9 @@ void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std:
   out << report.added.size() << " new, " << report.modified.size() << " modified, " << report.gone.size()
       << " gone, " << report.failed.size() << " failed; " << report.retrieved
       << (report.retrieved == 1 ? " page" : " pages") << " asked for\n";
+  // The frameset's left frame is the agent file, which only a browser with
+  // the agent view shows; the start page opens in any browser.
+  if (!startPage.empty()) out << "start page: " << Printable(startPage) << '\n';
   if (!framesetPath.empty()) out << "read offline: " << Printable(framesetPath) << '\n';
 }
 

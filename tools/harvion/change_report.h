@@ -40,8 +40,8 @@ ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std
                              std::uint32_t runStart);
 
 // One line per page ("new  ADDRESS  FILE"), by address within each kind, then the totals and, when there
-// is one, the page for reading the agent offline.
+// are, the stored start page and the page for reading the agent offline.
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
-                       const std::string& framesetPath);
+                       const std::string& framesetPath, const std::string& startPage);
 
 }  // namespace harvion

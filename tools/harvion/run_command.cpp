@@ -47,19 +47,30 @@ const UITreeNode* FirstLocation(const UITreeNode& item) {
   return nullptr;
 }
 
+struct OfflinePages {
+  std::string frameSet;   // the agent beside the first location's copy
+  std::string startPage;  // that copy alone, for a browser without the agent view
+};
+
 // The offline page shows the agent beside the stored copy of the run's first
 // location, or its address when nothing of it was stored.
-std::string WriteFrameSet(const UITreeNode& item, const std::vector<HvCacheRecord>& records) {
+OfflinePages WriteOfflinePages(const UITreeNode& item, const std::vector<HvCacheRecord>& records,
+                               const std::string& folder) {
+  OfflinePages pages;
   const UITreeNode* location = FirstLocation(item);
   std::string address = "about:blank";
   if (location) {
     address = NodeText(location->m_pNode, itemUrl);
-    for (const HvCacheRecord& record : records)
-      if (record.address == address && record.state == 3 && !record.localFile.empty()) address = record.localFile;
+    for (const HvCacheRecord& record : records) {
+      if (record.address == address && record.state == 3 && !record.localFile.empty()) {
+        address = record.localFile;
+        pages.startPage = folder + "/" + record.localFile;
+      }
+    }
   }
   char path[4096];
-  if (!CSafClient::CreateFrameSet(address.c_str(), path, sizeof path)) return {};
-  return path;
+  if (CSafClient::CreateFrameSet(address.c_str(), path, sizeof path)) pages.frameSet = path;
+  return pages;
 }
 
 void SaveAll(const std::string& name) {
@@ -110,13 +121,13 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     client.SetRunObserver(nullptr);
     progress.Finish();
 
-    const std::string frameSet = WriteFrameSet(*item, GetCacheRecords());
-    SaveAll(agentName);
     const std::string folder = GetAgentsDirectory() + "/" + agentName;
+    const OfflinePages offline = WriteOfflinePages(*item, GetCacheRecords(), folder);
+    SaveAll(agentName);
     ChangeReport report = ClassifyChanges(before, GetCacheRecords(), runStart);
     interrupted = InterruptWatch::Interrupted();
     report.stopped = interrupted || cutShort;
-    PrintChangeReport(std::cout, report, folder, frameSet);
+    PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
   }
   if (interrupted) throw Failure("interrupted");
   if (cutShort) throw Failure("the run of agent '" + agentName + "' stopped on an error before its end");

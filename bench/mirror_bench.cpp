@@ -30,11 +30,15 @@
 #include "bench_folder.h"
 #include "delay_proxy.h"
 #include "support/nginx_server.h"
+#include "support/text_files.h"
 
 namespace {
 
 namespace stdfs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using hvtest::FindProgram;
+using hvtest::ReadText;
+using hvtest::WriteText;
 
 struct Options {
   std::string harvion;
@@ -46,35 +50,9 @@ struct Options {
 
 // ---------------------------------------------------------------- files
 
-bool WriteText(const std::string& path, const std::string& text) {
-  std::error_code error;
-  stdfs::create_directories(stdfs::path(path).parent_path(), error);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 bool SetDate(const std::string& path, std::time_t when) {
   const timeval times[2] = {{when, 0}, {when, 0}};
   return ::utimes(path.c_str(), times) == 0;
-}
-
-std::string FindProgram(const std::string& name) {
-  std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "";
-  std::istringstream list(dirs);
-  for (std::string dir; std::getline(list, dir, ':');) {
-    if (dir.empty()) continue;
-    const std::string path = dir + "/" + name;
-    if (::access(path.c_str(), X_OK) == 0) return path;
-  }
-  return {};
 }
 
 // ---------------------------------------------------------------- the site

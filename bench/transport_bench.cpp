@@ -35,10 +35,14 @@
 #include "engine/settings/engine_app.h"
 #include "platform/files/file_system.h"
 #include "support/nginx_server.h"
+#include "support/text_files.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using hvtest::FindProgram;
+using hvtest::ReadText;
+using hvtest::WriteText;
 
 struct Options {
   int files = 2000;
@@ -54,32 +58,6 @@ double CpuSeconds(int who) {
   ::getrusage(who, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// An executable by name from PATH, then from the sbin folders a user's PATH often lacks.
-std::string FindProgram(const std::string& name) {
-  std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "";
-  dirs += ":/usr/sbin:/usr/local/sbin:/sbin";
-  std::istringstream list(dirs);
-  for (std::string dir; std::getline(list, dir, ':');) {
-    if (dir.empty()) continue;
-    const std::string path = dir + "/" + name;
-    if (::access(path.c_str(), X_OK) == 0) return path;
-  }
-  return {};
 }
 
 // Starts a program with its output in files; the child gets SIGTERM should

@@ -21,24 +21,13 @@
 #include <sstream>
 #include <thread>
 
+#include "support/text_files.h"
+
 namespace hvtest {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string TempDirectory() {
   const char* dir = std::getenv("TMPDIR");

@@ -69,6 +69,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   std::int32_t m_nPreviousState = 0;
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
+  bool m_bAnswered = false;  // the request in flight got a header block
 
  protected:
   // How the body's copy came out, once the load is over.

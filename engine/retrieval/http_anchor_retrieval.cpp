@@ -104,6 +104,7 @@ void CHTTPAnchor::SubmitRequest() {
   // anchor back from a worker only once this anchor has finished with it.
   auto* request = new CHTTPAsyncClient(this, CCache::Lock());
   m_pRequest = request;
+  m_bAnswered = false;
   CHTTPAsyncServer::Instance().Submit(request);
 }
 
@@ -177,7 +178,12 @@ void CHTTPAnchor::OnRequestStarted() {
   if (m_pNode) m_pNode->Started();
 }
 
-void CHTTPAnchor::OnRequestFinished(int status) { OnLoaded(status); }
+void CHTTPAnchor::OnRequestFinished(int status) {
+  // A server that closed without a word sent no page: that is a failure,
+  // not an empty page.
+  if (status == 0 && !m_bAnswered) status = HttpStatus::receiveFailed;
+  OnLoaded(status);
+}
 
 void CHTTPAnchor::OnRequestFreed(CHTTPAsyncClient* request) {
   if (m_pRequest == request) m_pRequest = nullptr;
@@ -186,6 +192,7 @@ void CHTTPAnchor::OnRequestFreed(CHTTPAsyncClient* request) {
 // ---- the answer ------------------------------------------------------------
 
 int CHTTPAnchor::OnHeaders() {
+  m_bAnswered = true;
   CPageDescr* page = m_pPage;
   if (!page) {
     OnLoaded(0);

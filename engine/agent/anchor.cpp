@@ -151,6 +151,17 @@ void CAnchor::OnLoaded(int) {
   }
 }
 
+void CAnchor::EndWithoutWork() {
+  m_bOwnPagePending = 0;
+  m_nChildrenLoaded = m_nSubtreesDone = static_cast<std::int16_t>(GetChildCount());
+  const bool running = CAgentManager::Instance().Running() == this;
+  if (running && m_pNode) m_pNode->SubtreeLoaded();
+  if (m_pParent && !running) {
+    m_pParent->OnChildLoaded(this);
+    m_pParent->OnSubtreeProgress();
+  }
+}
+
 void CAnchor::OnChildLoaded(CAnchor*) { ++m_nChildrenLoaded; }
 
 void CAnchor::OnSubtreeProgress() {

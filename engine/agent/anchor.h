@@ -80,6 +80,9 @@ class CAnchor : public CObject {
   // The anchor's own part of the run is over (status 0, or a stop or
   // failure status): tells the node and the parent.
   virtual void OnLoaded(int status);
+  // A queued anchor with nothing to do in the run: its part and its
+  // subtree are over at once, or its parent would wait for them to the end.
+  void EndWithoutWork();
 
   // Effective retrieval settings; also stores the computed indexes and levels.
   hv::LoadSettings EffectiveSettings();

@@ -64,16 +64,7 @@ void CHTTPAnchor::Queue() {
   m_nRetrievalDepth = depth;
   CAnchor::Queue();
   if (depth < 0) {
-    // Nothing to load here: the anchor's part of the run is over at once,
-    // or its parent would wait for it to the end of the run.
-    m_bOwnPagePending = 0;
-    m_nChildrenLoaded = m_nSubtreesDone = static_cast<std::int16_t>(GetChildCount());
-    const bool running = CAgentManager::Instance().Running() == this;
-    if (running && m_pNode) m_pNode->SubtreeLoaded();
-    if (m_pParent && !running) {
-      m_pParent->OnChildLoaded(this);
-      m_pParent->OnSubtreeProgress();
-    }
+    EndWithoutWork();
     return;
   }
   PrepareForRetrieval(depth, nullptr);

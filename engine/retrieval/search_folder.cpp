@@ -44,9 +44,7 @@ void CSearchCategoryAnchor::Queue() {
   std::lock_guard guard(CCache::Lock());
   CAnchor::Queue();
   if (m_strName.empty()) {
-    // Nothing to search for: nothing is asked, and the folder is done.
-    m_bOwnPagePending = 0;
-    m_nChildrenLoaded = m_nSubtreesDone = static_cast<std::int16_t>(GetChildCount());
+    EndWithoutWork();  // nothing to search for: nothing is asked
     return;
   }
   std::string text = m_strName;

@@ -10,17 +10,18 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/base_node.h"
 #include "engine/agent/category_anchor.h"
+#include "engine/agent/guarded.h"
 #include "engine/agent/html_anchor.h"
 #include "engine/agent/load_info.h"
-#include "engine/cache/cache.h"
-#include "engine/settings/three_string_entry.h"
-#include "engine/settings/search_engine_list.h"
 #include "engine/agent/search_category_anchor.h"
+#include "engine/cache/cache.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_server.h"
+#include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
+#include "engine/settings/search_engine_list.h"
+#include "engine/settings/three_string_entry.h"
 #include "harvion/global_memory.h"
-#include "engine/agent/guarded.h"
 
 using hv::Guarded;
 
@@ -140,6 +141,17 @@ int CSafClient::LoadAgentFile(const char* name, int noFallback) {
 void CSafClient::HTTPShutdown() {
   Guarded(0, [] {
     CHTTPAsyncServer::Instance().Stop(0);
+    return 0;
+  });
+}
+
+void CSafClient::SetUnattended(const char* agentFiles, const char* agentFolders) {
+  Guarded(0, [&] {
+    CAgentManager& manager = Manager();
+    manager.m_bUnattended = true;
+    const std::string files = agentFiles ? agentFiles : "";
+    const std::string folders = agentFolders ? agentFolders : "";
+    if (EngineApp::IsFolderPath(files) && EngineApp::IsFolderPath(folders)) manager.SetDirectories(files, folders);
     return 0;
   });
 }

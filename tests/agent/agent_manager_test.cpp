@@ -7,6 +7,7 @@
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "engine/settings/engine_app.h"
 #include "harvion/agent_files.h"
 #include "platform/files/file_system.h"
 #include "support/test_home.h"
@@ -145,13 +146,18 @@ TEST_F(AgentNames, load_refreshes_and_posts_the_folder_statistics) {
 TEST_F(AgentNames, unattended_folders_replace_the_settings) {
   hv::fs::EnsureDirectory(Path("files"));
   hv::fs::EnsureDirectory(Path("folders"));
-  CAgentManager::Instance().SetDirectories(Path("files"), Path("folders"));
+  CAgentManager& manager = CAgentManager::Instance();
+  CSafClient::SetUnattended("relative/files", Path("folders").c_str());
+  EXPECT_EQ(manager.AgentFilesDirectory(), EngineApp::Instance().m_strAgentsFolder) << "a relative folder is ignored";
+  CSafClient::SetUnattended(Path("files").c_str(), Path("folders").c_str());
+  EXPECT_TRUE(manager.m_bUnattended);
   ASSERT_NE(CSafClient::CreateAgent("U"), nullptr);
   CSafClient::SaveAgentFile();
   EXPECT_TRUE(hv::fs::IsRegularFile(Path("files/U.hvx")));
   EXPECT_TRUE(hv::fs::IsDirectory(Path("folders/U")));
   CSafClient::DeleteAgent();
-  CAgentManager::Instance().ResetDirectories();
+  manager.ResetDirectories();
+  manager.m_bUnattended = false;
 }
 
 TEST_F(AgentNames, every_file_of_an_accepted_name_fits) {

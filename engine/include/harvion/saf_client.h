@@ -88,6 +88,11 @@ class HV_EXPORT CSafClient {
   // Stops the run going on: queued pages are dropped, pages being received
   // end as interrupted; the run then reports spStopping and spFinished.
   static void HTTPShutdown();
+  // For a scheduled run: agent files and agent folders are read from these
+  // folders instead of the settings' for the rest of the process, and
+  // nobody is asked for anything (credentials missing or refused end the
+  // page's load). Folders that are not absolute paths are ignored.
+  static void SetUnattended(const char* agentFiles, const char* agentFolders);
   static void GarbageCollect();
   static void ClearCache();
 

@@ -18,6 +18,7 @@ enum StringId : unsigned {
   IDS_STARTUP_AGENT = 11,    // "Startup Agent"
   IDS_STORED_PATTERN = 14,   // "3S*.*"
   IDS_FRAMESET = 106,        // the agent frameset page
+  IDS_NEXT_RUN_FORMAT = 126, // "%a, %d %b %Y %H:%M"
   IDS_SEARCH_ENGINE_FIRST = 203,  // title, location, query string: 203-232
   IDS_SEARCH_ENGINE_COUNT = 10,
   IDS_LOCAL_SEARCH = 233,         // the eleventh triple, 233-235
@@ -39,6 +40,13 @@ enum StringId : unsigned {
   IDS_RAS_CONNECTING_TO = 634,  // "Connecting to "
   IDS_RAS_NO_CONNECTION = 635,  // "Please specify a valid connection to use"
   IDS_RAS_COULD_NOT_DIAL = 636, // "Could not dial"
+  IDS_SCHEDULE_NO_NAME = 637,       // "You must specify a name for the schedule"
+  IDS_SCHEDULE_NAME_IN_USE = 638,   // "This name is in use."
+  IDS_SCHEDULE_BAD_TIME = 639,      // "This doesn't seem to be a valid hour specification. ..."
+  IDS_SCHEDULE_NO_DAY = 640,        // "You must select at least one day ..."
+  IDS_DESCRIBE_FIRST = 641,         // one line per kind, Hourly .. Monthly (641-644)
+  IDS_DAY_FIRST = 645,              // "Sunday" .. "Saturday" (645-651)
+  IDS_SCHEDULE_START_AFTER_END = 652,  // "Start time must be before end time."
   IDS_LOCATION_INSIDE_SERVER = 654,
   // Names of the settings store's keys and values.
   IDS_REG_SOFTWARE = 900,          // "Software"

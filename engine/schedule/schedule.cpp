@@ -1,8 +1,12 @@
 #include "engine/schedule/schedule.h"
 
+#include <cstring>
 #include <ctime>
 
+#include "engine/agent/agent_anchor.h"
+#include "engine/agent/agent_manager.h"
 #include "engine/settings/settings_store.h"
+#include "harvion/global_memory.h"
 #include "platform/registry/registry.h"
 #include "resources/resources.h"
 
@@ -71,4 +75,64 @@ bool CSchedule::Save() const {
                        std::vector<std::uint8_t>(packed.begin(), packed.end()));
     }
   });
+}
+
+void CSchedule::SetEnabled(bool enabled) {
+  const int flag = enabled ? 1 : 0;
+  const bool changed = flag != m_bEnabled;
+  m_bEnabled = flag;
+  std::string key;
+  if (hv::settings::KeyPath(hv::res::IDS_REG_SCHEDULE, key))
+    hv::settings::WriteDWord(key, hv::res::IDS_REG_ENABLE_SCHEDULE, static_cast<std::uint32_t>(flag));
+  if (!changed) return;
+  if (CAgentAnchor* agent = CAgentManager::Instance().Agent()) agent->m_bModified = 1;
+  if (flag && m_startScheduler) m_startScheduler();
+}
+
+HGLOBAL CSchedule::GetNameList() const {
+  if (GetSize() == 0) return nullptr;
+  std::size_t bytes = 1;
+  for (int i = 0; i < GetSize(); ++i) bytes += GetNameAt(i).size() + 1;
+  HGLOBAL block = GlobalAlloc(GHND, bytes);
+  if (!block) return nullptr;
+  char* out = static_cast<char*>(GlobalLock(block));
+  if (!out) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  for (int i = 0; i < GetSize(); ++i) {
+    const std::string& name = GetNameAt(i);
+    std::memcpy(out, name.data(), name.size());
+    out += name.size() + 1;  // the zero byte is already there
+  }
+  GlobalUnlock(block);
+  return block;
+}
+
+unsigned CSchedule::Validate(const ScheduleEdit& edit, bool adding, CScheduleEntry& entry) const {
+  const auto kind = static_cast<ScheduleKind>(edit.nKind);
+  const bool showsDays = kind != ScheduleKind::Monthly;
+  const bool showsWindow = kind == ScheduleKind::Periodic;
+  const bool showsStart = kind != ScheduleKind::Hourly;
+  if (showsDays && (edit.nDays & 0x7F) == 0) return hv::res::IDS_SCHEDULE_NO_DAY;
+  const std::uint16_t end = showsWindow ? ParseTimeOfDay(edit.strEnd) : 0;
+  const std::uint16_t start = showsStart ? ParseTimeOfDay(edit.strStart) : 0;
+  if ((end | start) & 0x8000) return hv::res::IDS_SCHEDULE_BAD_TIME;
+  if (showsWindow && static_cast<std::int16_t>(start) >= static_cast<std::int16_t>(end))
+    return hv::res::IDS_SCHEDULE_START_AFTER_END;
+  if (adding) {
+    if (edit.strName.empty()) return hv::res::IDS_SCHEDULE_NO_NAME;
+    if (Find(edit.strName) >= 0) return hv::res::IDS_SCHEDULE_NAME_IN_USE;
+    entry.m_strName = edit.strName;
+  }
+  entry.m_nKind = edit.nKind;
+  if (kind == ScheduleKind::Hourly) entry.m_nMinute = edit.nMinute;
+  if (showsDays) entry.m_nDays = edit.nDays;
+  if (kind == ScheduleKind::Monthly) entry.m_nDayOfMonth = edit.nDayOfMonth;
+  if (showsWindow) {
+    entry.m_nPeriod = edit.nPeriod;
+    entry.m_nEnd = static_cast<std::int16_t>(end);
+  }
+  if (showsStart) entry.m_nStart = static_cast<std::int16_t>(start);
+  return 0;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/settings/named_item.h"
 
@@ -23,9 +24,13 @@ class CScheduleEntry : public CNamedItem {
   // The next run at or after t (seconds since 1970), in local time; 0 for an
   // unknown kind.
   std::uint32_t NextRun(std::int64_t t) const;
+  // The next run from now.
+  std::uint32_t NextRun() const;
   // 1 to 7 days from the weekday of t to the next weekday of the mask; 1
   // when the mask has no day.
   int DaysUntilNextAllowedDay(std::int64_t t) const;
+  // One line for lists: "Every hour, 15 minutes after the hour." and so on.
+  std::string Describe() const;
   std::unique_ptr<CNamedItem> Clone(const std::string& name) const override;
   const std::string& GetName() const override { return m_strName; }
 
@@ -38,3 +43,11 @@ class CScheduleEntry : public CNamedItem {
   std::int16_t m_nEnd = 975;
   std::string m_strName;
 };
+
+// "hh:mm AM" or "hh:mm PM" for minutes after midnight, 12-hour clock.
+std::string FormatTimeOfDay(int minutes);
+// Minutes after midnight for "h:m AM" or "h:m PM" in any case; 0xFFFF when
+// the text is not a time (callers test bit 15).
+std::uint16_t ParseTimeOfDay(std::string_view text);
+// A run time as the schedule dialogs preview it: "Wed, 09 Dec 2026 08:15".
+std::string FormatRunTime(std::uint32_t t);

@@ -49,8 +49,10 @@ TEST(NextRun, every_kind_from_its_edge_times_in_several_zones) {
   } cases[] = {
       {"hourly, at the minute: next hour, seconds kept", Entry(0, 15, 127, 10, 0, 0, 0), {2026, 12, 9, 10, 15, 40},
        {2026, 12, 9, 11, 15, 40}},
-      {"hourly, before the minute", Entry(0, 15, 127, 10, 0, 0, 0), {2026, 12, 9, 10, 5, 0}, {2026, 12, 9, 10, 15, 0}},
-      {"hourly, after the minute", Entry(0, 15, 127, 10, 0, 0, 0), {2026, 12, 9, 10, 59, 59}, {2026, 12, 9, 11, 15, 59}},
+      {"hourly, before the minute", Entry(0, 15, 127, 10, 0, 0, 0), {2026, 12, 9, 10, 5, 0},
+       {2026, 12, 9, 10, 15, 0}},
+      {"hourly, after the minute", Entry(0, 15, 127, 10, 0, 0, 0), {2026, 12, 9, 10, 59, 59},
+       {2026, 12, 9, 11, 15, 59}},
       {"hourly, today excluded: midnight of Friday", Entry(0, 15, 1 << 5, 10, 0, 0, 0), {2026, 12, 9, 10, 0, 0},
        {2026, 12, 11, 0, 0, 0}},
       {"hourly, run falls on an excluded day", Entry(0, 15, 1 << 3, 10, 0, 0, 0), {2026, 12, 9, 23, 20, 0},

@@ -1,0 +1,37 @@
+// What the scheduler program needs from the engine: the run entries that name
+// each scheduled agent node, whether one is due, and starting the program.
+// Every call re-reads the settings store and is one locked step of it, so the
+// desktop program and the scheduler may call them at the same time.
+#pragma once
+
+#include "harvion/types.h"
+
+// Finds or creates the run entry of (agentId, file); a new entry takes the
+// schedule name, a found one keeps its own. A nonzero lastRun (seconds since
+// 1970) is recorded in either case. 1 only when the entry was created; 0 when
+// it existed or the store could not be written.
+HV_EXPORT int SetScheduleEntry(const char* file, const char* agentId, const char* schedule, long lastRun);
+
+// When scheduling is on, copies the path of the key that holds the run
+// entries into keyName and returns 1; otherwise keyName becomes empty and the
+// result is 0. The buffer must hold the path and its terminating zero.
+HV_EXPORT int GetScheduleRunKeyName(char* keyName);
+
+// Copies the entry's agent id, agent file and schedule name (empty when
+// missing). The buffers must hold the stored strings.
+HV_EXPORT void LoadAgentInfo(const char* entryKey, char* agentId, char* file, char* schedule);
+
+// 1 when the entry is due now, or was unusable (no schedule, or a schedule
+// that no longer exists) and has just been blanked; 0 when it is not due yet
+// or the settings cannot be reached. lastRun is the caller's own record of
+// the last run (0 for none); the later of it and the stored one counts.
+HV_EXPORT int NeedToRun(const char* entryKey, long lastRun);
+
+// Starts the scheduler program, hvscan, from the program folder recorded in
+// the settings, detached from the caller. 1 when it was started; 0 when no
+// folder is recorded or the program is not there or cannot be run.
+HV_EXPORT int StartScheduler();
+
+// Makes the entry name nothing (empty agent id and file), creating the key
+// when needed; the lookups then skip it.
+HV_EXPORT void BlankRunEntry(const char* entryKey);

@@ -1,0 +1,44 @@
+// The run entries: one key "Set<n>" below "Run" of the base key for each
+// scheduled agent node, naming the node (its agent id and agent file), its
+// schedule and its last run. These work on one look at the settings store so
+// that a caller can find, create or blank an entry in a single locked change.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace hv::reg {
+class Tree;
+}
+
+namespace hv::schedule {
+
+// Names of the values of an entry.
+inline constexpr const char* kAgentIdValue = "Agent Id";
+inline constexpr const char* kFileValue = "File";
+inline constexpr const char* kScheduleValue = "Schedule";
+inline constexpr const char* kInvalidValue = "Invalid";
+inline constexpr const char* kLastRunValue = "Last Run";
+
+// The base key followed by "\Run"; false when a key name is missing.
+bool RunKeyPath(std::string& out);
+
+// The name ("Set<n>") of the entry of (agentId, file) below runKey, or empty.
+// Blanked entries match nothing.
+std::string FindRunEntry(const reg::Tree& tree, const std::string& runKey, const std::string& file,
+                         const std::string& agentId);
+// "Set<n>" with the lowest n that has no key yet; gaps are filled first.
+std::string FreeRunEntryName(const reg::Tree& tree, const std::string& runKey);
+
+// Finds or creates the entry and records a nonzero lastRun. True when the
+// entry was created; the entry's name goes to name.
+bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string& file, const std::string& agentId,
+                   const std::string& schedule, std::uint32_t lastRun, std::string& name);
+
+void BlankRunEntry(reg::Tree& tree, const std::string& entryKey);
+
+// Whether the entry is due at now, blanking it first when its schedule is
+// missing (then true). False when the schedule list's key cannot be named.
+bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now);
+
+}  // namespace hv::schedule

@@ -14,10 +14,13 @@
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
+#include "engine/schedule/schedule.h"
+#include "engine/schedule/schedule_info.h"
 #include "engine/settings/engine_app.h"
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/saf_client.h"
+#include "harvion/schedule.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
 #include "platform/framework/archive.h"
@@ -43,7 +46,20 @@ CAgentManager& CAgentManager::Instance() {
   return manager;
 }
 
-CAgentManager::CAgentManager() = default;
+CAgentManager::CAgentManager() {
+  // A node stored with a schedule of its own is recorded for the scheduler
+  // program, which is started when the record is new and runs are on.
+  CScheduleInfo::OnStored() = [](const CScheduleInfo& info) {
+    CAgentManager& manager = CAgentManager::Instance();
+    if (!manager.Agent() || info.m_strAgentId.empty()) return;
+    const std::string file = manager.AgentFilePath(manager.AgentName());
+    if (SetScheduleEntry(file.c_str(), info.m_strAgentId.c_str(), info.m_strName.c_str(), 0) == 1 &&
+        CSchedule::Instance().m_bEnabled) {
+      StartScheduler();
+    }
+  };
+  CSchedule::Instance().m_startScheduler = [] { StartScheduler(); };
+}
 
 // The open agent is closed by the front end before it exits (its UI nodes
 // must still be there to be detached); nothing is left to do here.

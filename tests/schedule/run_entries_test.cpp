@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/agent/agent_manager.h"
+#include "engine/agent/anchor.h"
+#include "engine/agent/base_node.h"
 #include "engine/schedule/run_entries.h"
+#include "engine/schedule/schedule_info.h"
 #include "harvion/schedule.h"
 #include "platform/registry/registry.h"
 #include "support/scoped_time_zone.h"
@@ -236,6 +240,27 @@ TEST_F(RunEntries, scheduler_starts_from_the_program_folder_only_when_hvscan_is_
   }
   close(in);
   EXPECT_EQ(said, "0 " + m_dir + "\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once) {
+  CSafNode* agent = CSafClient::CreateAgent("Sched");
+  ASSERT_NE(agent, nullptr);
+  CSafNode* node = CSafClient::CreateHTMLNode(agent, "Daily", "http://host/", 0);
+  ASSERT_NE(node, nullptr);
+  ASSERT_TRUE(node->SetValue(itemSchedule, CSafClient::PackScheduleInfo(0, 0)));
+  CSafClient::SaveAgentFile();
+  CSafClient::SaveAgentFile();  // stored again: the same entry
+  const std::string file = CAgentManager::Instance().AgentFilePath("Sched");
+  const std::string agentId = static_cast<CBaseNode*>(node)->m_pAnchor->GetPath();
+  const std::string entry = Found(file, agentId);
+  ASSERT_FALSE(entry.empty());
+  EXPECT_EQ(Str(kRun + "\\" + entry, "Schedule"), static_cast<CBaseNode*>(node)->m_pAnchor->m_pSchedule->m_strName);
+  EXPECT_TRUE(Found(file, agentId + "x").empty());
+  EXPECT_EQ(Found(file, agentId), "Set0") << "one entry, the first";
 }
 
 }  // namespace

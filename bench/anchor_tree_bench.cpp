@@ -19,7 +19,7 @@
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
 #include "platform/files/file_system.h"
-#include "tools/harvion/headless_ui_client.h"
+#include "tools/headless/headless_ui_client.h"
 
 namespace {
 

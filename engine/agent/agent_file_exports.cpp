@@ -11,6 +11,17 @@ int LoadAgentFileToRead(const char* name) {
   });
 }
 
+int TryLoadAgentFile(const char* name) {
+  return hv::Guarded(0, [&] {
+    CAgentManager& manager = CAgentManager::Instance();
+    if (!name || !*name) return 0;
+    if (!manager.Open(name, CAgentManager::Access::changeIfFree)) return manager.Busy() ? -1 : 0;
+    manager.RefreshStatistics();
+    manager.GarbageCollect();
+    return 1;
+  });
+}
+
 int SaveAgentFileChecked(std::string& error) {
   error.clear();
   const int saved = hv::Guarded(0, [&] { return CAgentManager::Instance().Save(&error) ? 1 : 0; });

@@ -185,14 +185,19 @@ void CAgentManager::ReadAgentFile(const std::string& path) {
 
 bool CAgentManager::Open(const std::string& requested, Access access) {
   Close(true);
+  m_bBusy = false;
   const std::string name = requested.empty() ? StartupAgentName() : requested;
   if (!IsValidAgentName(name)) return false;
-  std::unique_ptr<CAgentLock> lock = LockAgent(name, access == Access::change);
+  std::unique_ptr<CAgentLock> lock = LockAgent(name, access != Access::read && access != Access::changeIfFree);
+  if (access == Access::changeIfFree && !lock->Held()) {
+    m_bBusy = hv::fs::IsRegularFile(AgentFilePath(name));
+    return false;
+  }
   // Repairs only under the lock: without it another process may be halfway.
   if (lock->Held()) SettleRenames(name);
   if (requested.empty() && !AgentExists(name) && lock->Held()) WriteStartupAgent();
   if (!hv::fs::IsRegularFile(AgentFilePath(name))) return false;
-  if (lock->Held() && access == Access::change) RemoveStaleTemporaries(name);
+  if (lock->Held() && access != Access::read) RemoveStaleTemporaries(name);
   // A failed open must not leave a new folder that would make the name look
   // like an agent.
   const std::string folder = AgentFolderPath(name);

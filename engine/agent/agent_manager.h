@@ -52,7 +52,9 @@ class CAgentManager {
   // base, then "base(1)", "base(2)" ... until both file and folder are absent.
   std::string NewAgentName(const std::string& base) const;
 
-  enum class Access { change, read };
+  // changeIfFree: to change it, but only when no other program holds it
+  // (then nothing is opened and Busy() says so).
+  enum class Access { change, changeIfFree, read };
   // Saves the open agent, then opens the named one (empty: the Startup
   // Agent, created when missing). True when an agent is open afterwards.
   // To change it, the agent's lock is taken first (waiting while another
@@ -61,6 +63,8 @@ class CAgentManager {
   // nothing saves, collects, clears, renames or deletes it. Either settles a rename that was cut short,
   // when the lock is free.
   bool Open(const std::string& name, Access access = Access::change);
+  // The last Open failed only because another program held the agent.
+  bool Busy() const { return m_bBusy; }
   // Writes the cache index when it changed and the agent file when the agent
   // was modified; false on failure or for an agent opened to read, with the
   // reason in error when given (what was not written stays to be written).
@@ -141,6 +145,7 @@ class CAgentManager {
   CAgentAnchor* m_pAgent = nullptr;  // owned: ends with its DeleteTree
   std::unique_ptr<CAgentLock> m_pLock;  // the open agent's
   bool m_bReadOnly = false;  // opened to read: its files are never touched
+  bool m_bBusy = false;
   std::unique_ptr<CCache> m_pCache;
   std::string m_strAgentName;
   unsigned long m_nFileVersion = kFileVersion;

@@ -83,21 +83,16 @@ void BlankRunEntry(reg::Tree& tree, const std::string& entryKey) {
   tree.WriteString(entryKey, kFileValue, std::string());
 }
 
-bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now) {
+NextRunOf EntryNextRun(const reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now) {
   const std::string name = Read(tree, entryKey, kScheduleValue);
-  if (name.empty()) {
-    BlankRunEntry(tree, entryKey);
-    return true;
-  }
+  if (name.empty()) return {NextRunOf::unusable, 0};
   std::string scheduleKey;
-  if (!settings::KeyPath(res::IDS_REG_SCHEDULE, scheduleKey)) return false;
+  if (!settings::KeyPath(res::IDS_REG_SCHEDULE, scheduleKey)) return {NextRunOf::unreachable, 0};
   std::vector<std::uint8_t> bytes;
   ScheduleSettings packed{};
   if (!tree.ReadBinary(scheduleKey + '\\' + name, settings::ValueName(res::IDS_REG_SETTINGS), bytes) ||
-      bytes.size() > packed.size()) {
-    BlankRunEntry(tree, entryKey);
-    return true;
-  }
+      bytes.size() > packed.size())
+    return {NextRunOf::unusable, 0};
   std::copy(bytes.begin(), bytes.end(), packed.begin());
   const CScheduleEntry entry(name, packed);
 
@@ -105,14 +100,23 @@ bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::i
   if (!tree.ReadDWord(entryKey, kLastRunValue, stored)) stored = 0;
   // The stored value is a signed 32-bit time like the caller's.
   std::int64_t base = std::max<std::int64_t>(static_cast<std::int32_t>(stored), lastRun);
-  if (base != 0) return now >= static_cast<std::int64_t>(entry.NextRun(base));
+  if (base != 0) return {NextRunOf::known, static_cast<std::int64_t>(entry.NextRun(base))};
   // A node never run is due when its time came within the last 45 seconds,
   // about one wake-up of the scheduler. Hourly times keep the seconds of the
   // time they count from, so the time found from now - 45 s is taken at its
   // whole minute: otherwise it would always lie ahead and the node never run.
   std::int64_t next = entry.NextRun(now - 45);
   next -= next % 60;
-  return now >= next;
+  return {NextRunOf::known, next};
+}
+
+bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now) {
+  const NextRunOf next = EntryNextRun(tree, entryKey, lastRun, now);
+  if (next.state == NextRunOf::unusable) {
+    BlankRunEntry(tree, entryKey);
+    return true;
+  }
+  return next.state == NextRunOf::known && now >= next.time;
 }
 
 }  // namespace hv::schedule
@@ -153,20 +157,29 @@ int GetScheduleRunKeyName(char* keyName) {
   }
 }
 
-void LoadAgentInfo(const char* entryKey, char* agentId, char* file, char* schedule) {
-  std::string id, path, name;
+long LoadAgentInfo(const char* entryKey, std::string& agentId, std::string& file, std::string& schedule) {
+  agentId.clear(), file.clear(), schedule.clear();
+  std::uint32_t lastRun = 0;
   try {
     if (entryKey) {
-      // One look at the store, so the three belong to the same entry.
+      // One look at the store, so the values belong to the same entry.
       hv::reg::View([&](const hv::reg::Tree& tree) {
-        id = sched::Read(tree, entryKey, sched::kAgentIdValue);
-        path = sched::Read(tree, entryKey, sched::kFileValue);
-        name = sched::Read(tree, entryKey, sched::kScheduleValue);
+        agentId = sched::Read(tree, entryKey, sched::kAgentIdValue);
+        file = sched::Read(tree, entryKey, sched::kFileValue);
+        schedule = sched::Read(tree, entryKey, sched::kScheduleValue);
+        if (!tree.ReadDWord(entryKey, sched::kLastRunValue, lastRun)) lastRun = 0;
       });
     }
   } catch (...) {
-    id.clear(), path.clear(), name.clear();
+    agentId.clear(), file.clear(), schedule.clear();
+    lastRun = 0;
   }
+  return static_cast<std::int32_t>(lastRun);
+}
+
+void LoadAgentInfo(const char* entryKey, char* agentId, char* file, char* schedule) {
+  std::string id, path, name;
+  LoadAgentInfo(entryKey, id, path, name);
   sched::CopyOut(id, agentId);
   sched::CopyOut(path, file);
   sched::CopyOut(name, schedule);
@@ -181,6 +194,18 @@ int NeedToRun(const char* entryKey, long lastRun) {
     // Blanking depends on what was read: one locked change.
     if (!hv::reg::Edit([&](hv::reg::Tree& tree) { due = sched::EntryDue(tree, entryKey, lastRun, now); })) return 0;
     return due ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+long NextRunOfEntry(const char* entryKey, long lastRun) {
+  try {
+    sched::NextRunOf next;
+    if (!entryKey || !*entryKey) return 0;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    hv::reg::View([&](const hv::reg::Tree& tree) { next = sched::EntryNextRun(tree, entryKey, lastRun, now); });
+    return next.state == sched::NextRunOf::known ? static_cast<long>(next.time) : 0;
   } catch (...) {
     return 0;
   }

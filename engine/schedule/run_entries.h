@@ -37,6 +37,15 @@ bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string
 
 void BlankRunEntry(reg::Tree& tree, const std::string& entryKey);
 
+// When the entry runs next, from the later of its stored last run and
+// lastRun; a never-run entry counts from 45 seconds ago. unusable: it names
+// no schedule, or one that is gone.
+struct NextRunOf {
+  enum State { known, unusable, unreachable } state = unreachable;
+  std::int64_t time = 0;
+};
+NextRunOf EntryNextRun(const reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now);
+
 // Whether the entry is due at now, blanking it first when its schedule is
 // missing (then true). False when the schedule list's key cannot be named.
 bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now);

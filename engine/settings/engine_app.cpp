@@ -264,3 +264,11 @@ void LoadConnectionInfo(int* threads, int* timeout, int* autodial, char* connect
     Export(StoredConnections{}, threads, timeout, autodial, connectionName);
   }
 }
+
+std::string GetHomeDirectory() {
+  try {
+    return hv::HomeDirectory();
+  } catch (...) {
+    return {};
+  }
+}

@@ -1,11 +1,9 @@
 // harvion run: retrieves an agent or one of its items, shows the progress,
 // and reports what changed.
-#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <iostream>
 #include <mutex>
-#include <thread>
 
 #include "change_report.h"
 #include "commands.h"
@@ -25,19 +23,6 @@
 namespace harvion {
 
 namespace {
-
-// Time stamps are whole seconds: a run that began in the second an earlier
-// one ended could not tell their changes apart, so it waits for the next.
-std::uint32_t StartAfter(std::uint32_t latest) {
-  for (;;) {
-    const auto now = std::chrono::system_clock::now();
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
-    const auto second = static_cast<std::uint32_t>(seconds.time_since_epoch().count());
-    // A stamp from the future (the clock was set back) is not worth waiting for.
-    if (second > latest || latest - second > 1) return second;
-    std::this_thread::sleep_until(seconds + std::chrono::seconds(1));
-  }
-}
 
 // The first location in and under the item, in display order.
 const UITreeNode* FirstLocation(const UITreeNode& item) {
@@ -94,7 +79,7 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
   // before the agent is saved: output then fails, and so does the command.
   std::signal(SIGPIPE, SIG_IGN);
   const std::vector<HvCacheRecord> before = GetCacheRecords();
-  const std::uint32_t runStart = StartAfter(LatestTimeStamp(before));
+  const std::uint32_t runStart = RunStartAfter(LatestTimeStamp(before));
   RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());
   // The stop is never asked for once the run has ended and saving began.
   std::mutex endMutex;

@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "display_text.h"
@@ -56,6 +58,17 @@ std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records) {
   for (const HvCacheRecord& r : records)
     latest = std::max({latest, r.lastRetrievalEnd, r.storedAt, r.stateChangedAt});
   return latest;
+}
+
+std::uint32_t RunStartAfter(std::uint32_t latest) {
+  for (;;) {
+    const auto now = std::chrono::system_clock::now();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
+    const auto second = static_cast<std::uint32_t>(seconds.time_since_epoch().count());
+    // A stamp from the future (the clock was set back) is not worth waiting for.
+    if (second > latest || latest - second > 1) return second;
+    std::this_thread::sleep_until(seconds + std::chrono::seconds(1));
+  }
 }
 
 ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,

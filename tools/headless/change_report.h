@@ -34,6 +34,11 @@ struct ChangeReport {
 // an earlier run did within the same second would count as this run's.
 std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records);
 
+// The second a run starts in: the first after latest. Time stamps are whole
+// seconds, so a run that began in the second an earlier one ended could not
+// tell their changes apart; this waits for the next second when needed.
+std::uint32_t RunStartAfter(std::uint32_t latest);
+
 // before and after: the records ahead of the run and after it; runStart: the
 // second the run started, later than every time stamp the index held before.
 ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,

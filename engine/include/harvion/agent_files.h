@@ -14,6 +14,12 @@ class CSafNode;
 // save, which fails). 1 when the agent is open.
 HV_EXPORT int LoadAgentFileToRead(const char* name);
 
+// Opens the named agent to change it as CSafClient::LoadAgentFile does
+// without falling back, but only when no other program holds it open: 1 when
+// the agent is open, -1 when another program has it, 0 when it cannot be
+// opened. A scheduled run comes back later rather than wait on a user.
+HV_EXPORT int TryLoadAgentFile(const char* name);
+
 // Saves the current agent as CSafClient::SaveAgentFile does: 1 when nothing
 // is left unwritten (also when nothing needed writing), else 0 with the
 // system's reason in error.

@@ -4,6 +4,8 @@
 // desktop program and the scheduler may call them at the same time.
 #pragma once
 
+#include <string>
+
 #include "harvion/types.h"
 
 // Finds or creates the run entry of (agentId, file); a new entry takes the
@@ -20,12 +22,19 @@ HV_EXPORT int GetScheduleRunKeyName(char* keyName);
 // Copies the entry's agent id, agent file and schedule name (empty when
 // missing). The buffers must hold the stored strings.
 HV_EXPORT void LoadAgentInfo(const char* entryKey, char* agentId, char* file, char* schedule);
+// The same into strings (the settings file may hold values of any length),
+// returning the entry's last run (0 for none).
+HV_EXPORT long LoadAgentInfo(const char* entryKey, std::string& agentId, std::string& file, std::string& schedule);
 
 // 1 when the entry is due now, or was unusable (no schedule, or a schedule
 // that no longer exists) and has just been blanked; 0 when it is not due yet
 // or the settings cannot be reached. lastRun is the caller's own record of
 // the last run (0 for none); the later of it and the stored one counts.
 HV_EXPORT int NeedToRun(const char* entryKey, long lastRun);
+
+// When the entry is due next, counted as NeedToRun counts (seconds since
+// 1970); 0 when it names no schedule or one that is gone. Changes nothing.
+HV_EXPORT long NextRunOfEntry(const char* entryKey, long lastRun);
 
 // Starts the scheduler program, hvscan, from the program folder recorded in
 // the settings, detached from the caller. 1 when it was started; 0 when no

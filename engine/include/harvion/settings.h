@@ -27,12 +27,17 @@ HV_EXPORT void KeyEnumerate(HKEY root, const char* key, CStringEnumerator* enume
 // autodial, no connection). The name buffer must hold 260 bytes.
 HV_EXPORT void LoadConnectionInfo(int* threads, int* timeout, int* autodial, char* connectionName);
 
+#include <string>
+
+// The user's Harvion folder ($HARVION_HOME, else $XDG_DATA_HOME/harvion,
+// else ~/.local/share/harvion), made when missing: the settings, the
+// cookies and the scheduler's log live there.
+HV_EXPORT std::string GetHomeDirectory();
+
 // Records the folder that holds the programs (the base key's default value)
 // when none is recorded yet: the first start of any of our programs is the
 // installation step. Returns 1 when a folder is recorded afterwards.
 HV_EXPORT int EnsureProgramFolder(const char* folder);
-
-#include <string>
 #include <vector>
 
 // The global settings as the front ends show and change them by name.

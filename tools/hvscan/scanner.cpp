@@ -1,0 +1,131 @@
+#include "scanner.h"
+
+#include <ctime>
+
+#include "display_text.h"
+#include "harvion/schedule.h"
+#include "harvion/settings.h"
+
+namespace hvscan {
+
+namespace {
+
+class KeyCollector final : public CStringEnumerator {
+ public:
+  int Enumerate(const char* name, const char*) override {
+    names.emplace_back(name);
+    return 1;
+  }
+  std::vector<std::string> names;
+};
+
+std::string CacheFolder() {
+  for (const CEngineSettings::Item& item : CEngineSettings::List())
+    if (item.name == "cache-folder") return item.value;
+  return {};
+}
+
+RunEntry LoadEntry(const std::string& key) {
+  RunEntry entry;
+  entry.key = key;
+  entry.lastRun = LoadAgentInfo(key.c_str(), entry.agentId, entry.file, entry.schedule);
+  return entry;
+}
+
+std::string RunTime(long when) {
+  if (when <= 0) return "never";
+  const std::time_t t = when;
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[64];
+  return std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M", &local) ? text : "?";
+}
+
+std::string Describe(const RunEntry& entry) {
+  return "agent " + harvion::Quoted(entry.file) + ", item " + harvion::Quoted(DisplayPath(entry.agentId)) +
+         ", schedule " + harvion::Quoted(entry.schedule);
+}
+
+}  // namespace
+
+std::vector<std::string> RunEntryKeys(bool& enabled) {
+  char runKey[1024] = {};
+  enabled = GetScheduleRunKeyName(runKey) != 0;
+  if (!enabled) return {};
+  KeyCollector collector;
+  KeyEnumerate(HKEY_CURRENT_USER, runKey, &collector);
+  std::vector<std::string> keys;
+  for (const std::string& name : collector.names) keys.push_back(std::string(runKey) + '\\' + name);
+  return keys;
+}
+
+Scanner::Scanner(harvion::HeadlessUIClient& client, ScanLog& log, RunGate& gate)
+    : m_client(client), m_log(log), m_gate(gate) {}
+
+bool Scanner::ScanOnce() {
+  bool enabled = false;
+  const std::vector<std::string> keys = RunEntryKeys(enabled);
+  for (const std::string& key : keys) {
+    if (m_gate.Stopped()) break;
+    const auto failed = m_failedAt.find(key);
+    const long known = failed == m_failedAt.end() ? 0 : failed->second;
+    // NeedToRun also blanks an entry whose schedule is gone.
+    if (!NeedToRun(key.c_str(), known)) continue;
+    const RunEntry entry = LoadEntry(key);
+    if (entry.agentId.empty() || entry.file.empty()) continue;
+    RunEntryNow(entry);
+  }
+  return enabled;
+}
+
+void Scanner::RunEntryNow(const RunEntry& entry) {
+  int threads = 0, timeout = 0, autodial = 0;
+  char connection[260] = {};
+  LoadConnectionInfo(&threads, &timeout, &autodial, connection);
+  const RunOutcome outcome = RunScheduledNode(entry, CacheFolder(), m_client, m_gate);
+  const std::string what = Describe(entry);
+  if (outcome.result == RunOutcome::busy) {
+    // Tried again at every wake-up until the other program lets go.
+    if (m_waiting.insert(entry.key).second) m_log.Write("waiting: " + what + ": " + outcome.detail);
+    return;
+  }
+  m_waiting.erase(entry.key);
+  std::string line = std::string(ResultName(outcome.result)) + ": " + what;
+  if (autodial) line += ", dialling " + harvion::Quoted(connection);
+  if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::stopped ||
+      outcome.result == RunOutcome::cutShort) {
+    line += ": " + std::to_string(outcome.added) + " new, " + std::to_string(outcome.modified) + " modified, " +
+            std::to_string(outcome.gone) + " gone, " + std::to_string(outcome.failedPages) + " failed";
+  }
+  if (!outcome.detail.empty()) line += ": " + outcome.detail;
+  m_log.Write(line, outcome.ended);
+  if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::cutShort) {
+    // The time the run ended: a schedule counts its next run from there.
+    SetScheduleEntry(entry.file.c_str(), entry.agentId.c_str(), entry.schedule.c_str(), outcome.ended);
+    m_failedAt.erase(entry.key);
+  } else if (outcome.result != RunOutcome::stopped) {
+    m_failedAt[entry.key] = outcome.ended;
+  }
+}
+
+void PrintStatus(std::ostream& out) {
+  bool enabled = false;
+  const std::vector<std::string> keys = RunEntryKeys(enabled);
+  if (!enabled) {
+    out << "Unattended runs are off (harvion schedule on turns them on).\n";
+    return;
+  }
+  out << "Unattended runs are on.\n";
+  std::size_t shown = 0;
+  for (const std::string& key : keys) {
+    const RunEntry entry = LoadEntry(key);
+    if (entry.agentId.empty() || entry.file.empty()) continue;
+    ++shown;
+    const long next = NextRunOfEntry(key.c_str(), 0);
+    out << key.substr(key.rfind('\\') + 1) << ": " << Describe(entry) << "\n  last run " << RunTime(entry.lastRun)
+        << ", next run " << (next ? RunTime(next) : std::string("none (the schedule is gone)")) << '\n';
+  }
+  if (shown == 0) out << "No agent item has a schedule of its own.\n";
+}
+
+}  // namespace hvscan

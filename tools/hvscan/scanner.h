@@ -1,0 +1,44 @@
+// One look at the run entries: every entry that is due is run, one at a
+// time, and its run recorded in the entry and in the log.
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scan_log.h"
+#include "scheduled_run.h"
+
+namespace hvscan {
+
+// The key of every entry below the run key, in the store's order; empty
+// when unattended runs are off (then enabled is false).
+std::vector<std::string> RunEntryKeys(bool& enabled);
+
+class Scanner {
+ public:
+  Scanner(harvion::HeadlessUIClient& client, ScanLog& log, RunGate& gate);
+
+  // Runs what is due now. False when unattended runs are off.
+  bool ScanOnce();
+
+ private:
+  void RunEntryNow(const RunEntry& entry);
+
+  harvion::HeadlessUIClient& m_client;
+  ScanLog& m_log;
+  RunGate& m_gate;
+  // Entries whose run failed, with when: they wait for their next time
+  // rather than fail again at every wake-up.
+  std::map<std::string, long> m_failedAt;
+  // Entries waiting for another program to let go of their agent; logged once.
+  std::set<std::string> m_waiting;
+};
+
+// The entries with their schedules and their last and next runs, for
+// hvscan --status.
+void PrintStatus(std::ostream& out);
+
+}  // namespace hvscan

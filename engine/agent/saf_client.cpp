@@ -17,6 +17,7 @@
 #include "engine/cache/cache.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_server.h"
+#include "engine/schedule/schedule.h"
 #include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
 #include "engine/settings/search_engine_list.h"
@@ -271,6 +272,10 @@ HGLOBAL CSafClient::GetConstraintList() {
     CAgentAnchor* agent = Manager().Agent();
     return agent ? PackedList(agent->m_locations) : nullptr;
   });
+}
+
+HGLOBAL CSafClient::GetScheduleList() {
+  return Guarded<HGLOBAL>(nullptr, [] { return CSchedule::Instance().GetNameList(); });
 }
 
 HGLOBAL CSafClient::GetEmptyFileName() {

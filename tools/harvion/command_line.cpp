@@ -32,11 +32,26 @@ const std::vector<OptionSpec>& Options() {
        "(set) Use the agent's location list named LIST, with the addresses it excludes; a built-in list "
        "(\"Unrestricted\", \"Links within site\", ...) also sets --confine."},
       {"--inherit", "", "(set) Use the parent's settings from now on."},
+      {"--schedule", "NAME|none|inherit",
+       "(set) Run the item unattended on the schedule NAME (see schedule). none: no schedule of its own, so "
+       "an item follows its parent's, as with inherit, and an agent is not run unattended."},
       {"--engine", "NAME", "(search) Keep only the search engine named NAME (letter case aside)."},
       {"--in", "FOLDER",
        "(add, folder, import, search) Put the new items into FOLDER: folder names from the agent's top level down, "
        "joined by '/', e.g. News/Local. Inside a name, write '/' as \\/ and '\\' as \\\\ (tree shows "
        "names so)."},
+      {"--kind", "KIND",
+       "(schedule) hourly, periodic (every few minutes within hours of the day), daily (at one time on the "
+       "days given), weekly (daily on one day) or monthly (at one time on one day of every month)."},
+      {"--minute", "N", "(schedule) Hourly: run N minutes after the hour (0-59)."},
+      {"--days", "DAYS",
+       "(schedule) Hourly, periodic, daily and weekly: the days to run on, as sun,mon,tue,wed,thu,fri,sat "
+       "(any of them, or full names), weekdays or all."},
+      {"--every", "MIN", "(schedule) Periodic: run every MIN minutes (1-1439)."},
+      {"--between", "TIME", "(schedule) Periodic: the first run of the day, as \"10:15 AM\"."},
+      {"--and", "TIME", "(schedule) Periodic: no run after this time of day, as \"04:15 PM\"."},
+      {"--at", "TIME", "(schedule) Daily, weekly and monthly: the time of day to run at, as \"08:00 AM\"."},
+      {"--day", "N", "(schedule) Monthly: the day of the month (1-31)."},
   };
   return options;
 }
@@ -78,9 +93,9 @@ const std::vector<CommandSpec>& Commands() {
        "offline. Fails when the run cannot start, the agent cannot be saved or the run was stopped.",
        RunRun},
       {"set", "NAME [ITEM]", 1, 2, {"--levels", "--files", "--confine", "--exclude-types", "--exclude-locations",
-       "--inherit"},
-       "Change the retrieval settings of agent NAME, or of ITEM in it (as for run); what is not given "
-       "stays as it is in effect.",
+       "--inherit", "--schedule"},
+       "Change the retrieval settings or the schedule of agent NAME, or of ITEM in it (as for run); what is "
+       "not given stays as it is in effect.",
        RunSet},
       {"search", "NAME TEXT", 2, 2, {"--engine", "--in"},
        "Add to agent NAME a search folder that sends TEXT to each search engine at every run, and print it.",
@@ -90,6 +105,14 @@ const std::vector<CommandSpec>& Commands() {
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "
        "threads (1-63), timeout (seconds), autodial, connection, agents-folder, user-agent.",
        RunConfig},
+      {"schedule", "[on|off|add NAME|modify NAME|remove NAME]", 0, 2,
+       {"--kind", "--minute", "--days", "--every", "--between", "--and", "--at", "--day"},
+       "Print whether unattended runs are on, and each schedule with what it does and its next run. on and "
+       "off turn unattended runs on and off. add makes a schedule (--kind needed; what is not given takes "
+       "the defaults: minute 15, all days, at or between 10:15 AM and 04:15 PM, every 25 minutes, day 15); "
+       "modify changes only what is given; remove deletes one, and items on it then follow their parents' "
+       "schedule.",
+       RunSchedule},
   };
   return commands;
 }

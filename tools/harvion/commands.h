@@ -2,6 +2,9 @@
 // what was asked; the open agent is saved and closed by the session after.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "command_line.h"
 
 namespace harvion {
@@ -32,5 +35,9 @@ void RunImport(const Invocation& invocation, HeadlessUIClient& client);
 void RunRun(const Invocation& invocation, HeadlessUIClient& client);
 void RunSet(const Invocation& invocation, HeadlessUIClient& client);
 void RunSearch(const Invocation& invocation, HeadlessUIClient& client);
+void RunSchedule(const Invocation& invocation, HeadlessUIClient& client);
+// The engine's schedule names in list order: a node's schedule index is a
+// position in it.
+std::vector<std::string> ScheduleNames();
 
 }  // namespace harvion

@@ -1,4 +1,4 @@
-// harvion set: the retrieval settings of an agent or one of its items.
+// harvion set: the retrieval settings and the schedule of an agent or one of its items.
 #include <algorithm>
 #include <charconv>
 #include <string>
@@ -82,32 +82,16 @@ void Choose(const std::string* option, const std::string* listOption, int builtI
   }
 }
 
-}  // namespace
-
-void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
-  const std::string& agentName = invocation.operands[0];
+// Sets the retrieval settings the options give; what is not given stays as
+// it is in effect now, inherited or not.
+void SetLoadInfo(UITreeNode& item, const Invocation& invocation, const std::string& agentName) {
   const std::string* levels = invocation.Option("--levels");
   const std::string* files = invocation.Option("--files");
   const std::string* confine = invocation.Option("--confine");
   const std::string* fileList = invocation.Option("--exclude-types");
   const std::string* locationList = invocation.Option("--exclude-locations");
   const bool inherit = invocation.Option("--inherit") != nullptr;
-  const bool anySetting = levels || files || confine || fileList || locationList;
-  if (inherit && anySetting) throw Failure("--inherit takes no other setting");
-  if (!inherit && !anySetting)
-    throw Failure(
-        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations or --inherit");
-
-  UITreeNode* item = &OpenAgent(client, agentName);
-  if (invocation.operands.size() > 1) {
-    const std::string& path = invocation.operands[1];
-    item = FindItem(*item, path);
-    if (!item) throw Failure("no item '" + path + "' in agent '" + agentName + "'");
-  }
-  if (inherit && item->NodeClass() == kNodeKindAgent) throw Failure("an agent has no parent to inherit from");
-
-  // What is not given stays as it is in effect now, inherited or not.
-  Settings s = Unpack(item->m_pNode->GetValue(itemLoadInfo));
+  Settings s = Unpack(item.m_pNode->GetValue(itemLoadInfo));
   if (!inherit) {
     // Every value is checked before anything changes.
     const StrategyNames names = StrategyNames::OfOpenAgent();
@@ -124,8 +108,53 @@ void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
   }
   const unsigned long value = CSafClient::PackLoadInfo(s.loadDetail, s.linkType, s.levels, s.fileTypeIndex,
                                                        s.locationIndex, inherit ? 1 : 0, 0);
-  if (!item->m_pNode->SetValue(itemLoadInfo, value))
+  if (!item.m_pNode->SetValue(itemLoadInfo, value))
     throw Failure("cannot change the settings of agent '" + agentName + "'");
+}
+
+// What --schedule asks for, as the node's packed schedule information.
+unsigned long ScheduleValue(const std::string& text, bool agent) {
+  if (text == "inherit") {
+    if (agent) throw Failure("an agent has no parent to inherit from");
+    return CSafClient::PackScheduleInfo(-1, 1);
+  }
+  // No schedule of its own: the engine then has an item follow its parent.
+  if (text == "none") return CSafClient::PackScheduleInfo(-1, 0);
+  const std::vector<std::string> names = ScheduleNames();
+  const auto found = std::find(names.begin(), names.end(), text);
+  if (found == names.end()) throw Failure("no schedule named '" + text + "'");
+  return CSafClient::PackScheduleInfo(static_cast<int>(found - names.begin()), 0);
+}
+
+}  // namespace
+
+void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
+  const std::string& agentName = invocation.operands[0];
+  const std::string* levels = invocation.Option("--levels");
+  const std::string* files = invocation.Option("--files");
+  const std::string* confine = invocation.Option("--confine");
+  const std::string* fileList = invocation.Option("--exclude-types");
+  const std::string* locationList = invocation.Option("--exclude-locations");
+  const bool inherit = invocation.Option("--inherit") != nullptr;
+  const std::string* schedule = invocation.Option("--schedule");
+  const bool anySetting = levels || files || confine || fileList || locationList;
+  if (inherit && anySetting) throw Failure("--inherit takes no other setting");
+  if (!inherit && !anySetting && !schedule)
+    throw Failure(
+        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations or --inherit");
+
+  UITreeNode* item = &OpenAgent(client, agentName);
+  if (invocation.operands.size() > 1) {
+    const std::string& path = invocation.operands[1];
+    item = FindItem(*item, path);
+    if (!item) throw Failure("no item '" + path + "' in agent '" + agentName + "'");
+  }
+  if (inherit && item->NodeClass() == kNodeKindAgent) throw Failure("an agent has no parent to inherit from");
+  const unsigned long scheduleValue = schedule ? ScheduleValue(*schedule, item->NodeClass() == kNodeKindAgent) : 0;
+
+  if (inherit || anySetting) SetLoadInfo(*item, invocation, agentName);
+  if (schedule && !item->m_pNode->SetValue(itemSchedule, scheduleValue))
+    throw Failure("cannot change the schedule of agent '" + agentName + "'");
   SaveAgentOrFail(agentName);
 }
 

@@ -1,5 +1,9 @@
 #include "tree_printer.h"
 
+#include <string>
+#include <vector>
+
+#include "commands.h"
 #include "display_text.h"
 #include "harvion/saf_node.h"
 #include "node_text.h"
@@ -23,10 +27,21 @@ std::string DescribePage(const UITreeNode& item) {
   return "location " + Quoted(name) + " " + Address(url);
 }
 
-void PrintItem(std::ostream& out, const UITreeNode& item, const StrategyNames& names, int depth) {
+// '  schedule "Weekdays"' for an item with a schedule of its own; nothing for
+// one that follows its parent's, or an agent without one.
+std::string DescribeSchedule(const UITreeNode& item, const std::vector<std::string>& schedules) {
+  const unsigned long info = item.m_pNode ? item.m_pNode->GetValue(itemSchedule) : item.ScheduleInfo();
+  const int index = static_cast<int>((info & 0xFE) / 2) - 1;
+  if ((info & 1) || index < 0 || index >= static_cast<int>(schedules.size())) return {};
+  return "  schedule " + Quoted(schedules[static_cast<std::size_t>(index)]);
+}
+
+void PrintItem(std::ostream& out, const UITreeNode& item, const StrategyNames& names,
+               const std::vector<std::string>& schedules, int depth) {
   out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << DescribeItem(item) << "  "
-      << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(), names) << '\n';
-  for (const UITreeNode* child : item.Children()) PrintItem(out, *child, names, depth + 1);
+      << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(), names)
+      << DescribeSchedule(item, schedules) << '\n';
+  for (const UITreeNode* child : item.Children()) PrintItem(out, *child, names, schedules, depth + 1);
 }
 
 }  // namespace
@@ -47,7 +62,7 @@ std::string DescribeItem(const UITreeNode& item) {
 }
 
 void PrintTree(std::ostream& out, const UITreeNode& root, const StrategyNames& names) {
-  PrintItem(out, root, names, 0);
+  PrintItem(out, root, names, ScheduleNames(), 0);
 }
 
 }  // namespace harvion

@@ -61,6 +61,10 @@ class HV_EXPORT CSafClient {
   // Strategy lists of the current agent as packed lists; null when empty.
   static HGLOBAL GetFileTypeList();
   static HGLOBAL GetConstraintList();
+  // The names of the schedule list in list order, each followed by a zero
+  // byte, then one more zero byte; null when the list is empty. The caller
+  // frees the block. A node's schedule index is a position in it.
+  static HGLOBAL GetScheduleList();
   // The Startup Agent's page file.
   static HGLOBAL GetEmptyFileName();
   // Writes the current agent's frameset page (the Startup Agent's when none

@@ -1,0 +1,161 @@
+// The schedule list for front ends without the schedule dialogs: the same
+// checks and messages, each change stored at once.
+#include "harvion/schedule_list.h"
+
+#include <memory>
+
+#include "engine/schedule/schedule.h"
+#include "resources/resources.h"
+
+namespace {
+
+const char kNotWritten[] = "the settings store could not be written";
+
+// The list as stored now: another process may have changed it since this
+// one read it.
+CSchedule& Reloaded() {
+  CSchedule& list = CSchedule::Instance();
+  list.Load();
+  return list;
+}
+
+// The edit as the editor's controls would hold it: the entry's values, as
+// the dialog fills its controls, replaced by what was given.
+ScheduleEdit Merge(const CScheduleEntry& entry, const CScheduleList::Edit& edit) {
+  ScheduleEdit e;
+  e.strName = edit.name;
+  e.nKind = static_cast<std::uint8_t>(edit.kind.value_or(entry.m_nKind));
+  e.nMinute = static_cast<std::uint8_t>(edit.minute.value_or(entry.m_nMinute));
+  e.nDays = static_cast<std::uint8_t>(edit.days.value_or(entry.m_nDays));
+  e.nDayOfMonth = static_cast<std::uint8_t>(edit.dayOfMonth.value_or(entry.m_nDayOfMonth));
+  e.nPeriod = static_cast<std::int16_t>(edit.period.value_or(entry.m_nPeriod));
+  e.strStart = edit.start.value_or(FormatTimeOfDay(entry.m_nStart));
+  e.strEnd = edit.end.value_or(FormatTimeOfDay(entry.m_nEnd));
+  return e;
+}
+
+std::string OutOfRange(const char* what, int low, int high) {
+  return std::string(what) + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+         ".";
+}
+
+// The number fields the kind shows are range-checked as they are read, before
+// the other checks; the values are checked before they are narrowed.
+std::string RangeRefusal(const CScheduleEntry& entry, const CScheduleList::Edit& edit) {
+  const int kind = edit.kind.value_or(entry.m_nKind);
+  if (kind < CScheduleList::kindHourly || kind > CScheduleList::kindMonthly) return "Unknown kind of schedule.";
+  if (edit.days && (*edit.days < 0 || *edit.days > 0xFF)) return "The days are not a day mask.";
+  if (kind == CScheduleList::kindHourly) {
+    const int minute = edit.minute.value_or(entry.m_nMinute);
+    if (minute < 0 || minute > 59) return OutOfRange("The minute", 0, 59);
+  }
+  if (kind == CScheduleList::kindPeriodic) {
+    const int period = edit.period.value_or(entry.m_nPeriod);
+    if (period < 1 || period > 1439) return OutOfRange("The period", 1, 1439);
+  }
+  if (kind == CScheduleList::kindMonthly) {
+    const int day = edit.dayOfMonth.value_or(entry.m_nDayOfMonth);
+    if (day < 1 || day > 31) return OutOfRange("The day of the month", 1, 31);
+  }
+  return {};
+}
+
+// Checks the edit and, when it is sound, copies it into entry; the message to
+// show otherwise, with entry unchanged.
+std::string Apply(const CSchedule& list, const CScheduleList::Edit& edit, bool adding, CScheduleEntry& entry) {
+  std::string refusal = RangeRefusal(entry, edit);
+  if (!refusal.empty()) return refusal;
+  const unsigned message = list.Validate(Merge(entry, edit), adding, entry);
+  return message ? hv::res::LoadString(message) : std::string();
+}
+
+std::string Stored(const CSchedule& list) { return list.Save() ? std::string() : kNotWritten; }
+
+std::string NoSchedule(const std::string& name) { return "no schedule named '" + name + "'"; }
+
+}  // namespace
+
+std::vector<CScheduleList::Schedule> CScheduleList::List() {
+  std::vector<Schedule> schedules;
+  try {
+    const CSchedule& list = Reloaded();
+    for (int i = 0; i < list.GetSize(); ++i) {
+      const CScheduleEntry& entry = *list.EntryAt(i);
+      Schedule s;
+      s.name = entry.m_strName;
+      s.kind = entry.m_nKind;
+      s.minute = entry.m_nMinute;
+      s.days = entry.m_nDays;
+      s.dayOfMonth = entry.m_nDayOfMonth;
+      s.period = entry.m_nPeriod;
+      s.start = FormatTimeOfDay(entry.m_nStart);
+      s.end = FormatTimeOfDay(entry.m_nEnd);
+      s.description = entry.Describe();
+      s.nextRun = entry.NextRun();
+      if (s.nextRun) s.nextRunText = FormatRunTime(s.nextRun);
+      schedules.push_back(std::move(s));
+    }
+  } catch (...) {
+    // A store that cannot be read lists what was gathered.
+  }
+  return schedules;
+}
+
+bool CScheduleList::IsEnabled() {
+  try {
+    return Reloaded().m_bEnabled != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string CScheduleList::SetEnabled(bool enabled) {
+  try {
+    // Against the stored flag, so that only a real change to on starts the
+    // scheduler program.
+    Reloaded().SetEnabled(enabled);
+    return (Reloaded().m_bEnabled != 0) == enabled ? std::string() : kNotWritten;
+  } catch (...) {
+    return kNotWritten;
+  }
+}
+
+std::string CScheduleList::Add(const Edit& edit) {
+  try {
+    CSchedule& list = Reloaded();
+    // The settings store keeps each schedule under a key of its name.
+    if (edit.name.find('\\') != std::string::npos) return "A schedule name cannot contain '\\'.";
+    auto entry = std::make_unique<CScheduleEntry>();
+    std::string refusal = Apply(list, edit, true, *entry);
+    if (!refusal.empty()) return refusal;
+    list.Add(std::move(entry));
+    return Stored(list);
+  } catch (...) {
+    return kNotWritten;
+  }
+}
+
+std::string CScheduleList::Modify(const Edit& edit) {
+  try {
+    CSchedule& list = Reloaded();
+    const int index = list.Find(edit.name);
+    if (index < 0) return NoSchedule(edit.name);
+    std::string refusal = Apply(list, edit, false, *list.EntryAt(index));
+    if (!refusal.empty()) return refusal;
+    return Stored(list);
+  } catch (...) {
+    return kNotWritten;
+  }
+}
+
+std::string CScheduleList::Remove(const std::string& name) {
+  try {
+    CSchedule& list = Reloaded();
+    const int index = list.Find(name);
+    if (index < 0) return NoSchedule(name);
+    list.RemoveItem(index);
+    return Stored(list);
+  } catch (...) {
+    return kNotWritten;
+  }
+}

@@ -53,9 +53,10 @@ CAgentManager::CAgentManager() {
     CAgentManager& manager = CAgentManager::Instance();
     if (!manager.Agent() || info.m_strAgentId.empty()) return;
     const std::string file = manager.AgentFilePath(manager.AgentName());
+    CSchedule& schedules = CSchedule::Instance();
     if (SetScheduleEntry(file.c_str(), info.m_strAgentId.c_str(), info.m_strName.c_str(), 0) == 1 &&
-        CSchedule::Instance().m_bEnabled) {
-      StartScheduler();
+        schedules.m_bEnabled && schedules.m_startScheduler) {
+      schedules.m_startScheduler();
     }
   };
   CSchedule::Instance().m_startScheduler = [] { StartScheduler(); };

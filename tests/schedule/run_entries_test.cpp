@@ -15,6 +15,7 @@
 #include "engine/agent/anchor.h"
 #include "engine/agent/base_node.h"
 #include "engine/schedule/run_entries.h"
+#include "engine/schedule/schedule.h"
 #include "engine/schedule/schedule_info.h"
 #include "harvion/schedule.h"
 #include "platform/registry/registry.h"
@@ -246,7 +247,12 @@ TEST_F(RunEntries, scheduler_starts_from_the_program_folder_only_when_hvscan_is_
 
 namespace {
 
-TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once) {
+TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once_and_starts_the_scheduler_once) {
+  CSchedule& schedules = CSchedule::Instance();
+  const auto startScheduler = schedules.m_startScheduler;
+  int started = 0;
+  schedules.m_startScheduler = [&] { ++started; };
+  schedules.m_bEnabled = 1;
   CSafNode* agent = CSafClient::CreateAgent("Sched");
   ASSERT_NE(agent, nullptr);
   CSafNode* node = CSafClient::CreateHTMLNode(agent, "Daily", "http://host/", 0);
@@ -261,6 +267,9 @@ TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once) {
   EXPECT_EQ(Str(kRun + "\\" + entry, "Schedule"), static_cast<CBaseNode*>(node)->m_pAnchor->m_pSchedule->m_strName);
   EXPECT_TRUE(Found(file, agentId + "x").empty());
   EXPECT_EQ(Found(file, agentId), "Set0") << "one entry, the first";
+  EXPECT_EQ(started, 1);
+  schedules.m_startScheduler = startScheduler;
+  schedules.m_bEnabled = 0;
 }
 
 }  // namespace

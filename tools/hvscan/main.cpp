@@ -115,18 +115,25 @@ int Serve(bool once) {
   hvscan::RunGate gate;
   Wake wake;
   bool enabled = true;
+  bool homeGone = false;
   {
     const StopSignals signals(gate, wake);
     hvscan::Scanner scanner(client, log, gate);
     if (!once) log.Write("started");
     for (;;) {
+      // The user's folder went away (a test's, say): nothing is left to run,
+      // and looking would make it anew.
+      if (!std::filesystem::is_directory(home, error)) {
+        homeGone = true;
+        break;
+      }
       enabled = scanner.ScanOnce();
       if (once || !enabled || gate.Stopped()) break;
       wake.WaitFor(kWakeInterval);
       if (gate.Stopped()) break;
     }
   }
-  if (!once) log.Write(enabled ? "stopped" : "stopped: unattended runs are off");
+  if (!once && !homeGone) log.Write(enabled ? "stopped" : "stopped: unattended runs are off");
   CSafClient::DeleteAgent();
   CSafClient::GetSafClient()->Connect(nullptr);
   SetMessageSink(previous);

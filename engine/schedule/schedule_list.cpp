@@ -2,6 +2,8 @@
 // checks and messages, each change stored at once.
 #include "harvion/schedule_list.h"
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 
 #include "engine/schedule/schedule.h"
@@ -123,8 +125,12 @@ std::string CScheduleList::SetEnabled(bool enabled) {
 std::string CScheduleList::Add(const Edit& edit) {
   try {
     CSchedule& list = Reloaded();
-    // The settings store keeps each schedule under a key of its name.
+    // The settings store keeps each schedule under a key of its name, one
+    // line of its file.
     if (edit.name.find('\\') != std::string::npos) return "A schedule name cannot contain '\\'.";
+    const auto control = [](char c) { return std::iscntrl(static_cast<unsigned char>(c)) != 0; };
+    if (std::any_of(edit.name.begin(), edit.name.end(), control))
+      return "A schedule name cannot contain control characters.";
     auto entry = std::make_unique<CScheduleEntry>();
     std::string refusal = Apply(list, edit, true, *entry);
     if (!refusal.empty()) return refusal;

@@ -38,6 +38,7 @@ TEST_F(ScheduleListEdits, refusals_are_the_dialog_texts_and_write_nothing) {
       {add, {.name = "Weekly", .kind = 2}, "This name is in use."},
       {add, {.name = "New", .kind = 0, .minute = 60}, "The minute must be a whole number from 0 to 59."},
       {add, {.name = "a\\b", .kind = 2}, "A schedule name cannot contain '\\'."},
+      {add, {.name = "a\nb", .kind = 2}, "A schedule name cannot contain control characters."},
       {add, {.name = "New", .kind = 4}, "Unknown kind of schedule."},
       // The window's other end is the stored one: 10:00 AM.
       {modify, {.name = "Periodically", .end = "09:00 AM"}, "Start time must be before end time."},

@@ -290,3 +290,7 @@ unsigned long CSafClient::PackLoadInfo(int loadDetail, int linkType, int levels,
 unsigned long CSafClient::PackScheduleInfo(int scheduleIndex, int inherit) {
   return hv::PackScheduleInfo(scheduleIndex, inherit);
 }
+
+CEngineLock::CEngineLock() { CCache::Lock().lock(); }
+
+CEngineLock::~CEngineLock() { CCache::Lock().unlock(); }

@@ -1,11 +1,37 @@
 // hvmain: the desktop program.
 #include <QApplication>
-#include <QLabel>
+#include <QIcon>
+#include <filesystem>
+#include <iostream>
+
+#include "harvion/settings.h"
+#include "shell/harvion_app.h"
 
 int main(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const hvui::StartOptions options = hvui::ParseStartOptions(arguments);
+  if (options.help) {
+    std::cout << hvui::UsageText().toStdString();
+    return 0;
+  }
+  if (!options.error.isEmpty()) {
+    std::cerr << "hvmain: " << options.error.toStdString() << "\nTry 'hvmain --help'.\n";
+    return 2;
+  }
   QApplication app(argc, argv);
   Q_INIT_RESOURCE(hvmain);
-  QLabel label("Harvion");
-  label.show();
-  return app.exec();
+  QApplication::setApplicationName("Harvion");
+  QApplication::setDesktopFileName("harvion");
+  QApplication::setWindowIcon(QIcon(":/icons/harvion.svg"));
+  // The first start of any of our programs records where they live, so the
+  // engine can start the scheduler from there.
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) EnsureProgramFolder(self.parent_path().c_str());
+
+  hvui::CHarvionApp harvion;
+  if (!harvion.Start(options)) return 0;
+  const int result = QApplication::exec();
+  return result;
 }

@@ -10,6 +10,18 @@
 
 class CSafNode;
 
+// Holds the engine's lock. While one exists no retrieval thread changes the
+// agent's tree, so a desktop program can check that a node it shows is still
+// attached and call it in safety. Never hold it across HTTPShutdown or while
+// waiting for a run: the retrieval threads need it to finish.
+class HV_EXPORT CEngineLock {
+ public:
+  CEngineLock();
+  ~CEngineLock();
+  CEngineLock(const CEngineLock&) = delete;
+  CEngineLock& operator=(const CEngineLock&) = delete;
+};
+
 class HV_EXPORT CSafClient {
  public:
   CSafClient() = default;

@@ -1,0 +1,224 @@
+#include "shell/agent_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "harvion/message_target.h"
+#include "harvion/messages.h"
+#include "harvion/saf_node.h"
+#include "shell/agent_tree_view.h"
+#include "shell/details_bar.h"
+#include "shell/message_boxes.h"
+#include "shell/plugin_client.h"
+#include "shell/progress_display.h"
+#include "shell/tree_images.h"
+#include "shell/ui_texts.h"
+
+namespace hvui {
+
+namespace {
+
+constexpr int kRootFilesRole = Qt::UserRole + 10;
+constexpr int kRootBytesRole = Qt::UserRole + 11;
+
+// While it lives the program shows that it is busy.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
+    : QMainWindow(parent), m_navigate(std::move(navigate)) {
+  setObjectName("agentFrame");
+  setWindowTitle("Harvion");
+  setWindowIcon(QIcon(":/icons/harvion.svg"));
+  MakeClient();
+  m_tree = new CAgentTreeView(m_client->Bridge(), this);
+  setCentralWidget(m_tree);
+  m_details = new CDetailsBar(m_client->Bridge(), this);
+  addDockWidget(Qt::BottomDockWidgetArea, m_details);
+  m_progress = new CProgressDisplay(this);
+  BuildActions();
+  BuildButtons();
+
+  connect(m_tree, &CAgentTreeView::progress, this, [this](int done, int total) { m_progress->Add(done, total); });
+  connect(m_tree, &CAgentTreeView::userSelected, this, &CAgentFrame::OnUserSelected);
+  connect(m_tree, &CAgentTreeView::contextMenuRequested, this, &CAgentFrame::ShowContextMenu);
+  connect(m_tree, &CAgentTreeView::detached, this, [this](std::uint64_t id) {
+    m_details->Forget(id);
+    if (id == m_runningId) m_runningId = 0;
+  });
+  connect(m_tree, &CAgentTreeView::renamed, this, [this](std::uint64_t id) {
+    if (m_tree->Item(id) == m_tree->Root()) emit agentChanged(AgentName());
+  });
+  connect(m_tree, &CAgentTreeView::itemActivatedById, this, &CAgentFrame::OpenNode);
+  connect(m_client, &PluginClient::runEnded, this, &CAgentFrame::OnRunEnded, Qt::QueuedConnection);
+
+  // The engine posts from its threads; the calls run here, on the Qt thread.
+  m_window = CreateMessageTarget([this](UINT message, WPARAM wParam, LPARAM lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); }, Qt::QueuedConnection);
+  });
+  m_client->SetMainWnd(m_window);
+  UpdateButtons();
+  resize(420, 640);
+}
+
+CAgentFrame::~CAgentFrame() {
+  // After this the engine's messages go nowhere; then the agent closes while
+  // its nodes can still be told.
+  DestroyMessageTarget(m_window);
+  m_client->SetMainWnd(nullptr);
+  m_client->m_bClosing = true;
+  PluginClient::SaveAgentFile();
+  PluginClient::DeleteAgent();
+  m_client->Bridge().SetView(nullptr);
+}
+
+void CAgentFrame::MakeClient() {
+  // A client replaced (after the agents folder changed) gives up its agent first.
+  if (m_client) {
+    PluginClient::SaveAgentFile();
+    PluginClient::DeleteAgent();
+  }
+  m_client = new PluginClient(this);
+  m_client->Connect();
+  m_client->RefreshSchedules();
+}
+
+// ---- agents -------------------------------------------------------------------------
+
+QString CAgentFrame::AgentName() const {
+  QTreeWidgetItem* root = m_tree->Root();
+  return root ? NodeText(CAgentTreeView::IdOf(root), itemName) : QString();
+}
+
+int CAgentFrame::OpenAgent(const QString& name) {
+  if (!name.isEmpty() && m_tree->Root() && AgentName() == name) return 1;
+  m_client->m_bClosing = true;
+  m_details->ShowNode(0, 0);
+  int result = 0;
+  {
+    const WaitCursor wait;
+    m_tree->clear();
+    const QByteArray bytes = name.toUtf8();
+    result = PluginClient::LoadAgentFile(name.isEmpty() ? nullptr : bytes.constData(), 0);
+  }
+  m_client->m_bClosing = false;
+  // The tree fills as the new agent's nodes report; the title follows then.
+  QMetaObject::invokeMethod(this, [this] { emit agentChanged(AgentName()); }, Qt::QueuedConnection);
+  return result;
+}
+
+// ---- runs -------------------------------------------------------------------------------
+
+bool CAgentFrame::StartRun(std::uint64_t id) {
+  if (m_running || !id) return false;
+  m_running = true;
+  m_progress->Reset();
+  int started = 0;
+  m_client->Bridge().WithNode(id, [&](CSafNode& node) { started = node.Run(); });
+  if (!started) {
+    m_running = false;
+    UpdateButtons();
+    return false;
+  }
+  m_runningId = id;
+  UpdateButtons();
+  emit runStateChanged(true);
+  return true;
+}
+
+void CAgentFrame::OnRunEnded() {
+  m_running = false;
+  m_runningId = 0;
+  m_progress->Reset();
+  PluginClient::SaveAgentFile();
+  UpdateButtons();
+  emit runStateChanged(false);
+}
+
+void CAgentFrame::UpdateButtons() {
+  const bool open = m_tree->Root() != nullptr;
+  if (m_startStop) {
+    m_startStop->setIcon(QIcon(m_running ? ":/icons/stop.svg" : ":/icons/run.svg"));
+    m_startStop->setEnabled(open || m_running);
+  }
+  for (const int command : {kCmdUpdateNow, kCmdPaste}) {
+    if (QAction* action = Action(command)) action->setEnabled(!m_running);
+  }
+}
+
+// ---- engine messages and selection ---------------------------------------------------------------
+
+void CAgentFrame::OnEngineMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HV_AGENTS_FOLDER_CHANGING) {
+    m_details->ShowNode(0, 0);
+    m_tree->clear();
+  } else if (message == WM_HV_AGENTS_FOLDER_CHANGED) {
+    OpenAgent(QString());
+  } else if (message == WM_HV_STATISTICS) {
+    if (QTreeWidgetItem* root = m_tree->Root()) {
+      root->setData(0, kRootFilesRole, QVariant::fromValue<qulonglong>(wParam));
+      root->setData(0, kRootBytesRole, QVariant::fromValue<qulonglong>(static_cast<qulonglong>(lParam)));
+    }
+  }
+  UpdateButtons();
+}
+
+void CAgentFrame::OnUserSelected(std::uint64_t id) {
+  m_details->ShowNode(id, CAgentTreeView::ClassOf(m_tree->Item(id)));
+  const QString local = NodeText(id, itemLocalFile);
+  if (!local.isEmpty() && m_navigate) m_navigate(local, 0);
+}
+
+void CAgentFrame::OpenNode(std::uint64_t id) {
+  if (!m_open) return;
+  const QString local = NodeText(id, itemLocalFile);
+  const QString address = local.isEmpty() ? NodeUrl(id) : local;
+  if (!address.isEmpty()) m_open(address);
+}
+
+void CAgentFrame::closeEvent(QCloseEvent* event) {
+  if (m_running) {
+    ShowMessage(this, QString::fromLatin1(texts::kCaption), QString::fromLatin1(texts::kStillRunning),
+                QMessageBox::Ok);
+    event->ignore();
+    return;
+  }
+  m_client->m_bClosing = true;
+  m_tree->setCurrentItem(nullptr);
+  PluginClient::SaveAgentFile();
+  PluginClient::DeleteAgent();
+  event->accept();
+}
+
+// ---- node texts -----------------------------------------------------------------------------------
+
+QString CAgentFrame::NodeText(std::uint64_t id, int item) const {
+  QByteArray text;
+  m_client->Bridge().WithNode(id, [&](CSafNode& node) {
+    const int size = node.GetData(item, nullptr, 0);
+    if (size <= 0) return;
+    text.resize(size);
+    node.GetData(item, text.data(), size);
+  });
+  return EngineText(text.constData());
+}
+
+QString CAgentFrame::NodeUrl(std::uint64_t id) const {
+  if (CAgentTreeView::ClassOf(m_tree->Item(id)) != kNodeKindPage) return {};
+  return NodeText(id, itemUrl);
+}
+
+}  // namespace hvui

@@ -1,0 +1,83 @@
+// The agent tree: one item per engine node the tree shows, kept up to date
+// by the user-interface nodes through the bridge, on the Qt thread.
+#pragma once
+
+#include <QTreeWidget>
+#include <cstdint>
+#include <unordered_map>
+
+#include "shell/tree_item_node.h"
+
+namespace hvui {
+
+class NodeBridge;
+
+class CAgentTreeView : public QTreeWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kIdRole = Qt::UserRole;
+  static constexpr int kKindRole = Qt::UserRole + 1;
+  static constexpr int kImageRole = Qt::UserRole + 2;
+
+  explicit CAgentTreeView(NodeBridge& bridge, QWidget* parent = nullptr);
+
+  // From the user-interface nodes, on the Qt thread.
+  void OnAttach(const ItemFacts& facts);
+  void OnReAttach(const ItemFacts& facts, bool page);
+  void OnImage(std::uint64_t id, int image);
+  void OnText(std::uint64_t id, const QString& text);
+  void OnRefresh(std::uint64_t id);
+  void OnDetach(std::uint64_t id);
+  void OnProgress(int done, int total);
+
+  QTreeWidgetItem* Item(std::uint64_t id) const;
+  static std::uint64_t IdOf(const QTreeWidgetItem* item);
+  static int ClassOf(const QTreeWidgetItem* item);
+  static bool IsFolderLike(const QTreeWidgetItem* item);
+  // The selected item's node number; 0 with no selection.
+  std::uint64_t SelectedId() const;
+  // The agent's root item, or null.
+  QTreeWidgetItem* Root() const { return topLevelItemCount() ? topLevelItem(0) : nullptr; }
+  // Selects the item as the program does (not as a user selection).
+  void SelectQuietly(QTreeWidgetItem* item);
+  // The item and every item below it, expanded.
+  void ExpandAll(QTreeWidgetItem* item);
+  // Starts editing the item's label.
+  void EditLabel(QTreeWidgetItem* item);
+  bool Editing() const { return m_editing; }
+  // Ends an edit going on, keeping its text.
+  void EndEditing();
+  NodeBridge& Bridge() const { return m_bridge; }
+
+ signals:
+  // The user picked another item (mouse or keyboard).
+  void userSelected(std::uint64_t id);
+  void contextMenuRequested(std::uint64_t id, const QPoint& globalPos);
+  void itemActivatedById(std::uint64_t id);
+  void progress(int done, int total);
+  // The item of the node was renamed by the user and the node took the name.
+  void renamed(std::uint64_t id);
+  void detached(std::uint64_t id);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+ private:
+  QTreeWidgetItem* MakeItem(const ItemFacts& facts);
+  void Forget(QTreeWidgetItem* item);
+  void SetImage(QTreeWidgetItem* item, int image);
+  void OnItemChanged(QTreeWidgetItem* item, int column);
+  void OnExpansion(QTreeWidgetItem* item, bool expanded);
+  void AcceptName(QTreeWidgetItem* item);
+
+  NodeBridge& m_bridge;
+  std::unordered_map<std::uint64_t, QTreeWidgetItem*> m_items;
+  bool m_editing = false;
+  bool m_settingText = false;  // our own text changes are not edits
+  bool m_userInput = false;    // the selection change comes from the user
+};
+
+}  // namespace hvui

@@ -1,0 +1,133 @@
+#include "shell/harvion_app.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+
+#include "harvion/settings.h"
+#include "shell/agent_frame.h"
+#include "shell/agent_tree_view.h"
+#include "shell/main_frame.h"
+#include "shell/message_boxes.h"
+#include "shell/splash_window.h"
+
+namespace hvui {
+
+namespace {
+
+constexpr int kRequestWaitMs = 2000;
+// Long enough for the agent's items to arrive from the engine.
+constexpr int kScreenshotDelayMs = 1500;
+
+}  // namespace
+
+StartOptions ParseStartOptions(const QStringList& arguments) {
+  StartOptions options;
+  bool endOfOptions = false;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (!endOfOptions && (argument == "--help" || argument == "-h")) {
+      options.help = true;
+    } else if (!endOfOptions && argument == "--no-splash") {
+      options.splash = false;
+    } else if (!endOfOptions && argument == "--screenshot" && i + 1 < arguments.size()) {
+      options.screenshot = arguments[++i];
+    } else if (!endOfOptions && argument == "--") {
+      endOfOptions = true;
+    } else if (!endOfOptions && argument.startsWith('-')) {
+      options.error = "unknown option " + argument;
+    } else if (options.agent.isEmpty()) {
+      options.agent = argument;
+    } else {
+      options.error = "more than one agent named";
+    }
+  }
+  return options;
+}
+
+QString UsageText() {
+  return "Usage: hvmain [--no-splash] [AGENT]\n"
+         "The Harvion desktop program: your agents as a tree, retrieved on demand or on their schedules,\n"
+         "read offline in your browser. Opens AGENT, else the Startup Agent (made when missing).\n"
+         "Only one runs per user: a second start shows the first and opens AGENT there.\n"
+         "  --no-splash  start without the splash window\n"
+         "  --screenshot FILE\n"
+         "               save a picture of the window (PNG) once the agent is shown, then end\n"
+         "  --help       show this text\n"
+         "Environment: HARVION_HOME is the folder for settings and agents\n"
+         "(default: $XDG_DATA_HOME/harvion, else ~/.local/share/harvion); BROWSER names the browser\n"
+         "pages open in (default: xdg-open).\n";
+}
+
+QString CHarvionApp::InstanceName() {
+  const QByteArray home = QFileInfo(QString::fromStdString(GetHomeDirectory())).canonicalFilePath().toUtf8();
+  const QByteArray hash = QCryptographicHash::hash(home, QCryptographicHash::Sha1).toHex().left(12);
+  return QString("hvmain-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+}
+
+CHarvionApp::CHarvionApp() = default;
+
+CHarvionApp::~CHarvionApp() {
+  // The frame saves and closes the agent while the interface still runs.
+  m_frame.reset();
+}
+
+bool CHarvionApp::Start(const StartOptions& options) {
+  const QString name = InstanceName();
+  {
+    QLocalSocket other;
+    other.connectToServer(name);
+    if (other.waitForConnected(kRequestWaitMs)) {
+      other.write(options.agent.toUtf8() + '\n');
+      other.waitForBytesWritten(kRequestWaitMs);
+      other.disconnectFromServer();
+      return false;
+    }
+  }
+  m_server = std::make_unique<QLocalServer>();
+  m_server->setSocketOptions(QLocalServer::UserAccessOption);
+  // A name left by an instance that crashed is taken over.
+  if (!m_server->listen(name)) {
+    QLocalServer::removeServer(name);
+    m_server->listen(name);
+  }
+  connect(m_server.get(), &QLocalServer::newConnection, this, &CHarvionApp::OnRequest);
+
+  InstallMessageBoxSink();
+  m_frame = std::make_unique<CMainFrame>(std::make_unique<CDesktopBrowserHost>());
+  CAgentFrame* window = m_frame->AgentFrame();
+  if (options.splash) CSplashWindow::OpenAtStartup(nullptr);
+  m_frame->OpenAgent(options.agent);
+  window->show();
+  if (!options.screenshot.isEmpty()) {
+    const QString path = options.screenshot;
+    QTimer::singleShot(kScreenshotDelayMs, window, [window, path] {
+      window->Tree()->ExpandAll(window->Tree()->Root());
+      const bool saved = window->grab().save(path, "PNG");
+      QApplication::exit(saved ? 0 : 1);
+    });
+  }
+  return true;
+}
+
+void CHarvionApp::OnRequest() {
+  while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      if (!socket->canReadLine()) return;
+      const QString agent = QString::fromUtf8(socket->readLine(4096)).trimmed();
+      CAgentFrame* window = m_frame->AgentFrame();
+      window->showNormal();
+      window->raise();
+      window->activateWindow();
+      if (!agent.isEmpty()) m_frame->OpenAgent(agent);
+    });
+  }
+}
+
+}  // namespace hvui

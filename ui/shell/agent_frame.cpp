@@ -51,6 +51,7 @@ CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
   BuildActions();
   BuildButtons();
 
+  m_tree->SetDropsAllowed([this] { return !m_running; });
   connect(m_tree, &CAgentTreeView::progress, this, [this](int done, int total) { m_progress->Add(done, total); });
   connect(m_tree, &CAgentTreeView::userSelected, this, &CAgentFrame::OnUserSelected);
   connect(m_tree, &CAgentTreeView::contextMenuRequested, this, &CAgentFrame::ShowContextMenu);
@@ -110,7 +111,7 @@ int CAgentFrame::OpenAgent(const QString& name) {
   int result = 0;
   {
     const WaitCursor wait;
-    m_tree->clear();
+    m_tree->Empty();
     const QByteArray bytes = name.toUtf8();
     result = PluginClient::LoadAgentFile(name.isEmpty() ? nullptr : bytes.constData(), 0);
   }
@@ -164,7 +165,7 @@ void CAgentFrame::UpdateButtons() {
 void CAgentFrame::OnEngineMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_HV_AGENTS_FOLDER_CHANGING) {
     m_details->ShowNode(0, 0);
-    m_tree->clear();
+    m_tree->Empty();
   } else if (message == WM_HV_AGENTS_FOLDER_CHANGED) {
     OpenAgent(QString());
   } else if (message == WM_HV_STATISTICS) {

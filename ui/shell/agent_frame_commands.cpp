@@ -272,7 +272,7 @@ void CAgentFrame::NewAgent() {
   GlobalFree(block);
   m_tree->setCurrentItem(nullptr);
   m_details->ShowNode(0, 0);
-  m_tree->clear();
+  m_tree->Empty();
   if (!PluginClient::CreateAgent(name.constData())) return;
   PluginClient::SaveAgentFile();
   // Named by the user at once: the root arrives with the queued calls before this.

@@ -28,6 +28,10 @@ CAgentTreeView::CAgentTreeView(NodeBridge& bridge, QWidget* parent) : QTreeWidge
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
   header()->setStretchLastSection(true);
+  setDragEnabled(true);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DragDrop);
   connect(this, &QTreeWidget::itemChanged, this, &CAgentTreeView::OnItemChanged);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { OnExpansion(item, true); });
   connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { OnExpansion(item, false); });
@@ -59,11 +63,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   m_settingText = true;
   item->setText(0, facts.text);
   m_settingText = false;
-  if (user) {
-    QFont font = item->font(0);
-    font.setBold(true);
-    item->setFont(0, font);
-  }
+  SetBold(item, user);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
   // Pages go after their siblings; other items where the engine says.
   const bool first = nodeClass != kNodeKindPage && facts.insertPos == kInsertFirst;
@@ -95,6 +95,7 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
     return;
   }
   item->setData(0, kKindRole, facts.kind);
+  SetBold(item, (facts.kind & kNodeFlagUserItem) != 0);
   if (!facts.text.isEmpty() && item->text(0) != facts.text && !m_editing) {
     m_settingText = true;
     item->setText(0, facts.text);
@@ -146,6 +147,12 @@ void CAgentTreeView::OnDetach(std::uint64_t id) {
   delete item;
 }
 
+void CAgentTreeView::Empty() {
+  m_highlighted = nullptr;
+  m_items.clear();
+  clear();
+}
+
 void CAgentTreeView::OnProgress(int done, int total) { emit progress(done, total); }
 
 void CAgentTreeView::Forget(QTreeWidgetItem* item) {
@@ -158,6 +165,13 @@ void CAgentTreeView::SetImage(QTreeWidgetItem* item, int image) {
   const int nodeClass = ClassOf(item);
   const bool open = HasOpenImage(nodeClass) && item->isExpanded();
   item->setIcon(0, TreeIcon(open ? image + 1 : image));
+}
+
+void CAgentTreeView::SetBold(QTreeWidgetItem* item, bool bold) {
+  QFont font = item->font(0);
+  if (font.bold() == bold) return;
+  font.setBold(bold);
+  item->setFont(0, font);
 }
 
 void CAgentTreeView::OnExpansion(QTreeWidgetItem* item, bool) {

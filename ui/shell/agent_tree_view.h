@@ -4,6 +4,7 @@
 
 #include <QTreeWidget>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 #include "shell/tree_item_node.h"
@@ -30,6 +31,9 @@ class CAgentTreeView : public QTreeWidget {
   void OnDetach(std::uint64_t id);
   void OnProgress(int done, int total);
 
+  // Empties the tree; the nodes of the items report no more to it.
+  void Empty();
+
   QTreeWidgetItem* Item(std::uint64_t id) const;
   static std::uint64_t IdOf(const QTreeWidgetItem* item);
   static int ClassOf(const QTreeWidgetItem* item);
@@ -48,6 +52,11 @@ class CAgentTreeView : public QTreeWidget {
   // Ends an edit going on, keeping its text.
   void EndEditing();
   NodeBridge& Bridge() const { return m_bridge; }
+  // Whether drops are taken now (an agent open and no run); set by the frame.
+  void SetDropsAllowed(std::function<bool()> allowed) { m_dropsAllowed = std::move(allowed); }
+  // The folder-like item an insert or a drop at the item goes into: the item
+  // itself, else its nearest folder-like ancestor, else the root.
+  QTreeWidgetItem* FolderFor(QTreeWidgetItem* item) const;
 
  signals:
   // The user picked another item (mouse or keyboard).
@@ -64,20 +73,33 @@ class CAgentTreeView : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QTreeWidgetItem* MakeItem(const ItemFacts& facts);
   void Forget(QTreeWidgetItem* item);
   void SetImage(QTreeWidgetItem* item, int image);
+  // The user's own items are shown in bold.
+  static void SetBold(QTreeWidgetItem* item, bool bold);
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void OnExpansion(QTreeWidgetItem* item, bool expanded);
   void AcceptName(QTreeWidgetItem* item);
+  Qt::DropAction DropActionFor(QDropEvent* event);
+  void Highlight(QTreeWidgetItem* item);
+  void MoveInto(std::uint64_t dragged, QTreeWidgetItem* folder);
 
   NodeBridge& m_bridge;
   std::unordered_map<std::uint64_t, QTreeWidgetItem*> m_items;
   bool m_editing = false;
   bool m_settingText = false;  // our own text changes are not edits
   bool m_userInput = false;    // the selection change comes from the user
+  std::uint64_t m_dragId = 0;  // the item being dragged out of this tree
+  QTreeWidgetItem* m_highlighted = nullptr;
+  std::function<bool()> m_dropsAllowed;
 };
 
 }  // namespace hvui

@@ -1,0 +1,137 @@
+// Runs through the agent frame against a local nginx: the page pictures
+// follow the run, and a run survives the user deleting and collapsing items
+// while the engine's threads report on them.
+#include <QTest>
+#include <ctime>
+#include <random>
+#include <set>
+
+#include "harvion/saf_node.h"
+#include "shell/plugin_client.h"
+#include "shell/progress_display.h"
+#include "shell/tree_images.h"
+#include "support/frame_fixture.h"
+#include "support/nginx_server.h"
+#include "support/site_builder.h"
+
+namespace {
+
+using hvuitest::Drain;
+using hvuitest::WaitFor;
+using Page = hvtest::SiteBuilder::Page;
+
+class TreeRun : public hvuitest::FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    if (hvtest::NginxServer::Program().empty()) GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    m_nginx = std::make_unique<hvtest::NginxServer>();
+    m_site = std::make_unique<hvtest::SiteBuilder>(m_nginx->Path("site"));
+    m_site->m_tDate = std::time(nullptr) - 3600;
+  }
+  void TearDown() override {
+    if (m_frame->Running()) {
+      hvui::PluginClient::HTTPShutdown();
+      WaitFor([&] { return !m_frame->Running(); }, 60000);
+    }
+    FrameTest::TearDown();
+    m_nginx.reset();
+  }
+  void Serve() {
+    hvtest::NginxServer::Options options;
+    options.root = m_site->Root();
+    options.keepAlive = true;
+    ASSERT_TRUE(m_nginx->Start(options)) << m_nginx->Messages();
+  }
+  // The location, added to the agent's root as the user's own item.
+  void AddLocation(const char* name, const std::string& path) {
+    const std::string url = m_nginx->BaseUrl() + path;
+    bool added = false;
+    Tree().Bridge().WithNode(hvui::CAgentTreeView::IdOf(Root()), [&](CSafNode& node) {
+      added = hvui::PluginClient::CreateHTMLNode(&node, name, url.c_str(), 0) != nullptr;
+    });
+    ASSERT_TRUE(added);
+    ASSERT_TRUE(WaitFor([&] { return Child(Root(), name) != nullptr; }));
+  }
+  bool RunToEnd(int limitMs = 60000) {
+    Tree().setCurrentItem(Root());
+    m_frame->OnCommand(hvui::kCmdStartStop);
+    if (!m_frame->Running()) return false;
+    return WaitFor([&] { return !m_frame->Running(); }, limitMs);
+  }
+  static int Image(const QTreeWidgetItem* item) { return item->data(0, hvui::CAgentTreeView::kImageRole).toInt(); }
+
+  std::unique_ptr<hvtest::NginxServer> m_nginx;
+  std::unique_ptr<hvtest::SiteBuilder> m_site;
+};
+
+TEST_F(TreeRun, page_pictures_follow_the_runs_and_the_progress_counts_them) {
+  ASSERT_TRUE(m_site->WritePage("index.html", Page("Club", {"walks.html", "gone.html"})));
+  ASSERT_TRUE(m_site->WritePage("walks.html", Page("Walks")));
+  Serve();
+  NewAgent("Pictures");
+  AddLocation("Club", "index.html");
+  QTreeWidgetItem* club = Child(Root(), "Club");
+  EXPECT_EQ(Image(club), hvui::kImagePageNever);
+
+  int highestTotal = 0;
+  QObject::connect(Tree().model(), &QAbstractItemModel::dataChanged, m_frame,
+                   [&] { highestTotal = std::max(highestTotal, m_frame->Progress()->Total()); });
+  ASSERT_TRUE(RunToEnd());
+  Drain();
+  EXPECT_GE(highestTotal, 3) << "the location and its two links were counted";
+  EXPECT_EQ(m_frame->Progress()->Total(), 0) << "reset at the end";
+  EXPECT_EQ(Image(club), hvui::kImagePageStoredNew);
+  ASSERT_EQ(club->childCount(), 2);
+  // One link found its page, the other a 404.
+  const std::multiset<int> children{Image(club->child(0)), Image(club->child(1))};
+  EXPECT_EQ(children, (std::multiset<int>{hvui::kImagePageMissing, hvui::kImagePageStoredNew}));
+
+  ASSERT_TRUE(RunToEnd());  // nothing changed on the server
+  Drain();
+  club = Child(Root(), "Club");
+  ASSERT_NE(club, nullptr);
+  EXPECT_EQ(Image(club), hvui::kImagePageStored);
+}
+
+TEST_F(TreeRun, deleting_and_collapsing_items_while_500_pages_arrive_harms_nothing) {
+  std::vector<std::string> links;
+  for (int i = 0; i < 500; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".html";
+    ASSERT_TRUE(m_site->WritePage(name, Page("Page " + std::to_string(i))));
+    links.push_back(name);
+  }
+  ASSERT_TRUE(m_site->WritePage("index.html", Page("Many", links)));
+  Serve();
+  NewAgent("Stress");
+  AddLocation("Many", "index.html");
+  Tree().setCurrentItem(Root());
+  m_frame->OnCommand(hvui::kCmdStartStop);
+  ASSERT_TRUE(m_frame->Running());
+  std::mt19937 random(7);
+  int deleted = 0;
+  const bool ended = WaitFor(
+      [&] {
+        QTreeWidgetItem* many = Child(Root(), "Many");
+        if (many && many->childCount() > 10) {
+          // The user at work while the pages arrive: folding and deleting.
+          many->setExpanded(!many->isExpanded());
+          QTreeWidgetItem* victim = many->child(static_cast<int>(random() % many->childCount()));
+          Tree().setCurrentItem(victim);
+          m_frame->OnCommand(hvui::kCmdDelete);
+          ++deleted;
+        }
+        return !m_frame->Running();
+      },
+      120000);
+  ASSERT_TRUE(ended);
+  Drain();
+  EXPECT_GT(deleted, 0);
+  QTreeWidgetItem* many = Child(Root(), "Many");
+  ASSERT_NE(many, nullptr);
+  EXPECT_EQ(many->childCount(), 500 - deleted);
+  for (int i = 0; i < many->childCount(); ++i)
+    EXPECT_NE(Image(many->child(i)), hvui::kImagePageLoading) << many->child(i)->text(0).toStdString();
+}
+
+}  // namespace

@@ -12,6 +12,7 @@
 #include "harvion/settings.h"
 #include "shell/agent_frame.h"
 #include "shell/agent_tree_view.h"
+#include "shell/details_bar.h"
 #include "shell/main_frame.h"
 #include "shell/message_boxes.h"
 #include "shell/splash_window.h"
@@ -107,7 +108,13 @@ bool CHarvionApp::Start(const StartOptions& options) {
   if (!options.screenshot.isEmpty()) {
     const QString path = options.screenshot;
     QTimer::singleShot(kScreenshotDelayMs, window, [window, path] {
-      window->Tree()->ExpandAll(window->Tree()->Root());
+      CAgentTreeView* tree = window->Tree();
+      tree->ExpandAll(tree->Root());
+      // The first location selected, with its details.
+      if (QTreeWidgetItem* first = tree->Root() ? tree->Root()->child(0) : nullptr) {
+        tree->SelectQuietly(first);
+        window->Details()->ShowNode(CAgentTreeView::IdOf(first), CAgentTreeView::ClassOf(first));
+      }
       const bool saved = window->grab().save(path, "PNG");
       QApplication::exit(saved ? 0 : 1);
     });

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The pictures of the desktop program in docs/: the sample site served
+# locally, mirrored by a "Walking Club" agent with harvion, then hvmain
+# started offscreen on it, its window saved as a PNG.
+#
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/, built already)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+for program in harvion hvmain; do
+  [ -x "$build/bin/$program" ] || { echo "screenshots: build $build/bin/$program first" >&2; exit 1; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/harvion-shots.XXXXXX")
+trap 'scripts/serve_site.sh stop "$work/nginx" || true; rm -rf "$work"' EXIT
+chmod 755 "$work"
+cp -R resources/demo/site "$work/"
+url=$(scripts/serve_site.sh start "$work/site" "$work/nginx" \
+  -s 'location = /programme.html { return 301 /walks/programme.html; }')
+export HARVION_HOME=$work/home
+harvion=$build/bin/harvion
+"$harvion" new "Walking Club" >/dev/null
+"$harvion" add "Walking Club" "$url" --title "Club pages" >/dev/null
+"$harvion" folder "Walking Club" "Walks" >/dev/null
+"$harvion" set "Walking Club" --levels 2 >/dev/null
+"$harvion" run "Walking Club" >/dev/null || true
+mkdir -p docs
+QT_QPA_PLATFORM=offscreen "$build/bin/hvmain" --no-splash --screenshot docs/hvmain.png "Walking Club"
+echo "docs/hvmain.png"

@@ -192,7 +192,7 @@ void CAgentFrame::OpenNode(std::uint64_t id) {
 
 void CAgentFrame::closeEvent(QCloseEvent* event) {
   if (m_running) {
-    ShowMessage(this, QString::fromLatin1(texts::kCaption), QString::fromLatin1(texts::kStillRunning),
+    ShowMessage(this, PluginCaption(), QString::fromLatin1(texts::kStillRunning),
                 QMessageBox::Ok);
     event->ignore();
     return;

@@ -297,7 +297,12 @@ void CAgentFrame::NewSearch() {
 
 void CAgentFrame::AddCurrentPage() {
   const std::uint64_t target = TargetFolder();
-  if (!target || m_currentPage.isEmpty()) return;
+  if (!target) return;
+  // A stored copy opened last is a local file: not a web location to add.
+  if (const int refusal = AddPageRefusal(m_currentPage)) {
+    ShowMessage(this, FrameMessage(kTextCaption), FrameMessage(static_cast<FrameText>(refusal)));
+    return;
+  }
   const QByteArray url = m_currentPage.toUtf8();
   const QByteArray name = CurrentPageName(m_currentPage).toUtf8();
   m_client->Bridge().WithNode(target, [&](CSafNode& node) {
@@ -338,7 +343,7 @@ void CAgentFrame::DeleteSelected() {
     m_client->Bridge().WithNode(CAgentTreeView::IdOf(item), [](CSafNode& node) { node.Remove(0); });
     return;
   }
-  const auto answer = ShowMessage(this, Latin1(texts::kCaption), Latin1(texts::kDeleteAgent),
+  const auto answer = ShowMessage(this, PluginCaption(), Latin1(texts::kDeleteAgent),
                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
   if (answer != QMessageBox::Yes || m_running) return;
   m_details->ShowNode(0, 0);

@@ -85,7 +85,7 @@ void CAgentTreeView::AcceptName(QTreeWidgetItem* item) {
     return;
   }
   restore();
-  ShowMessage(this, QString::fromLatin1(texts::kCaption), QString::fromLatin1(texts::kInvalidName), QMessageBox::Ok);
+  ShowMessage(this, PluginCaption(), QString::fromLatin1(texts::kInvalidName), QMessageBox::Ok);
   // Edited again once the message is gone and the item has its old name.
   QTimer::singleShot(0, this, [this, id] { EditLabel(Item(id)); });
 }

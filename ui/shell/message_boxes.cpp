@@ -1,5 +1,7 @@
 #include "shell/message_boxes.h"
 
+#include "shell/ui_texts.h"
+
 #include <QApplication>
 #include <QStringDecoder>
 #include <QThread>
@@ -32,7 +34,7 @@ void ShowEngineMessage(const std::string& text, const std::string& caption, HWND
 
 }  // namespace
 
-QString PluginCaption() { return QStringLiteral("Harvion/3.01 Plugin"); }
+QString PluginCaption() { return QString::fromLatin1(texts::kCaption); }
 
 void SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { Answerer() = std::move(answerer); }
 

@@ -56,7 +56,7 @@ test_refusals_leave_the_agent_alone() {
 --confine site --exclude-locations Unrestricted|the location list and the strategy given name different strategies
 F --inherit --levels 2|--inherit takes no other setting
 --inherit|an agent has no parent to inherit from
-F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations or --inherit
+F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --inherit or --schedule
 Nowhere --levels 1|no item 'Nowhere' in agent 'S'
 F/ --levels 1|no item 'F/' in agent 'S'
 ROWS

@@ -14,6 +14,7 @@
 #include "failure.h"
 #include "harvion/global_memory.h"
 #include "harvion/saf_client.h"
+#include "harvion/schedule.h"
 #include "harvion/schedule_list.h"
 
 namespace harvion {
@@ -199,8 +200,13 @@ void RunSchedule(const Invocation& invocation, HeadlessUIClient&) {
     for (const auto& s : CScheduleList::List()) PrintSchedule(s);
   } else if (action == "on" || action == "off") {
     ExpectOperands(invocation, 1, action);
-    const std::string refusal = CScheduleList::SetEnabled(action == "on");
+    const bool on = action == "on";
+    const bool wasOn = CScheduleList::IsEnabled();
+    const std::string refusal = CScheduleList::SetEnabled(on);
     if (!refusal.empty()) throw Failure(refusal);
+    // Already on: the scheduler may have ended since (a logout, say); a
+    // second one ends at once when the first still runs.
+    if (on && wasOn) StartScheduler();
     PrintEnabled();
   } else if (action == "remove") {
     ExpectOperands(invocation, 2, action);

@@ -141,7 +141,8 @@ void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
   if (inherit && anySetting) throw Failure("--inherit takes no other setting");
   if (!inherit && !anySetting && !schedule)
     throw Failure(
-        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations or --inherit");
+        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --inherit or "
+        "--schedule");
 
   UITreeNode* item = &OpenAgent(client, agentName);
   if (invocation.operands.size() > 1) {

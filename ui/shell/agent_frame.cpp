@@ -207,14 +207,9 @@ void CAgentFrame::closeEvent(QCloseEvent* event) {
 // ---- node texts -----------------------------------------------------------------------------------
 
 QString CAgentFrame::NodeText(std::uint64_t id, int item) const {
-  QByteArray text;
-  m_client->Bridge().WithNode(id, [&](CSafNode& node) {
-    const int size = node.GetData(item, nullptr, 0);
-    if (size <= 0) return;
-    text.resize(size);
-    node.GetData(item, text.data(), size);
-  });
-  return EngineText(text.constData());
+  std::string text;
+  m_client->Bridge().WithNode(id, [&](CSafNode& node) { text = NodeData(node, item); });
+  return EngineText(text.c_str());
 }
 
 QString CAgentFrame::NodeUrl(std::uint64_t id) const {

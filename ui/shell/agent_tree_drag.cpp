@@ -33,13 +33,7 @@ void CAgentTreeView::startDrag(Qt::DropActions) {
   if (!item || ClassOf(item) != kNodeKindPage) return;
   const std::uint64_t id = IdOf(item);
   QByteArray url;
-  m_bridge.WithNode(id, [&](CSafNode& node) {
-    const int size = node.GetData(itemUrl, nullptr, 0);
-    if (size <= 0) return;
-    url.resize(size);
-    node.GetData(itemUrl, url.data(), size);
-    url.truncate(qstrlen(url.constData()));
-  });
+  m_bridge.WithNode(id, [&](CSafNode& node) { url = QByteArray::fromStdString(NodeData(node, itemUrl)); });
   if (url.isEmpty()) return;
   auto* drag = new QDrag(this);
   drag->setMimeData(MakePageDragData(item->text(0), url));

@@ -1,7 +1,6 @@
 // Label editing of the agent tree: the node checks the name the user typed;
 // a refused one is said so and edited again.
 #include <QTimer>
-#include <cstring>
 #include <string>
 
 #include "harvion/saf_client.h"
@@ -18,13 +17,7 @@ namespace {
 
 QString CurrentName(NodeBridge& bridge, std::uint64_t id) {
   std::string name;
-  bridge.WithNode(id, [&](CSafNode& node) {
-    const int size = node.GetData(itemName, nullptr, 0);
-    if (size <= 0) return;
-    name.assign(static_cast<std::size_t>(size), '\0');
-    node.GetData(itemName, name.data(), size);
-    name.resize(std::strlen(name.c_str()));
-  });
+  bridge.WithNode(id, [&](CSafNode& node) { name = NodeData(node, itemName); });
   return EngineText(name.c_str());
 }
 

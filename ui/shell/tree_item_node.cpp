@@ -13,27 +13,26 @@ namespace hvui {
 
 namespace {
 
-std::string NodeName(CSafNode* node) {
-  if (!node) return {};
-  // The name may change between asking for its size and copying it.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const int size = node->GetData(itemName, nullptr, 0);
-    if (size <= 0) return {};
-    std::string name(static_cast<std::size_t>(size), '\0');
-    if (node->GetData(itemName, name.data(), size) == size) {
-      name.resize(std::strlen(name.c_str()));
-      return name;
-    }
-  }
-  return {};
-}
-
 std::uint64_t IdOf(const CSafNode* node) {
   const auto* ui = node ? dynamic_cast<const CTreeItemNode*>(node->m_pUINode) : nullptr;
   return ui ? ui->Id() : 0;
 }
 
 }  // namespace
+
+std::string NodeData(CSafNode& node, int item) {
+  // The text may change between asking for its size and copying it.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int size = node.GetData(item, nullptr, 0);
+    if (size <= 0) return {};
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (node.GetData(item, text.data(), size) == size) {
+      text.resize(std::strlen(text.c_str()));
+      return text;
+    }
+  }
+  return {};
+}
 
 QString EngineText(const char* text) {
   if (!text) return {};
@@ -45,7 +44,7 @@ QString EngineText(const char* text) {
 CTreeItemNode::CTreeItemNode(NodeBridge& bridge, CSafNode* node) : m_bridge(bridge), m_id(bridge.Add(node)) {}
 
 QString CTreeItemNode::Text(const char* url) const {
-  const std::string name = NodeName(m_pNode);
+  const std::string name = m_pNode ? NodeData(*m_pNode, itemName) : std::string();
   return name.empty() ? EngineText(url) : EngineText(name.c_str());
 }
 

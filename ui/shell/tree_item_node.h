@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "harvion/ui_node.h"
 
@@ -27,6 +28,10 @@ struct ItemFacts {
 
 // Engine text as the user reads it: UTF-8 when it is, else Latin-1.
 QString EngineText(const char* text);
+
+// A text item of the node (itemName, itemUrl, itemLocalFile) as bytes;
+// empty when it has none.
+std::string NodeData(CSafNode& node, int item);
 
 class CTreeItemNode : public CUINode {
  public:

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "harvion/dialogs.h"
 #include "harvion/global_memory.h"
 #include "harvion/saf_node.h"
 #include "shell/agent_frame.h"
@@ -85,9 +86,9 @@ void CAgentFrame::BuildActions() {
   }
   // Moving items is done by dragging them.
   Action(kCmdCut)->setEnabled(false);
-  // The settings sheet and the schedules dialog come with the dialogs.
-  Action(kCmdPluginOptions)->setEnabled(false);
-  Action(kCmdSchedules)->setEnabled(false);
+  // Offered when a module draws the engine's dialogs.
+  Action(kCmdPluginOptions)->setEnabled(HasEngineDialogs());
+  Action(kCmdSchedules)->setEnabled(HasEngineDialogs());
   Action(kCmdProperties)->setCheckable(true);
   Action(kCmdProperties)->setChecked(true);
 }
@@ -222,6 +223,13 @@ void CAgentFrame::OnCommand(int command) {
       break;
     case kCmdCurrentPage:
       AddCurrentPage();
+      break;
+    case kCmdPluginOptions:
+      PluginClient::Settings();
+      break;
+    case kCmdSchedules:
+      PluginClient::Schedules(-1);
+      m_client->RefreshSchedules();
       break;
     case kCmdHide:
       if (m_navigate) m_navigate(QString(), 1);

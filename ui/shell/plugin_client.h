@@ -60,6 +60,10 @@ class PluginClient : public QObject, public CUIClient {
   static int SameServer(const char* a, const char* b) { return CSafClient::SameServer(a, b); }
   static int SameSite(const char* a, const char* b) { return CSafClient::SameSite(a, b); }
   static int SameDirectory(const char* a, const char* b) { return CSafClient::SameDirectory(a, b); }
+  static void Settings() { CSafClient::Settings(); }
+  static int FileTypes(int selected) { return CSafClient::FileTypes(selected); }
+  static int Schedules(int selected) { return CSafClient::Schedules(selected); }
+  static int Constraints(int selected) { return CSafClient::Constraints(selected); }
   static void SaveCache() { CSafClient::SaveCache(); }
   static void ClearCache() { CSafClient::ClearCache(); }
   static void GarbageCollect() { CSafClient::GarbageCollect(); }

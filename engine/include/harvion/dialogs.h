@@ -29,3 +29,20 @@ struct CredentialsRequest {
 using CredentialsPrompt = std::function<bool(CredentialsRequest& request)>;
 // Installs the prompt (an empty function removes it); returns the one before.
 HV_EXPORT CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt);
+
+// The engine's own modal dialogs: the settings sheet and the file-type,
+// location and schedule lists. The module that draws them installs them;
+// without it CSafClient::Settings does nothing and the list dialogs answer
+// Cancel (-1), so a program without windows never waits.
+struct EngineDialogs {
+  std::function<void()> settings;
+  // Each takes the entry to select first and returns the one selected on
+  // OK, -1 on Cancel.
+  std::function<int(int)> fileTypes;
+  std::function<int(int)> constraints;
+  std::function<int(int)> schedules;
+};
+// Installs the dialogs (empty members for none); returns the ones before.
+HV_EXPORT EngineDialogs SetEngineDialogs(EngineDialogs dialogs);
+// Whether a module draws the dialogs in this process.
+HV_EXPORT bool HasEngineDialogs();

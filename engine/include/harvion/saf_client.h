@@ -112,6 +112,14 @@ class HV_EXPORT CSafClient {
   static void GarbageCollect();
   static void ClearCache();
 
+  // The engine's dialogs, when a module draws them (SetEngineDialogs): the
+  // settings sheet, and the file-type, location and schedule lists with an
+  // entry selected first, answering the entry selected on OK, -1 on Cancel.
+  static void Settings();
+  static int FileTypes(int selected);
+  static int Constraints(int selected);
+  static int Schedules(int selected);
+
   // The proxy server (copied only when shorter than size), its port and
   // whether requests go through it; 0 when the name does not fit.
   static int GetProxy(int* useProxy, char* host, int size, int* port);

@@ -12,6 +12,7 @@
 #include "harvion/messages.h"
 #include "harvion/saf_node.h"
 #include "shell/agent_tree_view.h"
+#include "shell/call_queue.h"
 #include "shell/details_bar.h"
 #include "shell/message_boxes.h"
 #include "shell/plugin_client.h"
@@ -38,7 +39,7 @@ class WaitCursor {
 }  // namespace
 
 CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
-    : QMainWindow(parent), m_navigate(std::move(navigate)) {
+    : QMainWindow(parent), m_calls(new CallQueue(this)), m_navigate(std::move(navigate)) {
   setObjectName("agentFrame");
   setWindowTitle("Harvion");
   setWindowIcon(QIcon(":/icons/harvion.svg"));
@@ -63,12 +64,11 @@ CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
     if (m_tree->Item(id) == m_tree->Root()) emit agentChanged(AgentName());
   });
   connect(m_tree, &CAgentTreeView::itemActivatedById, this, &CAgentFrame::OpenNode);
-  connect(m_client, &PluginClient::runEnded, this, &CAgentFrame::OnRunEnded, Qt::QueuedConnection);
+  connect(m_client, &PluginClient::runEnded, this, &CAgentFrame::OnRunEnded);
 
   // The engine posts from its threads; the calls run here, on the Qt thread.
   m_window = CreateMessageTarget([this](UINT message, WPARAM wParam, LPARAM lParam) {
-    QMetaObject::invokeMethod(
-        this, [this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); }, Qt::QueuedConnection);
+    m_calls->Post([this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); });
   });
   m_client->SetMainWnd(m_window);
   UpdateButtons();

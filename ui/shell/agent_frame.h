@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace hvui {
 
+class CallQueue;
 class CAgentTreeView;
 class CDetailsBar;
 class CProgressDisplay;
@@ -124,6 +125,7 @@ class CAgentFrame : public QMainWindow {
   QString NodeUrl(std::uint64_t id) const;
   QString NodeText(std::uint64_t id, int item) const;
 
+  CallQueue* m_calls;  // the engine's messages, on their way here
   PluginClient* m_client = nullptr;
   CAgentTreeView* m_tree = nullptr;
   CDetailsBar* m_details = nullptr;

@@ -5,17 +5,14 @@
 
 namespace hvui {
 
-NodeBridge::NodeBridge(QObject* parent) : QObject(parent) {}
+NodeBridge::NodeBridge(QObject* parent) : QObject(parent), m_calls(this) {}
 
 void NodeBridge::SetView(CAgentTreeView* view) { m_view = view; }
 
 void NodeBridge::Post(std::function<void(CAgentTreeView&)> call) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, call = std::move(call)] {
-        if (m_view) call(*m_view);
-      },
-      Qt::QueuedConnection);
+  m_calls.Post([this, call = std::move(call)] {
+    if (m_view) call(*m_view);
+  });
 }
 
 std::uint64_t NodeBridge::Add(CSafNode* node) {

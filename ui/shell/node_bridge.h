@@ -11,6 +11,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "shell/call_queue.h"
+
 class CSafNode;
 
 namespace hvui {
@@ -40,6 +42,7 @@ class NodeBridge : public QObject {
   bool WithNode(std::uint64_t id, const std::function<void(CSafNode&)>& call) const;
 
  private:
+  CallQueue m_calls;
   QPointer<CAgentTreeView> m_view;  // read and written on the Qt thread only
   mutable std::mutex m_mutex;
   std::unordered_map<std::uint64_t, CSafNode*> m_nodes;

@@ -9,7 +9,7 @@
 
 namespace hvui {
 
-PluginClient::PluginClient(QObject* parent) : QObject(parent), m_bridge(this) {
+PluginClient::PluginClient(QObject* parent) : QObject(parent), m_bridge(this), m_calls(this) {
   m_scheduleNames << QString::fromLatin1(texts::kManually);
 }
 
@@ -27,7 +27,9 @@ HWND PluginClient::GetBrowserWnd() { return GetMainWnd(); }
 
 void PluginClient::ServerProgress(serverType type, serverProgress progress) {
   if (type != stHttp) return;
-  if (progress == spFinished || progress == spInterrupted) emit runEnded(progress == spInterrupted);
+  if (progress != spFinished && progress != spInterrupted) return;
+  const bool interrupted = progress == spInterrupted;
+  m_calls.Post([this, interrupted] { emit runEnded(interrupted); });
 }
 
 QStringList TakeNameList(HGLOBAL block) {

@@ -96,11 +96,12 @@ class PluginClient : public QObject, public CUIClient {
   static void HTTPShutdown() { CSafClient::HTTPShutdown(); }
 
  signals:
-  // From the engine's threads: the run ended (finished or interrupted).
+  // The run ended (finished or interrupted); on the Qt thread.
   void runEnded(bool interrupted);
 
  private:
   NodeBridge m_bridge;
+  CallQueue m_calls;
   std::atomic<HWND> m_mainWnd{nullptr};
   QStringList m_scheduleNames;
   QVector<int> m_fileTypeValues, m_constraintValues;

@@ -99,7 +99,8 @@ bool CHarvionApp::Start(const StartOptions& options) {
   }
   connect(m_server.get(), &QLocalServer::newConnection, this, &CHarvionApp::OnRequest);
 
-  InstallMessageBoxSink();
+  // The engine's messages belong to the agent window.
+  InstallMessageBoxSink([this](HWND) -> QWidget* { return m_frame ? m_frame->AgentFrame() : nullptr; });
   m_frame = std::make_unique<CMainFrame>(std::make_unique<CDesktopBrowserHost>());
   CAgentFrame* window = m_frame->AgentFrame();
   if (options.splash) CSplashWindow::OpenAtStartup(nullptr);

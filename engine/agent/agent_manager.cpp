@@ -14,6 +14,7 @@
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
+#include "engine/schedule/run_entries.h"
 #include "engine/schedule/schedule.h"
 #include "engine/schedule/schedule_info.h"
 #include "engine/settings/engine_app.h"
@@ -54,8 +55,8 @@ CAgentManager::CAgentManager() {
     if (!manager.Agent() || info.m_strAgentId.empty()) return;
     const std::string file = manager.AgentFilePath(manager.AgentName());
     CSchedule& schedules = CSchedule::Instance();
-    if (SetScheduleEntry(file.c_str(), info.m_strAgentId.c_str(), info.m_strName.c_str(), 0) == 1 &&
-        schedules.m_bEnabled && schedules.m_startScheduler) {
+    if (hv::schedule::RecordStoredNode(file, info.m_strAgentId, info.m_strName) && schedules.m_bEnabled &&
+        schedules.m_startScheduler) {
       schedules.m_startScheduler();
     }
   };

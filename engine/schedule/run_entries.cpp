@@ -119,6 +119,19 @@ bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::i
   return next.state == NextRunOf::known && now >= next.time;
 }
 
+bool RecordStoredNode(const std::string& file, const std::string& agentId, const std::string& schedule) {
+  std::string runKey;
+  if (!RunKeyPath(runKey)) return false;
+  bool created = false;
+  reg::Edit([&](reg::Tree& tree) {
+    std::string name;
+    created = StoreRunEntry(tree, runKey, file, agentId, schedule, 0, name);
+    const std::string key = runKey + '\\' + name;
+    if (!created && Read(tree, key, kScheduleValue) != schedule) tree.WriteString(key, kScheduleValue, schedule);
+  });
+  return created;
+}
+
 }  // namespace hv::schedule
 
 namespace sched = hv::schedule;

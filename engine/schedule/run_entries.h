@@ -37,6 +37,12 @@ bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string
 
 void BlankRunEntry(reg::Tree& tree, const std::string& entryKey);
 
+// Records a node stored with a schedule of its own: finds or creates its
+// entry and, for one found under another schedule (the user changed it),
+// takes the new one, so the scheduler program keeps finding the node. True
+// when the entry was created.
+bool RecordStoredNode(const std::string& file, const std::string& agentId, const std::string& schedule);
+
 // When the entry runs next, from the later of its stored last run and
 // lastRun; a never-run entry counts from 45 seconds ago. unusable: it names
 // no schedule, or one that is gone.

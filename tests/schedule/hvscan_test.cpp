@@ -191,6 +191,7 @@ TEST_F(HvScan, entries_naming_no_agent_are_logged_and_not_recorded_as_runs) {
   for (int n = 1; n <= 4; ++n) {
     std::string id, file, schedule;
     EXPECT_EQ(LoadAgentInfo((kRunKey + "\\Set" + std::to_string(n)).c_str(), id, file, schedule), m_lastRun) << n;
+    EXPECT_EQ(id.empty(), n == 4) << n << ": only the entry of a node that is gone is blanked";
   }
 }
 

@@ -267,6 +267,13 @@ TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once_and_start
   EXPECT_EQ(Str(kRun + "\\" + entry, "Schedule"), static_cast<CBaseNode*>(node)->m_pAnchor->m_pSchedule->m_strName);
   EXPECT_TRUE(Found(file, agentId + "x").empty());
   EXPECT_EQ(Found(file, agentId), "Set0") << "one entry, the first";
+  // Another schedule for the node: the entry follows it, so the scheduler
+  // program still finds the node under the entry's schedule.
+  ASSERT_TRUE(node->SetValue(itemSchedule, CSafClient::PackScheduleInfo(2, 0)));
+  CSafClient::SaveAgentFile();
+  EXPECT_EQ(Found(file, agentId), "Set0");
+  EXPECT_EQ(Str(kRun + "\\Set0", "Schedule"), static_cast<CBaseNode*>(node)->m_pAnchor->m_pSchedule->m_strName);
+  EXPECT_NE(Str(kRun + "\\Set0", "Schedule"), CSchedule::Instance().EntryAt(0)->m_strName);
   EXPECT_EQ(started, 1);
   schedules.m_startScheduler = startScheduler;
   schedules.m_bEnabled = 0;

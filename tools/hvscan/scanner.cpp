@@ -98,6 +98,12 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
             std::to_string(outcome.gone) + " gone, " + std::to_string(outcome.failedPages) + " failed";
   }
   if (!outcome.detail.empty()) line += ": " + outcome.detail;
+  // The node is gone or has another schedule now: the entry names nothing.
+  // Saving the agent makes a new one for a node that still has a schedule.
+  if (outcome.result == RunOutcome::noNode) {
+    BlankRunEntry(entry.key.c_str());
+    line += " (entry removed)";
+  }
   m_log.Write(line, outcome.ended);
   if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::cutShort) {
     // The time the run ended: a schedule counts its next run from there.

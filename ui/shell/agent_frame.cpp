@@ -3,10 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMenu>
-#include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
@@ -87,11 +84,8 @@ CAgentFrame::~CAgentFrame() {
 }
 
 void CAgentFrame::MakeClient() {
-  // A client replaced (after the agents folder changed) gives up its agent first.
-  if (m_client) {
-    PluginClient::SaveAgentFile();
-    PluginClient::DeleteAgent();
-  }
+  // One client for the frame's life: after the agents folder changes, the
+  // engine closes the agent and the frame opens the new folder's.
   m_client = new PluginClient(this);
   m_client->Connect();
   m_client->RefreshSchedules();

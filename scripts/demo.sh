@@ -112,4 +112,5 @@ echo "The agent and its offline copy stay in $home."
 if [ -n "$start" ]; then
   echo "Read it offline: xdg-open '$start'"
 fi
+echo "Or in the desktop program: ninja -C $build hvmain && HARVION_HOME='$home' $build/bin/hvmain Demo"
 echo "The copy needs no server: nginx stops now."

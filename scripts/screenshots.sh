@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The pictures of the desktop program in docs/: the sample site served
-# locally, mirrored by a "Walking Club" agent with harvion, then hvmain
-# started offscreen on it, its window saved as a PNG.
+# locally, mirrored by a "Walking Club" agent with harvion, one page changed
+# and the agent run again, then hvmain started offscreen on it, its window
+# saved as a PNG (so the tree shows stored, changed and missing pages).
 #
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/, built already)
 set -euo pipefail
@@ -14,6 +15,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/harvion-shots.XXXXXX")
 trap 'scripts/serve_site.sh stop "$work/nginx" || true; rm -rf "$work"' EXIT
 chmod 755 "$work"
 cp -R resources/demo/site "$work/"
+find "$work/site" -exec touch -d '1 hour ago' {} +
 url=$(scripts/serve_site.sh start "$work/site" "$work/nginx" \
   -s 'location = /programme.html { return 301 /walks/programme.html; }')
 export HARVION_HOME=$work/home
@@ -22,6 +24,10 @@ harvion=$build/bin/harvion
 "$harvion" add "Walking Club" "$url" --title "Club pages" >/dev/null
 "$harvion" folder "Walking Club" "Walks" >/dev/null
 "$harvion" set "Walking Club" --levels 2 >/dev/null
+"$harvion" run "Walking Club" >/dev/null || true
+page=$work/site/walks/programme.html
+sed -i 's|</table>|<tr><td>28 March</td><td>Tarn Water and the hut</td><td>13 km</td><td>moderate</td></tr>\n</table>|' "$page"
+touch -d '1 second' "$page"
 "$harvion" run "Walking Club" >/dev/null || true
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/bin/hvmain" --no-splash --screenshot docs/hvmain.png "Walking Club"

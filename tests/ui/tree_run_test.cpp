@@ -86,6 +86,8 @@ TEST_F(TreeRun, page_pictures_follow_the_runs_and_the_progress_counts_them) {
   // One link found its page, the other a 404.
   const std::multiset<int> children{Image(club->child(0)), Image(club->child(1))};
   EXPECT_EQ(children, (std::multiset<int>{hvui::kImagePageMissing, hvui::kImagePageStoredNew}));
+  const std::multiset<QString> tips{club->child(0)->toolTip(0), club->child(1)->toolTip(0)};
+  EXPECT_EQ(tips, (std::multiset<QString>{"200 OK", "404 Not Found"}));
 
   ASSERT_TRUE(RunToEnd());  // nothing changed on the server
   Drain();

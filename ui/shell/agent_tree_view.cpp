@@ -7,6 +7,7 @@
 
 #include "harvion/saf_node.h"
 #include "shell/node_bridge.h"
+#include "shell/status_texts.h"
 #include "shell/tree_images.h"
 
 namespace hvui {
@@ -65,6 +66,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   m_settingText = false;
   SetBold(item, user);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
+  if (nodeClass == kNodeKindPage) SetStatus(item, facts.result.statusCode);
   // Pages go after their siblings; other items where the engine says.
   const bool first = nodeClass != kNodeKindPage && facts.insertPos == kInsertFirst;
   if (parentItem) {
@@ -111,11 +113,25 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
     parentItem->addChild(taken);
     if (wasCurrent) SelectQuietly(taken);
   }
-  if (page) SetImage(item, PageStateImage(facts.result));
+  if (page) {
+    SetImage(item, PageStateImage(facts.result));
+    SetStatus(item, facts.result.statusCode);
+  }
 }
 
 void CAgentTreeView::OnImage(std::uint64_t id, int image) {
   if (QTreeWidgetItem* item = Item(id)) SetImage(item, image);
+}
+
+void CAgentTreeView::OnLoaded(std::uint64_t id, int image, int statusCode) {
+  QTreeWidgetItem* item = Item(id);
+  if (!item) return;
+  SetImage(item, image);
+  SetStatus(item, statusCode);
+}
+
+void CAgentTreeView::SetStatus(QTreeWidgetItem* item, int statusCode) {
+  item->setToolTip(0, statusCode > 0 ? QString("%1 %2").arg(statusCode).arg(StatusText(statusCode)) : QString());
 }
 
 void CAgentTreeView::OnText(std::uint64_t id, const QString& text) {

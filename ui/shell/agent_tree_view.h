@@ -26,6 +26,8 @@ class CAgentTreeView : public QTreeWidget {
   void OnAttach(const ItemFacts& facts);
   void OnReAttach(const ItemFacts& facts, bool page);
   void OnImage(std::uint64_t id, int image);
+  // A page's last answer: its picture, and the status in its tooltip.
+  void OnLoaded(std::uint64_t id, int image, int statusCode);
   void OnText(std::uint64_t id, const QString& text);
   void OnRefresh(std::uint64_t id);
   void OnDetach(std::uint64_t id);
@@ -83,6 +85,8 @@ class CAgentTreeView : public QTreeWidget {
   QTreeWidgetItem* MakeItem(const ItemFacts& facts);
   void Forget(QTreeWidgetItem* item);
   void SetImage(QTreeWidgetItem* item, int image);
+  // "404 Not Found" as the page's tooltip; none before any answer.
+  static void SetStatus(QTreeWidgetItem* item, int statusCode);
   // The user's own items are shown in bold.
   static void SetBold(QTreeWidgetItem* item, bool bold);
   void OnItemChanged(QTreeWidgetItem* item, int column);

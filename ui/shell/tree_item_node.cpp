@@ -119,9 +119,10 @@ void CPageItemNode::Reset() {
 
 void CPageItemNode::Loaded(_httpRetrieveResult* result) {
   const int image = result ? PageStateImage(*result) : kImagePageNever;
-  m_bridge.Post([id = m_id, image](CAgentTreeView& view) {
+  const int status = result ? result->statusCode : 0;
+  m_bridge.Post([id = m_id, image, status](CAgentTreeView& view) {
     view.OnProgress(1, 0);
-    view.OnImage(id, image);
+    view.OnLoaded(id, image, status);
   });
 }
 

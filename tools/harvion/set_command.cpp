@@ -82,15 +82,29 @@ void Choose(const std::string* option, const std::string* listOption, int builtI
   }
 }
 
+// The retrieval options given; null for those not given.
+struct RetrievalOptions {
+  explicit RetrievalOptions(const Invocation& invocation)
+      : levels(invocation.Option("--levels")),
+        files(invocation.Option("--files")),
+        confine(invocation.Option("--confine")),
+        fileList(invocation.Option("--exclude-types")),
+        locationList(invocation.Option("--exclude-locations")),
+        inherit(invocation.Option("--inherit") != nullptr) {}
+  bool AnySetting() const { return levels || files || confine || fileList || locationList; }
+
+  const std::string* levels;
+  const std::string* files;
+  const std::string* confine;
+  const std::string* fileList;
+  const std::string* locationList;
+  bool inherit;
+};
+
 // Sets the retrieval settings the options give; what is not given stays as
 // it is in effect now, inherited or not.
-void SetLoadInfo(UITreeNode& item, const Invocation& invocation, const std::string& agentName) {
-  const std::string* levels = invocation.Option("--levels");
-  const std::string* files = invocation.Option("--files");
-  const std::string* confine = invocation.Option("--confine");
-  const std::string* fileList = invocation.Option("--exclude-types");
-  const std::string* locationList = invocation.Option("--exclude-locations");
-  const bool inherit = invocation.Option("--inherit") != nullptr;
+void SetLoadInfo(UITreeNode& item, const RetrievalOptions& o, const std::string& agentName) {
+  const auto& [levels, files, confine, fileList, locationList, inherit] = o;
   Settings s = Unpack(item.m_pNode->GetValue(itemLoadInfo));
   if (!inherit) {
     // Every value is checked before anything changes.
@@ -130,14 +144,10 @@ unsigned long ScheduleValue(const std::string& text, bool agent) {
 
 void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string& agentName = invocation.operands[0];
-  const std::string* levels = invocation.Option("--levels");
-  const std::string* files = invocation.Option("--files");
-  const std::string* confine = invocation.Option("--confine");
-  const std::string* fileList = invocation.Option("--exclude-types");
-  const std::string* locationList = invocation.Option("--exclude-locations");
-  const bool inherit = invocation.Option("--inherit") != nullptr;
+  const RetrievalOptions options(invocation);
+  const bool inherit = options.inherit;
+  const bool anySetting = options.AnySetting();
   const std::string* schedule = invocation.Option("--schedule");
-  const bool anySetting = levels || files || confine || fileList || locationList;
   if (inherit && anySetting) throw Failure("--inherit takes no other setting");
   if (!inherit && !anySetting && !schedule)
     throw Failure(
@@ -153,7 +163,7 @@ void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
   if (inherit && item->NodeClass() == kNodeKindAgent) throw Failure("an agent has no parent to inherit from");
   const unsigned long scheduleValue = schedule ? ScheduleValue(*schedule, item->NodeClass() == kNodeKindAgent) : 0;
 
-  if (inherit || anySetting) SetLoadInfo(*item, invocation, agentName);
+  if (inherit || anySetting) SetLoadInfo(*item, options, agentName);
   if (schedule && !item->m_pNode->SetValue(itemSchedule, scheduleValue))
     throw Failure("cannot change the schedule of agent '" + agentName + "'");
   SaveAgentOrFail(agentName);

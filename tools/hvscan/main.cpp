@@ -30,7 +30,8 @@ constexpr std::string_view kUsage =
     "writes a line for each run to hvscan.log in the Harvion folder. Only one hvscan runs per user:\n"
     "a second one exits at once. Without options it checks every 30 seconds and ends when unattended\n"
     "runs are turned off (harvion schedule off).\n"
-    "  --once    run what is due now, then exit (for cron or a systemd timer)\n"
+    "  --once    run what is due now, then exit (for cron or a systemd timer); the exit status\n"
+    "            is 1 when something due could not be run (see the log)\n"
     "  --status  list the scheduled items with their last and next runs, then exit\n"
     "  --help    show this text\n";
 
@@ -116,6 +117,7 @@ int Serve(bool once) {
   Wake wake;
   bool enabled = true;
   bool homeGone = false;
+  int failures = 0;
   {
     const StopSignals signals(gate, wake);
     hvscan::Scanner scanner(client, log, gate);
@@ -128,6 +130,7 @@ int Serve(bool once) {
         break;
       }
       enabled = scanner.ScanOnce();
+      failures = scanner.Failures();
       if (once || !enabled || gate.Stopped()) break;
       wake.WaitFor(kWakeInterval);
       if (gate.Stopped()) break;
@@ -137,7 +140,8 @@ int Serve(bool once) {
   CSafClient::DeleteAgent();
   CSafClient::GetSafClient()->Connect(nullptr);
   SetMessageSink(previous);
-  return 0;
+  // A look that could not run what was due says so, for cron and systemd.
+  return once && failures > 0 ? 1 : 0;
 }
 
 }  // namespace

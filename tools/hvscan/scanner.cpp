@@ -63,6 +63,7 @@ Scanner::Scanner(harvion::HeadlessUIClient& client, ScanLog& log, RunGate& gate)
     : m_client(client), m_log(log), m_gate(gate) {}
 
 bool Scanner::ScanOnce() {
+  m_failures = 0;
   bool enabled = false;
   const std::vector<std::string> keys = RunEntryKeys(enabled);
   for (const std::string& key : keys) {
@@ -112,6 +113,9 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
   } else if (outcome.result != RunOutcome::stopped) {
     m_failedAt[entry.key] = outcome.ended;
   }
+  const bool failed = outcome.result == RunOutcome::failed || outcome.result == RunOutcome::noAgent ||
+                      outcome.result == RunOutcome::cutShort;
+  if (failed) ++m_failures;
 }
 
 void PrintStatus(std::ostream& out) {

@@ -23,6 +23,9 @@ class Scanner {
 
   // Runs what is due now. False when unattended runs are off.
   bool ScanOnce();
+  // How many due items of the last look could not be run (their agent is
+  // gone or unreadable, or the run failed or was cut short).
+  int Failures() const { return m_failures; }
 
  private:
   void RunEntryNow(const RunEntry& entry);
@@ -35,6 +38,7 @@ class Scanner {
   std::map<std::string, long> m_failedAt;
   // Entries waiting for another program to let go of their agent; logged once.
   std::set<std::string> m_waiting;
+  int m_failures = 0;
 };
 
 // The entries with their schedules and their last and next runs, for

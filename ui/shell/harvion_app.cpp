@@ -76,6 +76,8 @@ CHarvionApp::CHarvionApp() = default;
 CHarvionApp::~CHarvionApp() {
   // The frame saves and closes the agent while the interface still runs.
   m_frame.reset();
+  // Messages from now on must not reach a program that is gone.
+  if (m_sinkInstalled) SetMessageSink(m_previousSink);
 }
 
 bool CHarvionApp::Start(const StartOptions& options) {
@@ -100,7 +102,9 @@ bool CHarvionApp::Start(const StartOptions& options) {
   connect(m_server.get(), &QLocalServer::newConnection, this, &CHarvionApp::OnRequest);
 
   // The engine's messages belong to the agent window.
-  InstallMessageBoxSink([this](HWND) -> QWidget* { return m_frame ? m_frame->AgentFrame() : nullptr; });
+  m_previousSink =
+      InstallMessageBoxSink([this](HWND) -> QWidget* { return m_frame ? m_frame->AgentFrame() : nullptr; });
+  m_sinkInstalled = true;
   m_frame = std::make_unique<CMainFrame>(std::make_unique<CDesktopBrowserHost>());
   CAgentFrame* window = m_frame->AgentFrame();
   if (options.splash) CSplashWindow::OpenAtStartup(nullptr);

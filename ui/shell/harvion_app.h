@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "harvion/exports.h"
+
 class QLocalServer;
 
 namespace hvui {
@@ -42,6 +44,8 @@ class CHarvionApp : public QObject {
 
   std::unique_ptr<QLocalServer> m_server;
   std::unique_ptr<CMainFrame> m_frame;
+  MessageSink m_previousSink;
+  bool m_sinkInstalled = false;
 };
 
 }  // namespace hvui

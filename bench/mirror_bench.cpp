@@ -8,7 +8,6 @@
 // counted in nginx's access log.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -29,6 +28,7 @@
 
 #include "bench_folder.h"
 #include "delay_proxy.h"
+#include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/text_files.h"
 
@@ -182,26 +182,11 @@ struct Measure {
 // env ("NAME=value"); the child dies with this process.
 Measure RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out) {
   Measure m;
-  const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t parent = ::getpid();
+  hvtest::SpawnOptions spawn;
+  spawn.outPath = out;
+  spawn.env = env;
   const auto start = Clock::now();
-  const pid_t pid = outFd < 0 || in < 0 ? -1 : ::fork();
-  if (pid == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(127);
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    ::dup2(in, 0);
-    ::dup2(outFd, 1);
-    ::dup2(outFd, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  for (int fd : {outFd, in})
-    if (fd >= 0) ::close(fd);
+  const pid_t pid = hvtest::Spawn(args, spawn);
   if (pid < 0) return m;
   int status = 0;
   rusage usage{};

@@ -7,7 +7,6 @@
 // connection per page, and curl then has to as well.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +33,7 @@
 #include "engine/http/http_request_owner.h"
 #include "engine/settings/engine_app.h"
 #include "platform/files/file_system.h"
+#include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/text_files.h"
 
@@ -58,32 +58,6 @@ double CpuSeconds(int who) {
   ::getrusage(who, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Starts a program with its output in files; the child gets SIGTERM should
-// this process die first, so no server outlives a crashed benchmark.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
-  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t parent = ::getpid();
-  const pid_t pid = out < 0 || err < 0 || in < 0 ? -1 : ::fork();
-  if (pid == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  for (int fd : {out, err, in})
-    if (fd >= 0) ::close(fd);
-  if (pid < 0) std::perror("cannot start a program");
-  return pid;
 }
 
 // ---------------------------------------------------------------- the site
@@ -305,7 +279,11 @@ class Curl {
     args.insert(args.end(), {"-K", Path("curl.conf")});
     const double cpu = CpuSeconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
-    const pid_t pid = Spawn(args, Path("curl.out"), Path("curl.err"));
+    hvtest::SpawnOptions spawn;
+    spawn.outPath = Path("curl.out");
+    spawn.errPath = Path("curl.err");
+    const pid_t pid = hvtest::Spawn(args, spawn);
+    if (pid < 0) std::perror("cannot start a program");
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return run;
     run.wall = Seconds(Clock::now() - start);

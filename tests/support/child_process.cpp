@@ -68,4 +68,33 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::mill
   return result;
 }
 
+pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
+  if (argv.empty()) return -1;
+  const int out = open(options.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = options.errPath.empty() ? -1
+                                          : open(options.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  // Copies made before the fork: the child may only make async-signal-safe calls.
+  std::vector<std::string> env = options.env;
+  const pid_t parent = getpid();
+  const bool opened = out >= 0 && in >= 0 && (options.errPath.empty() || err >= 0);
+  const pid_t pid = opened ? fork() : -1;
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);  // the parent died before the line above
+    for (std::string& entry : env) putenv(entry.data());
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    dup2(err >= 0 ? err : out, STDERR_FILENO);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  for (const int fd : {out, err, in})
+    if (fd >= 0) close(fd);
+  return pid;
+}
+
 }  // namespace hvtest

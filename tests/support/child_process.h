@@ -1,6 +1,10 @@
-// Runs one of our programs as a child process for a test: its output
-// captured, its time bounded, never outliving the test.
+// Child processes for tests and benchmarks: a program run to its end with
+// its output captured and its time bounded, or one started in the
+// background (a server) with its output in files. Neither outlives the
+// process that started it.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <string>
@@ -16,5 +20,14 @@ struct ProgramResult {
 
 // argv[0] is the program's path. The environment is the test's.
 ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit);
+
+struct SpawnOptions {
+  std::string outPath;             // standard output (and error, without errPath)
+  std::string errPath;             // standard error; empty: with the output
+  std::vector<std::string> env;    // "NAME=value" added to the environment
+};
+// Starts argv[0] in the background with standard input from /dev/null; the
+// child gets SIGTERM should this process die first. Its pid, or -1.
+pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options);
 
 }  // namespace hvtest

@@ -7,7 +7,6 @@
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/child_process.h"
 #include "support/text_files.h"
 
 namespace hvtest {
@@ -61,30 +61,6 @@ bool PortAnswers(int port) {
   const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
   ::close(fd);
   return ok;
-}
-
-// The child gets SIGTERM should this process die first, so no server
-// outlives a crashed test.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath) {
-  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t parent = ::getpid();
-  const pid_t pid = out < 0 || in < 0 ? -1 : ::fork();
-  if (pid == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(out, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  for (int fd : {out, in})
-    if (fd >= 0) ::close(fd);
-  return pid;
 }
 
 // A worker running as nobody must reach the served files: folders open to
@@ -162,8 +138,9 @@ bool NginxServer::Start(const Options& options) {
     m_port = FreePort();
     if (m_port == 0) continue;
     if (!WriteText(Path("nginx.conf"), Config(options))) return false;
-    m_pid = Spawn({program, "-p", m_dir + "/", "-c", Path("nginx.conf"), "-e", Path("nginx-error.log")},
-                  Path("nginx.out"));
+    hvtest::SpawnOptions spawn;
+    spawn.outPath = Path("nginx.out");
+    m_pid = hvtest::Spawn({program, "-p", m_dir + "/", "-c", Path("nginx.conf"), "-e", Path("nginx-error.log")}, spawn);
     if (m_pid < 0) return false;
     const auto limit = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < limit) {

@@ -50,6 +50,17 @@ test_concurrent_adds() {
   [[ -z $(ls -A "$HARVION_HOME" | grep '\.hvx\.lock$') ]] || fail "lock files left: $(ls -A "$HARVION_HOME")"
 }
 
+test_a_long_wait_is_announced() {
+  # Another program holds the agent for two seconds (as the desktop program
+  # does while the agent is open): the command says so, then does its work.
+  mkfifo "$WORK/held"
+  flock "$HARVION_HOME/.Kept.hvx.lock" sh -c "echo held >'$WORK/held'; sleep 2" &
+  read -r _ <"$WORK/held"
+  hv add Kept http://h.example/after-the-wait; expect_ok "add while another program holds the agent"
+  [[ $ERR == "harvion: waiting: agent 'Kept' is open in another program" ]] || fail "the wait was not announced: '$ERR'"
+  wait
+}
+
 test_import_past_the_cache_limit() {
   hv new Marks; expect_ok "new Marks"
   seq -f '<A HREF="http://h.example/%g">x</A>' 1 5100 >"$WORK/many.html"
@@ -79,6 +90,7 @@ test_folder_names_with_slashes() {
 test_full_disk
 test_leftovers_of_a_crash
 test_concurrent_adds
+test_a_long_wait_is_announced
 test_import_past_the_cache_limit
 test_folder_names_with_slashes
 

@@ -1,9 +1,11 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "failure.h"
@@ -57,8 +59,24 @@ void SaveAgentOrFail(const std::string& name) {
 
 UITreeNode& OpenAgent(HeadlessUIClient& client, const std::string& name, Access access) {
   // An empty name would open the Startup Agent.
-  const bool opened = !name.empty() && (access == Access::read ? LoadAgentFileToRead(name.c_str())
-                                                               : CSafClient::LoadAgentFile(name.c_str(), 1));
+  bool opened = false;
+  if (!name.empty() && access == Access::read) {
+    opened = LoadAgentFileToRead(name.c_str()) != 0;
+  } else if (!name.empty()) {
+    // Held by another program: another command lets go in a moment; the
+    // desktop program may keep it for long, so a longer wait is announced.
+    int tried = TryLoadAgentFile(name.c_str());
+    for (int attempt = 0; tried < 0 && attempt < 50; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      tried = TryLoadAgentFile(name.c_str());
+    }
+    if (tried < 0) {
+      std::cerr << "harvion: waiting: agent '" << name << "' is open in another program\n";
+      opened = CSafClient::LoadAgentFile(name.c_str(), 1) != 0;
+    } else {
+      opened = tried == 1;
+    }
+  }
   if (opened) {
     if (UITreeNode* agent = client.Agent()) return *agent;
   }

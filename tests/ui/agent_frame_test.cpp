@@ -200,12 +200,18 @@ TEST(PluginClientLists, an_empty_schedule_list_leaves_only_manually) {
   EXPECT_EQ(client.ScheduleNames().size(), 6) << "and the five schedules every profile starts with";
 }
 
-TEST(HarvionApp, a_second_start_hands_over_and_ends) {
+TEST(HarvionApp, a_second_start_hands_over_and_ends_and_the_window_keeps_its_size) {
   const hvui::StartOptions options = hvui::ParseStartOptions({"hvmain", "--no-splash"});
-  hvui::CHarvionApp first;
-  ASSERT_TRUE(first.Start(options));
-  hvui::CHarvionApp second;
-  EXPECT_FALSE(second.Start(options));
+  {
+    hvui::CHarvionApp first;
+    ASSERT_TRUE(first.Start(options));
+    first.Frame()->AgentFrame()->resize(517, 433);
+    hvui::CHarvionApp second;
+    EXPECT_FALSE(second.Start(options));
+  }
+  hvui::CHarvionApp again;
+  ASSERT_TRUE(again.Start(options));
+  EXPECT_EQ(again.Frame()->AgentFrame()->size(), QSize(517, 433));
   EXPECT_EQ(hvui::ParseStartOptions({"hvmain", "--bogus"}).error, "unknown option --bogus");
   EXPECT_EQ(hvui::ParseStartOptions({"hvmain", "A", "B"}).error, "more than one agent named");
 }

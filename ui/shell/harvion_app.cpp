@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSettings>
 #include <QTimer>
 
 #include "harvion/settings.h"
@@ -65,6 +66,8 @@ QString UsageText() {
          "pages open in (default: xdg-open).\n";
 }
 
+QString CHarvionApp::LayoutFile() { return QString::fromStdString(GetHomeDirectory()) + "/hvmain.ini"; }
+
 QString CHarvionApp::InstanceName() {
   const QByteArray home = QFileInfo(QString::fromStdString(GetHomeDirectory())).canonicalFilePath().toUtf8();
   const QByteArray hash = QCryptographicHash::hash(home, QCryptographicHash::Sha1).toHex().left(12);
@@ -74,6 +77,11 @@ QString CHarvionApp::InstanceName() {
 CHarvionApp::CHarvionApp() = default;
 
 CHarvionApp::~CHarvionApp() {
+  if (m_frame && m_keepLayout) {
+    QSettings layout(LayoutFile(), QSettings::IniFormat);
+    layout.setValue("window/geometry", m_frame->AgentFrame()->saveGeometry());
+    layout.setValue("window/state", m_frame->AgentFrame()->saveState());
+  }
   // The frame saves and closes the agent while the interface still runs.
   m_frame.reset();
   // Messages from now on must not reach a program that is gone.
@@ -107,6 +115,14 @@ bool CHarvionApp::Start(const StartOptions& options) {
   m_sinkInstalled = true;
   m_frame = std::make_unique<CMainFrame>(std::make_unique<CDesktopBrowserHost>());
   CAgentFrame* window = m_frame->AgentFrame();
+  // The window as the user left it; a picture for the documents is always
+  // taken at the first size.
+  m_keepLayout = options.screenshot.isEmpty();
+  if (m_keepLayout) {
+    const QSettings layout(LayoutFile(), QSettings::IniFormat);
+    window->restoreGeometry(layout.value("window/geometry").toByteArray());
+    window->restoreState(layout.value("window/state").toByteArray());
+  }
   if (options.splash) CSplashWindow::OpenAtStartup(nullptr);
   m_frame->OpenAgent(options.agent);
   window->show();

@@ -38,6 +38,8 @@ class CHarvionApp : public QObject {
   CMainFrame* Frame() const { return m_frame.get(); }
   // The name instances meet at, per user and Harvion folder.
   static QString InstanceName();
+  // Where the window's size, place and bars are kept between starts.
+  static QString LayoutFile();
 
  private:
   void OnRequest();
@@ -46,6 +48,7 @@ class CHarvionApp : public QObject {
   std::unique_ptr<CMainFrame> m_frame;
   MessageSink m_previousSink;
   bool m_sinkInstalled = false;
+  bool m_keepLayout = false;
 };
 
 }  // namespace hvui

@@ -62,8 +62,12 @@ MessageSink InstallMessageBoxSink(OwnerResolver ownerOf) {
       ShowEngineMessage(text, caption, owner, ownerOf);
       return;
     }
+    // From an engine thread the box is shown without waiting for it: that
+    // thread may hold the engine's lock, which the Qt thread may be about
+    // to take, and the message only informs.
     QMetaObject::invokeMethod(
-        app, [&] { ShowEngineMessage(text, caption, owner, ownerOf); }, Qt::BlockingQueuedConnection);
+        app, [text, caption, owner, ownerOf] { ShowEngineMessage(text, caption, owner, ownerOf); },
+        Qt::QueuedConnection);
   });
   return previous;
 }

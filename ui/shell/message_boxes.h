@@ -26,8 +26,8 @@ QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& caption, 
                                         QMessageBox::Icon icon = QMessageBox::NoIcon);
 
 // Makes the engine's messages (DisplayError) a beep and a warning box with the
-// engine's caption, shown on the Qt thread; a worker that reports waits until
-// the box is answered. `ownerOf` maps the engine's owner handle to a widget;
+// engine's caption, shown on the Qt thread; a message from another thread is
+// handed over without waiting for the box to be answered. `ownerOf` maps the engine's owner handle to a widget;
 // without it the active window owns the box. Returns the sink it replaced,
 // which still takes messages when there is no application object.
 using OwnerResolver = std::function<QWidget*(HWND owner)>;

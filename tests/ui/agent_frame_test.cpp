@@ -184,7 +184,10 @@ TEST_F(FrameTest, quitting_or_opening_another_agent_during_a_run_is_refused_with
   ASSERT_TRUE(m_frame->StartRun(hvui::CAgentTreeView::IdOf(Root())));
   EXPECT_FALSE(m_main->Quit());
   EXPECT_EQ(m_main->OpenAgent("Elsewhere"), 0);
-  ASSERT_EQ(m_messages.size(), 2);
+  m_frame->OnCommand(hvui::kCmdNewAgent);  // the agent menu's way: refused too
+  EXPECT_EQ(m_frame->AgentName(), "Busy");
+  ASSERT_EQ(m_messages.size(), 3);
+  EXPECT_EQ(m_messages[2], m_messages[1]);
   EXPECT_TRUE(m_messages[0].endsWith("Your agent is running. Please wait till the agent completes its jiob."));
   EXPECT_TRUE(m_messages[1].contains("while another agent is running"));
   m_frame->OnCommand(hvui::kCmdStartStop);  // stops it

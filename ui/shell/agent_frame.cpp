@@ -9,6 +9,7 @@
 #include "harvion/messages.h"
 #include "harvion/saf_node.h"
 #include "shell/agent_tree_view.h"
+#include "shell/browser_text.h"
 #include "shell/call_queue.h"
 #include "shell/details_bar.h"
 #include "shell/message_boxes.h"
@@ -100,6 +101,11 @@ QString CAgentFrame::AgentName() const {
 
 int CAgentFrame::OpenAgent(const QString& name) {
   if (!name.isEmpty() && m_tree->Root() && AgentName() == name) return 1;
+  // Closing the agent would end its run halfway.
+  if (m_running) {
+    ShowMessage(this, PluginCaption(), FrameMessage(kTextLoadWhileRunning));
+    return 0;
+  }
   m_client->m_bClosing = true;
   m_details->ShowNode(0, 0);
   int result = 0;

@@ -272,6 +272,10 @@ std::uint64_t CAgentFrame::TargetFolder() const {
 
 void CAgentFrame::NewAgent() {
   m_tree->EndEditing();
+  if (m_running) {
+    ShowMessage(this, PluginCaption(), FrameMessage(kTextLoadWhileRunning));
+    return;
+  }
   PluginClient::SaveAgentFile();
   HGLOBAL block = PluginClient::CreateNewAgentName(texts::kNewAgent);
   if (!block) return;

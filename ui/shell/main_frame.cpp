@@ -49,7 +49,7 @@ CMainFrame::~CMainFrame() { delete m_frame; }
 
 int CMainFrame::OpenAgent(const QString& name) {
   if (m_frame->Running() && name != m_frame->AgentName()) {
-    ShowMessage(m_frame, FrameMessage(kTextCaption), FrameMessage(kTextLoadWhileRunning));
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextLoadWhileRunning));
     return 0;
   }
   if (name.startsWith('?')) {
@@ -92,7 +92,7 @@ void CMainFrame::ShowAgentView() {
   char path[4096] = {};
   const QByteArray address = location.isEmpty() ? QByteArray("about:blank") : location.toUtf8();
   if (!PluginClient::CreateFrameSet(address.constData(), path, sizeof path) || !*path) {
-    ShowMessage(m_frame, FrameMessage(kTextCaption), FrameMessage(kTextNoTemporaryFile));
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextNoTemporaryFile));
     return;
   }
   m_host->Navigate(EngineText(path));
@@ -100,14 +100,14 @@ void CMainFrame::ShowAgentView() {
 
 void CMainFrame::AddCurrentPage() {
   if (m_frame->Running()) {
-    ShowMessage(m_frame, FrameMessage(kTextCaption), FrameMessage(kTextModifyWhileRunning));
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextModifyWhileRunning));
     return;
   }
   const QString url = m_host->CurrentLocation();
   QString title = StripBrowserName(m_host->CurrentPageTitle(), m_host->Kind());
   if (title.isEmpty()) title = url;
   if (const int refusal = AddPageRefusal(url)) {
-    ShowMessage(m_frame, FrameMessage(kTextCaption), FrameMessage(static_cast<FrameText>(refusal)));
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(static_cast<FrameText>(refusal)));
     return;
   }
   QTreeWidgetItem* root = m_frame->Tree()->Root();
@@ -119,12 +119,12 @@ void CMainFrame::AddCurrentPage() {
     added = PluginClient::CreateHTMLNode(&node, name.constData(), address.constData(), 0) != nullptr;
   });
   if (added)
-    ShowMessage(m_frame, FrameMessage(kTextCaption), AddedPageMessage(title, url, m_frame->AgentName()));
+    ShowMessage(m_frame, PluginCaption(), AddedPageMessage(title, url, m_frame->AgentName()));
 }
 
 bool CMainFrame::Quit() {
   if (m_frame->Running()) {
-    ShowMessage(m_frame, FrameMessage(kTextCaption), FrameMessage(kTextQuitWhileRunning));
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextQuitWhileRunning));
     return false;
   }
   m_frame->Client()->m_bClosing = true;

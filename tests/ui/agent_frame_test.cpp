@@ -185,9 +185,12 @@ TEST_F(FrameTest, quitting_or_opening_another_agent_during_a_run_is_refused_with
   EXPECT_FALSE(m_main->Quit());
   EXPECT_EQ(m_main->OpenAgent("Elsewhere"), 0);
   m_frame->OnCommand(hvui::kCmdNewAgent);  // the agent menu's way: refused too
+  Tree().setCurrentItem(Root());
+  m_frame->OnCommand(hvui::kCmdDelete);  // not asked: refused
   EXPECT_EQ(m_frame->AgentName(), "Busy");
-  ASSERT_EQ(m_messages.size(), 3);
+  ASSERT_EQ(m_messages.size(), 4);
   EXPECT_EQ(m_messages[2], m_messages[1]);
+  EXPECT_TRUE(m_messages[3].contains("can not modify an agent while it is running"));
   EXPECT_TRUE(m_messages[0].endsWith("Your agent is running. Please wait till the agent completes its jiob."));
   EXPECT_TRUE(m_messages[1].contains("while another agent is running"));
   m_frame->OnCommand(hvui::kCmdStartStop);  // stops it

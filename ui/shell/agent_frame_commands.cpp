@@ -355,9 +355,13 @@ void CAgentFrame::DeleteSelected() {
     m_client->Bridge().WithNode(CAgentTreeView::IdOf(item), [](CSafNode& node) { node.Remove(0); });
     return;
   }
+  if (m_running) {
+    ShowMessage(this, PluginCaption(), FrameMessage(kTextModifyWhileRunning));
+    return;
+  }
   const auto answer = ShowMessage(this, PluginCaption(), Latin1(texts::kDeleteAgent),
                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
-  if (answer != QMessageBox::Yes || m_running) return;
+  if (answer != QMessageBox::Yes) return;
   m_details->ShowNode(0, 0);
   PluginClient::DeleteAgentFile();
   OpenAgent(QString());

@@ -16,6 +16,7 @@
 
 #include "harvion/exports.h"
 #include "harvion/global_memory.h"
+#include "shell/ui_texts.h"
 
 namespace hvui {
 namespace {
@@ -37,7 +38,7 @@ constexpr std::size_t kDescriptorNameSize = 260;
 constexpr std::string_view kShortcutSuffix = ".url";
 constexpr std::string_view kDesktopSuffix = ".desktop";
 // How the shell names a shortcut it makes; dropped shortcuts lose it.
-constexpr std::string_view kShortcutPrefix = "Shortcut to ";
+constexpr std::string_view kShortcutPrefix = texts::kShortcutTo;
 
 constexpr const char* kReadFormats[] = {
     kDropFilesMime, kUrlMime,         kNetscapeBookmarkMime, kFileGroupDescriptorMime,

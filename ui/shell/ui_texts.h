@@ -5,12 +5,10 @@
 namespace hvui::texts {
 
 inline constexpr const char* kNewAgent = "New Agent";                         // 2
-inline constexpr const char* kTimeUnknown = "N/A";                             // 7
 inline constexpr const char* kNewFolder = "New Folder";                        // 10
 inline constexpr const char* kSearchPrompt = "< type search terms here >";     // 11
 inline constexpr const char* kDeleteAgent =
     "This will delete your agent and all of its results from the disk.\r\nDo you want to continue?";  // 102
-inline constexpr const char* kNotScheduled = "Not scheduled";  // 140
 inline constexpr const char* kPluginModeAdd =
     "In plugin mode use drag and drop or the clipboard to paste a page into your agent.";  // 200
 inline constexpr const char* kNoPageData = "The current page contains no data";            // 201

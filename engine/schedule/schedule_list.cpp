@@ -7,11 +7,18 @@
 #include <memory>
 
 #include "engine/schedule/schedule.h"
+#include "platform/files/file_lock.h"
+#include "platform/home.h"
 #include "resources/resources.h"
 
 namespace {
 
 const char kNotWritten[] = "the settings store could not be written";
+
+// Held from reading the list to storing it again, so that two programs
+// changing schedules at once do not write over each other's change: the
+// list is stored whole.
+hv::fs::FileLock EditLock() { return hv::fs::FileLock(hv::HomeDirectory() + "/.schedules.lock"); }
 
 // The list as stored now: another process may have changed it since this
 // one read it.
@@ -113,6 +120,7 @@ bool CScheduleList::IsEnabled() {
 
 std::string CScheduleList::SetEnabled(bool enabled) {
   try {
+    const hv::fs::FileLock lock = EditLock();
     // Against the stored flag, so that only a real change to on starts the
     // scheduler program.
     Reloaded().SetEnabled(enabled);
@@ -124,6 +132,7 @@ std::string CScheduleList::SetEnabled(bool enabled) {
 
 std::string CScheduleList::Add(const Edit& edit) {
   try {
+    const hv::fs::FileLock lock = EditLock();
     CSchedule& list = Reloaded();
     // The settings store keeps each schedule under a key of its name, one
     // line of its file.
@@ -143,6 +152,7 @@ std::string CScheduleList::Add(const Edit& edit) {
 
 std::string CScheduleList::Modify(const Edit& edit) {
   try {
+    const hv::fs::FileLock lock = EditLock();
     CSchedule& list = Reloaded();
     const int index = list.Find(edit.name);
     if (index < 0) return NoSchedule(edit.name);
@@ -156,6 +166,7 @@ std::string CScheduleList::Modify(const Edit& edit) {
 
 std::string CScheduleList::Remove(const std::string& name) {
   try {
+    const hv::fs::FileLock lock = EditLock();
     CSchedule& list = Reloaded();
     const int index = list.Find(name);
     if (index < 0) return NoSchedule(name);

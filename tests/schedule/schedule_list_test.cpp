@@ -2,6 +2,8 @@
 // refusals with nothing written, edits that change only what is given, the
 // switch for unattended runs, and changes another process made in between.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -131,6 +133,43 @@ TEST_F(ScheduleListEdits, the_switch_starts_the_scheduler_only_when_the_stored_f
     EXPECT_EQ(started, c.starts);
   }
   list.m_startScheduler = startScheduler;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScheduleListEdits, two_processes_adding_at_once_keep_every_schedule) {
+  constexpr int kEach = 8;
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < 2; ++i) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(go[1]);
+      char byte;
+      (void)!read(go[0], &byte, 1);  // both start when the pipe closes
+      int refused = 0;
+      for (int n = 0; n < kEach; ++n) {
+        CScheduleList::Edit edit;
+        edit.name = "P" + std::to_string(i) + "-" + std::to_string(n);
+        edit.kind = CScheduleList::kindHourly;
+        refused += CScheduleList::Add(edit).empty() ? 0 : 1;
+      }
+      _exit(refused);
+    }
+    children.push_back(pid);
+  }
+  close(go[0]);
+  close(go[1]);
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(CScheduleList::List().size(), 5u + 2 * kEach) << "the five defaults and every one added";
 }
 
 }  // namespace

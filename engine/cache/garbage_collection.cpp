@@ -9,6 +9,7 @@
 
 #include "engine/cache/cache.h"
 #include "engine/cache/local_name.h"
+#include "platform/files/file_system.h"
 #include "resources/resources.h"
 
 void CCache::BeginCollection() {
@@ -41,7 +42,10 @@ void CCache::Collect() {
     if (record->m_bKeepCopy && record->m_nState != CPageDescr::kNotStored) {
       kept.SetAt(record->m_strLocalFile, record);
     } else {
-      record->DropFile(*this, nullptr);
+      // A record with neither copy nor file stays as it is: stamped
+      // "changed now", it would make the next run wait for a new second.
+      if (record->m_nState != CPageDescr::kNotStored || hv::fs::Exists(PathOf(record->m_strLocalFile)))
+        record->DropFile(*this, nullptr);
       // Without its key the name would point nowhere: the next copy gets a
       // new name and key.
       record->m_strLocalFile.clear();

@@ -228,8 +228,14 @@ TEST_F(CacheUpkeep, saving_the_agent_writes_the_index_and_reopening_collects) {
   EXPECT_EQ(Agent().m_nFileCount, 3);
 }
 
+// A page the server no longer has keeps its record without a copy; its time
+// of change stays the run's that dropped it.
 TEST_F(CacheUpkeep, opening_and_collecting_an_unchanged_agent_changes_nothing) {
   Retrieve(Location("http://h/a.html", 2), 2);
+  CHTMLAnchor* gone = Location("http://h/gone.html", 2);
+  Retrieve(gone, 2);
+  gone->m_pPage->DropFile(Cache(), nullptr);
+  gone->m_pPage->m_tStateChanged = m_runStart;
   CSafClient::SaveAgentFile();
   CSafClient::DeleteAgent();
   ASSERT_EQ(CSafClient::LoadAgentFile("Keeper", 1), 1);  // collects once
@@ -237,6 +243,8 @@ TEST_F(CacheUpkeep, opening_and_collecting_an_unchanged_agent_changes_nothing) {
   EXPECT_EQ(Agent().m_bCacheChanged, 0);
   EXPECT_EQ(Agent().m_bModified, 0);
   EXPECT_NE(Cache().Find("hvempty.gif"), nullptr);
+  ASSERT_NE(Cache().Find("http://h/gone.html"), nullptr);
+  EXPECT_EQ(Cache().Find("http://h/gone.html")->m_tStateChanged, m_runStart);
 }
 
 TEST_F(CacheUpkeep, changed_index_alone_is_saved_too) {

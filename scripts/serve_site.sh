@@ -105,10 +105,6 @@ write_config() {
     echo "  types { text/html html htm; text/css css; text/plain txt; image/png png; image/gif gif;"
     echo "          image/jpeg jpg jpeg; image/svg+xml svg; application/pdf pdf; }"
     echo "  default_type application/octet-stream;"
-    # A client may send the time it retrieved a page rather than the page's
-    # own date: answer 304 for any time not older than the file, as HTTP has
-    # it, not only for the exact date nginx sent.
-    echo "  if_modified_since before;"
     echo "  log_format site '\$status \$request_method \$request_uri \$body_bytes_sent \"\$http_if_modified_since\"';"
     echo "  access_log $state/access.log site;"
     for line in "${http_lines[@]}"; do echo "  ${line//@PORT@/$port}"; done

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/agent/anchor.h"
@@ -66,7 +67,19 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
 
   CPageNode m_node;  // the node of a page lives inside its anchor
   CHTTPAsyncClient* m_pRequest = nullptr;  // the transfer in flight, not owned
+  // The page's state before its load; stored only while its file was there.
   std::int32_t m_nPreviousState = 0;
+  // What the record said of the page before its load cleared the answer: the
+  // server's date is what it is asked with, and it stays, with the title,
+  // when no new body replaces the copy. Kept during a load only.
+  struct EarlierAnswer {
+    std::uint32_t lastModified = 0;
+    std::string lastModifiedText;
+    std::string title;
+    std::string contentType;  // set only for a file refused by its type
+  };
+  std::unique_ptr<EarlierAnswer> m_pEarlier;
+  bool m_bBodyTaken = false;  // this load accepted a body
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
   bool m_bAnswered = false;  // the request in flight got a header block
@@ -100,8 +113,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   // The children the stored links name come back.
   virtual void RebuildChildren() {}
   // Ends the page's load from its stored copy: the children come back from
-  // the stored links. Without a stored copy to end from, the body is taken.
-  int FinishFromStoredCopy();
+  // the stored links. Without a stored copy to end from, the body is taken
+  // when one follows; otherwise the page keeps no copy.
+  int FinishFromStoredCopy(bool bodyFollows);
   // Tells the transfer in flight that this anchor is going.
   void DetachRequest();
 
@@ -109,6 +123,14 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   // dropCopy: the server has no such page, so its stored copy goes too.
   void OnLoaded(int status, bool dropCopy);
   int OnStatusCode();
+  // Begins the accepted body (BeginBody), noting that one was taken.
+  int TakeBody();
+  // The load detail refuses the page's earlier, refused type again: its
+  // file was never kept, and it is asked for only if it changed.
+  bool RefusedBefore();
+  // After a load that took no body: what the answer did not say of the copy
+  // is what was known before.
+  void KeepEarlierAnswer();
   int OnRedirect();
   void DeletePreviousChildren();
 };

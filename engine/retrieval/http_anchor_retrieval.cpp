@@ -25,6 +25,12 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
 // Client errors after which the page has no copy worth keeping.
 bool DropsCopy(int code) { return code == 400 || (code >= 402 && code <= 406) || (code >= 408 && code <= 411); }
 
+// Whether a location of the load detail takes a body of the content type.
+bool Wanted(const std::string& contentType, int loadDetail) {
+  return loadDetail == 3 || StartsWithIgnoringCase(contentType, "text/") ||
+         (loadDetail == 2 && StartsWithIgnoringCase(contentType, "image/"));
+}
+
 }  // namespace
 
 int CHTTPAnchor::LoadDetail() { return EffectiveSettings().loadDetail; }
@@ -86,7 +92,12 @@ void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
   m_nRetrievalDepth = depth;
   // The state before an empty file may be made for the page: only a copy
   // that was there may be asked for as not modified.
-  m_nPreviousState = m_pPage->m_nState;
+  CPageDescr& page = *m_pPage;
+  const bool stored = page.m_nState == CPageDescr::kStored || page.m_nState == CPageDescr::kInterrupted;
+  m_nPreviousState = stored && !page.FileExists(*hv::run::Cache()) ? CPageDescr::kNotStored : page.m_nState;
+  m_pEarlier = std::make_unique<EarlierAnswer>(
+      EarlierAnswer{page.m_tLastModified, page.m_strLastModifiedText, page.m_strTitle, page.m_strContentType});
+  m_bBodyTaken = false;
   m_pPage->StartRetrieval(*hv::run::Cache(), this, LoadDetail(), referrer, hv::run::RunStart());
 }
 
@@ -125,12 +136,23 @@ std::uint32_t CHTTPAnchor::GetIfModifiedSince() {
   const CPageDescr* page = m_pPage;
   CCache* cache = hv::run::Cache();
   if (!page || !cache || page->m_pRetriever != this) return 0;
-  if (LoadDetail() == 0) return page->m_tStoredAt;
+  // Many servers answer "not modified" only for exactly the date they gave
+  // the copy, not for a later one: their own date is sent when they gave one.
+  const std::uint32_t dated = m_pEarlier ? m_pEarlier->lastModified : 0;
+  const auto since = [dated](std::uint32_t retrieved) { return retrieved == 0 || dated == 0 ? retrieved : dated; };
+  if (LoadDetail() == 0) return since(page->m_tStoredAt);
   // A copy showing the placeholder for objects not stored then is fetched
   // whole, so the objects it shows now are linked.
   const bool copyUsable = !page->m_bPlaceholderUsed && page->m_tStoredAt != 0 && page->m_nCopyKept != 0 &&
                           m_nPreviousState == CPageDescr::kStored && page->FileExists(*cache);
-  return copyUsable ? page->m_tStoredAt : 0;
+  if (copyUsable) return since(page->m_tStoredAt);
+  // A file refused by its type is fetched again only when it changed.
+  return RefusedBefore() ? dated : 0;
+}
+
+bool CHTTPAnchor::RefusedBefore() {
+  return m_pEarlier && m_pEarlier->lastModified != 0 && !m_pEarlier->contentType.empty() &&
+         m_nPreviousState == CPageDescr::kNotStored && !Wanted(m_pEarlier->contentType, LoadDetail());
 }
 
 int CHTTPAnchor::GetAuthorization(std::string& credentials) {
@@ -190,17 +212,13 @@ int CHTTPAnchor::OnHeaders() {
     return done;
   }
   CAuthen::Instance().CheckResponse(page->m_nStatusCode, page->m_strRealm, this, hv::run::Now());
-  const int loadDetail = LoadDetail();
-  if (!page->m_strContentType.empty() && loadDetail != 3) {
-    const bool wanted = StartsWithIgnoringCase(page->m_strContentType, "text/") ||
-                        (loadDetail == 2 && StartsWithIgnoringCase(page->m_strContentType, "image/"));
-    if (!wanted) {
-      page->ClearLinks();
-      page->m_tLinksUpdated = hv::run::Now();
-      page->m_strContentType.clear();
-      OnLoaded(2);
-      return rejected;
-    }
+  if (!page->m_strContentType.empty() && !Wanted(page->m_strContentType, LoadDetail())) {
+    // The refused type stays in the record: the file is asked for again only
+    // if it changed.
+    page->ClearLinks();
+    page->m_tLinksUpdated = hv::run::Now();
+    OnLoaded(2);
+    return rejected;
   }
   page->m_strContentType.clear();
   return OnStatusCode();
@@ -213,19 +231,19 @@ int CHTTPAnchor::OnStatusCode() {
   switch (code) {
     case 200:
       page->m_tLinksUpdated = hv::run::Now();
-      if (m_nRetrievalDepth == 0 && loadDetail == 0) return FinishFromStoredCopy();
+      if (m_nRetrievalDepth == 0 && loadDetail == 0) return FinishFromStoredCopy(true);
       if (!page->m_bPlaceholderUsed && page->m_tLastModified != 0 && page->m_tLastModified <= page->m_tStoredAt &&
           (loadDetail == 0 || page->m_nCopyKept != 0)) {
-        return FinishFromStoredCopy();
+        return FinishFromStoredCopy(true);
       }
       page->ClearLinks();
-      return BeginBody() ? readOn : done;
+      return TakeBody();
     case 301:
     case 302:
       return OnRedirect();
     case 304:
       page->m_tLinksUpdated = hv::run::Now();
-      return FinishFromStoredCopy();
+      return FinishFromStoredCopy(false);
     case 401:
       page->m_bChanged = 1;
       if (m_pNode) m_pNode->Reload();
@@ -285,15 +303,42 @@ int CHTTPAnchor::OnRedirect() {
   return done;
 }
 
-int CHTTPAnchor::FinishFromStoredCopy() {
+int CHTTPAnchor::FinishFromStoredCopy(bool bodyFollows) {
   CCache* cache = hv::run::Cache();
-  if (LoadDetail() != 0 && !m_pPage->FileExists(*cache)) {
-    m_pPage->ClearLinks();
-    return BeginBody() ? readOn : done;
+  // The empty file made for this load is no copy.
+  if (LoadDetail() != 0 && (m_nPreviousState != CPageDescr::kStored || !m_pPage->FileExists(*cache))) {
+    if (bodyFollows) {
+      m_pPage->ClearLinks();
+      return TakeBody();
+    }
+    if (RefusedBefore()) {
+      m_pPage->m_strContentType = m_pEarlier->contentType;
+      KeepEarlierAnswer();
+      OnLoaded(2);
+      return rejected;
+    }
+    OnLoaded(0);
+    return done;
   }
   RebuildChildren();
   OnLoaded(0);
   return done;
+}
+
+int CHTTPAnchor::TakeBody() {
+  if (!BeginBody()) return done;
+  m_bBodyTaken = true;
+  return readOn;
+}
+
+void CHTTPAnchor::KeepEarlierAnswer() {
+  CPageDescr* page = m_pPage;
+  if (!page || !m_pEarlier) return;
+  if (page->m_tLastModified == 0) {
+    page->m_tLastModified = m_pEarlier->lastModified;
+    page->m_strLastModifiedText = m_pEarlier->lastModifiedText;
+  }
+  if (page->m_strTitle.empty()) page->m_strTitle = m_pEarlier->title;
 }
 
 int CHTTPAnchor::OnData(const char* data, int length) { return ReceiveBody(data, length); }
@@ -317,14 +362,21 @@ void CHTTPAnchor::OnLoaded(int status, bool dropCopy) {
   CPageDescr* page = m_pPage;
   if (page && cache && page->m_pRetriever == this) {
     if (status != 0) CAuthen::Instance().CheckResponse(0, page->m_strRealm, this, hv::run::Now());
-    const bool completed = status == 0 && end.copyComplete;
+    // An answer without a body neither makes nor replaces a copy: the empty
+    // file made for the load goes, an earlier copy stays as it was.
+    const bool bodiless = status == 0 && !m_bBodyTaken && LoadDetail() != 0;
+    const bool hadCopy = m_nPreviousState == CPageDescr::kStored || m_nPreviousState == CPageDescr::kInterrupted;
+    const bool completed = status == 0 && end.copyComplete && (!bodiless || hadCopy);
     if (!page->EndRetrieval(*cache, this, LoadDetail(), completed, end.partialCopy, hv::run::RunStart())) {
       hv::run::Stop();
     }
+    if (bodiless && m_nPreviousState == CPageDescr::kInterrupted) page->m_nState = CPageDescr::kInterrupted;
     // The server has no such page (any more): its copy goes, and the user
     // hears of it as a change.
     if (dropCopy) page->DropFile(*cache, nullptr);
+    if (status == 0 && !dropCopy && !m_bBodyTaken) KeepEarlierAnswer();
   }
+  m_pEarlier.reset();
   CAnchor::OnLoaded(status);
   AfterLoaded(status);
   // A page refused by the strategy goes; a location the user added stays.

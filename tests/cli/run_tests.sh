@@ -41,8 +41,6 @@ http {
   uwsgi_temp_path $dir/uwsgi;
   scgi_temp_path $dir/scgi;
   types { text/html html; image/gif gif; }
-  # 304 for a copy not older than the file, as most servers answer.
-  if_modified_since before;
   server {
     listen 127.0.0.1:$PORT;
     root $SITE;

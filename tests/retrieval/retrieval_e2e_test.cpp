@@ -301,6 +301,8 @@ TEST_F(SiteWalk, second_run_asks_if_modified_and_finds_changes_and_removals) {
   }
   // A copy showing the placeholder image is fetched whole, for the image may be wanted now.
   EXPECT_EQ(CountRequests(requests, "t/index.html", "200"), 1);
+  // The image it links to, refused under text only, is not sent again.
+  EXPECT_EQ(CountRequests(requests, "t/photo.gif", "304"), 1);
   EXPECT_EQ(CountRequests(requests, "b.html", "200"), 1);
   ASSERT_TRUE(Stored(records, "b.html"));
   EXPECT_EQ(records.at(Url("b.html")).modified, 1);
@@ -333,6 +335,33 @@ TEST_F(SiteWalk, back_to_back_runs_of_a_second_agent_ask_for_every_stored_page) 
   for (const std::string& line : requests) served += "\n  " + line;
   for (const char* path : {"index.html", "a.html", "b.html", "frames.html", "f1deep.html"})
     EXPECT_EQ(CountRequests(requests, path, "304"), 1) << path << "; requests:" << served;
+}
+
+// A page the server lost and has again with its old date is fetched whole:
+// the empty file made for it before the answer is no copy to keep.
+TEST_F(RetrievalEndToEnd, page_back_with_its_old_date_is_fetched_whole) {
+  m_site->WritePage("index.html", Page("Home", {"back.html"}));
+  m_site->WritePage("back.html", Page("Back", {}, {}, "the text"));
+  Serve();
+  CSafNode* agent = NewAgent("Back");
+  ASSERT_NE(agent, nullptr);
+  AddLocation(agent, "Home", "index.html",
+              CSafClient::PackLoadInfo(CUINode::ldTextOnly, CUINode::ltWithinSite, 2, CUINode::ldTextOnly,
+                                       CUINode::ltWithinSite, 0, 0));
+  ASSERT_TRUE(RunAndWait(agent));
+  m_site->Remove("back.html");
+  ASSERT_TRUE(RunAndWait(agent));
+  m_site->WritePage("back.html", Page("Back", {}, {}, "the text"));
+  ASSERT_TRUE(RunAndWait(agent));
+  ASSERT_TRUE(RunAndWait(agent));
+
+  std::vector<std::string> answers;
+  for (const std::string& line : Requests())
+    if (line.rfind("GET /back.html ", 0) == 0) answers.push_back(line.substr(15, 3));
+  EXPECT_EQ(answers, (std::vector<std::string>{"200", "404", "200", "304"}));
+  const auto records = Records();
+  ASSERT_TRUE(Stored(records, "back.html"));
+  EXPECT_NE(ReadAll(StoredPath(records.at(Url("back.html")))).find("the text"), std::string::npos);
 }
 
 // ------------------------------------------------------------ location strategies

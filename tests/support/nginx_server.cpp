@@ -188,8 +188,6 @@ std::string NginxServer::Config(const Options& options) const {
   for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
     conf += std::string("  ") + kind + "_temp_path " + Path(std::string("nginx-") + kind) + ";\n";
   conf += "  default_type text/html;\n  sendfile on;\n";
-  // As HTTP has it: not modified since a date at or after the file's, not only at exactly that date.
-  conf += "  if_modified_since before;\n";
   conf += options.keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
   conf += "  types { text/html html htm; image/gif gif; image/png png; image/jpeg jpg; application/zip zip; }\n";
   conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + " backlog=1024;\n";

@@ -1,5 +1,6 @@
 #include "engine/retrieval/site_tests.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,6 +20,28 @@ std::string Key(const char* url, unsigned flags) {
   std::string key;
   ComposeUrl(key, url ? url : "", nullptr, flags);
   return key;
+}
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// Whether a server key ("host" or "host:port") names an address rather than
+// a domain: an IPv6 address in brackets, or a host whose last label is a
+// number, which browsers read as IPv4 ("127.0.0.1", "127.1", "0x7f.1").
+bool IsAddressHost(std::string host) {
+  if (host.starts_with('[')) return true;
+  if (const std::size_t colon = host.rfind(':'); colon != std::string::npos) host.resize(colon);
+  if (host.ends_with('.')) host.pop_back();
+  std::string_view label(host);
+  if (const std::size_t dot = label.rfind('.'); dot != std::string_view::npos) label.remove_prefix(dot + 1);
+  if (label.empty()) return false;
+  if (label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X')) {
+    for (const char c : label.substr(2))
+      if (!IsHexDigit(c)) return false;
+    return true;
+  }
+  for (const char c : label)
+    if (c < '0' || c > '9') return false;
+  return true;
 }
 
 // How much of host comes before its site; 0 when the host is no longer
@@ -49,6 +72,8 @@ bool SameServer(const char* link, const char* page) {
 bool SameSite(const char* link, const char* page) {
   const std::string linkHost = Key(link, URL_CONNECT_HOST);
   const std::string pageHost = Key(page, URL_CONNECT_HOST);
+  // An address has no parent domain: its site is the address itself.
+  if (IsAddressHost(linkHost) || IsAddressHost(pageHost)) return Upper(linkHost) == Upper(pageHost);
   const std::string site = linkHost.substr(SitePrefixLength(linkHost));
   return pageHost.ends_with(site);
 }
@@ -68,6 +93,22 @@ bool SameDirectory(const char* link, const char* page) {
     if (slash == std::string::npos) return false;
     linkDir.resize(slash + 1);  // the directory of the link, its "/" kept
   }
+}
+
+bool InDirectoryOf(const char* link, const char* page) {
+  if (!link || !page) return false;
+  const std::string server = Upper(Key(link, URL_CONNECT_HOST));
+  if (server.empty() || server != Upper(Key(page, URL_CONNECT_HOST))) return false;
+  if (Upper(Key(link, URL_SCHEME)) != Upper(Key(page, URL_SCHEME))) return false;
+  // Paths without their queries: a "/" in a query is no directory.
+  const auto path = [](const char* url) {
+    std::string text = Upper(Key(url, URL_REQUEST_PATH));
+    text.resize(std::min(text.find('?'), text.size()));
+    return text;
+  };
+  std::string directory = path(page);
+  directory.resize(directory.rfind('/') + 1);  // the request path always begins with "/"
+  return path(link).starts_with(directory);
 }
 
 }  // namespace hv

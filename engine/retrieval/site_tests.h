@@ -12,10 +12,15 @@ bool SameServer(const char* link, const char* page);
 
 // The page's host ends with the link host's site: its last two labels for
 // the generic top-level domains, its last three for the others (country
-// domains with a second level such as ".co.uk").
+// domains with a second level such as ".co.uk"). When either host is an
+// address (IPv4, or IPv6 in brackets), the two must be the same address.
 bool SameSite(const char* link, const char* page);
 
 // The page lies in the link's directory or below it.
 bool SameDirectory(const char* link, const char* page);
+
+// The link lies in the page's directory or below it, on the same scheme and
+// server: what "links within directory" follows.
+bool InDirectoryOf(const char* link, const char* page);
 
 }  // namespace hv

@@ -56,6 +56,27 @@ TEST(SiteSite, page_host_ends_with_the_links_site) {
   for (const auto& c : cases) EXPECT_EQ(hv::SameSite(c.link, c.page), c.expected) << Describe(c);
 }
 
+// An address has no parent domain, so no suffix of it is a site.
+TEST(SiteSite, an_address_is_its_own_site) {
+  const Case cases[] = {
+      {"http://10.0.0.1/", "http://127.0.0.1/", false},
+      {"http://27.0.0.1/", "http://127.0.0.1/", false},
+      {"http://0.0.1/", "http://127.0.0.1/", false},
+      {"http://127.0.0.1/", "http://10.127.0.0.1/", false},
+      {"http://127.0.0.1/a", "http://127.0.0.1:80/b", true},
+      {"http://127.0.0.1:8080/", "http://127.0.0.1:8081/", false},
+      {"http://1.example.com/", "http://127.0.0.1/", false},
+      {"http://0x7f.1/", "http://1.0x7f.1/", false},
+      {"http://127.0.0.1./", "http://1.127.0.0.1./", false},
+      {"http://[::1]/", "http://[::1]/", true},
+      {"http://[::1]:8080/", "http://[0::1]:8080/", false},
+      {"http://[::1]/", "http://a[::1]/", false},
+      {"http://[FE80::1]/", "http://[fe80::1]/", true},
+      {"http://www.example1.com/", "http://ftp.example1.com/", true},  // a digit in a name is no address
+  };
+  for (const auto& c : cases) EXPECT_EQ(hv::SameSite(c.link, c.page), c.expected) << Describe(c);
+}
+
 TEST(SiteDirectory, page_inside_the_links_directory) {
   const Case cases[] = {
       {"http://h/dir/a.htm", "http://h/dir/b.htm", true},
@@ -78,6 +99,30 @@ TEST(SiteDirectory, page_inside_the_links_directory) {
       {"http://h/dir/a.htm", nullptr, false},
   };
   for (const auto& c : cases) EXPECT_EQ(hv::SameDirectory(c.link, c.page), c.expected) << Describe(c);
+}
+
+TEST(SiteDirectory, link_inside_the_pages_directory) {
+  const Case cases[] = {
+      {"http://h/docs/b.html", "http://h/docs/index.html", true},
+      {"http://h/docs/sub/c.html", "http://h/docs/index.html", true},
+      {"http://h/docs/", "http://h/docs/index.html", true},
+      {"http://h/top.html", "http://h/docs/index.html", false},
+      {"http://h/docs", "http://h/docs/index.html", false},
+      {"http://h/docsx/a.html", "http://h/docs/index.html", false},
+      {"http://H/DOCS/Sub/", "http://h/docs/index.html", true},
+      {"http://h/any/where.html", "http://h/", true},
+      {"http://h/any/where.html", "http://h", true},
+      {"http://h/q/x.html", "http://h/docs/index.html?to=/q/", false},  // a query holds no directory
+      {"http://h/docs/x.html?to=/", "http://h/docs/index.html", true},
+      {"http://g/docs/b.html", "http://h/docs/index.html", false},
+      {"http://h:81/docs/b.html", "http://h/docs/index.html", false},
+      {"http://hdocs/b.html", "http://h/docs/index.html", false},
+      {"ftp://h/docs/b.html", "http://h/docs/index.html", false},
+      {"docs/b.html", "docs/index.html", false},  // no server, no directory
+      {nullptr, "http://h/docs/index.html", false},
+      {"http://h/docs/b.html", nullptr, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(hv::InDirectoryOf(c.link, c.page), c.expected) << Describe(c);
 }
 
 }  // namespace

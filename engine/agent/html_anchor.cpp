@@ -30,8 +30,9 @@ int CHTMLAnchor::SameSiteAsLocation(const std::string& url) {
   return m_pPage ? static_cast<int>(hv::SameSite(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
 }
 
+// The link must lie in this page's directory or below it, never above.
 int CHTMLAnchor::SameDirectoryAsLocation(const std::string& url) {
-  return m_pPage ? static_cast<int>(hv::SameDirectory(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
+  return m_pPage ? static_cast<int>(hv::InDirectoryOf(url.c_str(), m_pPage->m_strAddress.c_str())) : 0;
 }
 
 int CHTMLAnchor::LevelCost() { return 1; }

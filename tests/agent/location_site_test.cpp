@@ -25,9 +25,10 @@ TEST_F(LocationSite, location_compares_links_with_its_own_page) {
   EXPECT_EQ(loc->SameServerAsLocation("http://www.example.com:8080/dir/a.htm"), 0);
   EXPECT_EQ(loc->SameSiteAsLocation("http://ftp.example.com/x"), 1);
   EXPECT_EQ(loc->SameSiteAsLocation("http://www.sample.com/x"), 0);
-  // The page lies in the link's directory: a link one level up holds it.
+  // The link lies in the page's directory or below it, never above.
   EXPECT_EQ(loc->SameDirectoryAsLocation("http://www.example.com/dir/b.htm"), 1);
-  EXPECT_EQ(loc->SameDirectoryAsLocation("http://www.example.com/dir/sub/c.htm"), 0);
+  EXPECT_EQ(loc->SameDirectoryAsLocation("http://www.example.com/dir/sub/c.htm"), 1);
+  EXPECT_EQ(loc->SameDirectoryAsLocation("http://www.example.com/top.htm"), 0);
   loc->m_pPage = nullptr;
   EXPECT_EQ(loc->SameServerAsLocation("http://www.example.com/"), 0);
   EXPECT_EQ(loc->SameSiteAsLocation("http://www.example.com/"), 0);

@@ -368,8 +368,8 @@ TEST_F(RetrievalEndToEnd, page_back_with_its_old_date_is_fetched_whole) {
 
 // One page linking beside itself, down into a folder, up to the root and to
 // another host (the same server by another name, which is another site);
-// each strategy in an agent of its own. Within a directory, the page must
-// lie in the link's directory or below it: only the page beside it passes.
+// each strategy in an agent of its own. Within a directory, the link must
+// lie in the page's directory or below it: beside it and down, never up.
 TEST_F(RetrievalEndToEnd, location_strategies_choose_the_links_followed) {
   m_site->WritePage("top.html", Page("Top"));
   m_site->WritePage("d/next.html", Page("Next"));
@@ -383,7 +383,7 @@ TEST_F(RetrievalEndToEnd, location_strategies_choose_the_links_followed) {
     int linkType;
     int next, in, top, far;
   } cases[] = {{CUINode::ltUnrestricted, 1, 1, 1, 1},    {CUINode::ltWithinSite, 1, 1, 1, 0},
-               {CUINode::ltWithinDirectory, 1, 0, 0, 0}, {CUINode::ltOutsideSite, 0, 0, 0, 1},
+               {CUINode::ltWithinDirectory, 1, 1, 0, 0}, {CUINode::ltOutsideSite, 0, 0, 0, 1},
                {CUINode::ltInsideServer, 1, 1, 1, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE("link type " + std::to_string(c.linkType));

@@ -23,8 +23,8 @@ const std::vector<OptionSpec>& Options() {
        "(set) What to retrieve: sitemap (the pages' links only), text, graphics (text and graphics) or all "
        "(all file types)."},
       {"--confine", "WHERE",
-       "(set) Which links to follow: unrestricted, site (within the page's site), directory (within its "
-       "directory), outside (only outside the location's site) or server (on the page's server)."},
+       "(set) Which links to follow: unrestricted, site (within the page's site), directory (in the page's "
+       "directory or below it), outside (only outside the location's site) or server (on the page's server)."},
       {"--exclude-types", "LIST",
        "(set) Use the agent's file-type list named LIST, with the extensions it excludes; a built-in list "
        "(\"Site map\", \"Text only\", \"Text and graphics\", \"All files\") also sets --files."},

@@ -16,6 +16,7 @@ test_changes_show_in_the_tree() {
   hv folder S F; expect_ok "folder F"
   hv add S http://h.example/a --title A --in F; expect_ok "add A"
   hv add S http://h.example/b/c --in F; expect_ok "add b/c"
+  hv add S http://h.example/d/; expect_ok "add d/"
   # Each row: ITEM, options of set, the tree line's start, the settings it shows after.
   # The changes build on each other, as inherited settings follow their parents.
   local item options line wanted got
@@ -26,6 +27,7 @@ test_changes_show_in_the_tree() {
     [[ $got == "$wanted" ]] || fail "set $item $options: '$got', wanted '$wanted'"
   done <<'ROWS'
 |--levels 3|agent "S"|[Text and graphics, Links within site, + 3 levels]
+http://h.example/d/|--levels 5|  location <http://h.example/d/>|[Text and graphics, Links within site, + 5 levels]
 F|--files text|  folder "F"|[Text only, Links within site, + 3 levels]
 F|--confine directory --levels all|  folder "F"|[Text only, Links within directory, All levels]
 F/A|--levels=0|    location "A" <http://h.example/a>|[Text only, Links within directory, This page]
@@ -33,6 +35,7 @@ F/A|--inherit|    location "A" <http://h.example/a>|[Text only, Links within dir
 F|--exclude-types 'Site map'|  folder "F"|[Site map, Links within directory, All levels]
 F|--exclude-locations 'Inside server' --files sitemap|  folder "F"|[Site map, Inside server, All levels]
 'F/http:\/\/h.example\/b\/c'|--levels 2 --confine outside|    location <http://h.example/b/c>|[Site map, Links outside site, + 2 levels]
+F/http://h.example/b/c|--levels 4|    location <http://h.example/b/c>|[Site map, Links outside site, + 4 levels]
 |--files all --confine unrestricted|agent "S"|[All files, Unrestricted, + 3 levels]
 F|--inherit|  folder "F"|[All files, Unrestricted, + 3 levels, inherited]
 ROWS
@@ -59,6 +62,7 @@ F --inherit --levels 2|--inherit takes no other setting
 F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --inherit or --schedule
 Nowhere --levels 1|no item 'Nowhere' in agent 'S'
 F/ --levels 1|no item 'F/' in agent 'S'
+http://h.example --levels 1|no item 'http://h.example' in agent 'S'
 ROWS
   cmp -s "$WORK/before.hvx" "$HARVION_HOME/S.hvx" || fail "a refused set changed the agent file"
   hv set Nobody --levels 1; expect_failure "set on an unknown agent" "no agent named 'Nobody'"

@@ -1,7 +1,6 @@
 #include "folder_path.h"
 
 #include <string>
-#include <vector>
 
 #include "harvion/saf_node.h"
 #include "node_text.h"
@@ -11,56 +10,57 @@ namespace harvion {
 
 namespace {
 
-UITreeNode* ChildFolder(const UITreeNode& parent, std::string_view name) {
-  for (UITreeNode* child : parent.Children())
-    if (child->IsFolder() && NodeText(child->m_pNode, itemName) == name) return child;
-  return nullptr;
+// The name a path names the child by: its own, or a location's address.
+std::string ShownName(UITreeNode* child, bool foldersOnly) {
+  if (foldersOnly && !child->IsFolder()) return {};
+  std::string shown = NodeText(child->m_pNode, itemName);
+  if (shown.empty() && !foldersOnly && child->NodeClass() == kNodeKindPage) shown = NodeText(child->m_pNode, itemUrl);
+  return shown;
 }
 
-UITreeNode* ChildItem(const UITreeNode& parent, std::string_view name) {
+// Whether the path begins with the name as one step: "\/" and "\\" stand
+// for '/' and '\'; a '/' of the name may also stand as it is, so an address
+// is named as it is written. rest receives what follows the step's '/', and
+// atEnd tells that nothing follows.
+bool StepMatches(std::string_view path, const std::string& name, std::string_view& rest, bool& atEnd) {
+  const auto escaped = [&path](std::size_t at) {
+    return path[at] == '\\' && at + 1 < path.size() && (path[at + 1] == '/' || path[at + 1] == '\\');
+  };
+  std::size_t at = 0;
+  for (const char c : name) {
+    if (at < path.size() && escaped(at)) {
+      if (path[at + 1] != c) return false;
+      at += 2;
+    } else if (at < path.size() && path[at] == c) {
+      ++at;
+    } else {
+      return false;
+    }
+  }
+  atEnd = at == path.size();
+  if (!atEnd && path[at] != '/') return false;
+  rest = atEnd ? std::string_view() : path.substr(at + 1);
+  return true;
+}
+
+// The first item in display order whose names match the whole path; a step
+// that could end at more than one '/' tries each in turn.
+UITreeNode* Find(UITreeNode& parent, std::string_view path, bool foldersOnly) {
   for (UITreeNode* child : parent.Children()) {
-    std::string shown = NodeText(child->m_pNode, itemName);
-    if (shown.empty() && child->NodeClass() == kNodeKindPage) shown = NodeText(child->m_pNode, itemUrl);
-    if (shown == name) return child;
+    const std::string shown = ShownName(child, foldersOnly);
+    std::string_view rest;
+    bool atEnd = false;
+    if (shown.empty() || !StepMatches(path, shown, rest, atEnd)) continue;
+    if (atEnd) return child;
+    if (UITreeNode* found = Find(*child, rest, foldersOnly)) return found;
   }
   return nullptr;
-}
-
-// The names of the path's steps, escapes undone.
-std::vector<std::string> SplitFolderPath(std::string_view path) {
-  std::vector<std::string> steps(1);
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const char c = path[i];
-    if (c == '\\' && i + 1 < path.size() && (path[i + 1] == '/' || path[i + 1] == '\\'))
-      steps.back().push_back(path[++i]);
-    else if (c == '/')
-      steps.emplace_back();
-    else
-      steps.back().push_back(c);
-  }
-  return steps;
 }
 
 }  // namespace
 
-UITreeNode* FindFolder(UITreeNode& agent, std::string_view path) {
-  UITreeNode* current = &agent;
-  for (const std::string& step : SplitFolderPath(path)) {
-    if (step.empty()) return nullptr;
-    current = ChildFolder(*current, step);
-    if (!current) return nullptr;
-  }
-  return current;
-}
+UITreeNode* FindFolder(UITreeNode& agent, std::string_view path) { return Find(agent, path, true); }
 
-UITreeNode* FindItem(UITreeNode& agent, std::string_view path) {
-  UITreeNode* current = &agent;
-  for (const std::string& step : SplitFolderPath(path)) {
-    if (step.empty()) return nullptr;
-    current = ChildItem(*current, step);
-    if (!current) return nullptr;
-  }
-  return current;
-}
+UITreeNode* FindItem(UITreeNode& agent, std::string_view path) { return Find(agent, path, false); }
 
 }  // namespace harvion

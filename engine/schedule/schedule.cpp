@@ -1,5 +1,6 @@
 #include "engine/schedule/schedule.h"
 
+#include <cctype>
 #include <cstring>
 #include <ctime>
 
@@ -109,6 +110,19 @@ HGLOBAL CSchedule::GetNameList() const {
   return block;
 }
 
+bool CSchedule::NameInUse(const std::string& name) const {
+  // Each schedule is stored under a key of its name, and key names are
+  // matched without regard to case: "hourly" would overwrite "Hourly".
+  const auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = folded(name);
+  for (int i = 0; i < GetSize(); ++i)
+    if (folded(GetNameAt(i)) == wanted) return true;
+  return false;
+}
+
 unsigned CSchedule::Validate(const ScheduleEdit& edit, bool adding, CScheduleEntry& entry) const {
   const auto kind = static_cast<ScheduleKind>(edit.nKind);
   const bool showsDays = kind != ScheduleKind::Monthly;
@@ -122,7 +136,7 @@ unsigned CSchedule::Validate(const ScheduleEdit& edit, bool adding, CScheduleEnt
     return hv::res::IDS_SCHEDULE_START_AFTER_END;
   if (adding) {
     if (edit.strName.empty()) return hv::res::IDS_SCHEDULE_NO_NAME;
-    if (Find(edit.strName) >= 0) return hv::res::IDS_SCHEDULE_NAME_IN_USE;
+    if (NameInUse(edit.strName)) return hv::res::IDS_SCHEDULE_NAME_IN_USE;
     entry.m_strName = edit.strName;
   }
   entry.m_nKind = edit.nKind;

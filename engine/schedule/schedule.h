@@ -60,6 +60,9 @@ class CSchedule : public CNamedArray {
   // schedule's name is checked: modifying keeps the entry's name.
   unsigned Validate(const ScheduleEdit& edit, bool adding, CScheduleEntry& entry) const;
 
+  // Whether a schedule has the name, in any letter case.
+  bool NameInUse(const std::string& name) const;
+
   CScheduleEntry* EntryAt(int index) const { return static_cast<CScheduleEntry*>(GetAt(index)); }
 
   int m_bEnabled = 0;  // unattended runs are on

@@ -71,6 +71,7 @@ TEST(ScheduleEditing, each_check_returns_its_message) {
       {"empty window", {"New", 1, 0, 62, 0, 25, "10:00 AM", "10:00 AM"}, true, IDS_SCHEDULE_START_AFTER_END},
       {"no name", {"", 2, 0, 62, 0, 0, "08:00 AM", ""}, true, IDS_SCHEDULE_NO_NAME},
       {"name in use", {"Weekly", 2, 0, 62, 0, 0, "08:00 AM", ""}, true, IDS_SCHEDULE_NAME_IN_USE},
+      {"name in use in other letters", {"hOURLY", 2, 0, 62, 0, 0, "08:00 AM", ""}, true, IDS_SCHEDULE_NAME_IN_USE},
       {"modifying keeps the name", {"", 2, 0, 62, 0, 0, "08:00 AM", ""}, false, 0},
   };
   CSchedule list;

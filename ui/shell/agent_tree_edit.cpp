@@ -25,8 +25,21 @@ QString CurrentName(NodeBridge& bridge, std::uint64_t id) {
 
 bool CAgentTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
   const bool started = QTreeWidget::edit(index, trigger, event);
-  if (started) m_editing = true;
+  if (started) {
+    m_editing = true;
+    m_edited = index;
+  }
   return started;
+}
+
+void CAgentTreeView::commitData(QWidget* editor) {
+  // The item of the edit, found before the text reaches it; gone when the
+  // engine removed the node meanwhile. The name is checked here, at the end
+  // of an edit, and nowhere else: the item also changes for its picture,
+  // tooltip and font while a run goes on.
+  QTreeWidgetItem* item = m_edited.isValid() ? itemFromIndex(m_edited) : nullptr;
+  QTreeWidget::commitData(editor);
+  if (item) AcceptName(item);
 }
 
 void CAgentTreeView::EditLabel(QTreeWidgetItem* item) {
@@ -45,20 +58,11 @@ void CAgentTreeView::EndEditing() {
   m_editing = false;
 }
 
-void CAgentTreeView::OnItemChanged(QTreeWidgetItem* item, int) {
-  if (m_settingText) return;
-  AcceptName(item);
-}
-
 void CAgentTreeView::AcceptName(QTreeWidgetItem* item) {
   const std::uint64_t id = IdOf(item);
   const QString typed = item->text(0);
   const QString current = CurrentName(m_bridge, id);
-  const auto restore = [&] {
-    m_settingText = true;
-    item->setText(0, current);
-    m_settingText = false;
-  };
+  const auto restore = [&] { item->setText(0, current); };
   if (typed.isEmpty()) {
     restore();
     SelectQuietly(item);

@@ -33,7 +33,6 @@ CAgentTreeView::CAgentTreeView(NodeBridge& bridge, QWidget* parent) : QTreeWidge
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DragDrop);
-  connect(this, &QTreeWidget::itemChanged, this, &CAgentTreeView::OnItemChanged);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { OnExpansion(item, true); });
   connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { OnExpansion(item, false); });
   connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
@@ -61,9 +60,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   item->setData(0, kIdRole, QVariant::fromValue<qulonglong>(facts.id));
   item->setData(0, kKindRole, facts.kind);
   item->setFlags(item->flags() | Qt::ItemIsEditable);
-  m_settingText = true;
   item->setText(0, facts.text);
-  m_settingText = false;
   SetBold(item, user);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
   if (nodeClass == kNodeKindPage) SetStatus(item, facts.result.statusCode);
@@ -99,9 +96,7 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
   item->setData(0, kKindRole, facts.kind);
   SetBold(item, (facts.kind & kNodeFlagUserItem) != 0);
   if (!facts.text.isEmpty() && item->text(0) != facts.text && !m_editing) {
-    m_settingText = true;
     item->setText(0, facts.text);
-    m_settingText = false;
   }
   // Moved under another folder: the item goes along with its subtree.
   QTreeWidgetItem* parentItem = facts.parentId ? Item(facts.parentId) : nullptr;
@@ -137,9 +132,7 @@ void CAgentTreeView::SetStatus(QTreeWidgetItem* item, int statusCode) {
 void CAgentTreeView::OnText(std::uint64_t id, const QString& text) {
   QTreeWidgetItem* item = Item(id);
   if (!item || text.isEmpty()) return;
-  m_settingText = true;
   item->setText(0, text);
-  m_settingText = false;
 }
 
 void CAgentTreeView::OnRefresh(std::uint64_t id) {

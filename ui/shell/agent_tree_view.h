@@ -75,6 +75,8 @@ class CAgentTreeView : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  // The end of a label edit with a text: the node checks the name.
+  void commitData(QWidget* editor) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -89,7 +91,6 @@ class CAgentTreeView : public QTreeWidget {
   static void SetStatus(QTreeWidgetItem* item, int statusCode);
   // The user's own items are shown in bold.
   static void SetBold(QTreeWidgetItem* item, bool bold);
-  void OnItemChanged(QTreeWidgetItem* item, int column);
   void OnExpansion(QTreeWidgetItem* item, bool expanded);
   void AcceptName(QTreeWidgetItem* item);
   Qt::DropAction DropActionFor(QDropEvent* event);
@@ -99,7 +100,7 @@ class CAgentTreeView : public QTreeWidget {
   NodeBridge& m_bridge;
   std::unordered_map<std::uint64_t, QTreeWidgetItem*> m_items;
   bool m_editing = false;
-  bool m_settingText = false;  // our own text changes are not edits
+  QPersistentModelIndex m_edited;  // the item of the last label edit begun
   bool m_userInput = false;    // the selection change comes from the user
   std::uint64_t m_dragId = 0;  // the item being dragged out of this tree
   QTreeWidgetItem* m_highlighted = nullptr;

@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +78,8 @@ class FrameTest : public ::testing::Test {
   QTreeWidgetItem* Root() const { return Tree().Root(); }
   // A new agent named so, open in the frame, with nothing in it.
   void NewAgent(const QString& name);
+  // Edits the item's label as the user does: the editor, the text, Enter.
+  void TypeLabel(QTreeWidgetItem* item, const QString& text);
   QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text) const {
     for (int i = 0; parent && i < parent->childCount(); ++i)
       if (parent->child(i)->text(0) == text) return parent->child(i);
@@ -94,9 +98,17 @@ inline void FrameTest::NewAgent(const QString& name) {
   ASSERT_TRUE(WaitFor([&] { return Root() != nullptr; }));
   Drain();  // the label edit the command starts
   Tree().EndEditing();
-  Root()->setText(0, name);  // as the user types it
-  Drain();
+  TypeLabel(Root(), name);
   ASSERT_EQ(m_frame->AgentName(), name) << m_messages.join("\n").toStdString();
+}
+
+inline void FrameTest::TypeLabel(QTreeWidgetItem* item, const QString& text) {
+  Tree().EditLabel(item);
+  auto* editor = qobject_cast<QLineEdit*>(Tree().indexWidget(Tree().currentIndex()));
+  ASSERT_NE(editor, nullptr);
+  editor->setText(text);
+  QTest::keyClick(editor, Qt::Key_Return);
+  Drain();
 }
 
 }  // namespace hvuitest

@@ -299,6 +299,8 @@ void CAgentManager::DeleteAgentFile() {
   // The file first: without it the agent is gone, and what a crash leaves of
   // the folder is an orphan that the next create or delete clears.
   if (hv::fs::RemoveFile(AgentFilePath(name))) {
+    // The scheduler program would look for the agent at every time it is due.
+    hv::schedule::ForgetAgentEntries(AgentFilePath(name));
     hv::CrashPoint("delete: file removed");
     hv::fs::RemoveTree(AgentFolderPath(name));
     if (m_pLock && m_pLock->Held()) RemoveStaleTemporaries(name);

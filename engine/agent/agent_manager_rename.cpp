@@ -13,6 +13,7 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/crash_point.h"
 #include "engine/cache/cache.h"
+#include "engine/schedule/run_entries.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
 #include "platform/framework/exceptions.h"
@@ -72,6 +73,8 @@ bool CAgentManager::RenameAgent(const std::string& name) {
   }
   hv::CrashPoint("rename: file moved");
   hv::fs::RemoveFile(journal);
+  // The scheduled nodes keep their runs under the new name.
+  hv::schedule::MoveAgentEntries(oldFile, old, AgentFilePath(name), name);
   m_strAgentName = name;
   if (m_pCache) m_pCache->SetDirectory(newFolder);
   m_pLock = std::move(lock);  // the old name's lock file goes with its lock

@@ -37,6 +37,19 @@ void CopyOut(const std::string& value, char* buffer) {
   if (buffer) std::memcpy(buffer, value.c_str(), value.size() + 1);
 }
 
+std::uint32_t LastRunOf(const reg::Tree& tree, const std::string& key) {
+  std::uint32_t value = 0;
+  return tree.ReadDWord(key, kLastRunValue, value) ? value : 0;
+}
+
+// When a never-run entry counts from: when it took its schedule; for one
+// recorded by nobody (made before entries kept the time), 45 seconds before
+// now, about one wake-up of the scheduler.
+std::int64_t RecordedAt(const reg::Tree& tree, const std::string& key, std::int64_t now) {
+  std::uint32_t value = 0;
+  return tree.ReadDWord(key, kRecordedValue, value) && value != 0 ? value : now - 45;
+}
+
 }  // namespace
 
 bool RunKeyPath(std::string& out) { return settings::KeyPath(res::IDS_REG_RUN, out); }
@@ -61,7 +74,7 @@ std::string FreeRunEntryName(const reg::Tree& tree, const std::string& runKey) {
 }
 
 bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string& file, const std::string& agentId,
-                   const std::string& schedule, std::uint32_t lastRun, std::string& name) {
+                   const std::string& schedule, std::uint32_t lastRun, std::int64_t now, std::string& name) {
   name = FindRunEntry(tree, runKey, file, agentId);
   const bool created = name.empty();
   if (created) name = FreeRunEntryName(tree, runKey);
@@ -72,6 +85,7 @@ bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string
     tree.WriteString(key, kFileValue, file);
     tree.WriteString(key, kScheduleValue, schedule);
     tree.WriteDWord(key, kInvalidValue, 0);
+    tree.WriteDWord(key, kRecordedValue, static_cast<std::uint32_t>(now));
   }
   if (lastRun != 0) tree.WriteDWord(key, kLastRunValue, lastRun);
   return created;
@@ -96,17 +110,13 @@ NextRunOf EntryNextRun(const reg::Tree& tree, const std::string& entryKey, long 
   std::copy(bytes.begin(), bytes.end(), packed.begin());
   const CScheduleEntry entry(name, packed);
 
-  std::uint32_t stored = 0;
-  if (!tree.ReadDWord(entryKey, kLastRunValue, stored)) stored = 0;
   // The stored value is a signed 32-bit time like the caller's.
-  std::int64_t base = std::max<std::int64_t>(static_cast<std::int32_t>(stored), lastRun);
-  if (base != 0) return {NextRunOf::known, static_cast<std::int64_t>(entry.NextRun(base))};
-  // A node never run is due when its time came within the last 45 seconds,
-  // about one wake-up of the scheduler. Hourly times keep the seconds of the
-  // time they count from, so the time found from now - 45 s is taken at its
-  // whole minute: otherwise it would always lie ahead and the node never run.
-  std::int64_t next = entry.NextRun(now - 45);
-  next -= next % 60;
+  const std::int64_t base = std::max<std::int64_t>(static_cast<std::int32_t>(LastRunOf(tree, entryKey)), lastRun);
+  // A node never run is due at its first time after it took its schedule,
+  // and stays due until it runs: a scheduler that looks now and then (a
+  // timer, a machine asleep) still finds it.
+  const std::int64_t next = entry.NextRun(base != 0 ? base : RecordedAt(tree, entryKey, now));
+  if (next == 0) return {NextRunOf::never, 0};
   return {NextRunOf::known, next};
 }
 
@@ -116,7 +126,52 @@ bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::i
     BlankRunEntry(tree, entryKey);
     return true;
   }
+  std::uint32_t recorded = 0;
+  if (next.state == NextRunOf::known && !tree.ReadDWord(entryKey, kRecordedValue, recorded))
+    tree.WriteDWord(entryKey, kRecordedValue, static_cast<std::uint32_t>(RecordedAt(tree, entryKey, now)));
   return next.state == NextRunOf::known && now >= next.time;
+}
+
+void ForgetAgentEntries(const std::string& file) {
+  std::string runKey;
+  if (file.empty() || !RunKeyPath(runKey)) return;
+  try {
+    reg::Edit([&](reg::Tree& tree) {
+      for (const std::string& name : tree.SubKeys(runKey)) {
+        const std::string key = runKey + '\\' + name;
+        if (Read(tree, key, kFileValue) == file) BlankRunEntry(tree, key);
+      }
+    });
+  } catch (...) {
+    // The store is left as it was; nothing is reported.
+  }
+}
+
+void MoveAgentEntries(const std::string& file, const std::string& oldName, const std::string& newFile,
+                      const std::string& newName) {
+  std::string runKey;
+  if (file.empty() || !RunKeyPath(runKey)) return;
+  try {
+    reg::Edit([&](reg::Tree& tree) {
+      for (const std::string& name : tree.SubKeys(runKey)) {
+        const std::string key = runKey + '\\' + name;
+        if (Read(tree, key, kFileValue) != file) continue;
+        // The agent's own name heads the id of every node in it.
+        const std::string id = Read(tree, key, kAgentIdValue);
+        const bool inAgent = id.starts_with(oldName) && (id.size() == oldName.size() || id[oldName.size()] == '\a');
+        const std::string newId = inAgent ? newName + id.substr(oldName.size()) : std::string();
+        // An entry of the new name left from before would be a second one.
+        if (newId.empty() || !FindRunEntry(tree, runKey, newFile, newId).empty()) {
+          BlankRunEntry(tree, key);
+          continue;
+        }
+        tree.WriteString(key, kAgentIdValue, newId);
+        tree.WriteString(key, kFileValue, newFile);
+      }
+    });
+  } catch (...) {
+    // The store is left as it was; nothing is reported.
+  }
 }
 
 bool RecordStoredNode(const std::string& file, const std::string& agentId, const std::string& schedule) {
@@ -125,9 +180,14 @@ bool RecordStoredNode(const std::string& file, const std::string& agentId, const
   bool created = false;
   reg::Edit([&](reg::Tree& tree) {
     std::string name;
-    created = StoreRunEntry(tree, runKey, file, agentId, schedule, 0, name);
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    created = StoreRunEntry(tree, runKey, file, agentId, schedule, 0, now, name);
     const std::string key = runKey + '\\' + name;
-    if (!created && Read(tree, key, kScheduleValue) != schedule) tree.WriteString(key, kScheduleValue, schedule);
+    if (!created && Read(tree, key, kScheduleValue) != schedule) {
+      tree.WriteString(key, kScheduleValue, schedule);
+      // A node not run yet waits for the new schedule's first time.
+      tree.WriteDWord(key, kRecordedValue, static_cast<std::uint32_t>(now));
+    }
   });
   return created;
 }
@@ -146,7 +206,7 @@ int SetScheduleEntry(const char* file, const char* agentId, const char* schedule
     // the same node cannot both miss the entry and make two.
     const bool written = hv::reg::Edit([&](hv::reg::Tree& tree) {
       created = sched::StoreRunEntry(tree, runKey, file, agentId, schedule ? schedule : "",
-                                     static_cast<std::uint32_t>(lastRun), name);
+                                     static_cast<std::uint32_t>(lastRun), std::time(nullptr), name);
     });
     return written && created ? 1 : 0;
   } catch (...) {
@@ -218,10 +278,34 @@ long NextRunOfEntry(const char* entryKey, long lastRun) {
     if (!entryKey || !*entryKey) return 0;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     hv::reg::View([&](const hv::reg::Tree& tree) { next = sched::EntryNextRun(tree, entryKey, lastRun, now); });
+    if (next.state == sched::NextRunOf::never) return -1;
     return next.state == sched::NextRunOf::known ? static_cast<long>(next.time) : 0;
   } catch (...) {
     return 0;
   }
+}
+
+void RecordFailedRun(const char* entryKey, long when) {
+  try {
+    if (!entryKey || !*entryKey) return;
+    hv::reg::Edit([&](hv::reg::Tree& tree) {
+      // A blanked entry stays blank, and a missing one is not made.
+      if (sched::Read(tree, entryKey, sched::kAgentIdValue).empty()) return;
+      tree.WriteDWord(entryKey, sched::kInvalidValue, static_cast<std::uint32_t>(when));
+    });
+  } catch (...) {
+    // Nothing is reported: the entry is then tried at the next look.
+  }
+}
+
+long LastFailedRun(const char* entryKey) {
+  std::uint32_t when = 0;
+  try {
+    if (entryKey && *entryKey && !hv::reg::ReadDWord(entryKey, sched::kInvalidValue, when)) when = 0;
+  } catch (...) {
+    when = 0;
+  }
+  return static_cast<std::int32_t>(when);
 }
 
 void BlankRunEntry(const char* entryKey) {

@@ -19,6 +19,8 @@ inline constexpr const char* kFileValue = "File";
 inline constexpr const char* kScheduleValue = "Schedule";
 inline constexpr const char* kInvalidValue = "Invalid";
 inline constexpr const char* kLastRunValue = "Last Run";
+// When the entry took its schedule: a node never run counts from there.
+inline constexpr const char* kRecordedValue = "Recorded";
 
 // The base key followed by "\Run"; false when a key name is missing.
 bool RunKeyPath(std::string& out);
@@ -30,10 +32,11 @@ std::string FindRunEntry(const reg::Tree& tree, const std::string& runKey, const
 // "Set<n>" with the lowest n that has no key yet; gaps are filled first.
 std::string FreeRunEntryName(const reg::Tree& tree, const std::string& runKey);
 
-// Finds or creates the entry and records a nonzero lastRun. True when the
-// entry was created; the entry's name goes to name.
+// Finds or creates the entry and records a nonzero lastRun; a new entry is
+// recorded at now. True when the entry was created; the entry's name goes
+// to name.
 bool StoreRunEntry(reg::Tree& tree, const std::string& runKey, const std::string& file, const std::string& agentId,
-                   const std::string& schedule, std::uint32_t lastRun, std::string& name);
+                   const std::string& schedule, std::uint32_t lastRun, std::int64_t now, std::string& name);
 
 void BlankRunEntry(reg::Tree& tree, const std::string& entryKey);
 
@@ -44,16 +47,26 @@ void BlankRunEntry(reg::Tree& tree, const std::string& entryKey);
 bool RecordStoredNode(const std::string& file, const std::string& agentId, const std::string& schedule);
 
 // When the entry runs next, from the later of its stored last run and
-// lastRun; a never-run entry counts from 45 seconds ago. unusable: it names
-// no schedule, or one that is gone.
+// lastRun; a never-run entry counts from when it was recorded (one recorded
+// by nobody from 45 seconds before now). unusable: it names no schedule, or
+// one that is gone. never: its schedule has no next run (an unknown kind).
 struct NextRunOf {
-  enum State { known, unusable, unreachable } state = unreachable;
+  enum State { known, unusable, unreachable, never } state = unreachable;
   std::int64_t time = 0;
 };
 NextRunOf EntryNextRun(const reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now);
 
 // Whether the entry is due at now, blanking it first when its schedule is
-// missing (then true). False when the schedule list's key cannot be named.
+// missing (then true). A never-run entry recorded by nobody is recorded at
+// the time it is counted from, so later looks count from the same time.
+// False when the schedule list's key cannot be named.
 bool EntryDue(reg::Tree& tree, const std::string& entryKey, long lastRun, std::int64_t now);
+
+// The agent file was deleted: its entries name nothing any more.
+void ForgetAgentEntries(const std::string& file);
+// The agent was renamed from file (agent oldName) to newFile (newName): its
+// entries follow, keeping their last runs.
+void MoveAgentEntries(const std::string& file, const std::string& oldName, const std::string& newFile,
+                      const std::string& newName);
 
 }  // namespace hv::schedule

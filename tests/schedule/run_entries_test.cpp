@@ -122,41 +122,61 @@ TEST_F(RunEntries, agent_info_reads_the_three_strings_and_empty_for_what_is_miss
   EXPECT_STREQ(schedule, "");
 }
 
-TEST_F(RunEntries, a_node_never_run_is_due_in_the_45_seconds_after_its_time) {
+TEST_F(RunEntries, a_node_never_run_is_due_from_its_first_time_after_it_was_recorded) {
   ScopedTimeZone zone("UTC");
-  // Hourly at minute 15 and daily at 08:15, every day.
+  // Every day: hourly at minute 15, every 25 minutes from 10:00 to 16:00,
+  // daily at 08:15, monthly on the 10th at 00:00; and a damaged kind.
   hv::reg::WriteBinary(kSchedules + "\\H", "Settings", {0, 15, 127, 10, 0, 0, 0, 0, 0, 0});
+  hv::reg::WriteBinary(kSchedules + "\\P", "Settings", {1, 0, 127, 10, 25, 0, 600 & 0xFF, 600 >> 8, 960 & 0xFF, 960 >> 8});
   hv::reg::WriteBinary(kSchedules + "\\D", "Settings", {2, 0, 127, 10, 25, 0, 495 & 0xFF, 495 >> 8, 0, 0});
+  hv::reg::WriteBinary(kSchedules + "\\M", "Settings", {3, 0, 127, 10, 25, 0, 0, 0, 0, 0});
+  hv::reg::WriteBinary(kSchedules + "\\X", "Settings", {9, 15, 127, 10, 25, 0, 0, 0, 0, 0});
   struct Case {
     const char* schedule;
-    std::int64_t now;
-    std::uint32_t storedRun;  // 0: none
+    std::int64_t recorded;  // 0: none
+    std::int64_t storedRun;
     long lastRun;
+    std::int64_t now;
     bool due;
   };
   const Case cases[] = {
-      {"H", UtcAt(10, 14, 59), 0, 0, false}, {"H", UtcAt(10, 15, 0), 0, 0, true},
-      {"H", UtcAt(10, 15, 44), 0, 0, true},  {"H", UtcAt(10, 15, 45), 0, 0, false},
-      {"D", UtcAt(8, 15, 44), 0, 0, true},   {"D", UtcAt(8, 15, 46), 0, 0, false},
+      {"H", UtcAt(10, 3, 0), 0, 0, UtcAt(10, 14, 59), false}, {"H", UtcAt(10, 3, 0), 0, 0, UtcAt(10, 15, 0), true},
+      {"H", UtcAt(10, 3, 0), 0, 0, UtcAt(10, 40, 0), true},   {"P", UtcAt(10, 3, 0), 0, 0, UtcAt(10, 27, 59), false},
+      {"P", UtcAt(10, 3, 0), 0, 0, UtcAt(11, 0, 0), true},    {"D", UtcAt(7, 0, 0), 0, 0, UtcAt(8, 14, 59), false},
+      {"D", UtcAt(7, 0, 0), 0, 0, UtcAt(9, 0, 0), true},      {"M", UtcAt(10, 3, 0), 0, 0, UtcAt(23, 59, 59), false},
+      {"M", UtcAt(10, 3, 0), 0, 0, UtcAt(24, 0, 0), true},    {"X", UtcAt(10, 3, 0), 0, 0, UtcAt(12, 0, 0), false},
+      {"X", 0, UtcAt(8, 0, 0), 0, UtcAt(12, 0, 0), false},
       // A run on record counts from the later of the stored and the caller's.
-      {"H", UtcAt(11, 15, 40), static_cast<std::uint32_t>(UtcAt(10, 15, 40)), 0, true},
-      {"H", UtcAt(11, 15, 39), static_cast<std::uint32_t>(UtcAt(10, 15, 40)), 0, false},
-      {"H", UtcAt(11, 15, 50), static_cast<std::uint32_t>(UtcAt(10, 15, 40)), UtcAt(11, 15, 0), false},
-      {"H", UtcAt(11, 15, 50), static_cast<std::uint32_t>(UtcAt(11, 15, 0)), UtcAt(10, 15, 40), false},
+      {"H", 0, UtcAt(10, 15, 40), 0, UtcAt(11, 15, 40), true},
+      {"H", 0, UtcAt(10, 15, 40), 0, UtcAt(11, 15, 39), false},
+      {"H", 0, UtcAt(10, 15, 40), UtcAt(11, 15, 0), UtcAt(11, 15, 50), false},
+      {"H", 0, UtcAt(11, 15, 0), UtcAt(10, 15, 40), UtcAt(11, 15, 50), false},
   };
   const std::string key = kRun + "\\Set0";
+  const auto due = [&](long lastRun, std::int64_t now) {
+    bool result = false;
+    EXPECT_TRUE(hv::reg::Edit([&](hv::reg::Tree& tree) { result = hv::schedule::EntryDue(tree, key, lastRun, now); }));
+    return result;
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.schedule) + " " + std::to_string(c.now % 86400));
     hv::reg::DeleteKey(key);
     hv::reg::WriteString(key, "Agent Id", "A");
     hv::reg::WriteString(key, "File", "/a.hvx");
     hv::reg::WriteString(key, "Schedule", c.schedule);
-    if (c.storedRun) hv::reg::WriteDWord(key, "Last Run", c.storedRun);
-    bool due = !c.due;
-    ASSERT_TRUE(hv::reg::Edit([&](hv::reg::Tree& tree) { due = hv::schedule::EntryDue(tree, key, c.lastRun, c.now); }));
-    EXPECT_EQ(due, c.due);
+    if (c.recorded) hv::reg::WriteDWord(key, "Recorded", static_cast<std::uint32_t>(c.recorded));
+    if (c.storedRun) hv::reg::WriteDWord(key, "Last Run", static_cast<std::uint32_t>(c.storedRun));
+    EXPECT_EQ(due(c.lastRun, c.now), c.due);
     EXPECT_EQ(Str(key, "Agent Id"), "A");
   }
+  // An entry nobody recorded counts from 45 seconds before the first look,
+  // and later looks count from there too.
+  hv::reg::DeleteKey(key);
+  hv::reg::WriteString(key, "Agent Id", "A");
+  hv::reg::WriteString(key, "Schedule", "P");
+  EXPECT_FALSE(due(0, UtcAt(10, 20, 0)));
+  EXPECT_FALSE(due(0, UtcAt(10, 44, 14)));
+  EXPECT_TRUE(due(0, UtcAt(10, 44, 15)));
 }
 
 TEST_F(RunEntries, an_entry_without_a_usable_schedule_is_blanked_and_reported_due) {
@@ -247,6 +267,29 @@ TEST_F(RunEntries, scheduler_starts_from_the_program_folder_only_when_hvscan_is_
 
 namespace {
 
+TEST_F(RunEntries, entries_follow_a_renamed_agent_and_name_nothing_once_it_is_deleted) {
+  CSafNode* agent = CSafClient::CreateAgent("Before");
+  ASSERT_NE(agent, nullptr);
+  CSafNode* node = CSafClient::CreateHTMLNode(agent, "Daily", "http://host/", 0);
+  ASSERT_NE(node, nullptr);
+  ASSERT_TRUE(node->SetValue(itemSchedule, CSafClient::PackScheduleInfo(0, 0)));
+  CSafClient::SaveAgentFile();
+  const std::string id = static_cast<CBaseNode*>(node)->m_pAnchor->GetPath();
+  ASSERT_EQ(SetScheduleEntry(CAgentManager::Instance().AgentFilePath("Before").c_str(), id.c_str(), "", 1000), 0);
+
+  ASSERT_EQ(agent->SetData(itemName, "After", 0), 1);
+  CSafClient::SaveAgentFile();
+  const std::string file = CAgentManager::Instance().AgentFilePath("After");
+  EXPECT_EQ(Found(file, static_cast<CBaseNode*>(node)->m_pAnchor->GetPath()), "Set0");
+  EXPECT_EQ(hv::reg::SubKeys(kRun).size(), 1u) << "the entry moved: no second one";
+  std::string agentId, path, schedule;
+  EXPECT_EQ(LoadAgentInfo((kRun + "\\Set0").c_str(), agentId, path, schedule), 1000);
+
+  CSafClient::DeleteAgentFile();
+  LoadAgentInfo((kRun + "\\Set0").c_str(), agentId, path, schedule);
+  EXPECT_EQ(agentId + path, "");
+}
+
 TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once_and_starts_the_scheduler_once) {
   CSchedule& schedules = CSchedule::Instance();
   const auto startScheduler = schedules.m_startScheduler;
@@ -269,9 +312,13 @@ TEST_F(RunEntries, saving_a_node_with_its_own_schedule_records_it_once_and_start
   EXPECT_EQ(Found(file, agentId), "Set0") << "one entry, the first";
   // Another schedule for the node: the entry follows it, so the scheduler
   // program still finds the node under the entry's schedule.
+  ASSERT_TRUE(hv::reg::WriteDWord(kRun + "\\Set0", "Recorded", 1));
   ASSERT_TRUE(node->SetValue(itemSchedule, CSafClient::PackScheduleInfo(2, 0)));
   CSafClient::SaveAgentFile();
   EXPECT_EQ(Found(file, agentId), "Set0");
+  std::uint32_t recorded = 0;
+  EXPECT_TRUE(hv::reg::ReadDWord(kRun + "\\Set0", "Recorded", recorded));
+  EXPECT_GT(recorded, 1u) << "not run yet: it waits for the new schedule's first time";
   EXPECT_EQ(Str(kRun + "\\Set0", "Schedule"), static_cast<CBaseNode*>(node)->m_pAnchor->m_pSchedule->m_strName);
   EXPECT_NE(Str(kRun + "\\Set0", "Schedule"), CSchedule::Instance().EntryAt(0)->m_strName);
   EXPECT_EQ(started, 1);

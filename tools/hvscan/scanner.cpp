@@ -41,6 +41,11 @@ std::string RunTime(long when) {
   return std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M", &local) ? text : "?";
 }
 
+std::string NextRunText(long next) {
+  if (next < 0) return "never (the schedule's kind is unknown)";
+  return next ? RunTime(next) : std::string("none (the schedule is gone)");
+}
+
 std::string Describe(const RunEntry& entry) {
   return "agent " + harvion::Quoted(entry.file) + ", item " + harvion::Quoted(DisplayPath(entry.agentId)) +
          ", schedule " + harvion::Quoted(entry.schedule);
@@ -68,10 +73,9 @@ bool Scanner::ScanOnce() {
   const std::vector<std::string> keys = RunEntryKeys(enabled);
   for (const std::string& key : keys) {
     if (m_gate.Stopped()) break;
-    const auto failed = m_failedAt.find(key);
-    const long known = failed == m_failedAt.end() ? 0 : failed->second;
-    // NeedToRun also blanks an entry whose schedule is gone.
-    if (!NeedToRun(key.c_str(), known)) continue;
+    // A run that could not be made counts as the last one: the entry waits
+    // for its next time. NeedToRun also blanks an entry whose schedule is gone.
+    if (!NeedToRun(key.c_str(), LastFailedRun(key.c_str()))) continue;
     const RunEntry entry = LoadEntry(key);
     if (entry.agentId.empty() || entry.file.empty()) continue;
     RunEntryNow(entry);
@@ -109,9 +113,9 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
   if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::cutShort) {
     // The time the run ended: a schedule counts its next run from there.
     SetScheduleEntry(entry.file.c_str(), entry.agentId.c_str(), entry.schedule.c_str(), outcome.ended);
-    m_failedAt.erase(entry.key);
   } else if (outcome.result != RunOutcome::stopped) {
-    m_failedAt[entry.key] = outcome.ended;
+    // Kept in the entry, so that the next hvscan --once knows it too.
+    RecordFailedRun(entry.key.c_str(), outcome.ended);
   }
   const bool failed = outcome.result == RunOutcome::failed || outcome.result == RunOutcome::noAgent ||
                       outcome.result == RunOutcome::cutShort;
@@ -131,9 +135,11 @@ void PrintStatus(std::ostream& out) {
     const RunEntry entry = LoadEntry(key);
     if (entry.agentId.empty() || entry.file.empty()) continue;
     ++shown;
-    const long next = NextRunOfEntry(key.c_str(), 0);
-    out << key.substr(key.rfind('\\') + 1) << ": " << Describe(entry) << "\n  last run " << RunTime(entry.lastRun)
-        << ", next run " << (next ? RunTime(next) : std::string("none (the schedule is gone)")) << '\n';
+    const long failed = LastFailedRun(key.c_str());
+    const long next = NextRunOfEntry(key.c_str(), failed);
+    out << key.substr(key.rfind('\\') + 1) << ": " << Describe(entry) << "\n  last run " << RunTime(entry.lastRun);
+    if (failed > entry.lastRun) out << ", failed " << RunTime(failed);
+    out << ", next run " << NextRunText(next) << '\n';
   }
   if (shown == 0) out << "No agent item has a schedule of its own.\n";
 }

@@ -2,7 +2,6 @@
 // time, and its run recorded in the entry and in the log.
 #pragma once
 
-#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -33,9 +32,6 @@ class Scanner {
   harvion::HeadlessUIClient& m_client;
   ScanLog& m_log;
   RunGate& m_gate;
-  // Entries whose run failed, with when: they wait for their next time
-  // rather than fail again at every wake-up.
-  std::map<std::string, long> m_failedAt;
   // Entries waiting for another program to let go of their agent; logged once.
   std::set<std::string> m_waiting;
   int m_failures = 0;

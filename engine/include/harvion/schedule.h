@@ -33,8 +33,18 @@ HV_EXPORT long LoadAgentInfo(const char* entryKey, std::string& agentId, std::st
 HV_EXPORT int NeedToRun(const char* entryKey, long lastRun);
 
 // When the entry is due next, counted as NeedToRun counts (seconds since
-// 1970); 0 when it names no schedule or one that is gone. Changes nothing.
+// 1970); 0 when it names no schedule or one that is gone, -1 when its
+// schedule never runs (its kind is unknown, a damaged value). Changes
+// nothing.
 HV_EXPORT long NextRunOfEntry(const char* entryKey, long lastRun);
+
+// The scheduler program's note that a due run of the entry could not be
+// made (its agent is gone or unreadable), kept in the entry's "Invalid"
+// value: passed to NeedToRun as the last run, it makes the entry wait for
+// its next time rather than fail at every look. A blanked or missing entry
+// is left alone. LastFailedRun gives the note, 0 for none.
+HV_EXPORT void RecordFailedRun(const char* entryKey, long when);
+HV_EXPORT long LastFailedRun(const char* entryKey);
 
 // Starts the scheduler program, hvscan, from the program folder recorded in
 // the settings, detached from the caller. 1 when it was started; 0 when no

@@ -29,10 +29,10 @@ bool HasLine(const std::string& text, const std::string& line) {
 
 CHTTPAnchor::CHTTPAnchor() : m_node(this) {}
 
-// The embedded node goes with the anchor: detach the UI before it does. A
-// transfer still running for it must not call it afterwards.
+// The embedded node goes with the anchor: detach the UI before it does. No
+// transfer still running for it may call it afterwards.
 CHTTPAnchor::~CHTTPAnchor() {
-  DetachRequest();
+  DetachRequests();
   DestroyTree();
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/agent/anchor.h"
 #include "engine/agent/page_node.h"
+#include "engine/cache/kept_copy.h"
 #include "engine/http/http_request_owner.h"
 
 class CCache;
@@ -66,7 +67,11 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   void OnRequestFreed(CHTTPAsyncClient* request) override;
 
   CPageNode m_node;  // the node of a page lives inside its anchor
-  CHTTPAsyncClient* m_pRequest = nullptr;  // the transfer in flight, not owned
+  // Every request this anchor submitted that has not yet told it it was
+  // freed: an older one may still be ending (draining its connection) when
+  // a new one is on its way, and each must be detached when the anchor goes.
+  // Not owned; read and changed under the cache lock.
+  std::vector<CHTTPAsyncClient*> m_liveRequests;
   // The page's state before its load; stored only while its file was there.
   std::int32_t m_nPreviousState = 0;
   // What the record said of the page before its load cleared the answer: the
@@ -83,6 +88,8 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
   bool m_bAnswered = false;  // the request in flight got a header block
+  // A load follows this many redirections at most.
+  static constexpr int kMaxRedirects = 20;
 
  protected:
   // How the body's copy came out, once the load is over.
@@ -90,6 +97,13 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
     bool copyComplete = true;  // nothing is missing from it (true without a body)
     bool partialCopy = false;  // a transfer that ended early left a copy worth keeping
     bool diskFull = false;
+    bool writeFailed = false;  // the copy could not be made or written
+  };
+  // How the end of a load treats the page's stored copy.
+  enum class CopyEnd {
+    asLoaded,  // the new body becomes the copy (a failed load keeps the old one)
+    drop,      // the server says the page is gone
+    keep,      // an answer that is no copy of the page: the old copy stays
   };
 
   void SerializePage(CArchive& ar);
@@ -103,7 +117,8 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
     return -1;
   }
   // The load is over; transferCompleted tells whether all of it arrived.
-  // Called once per load, with or without a body.
+  // Called once per load, with or without a body. A body that did not all
+  // arrive never replaces a stored copy (m_pKeptCopy set).
   virtual BodyEnd EndBody(bool transferCompleted) {
     (void)transferCompleted;
     return {};
@@ -116,14 +131,22 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   // the stored links. Without a stored copy to end from, the body is taken
   // when one follows; otherwise the page keeps no copy.
   int FinishFromStoredCopy(bool bodyFollows);
-  // Tells the transfer in flight that this anchor is going.
-  void DetachRequest();
+  // Tells every transfer still running for this anchor that it is going.
+  void DetachRequests();
+  // The load ends without an answer that stands: the page keeps its copy
+  // and its record gives the reason.
+  void FailLoad(const char* reason);
+
+  // While a load runs over a stored copy: the links that describe it.
+  std::unique_ptr<CKeptCopy> m_pKeptCopy;
 
  private:
-  // dropCopy: the server has no such page, so its stored copy goes too.
-  void OnLoaded(int status, bool dropCopy);
+  void OnLoaded(int status, CopyEnd copyEnd);
+  // The record of a failed load: the copy it had, under the address it had.
+  void EndFailedLoad(CPageDescr& page, CCache& cache);
   int OnStatusCode();
-  // Begins the accepted body (BeginBody), noting that one was taken.
+  // Begins the accepted body (BeginBody), noting that one was taken; when
+  // no copy can be made of it, the load ends (EndBody says why).
   int TakeBody();
   // The load detail refuses the page's earlier, refused type again: its
   // file was never kept, and it is asked for only if it changed.
@@ -133,4 +156,8 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   void KeepEarlierAnswer();
   int OnRedirect();
   void DeletePreviousChildren();
+
+  std::string m_strLoadAddress;  // the page's address when its load began
+  std::string m_strFailure;      // why the load failed, for its end
+  int m_nRedirects = 0;          // followed in this load
 };

@@ -68,6 +68,10 @@ class CPageDescr : public CObject {
   // record over meanwhile). False when the disk is full.
   bool EndRetrieval(CCache& cache, CAnchor* location, int loadDetail, bool completed, bool parserFinished,
                     std::uint32_t runStart);
+  // The location's retrieval failed: the copy stored before it stays, in
+  // keptState (2 or 3); with none (0), a file made for the retrieval goes.
+  // Nothing when another location took the record over meanwhile.
+  void EndFailedRetrieval(CCache& cache, CAnchor* location, int keptState, std::uint32_t runStart);
   // Clears what the last response said.
   void ClearResponse();
 

@@ -74,3 +74,16 @@ bool CPageDescr::EndRetrieval(CCache& cache, CAnchor* location, int loadDetail, 
   m_tRetrievalStart = 0;
   return diskLeft;
 }
+
+void CPageDescr::EndFailedRetrieval(CCache& cache, CAnchor* location, int keptState, std::uint32_t runStart) {
+  if (m_pRetriever != location) return;
+  const std::uint32_t now = Now();
+  if (m_tLinksUpdated < runStart) m_tLinksUpdated = now;
+  if (IsStoredState(keptState))
+    m_nState = keptState;
+  else
+    DropFile(cache, nullptr);
+  m_tLastRetrievalEnd = now;
+  m_pRetriever = nullptr;
+  m_tRetrievalStart = 0;
+}

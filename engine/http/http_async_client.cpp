@@ -98,6 +98,7 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   if (since > 0) AppendHeader(text, "If-Modified-Since: ", FormatHttpDate(since));
   std::string credentials;
   if (!m_pOwner->GetAuthorization(credentials)) {
+    m_bEndedByOwner = true;
     text.clear();
     return HttpStatus::ownerCancelled;
   }
@@ -106,6 +107,13 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   if (CCookies::Instance().GetCookies(cookies, address)) AppendHeader(text, "Cookie: ", cookies);
   text += "\r\n";
   return 0;
+}
+
+int CHTTPAsyncClient::NoteOwnerEnd(int result) {
+  if (result == CHTTPRequestOwner::done || result == CHTTPRequestOwner::rejected ||
+      result == CHTTPRequestOwner::cancel)
+    m_bEndedByOwner = true;
+  return result;
 }
 
 int CHTTPAsyncClient::GetRequestData(CWorkerThread*, int kind, HGLOBAL& buffer) {
@@ -131,7 +139,7 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
   if (!m_pOwner) return CHTTPRequestOwner::done;  // nobody wants the rest
   CPageDescr* page = m_pOwner->RequestPage();
   if (length <= 0 || !page) return 0;
-  if (m_bHeaderDone) return m_pOwner->OnData(data, length);
+  if (m_bHeaderDone) return NoteOwnerEnd(m_pOwner->OnData(data, length));
 
   // Only the new bytes and the three before them can hold an end marker
   // that was not there before.
@@ -150,7 +158,7 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
   m_strHeader.clear();
   m_strHeader.shrink_to_fit();
   m_bHeaderDone = 1;
-  if (const int result = m_pOwner->OnHeaders(); result != 0) return result;
+  if (const int result = NoteOwnerEnd(m_pOwner->OnHeaders()); result != 0) return result;
   if (body.empty()) return 0;
   return OnData(worker, kind, body.data(), static_cast<int>(body.size()));
 }
@@ -172,10 +180,13 @@ void CHTTPAsyncClient::OnStarted() {
 
 void CHTTPAsyncClient::OnComplete(int status) {
   std::lock_guard guard(m_ownerLock);  // the lock is not this object's: it outlives the delete
+  // Bytes without the end of a header block are no HTTP answer (a server of
+  // the first HTTP sends the page bare).
+  if (status == HttpStatus::closed && !m_bHeaderDone && !m_strHeader.empty()) status = HttpStatus::notHttp;
   if (m_pOwner) {
     // The owner may detach itself while it hears of the end.
     CHTTPRequestOwner* owner = m_pOwner;
-    if (PassedToOwner(status) && owner->RequestPage()) owner->OnRequestFinished(status);
+    if (PassedToOwner(status) && !m_bEndedByOwner && owner->RequestPage()) owner->OnRequestFinished(status);
     if (m_pOwner) m_pOwner->OnRequestFreed(this);
   }
   delete this;

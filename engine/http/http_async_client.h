@@ -26,6 +26,8 @@ constexpr int noHost = 0x8007;        // the address names no host
 constexpr int socketBusy = 0x8008;
 constexpr int timedOut = 0x8009;
 constexpr int noRequestText = 0x800A;
+constexpr int headerTooLong = 0x800B;  // the header block grew past its limit
+constexpr int notHttp = 0x800C;        // the server closed inside its header block
 }  // namespace HttpStatus
 
 class CHTTPAsyncClient : public CAsyncClient {
@@ -33,7 +35,7 @@ class CHTTPAsyncClient : public CAsyncClient {
 
  public:
   // An OnData answer beside the owner's: the header block grew past its
-  // limit, and the transfer ends as a receive failure.
+  // limit, and the transfer ends with HttpStatus::headerTooLong.
   static constexpr int headerTooLong = 0x100;
 
   // Every call into the owner is made holding ownerLock, which the owner
@@ -61,11 +63,17 @@ class CHTTPAsyncClient : public CAsyncClient {
   int BuildRequest(std::string& text);
 
   CHTTPRequestOwner* m_pOwner;  // null once detached; read under the owner lock
+  // The owner ended the transfer itself (a handler's answer, credentials
+  // refused): it has moved on, maybe to a new request, and hears nothing
+  // more of this one but that it is freed, even when a stop ends it.
+  bool m_bEndedByOwner = false;
   int m_bHeaderDone = 0;
   std::string m_strHeader;  // the header text received so far
 
  private:
   static std::recursive_mutex& SharedOwnerLock();
+  // Notes an owner's handler answer that ends the transfer; returns it.
+  int NoteOwnerEnd(int result);
 
   std::recursive_mutex& m_ownerLock;
 };

@@ -188,7 +188,7 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
     }
     if (result == CHTTPAsyncClient::headerTooLong) {
       socket.CloseHard();
-      return HttpStatus::receiveFailed;
+      return HttpStatus::headerTooLong;
     }
   }
   // An early end: let the server finish before closing, within reason.

@@ -14,11 +14,13 @@ bool CEmbeddedAnchor::BeginBody() {
   m_nReceived = 0;
   m_bWriteFailed = m_bDiskFull = false;
   m_pFile.reset();
-  const std::string path = cache ? cache->PathOf(m_pPage->m_strLocalFile) : std::string();
-  if (path.empty()) return false;
+  const std::string path = cache && !m_pPage->m_strLocalFile.empty() ? cache->PathOf(m_pPage->m_strLocalFile)
+                                                                      : std::string();
   try {
+    if (path.empty()) throw CFileException(path, ENOENT, "no local file name");
     m_pFile = hv::fs::CreateReplacement(path);
   } catch (const CFileException& e) {
+    m_bWriteFailed = true;
     m_bDiskFull = e.m_lOsError == ENOSPC;
     if (m_bDiskFull) hv::run::Stop();
     return false;
@@ -36,6 +38,8 @@ int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
     m_bWriteFailed = true;
     m_bDiskFull = e.m_lOsError == ENOSPC;
     if (m_bDiskFull) hv::run::Stop();
+    // The load ends here, as a failure; the transfer is cancelled.
+    OnLoaded(0);
     return cancel;
   }
   return 0;
@@ -44,14 +48,16 @@ int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
 CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
   BodyEnd end;
   end.diskFull = m_bDiskFull;
+  end.writeFailed = m_bWriteFailed;
+  m_bWriteFailed = m_bDiskFull = false;
   if (!m_pFile) {
-    end.copyComplete = !m_bFileWritten || !m_bWriteFailed;
+    end.copyComplete = !end.writeFailed;
     m_bFileWritten = 0;
     return end;
   }
   std::unique_ptr<hv::fs::CTemporaryFile> file = std::move(m_pFile);
   end.copyComplete = false;
-  if (transferCompleted && !m_bWriteFailed) {
+  if (transferCompleted && !end.writeFailed) {
     try {
       file->Commit();
       CCache* cache = hv::run::Cache();
@@ -60,6 +66,7 @@ CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
       end.copyComplete = true;
     } catch (const CFileException& e) {
       end.diskFull = e.m_lOsError == ENOSPC;
+      end.writeFailed = true;
     }
   }
   // An object cut short is no use: its file goes (partialCopy stays false).

@@ -34,12 +34,21 @@ CHTTPAnchor::BodyEnd CHTMLAnchor::EndBody(bool transferCompleted) {
   BodyEnd end;
   if (!m_pParser) return end;
   const bool received = m_pParser->Received() > 0;
+  if (!transferCompleted && m_pKeptCopy) {
+    // Part of a page never replaces the whole one stored before: the parser
+    // goes unfinished, and its new copy with it.
+    end.copyComplete = false;
+    end.diskFull = m_pParser->DiskFull();
+    m_pParser.reset();
+    return end;
+  }
   const bool written = m_pParser->Finish() == 1;
   end.diskFull = m_pParser->DiskFull();
   // A site map writes no copy; otherwise an empty page writes nothing either.
   const bool readOnly = m_pParser->Failed() != 0 && LoadDetail() == 0;
   end.copyComplete = transferCompleted && (written || !received || readOnly) && !end.diskFull;
   end.partialCopy = !transferCompleted && received && written;
+  end.writeFailed = transferCompleted && !end.copyComplete && !end.diskFull;
   m_pParser.reset();
   return end;
 }

@@ -12,6 +12,7 @@
 #include "engine/http/authen.h"
 #include "engine/http/http_async_client.h"
 #include "engine/http/http_async_server.h"
+#include "engine/http/transfer_failure.h"
 #include "engine/http/url.h"
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
@@ -22,8 +23,16 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
   return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
 }
 
-// Client errors after which the page has no copy worth keeping.
-bool DropsCopy(int code) { return code == 400 || (code >= 402 && code <= 406) || (code >= 408 && code <= 411); }
+// Only a server saying the page is gone takes its copy away; any other
+// refusal may pass.
+bool SaysGone(int code) { return code == 404 || code == 410; }
+
+// A status line of HTTP/1.x; anything else (an HTTP/0.9 page, noise) is no
+// answer to read fields from.
+bool IsHttpAnswer(const CPageDescr& page) {
+  return StartsWithIgnoringCase(page.m_strStatusLine, "HTTP/") && page.m_nStatusCode >= 100 &&
+         page.m_nStatusCode <= 999;
+}
 
 // Whether a location of the load detail takes a body of the content type.
 bool Wanted(const std::string& contentType, int loadDetail) {
@@ -93,27 +102,33 @@ void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
   // The state before an empty file may be made for the page: only a copy
   // that was there may be asked for as not modified.
   CPageDescr& page = *m_pPage;
+  CCache& cache = *hv::run::Cache();
   const bool stored = page.m_nState == CPageDescr::kStored || page.m_nState == CPageDescr::kInterrupted;
-  m_nPreviousState = stored && !page.FileExists(*hv::run::Cache()) ? CPageDescr::kNotStored : page.m_nState;
+  m_nPreviousState = stored && !page.FileExists(cache) ? CPageDescr::kNotStored : page.m_nState;
   m_pEarlier = std::make_unique<EarlierAnswer>(
       EarlierAnswer{page.m_tLastModified, page.m_strLastModifiedText, page.m_strTitle, page.m_strContentType});
   m_bBodyTaken = false;
-  m_pPage->StartRetrieval(*hv::run::Cache(), this, LoadDetail(), referrer, hv::run::RunStart());
+  const bool hadCopy = m_nPreviousState != CPageDescr::kNotStored && LoadDetail() != 0;
+  m_pKeptCopy = hadCopy ? std::make_unique<CKeptCopy>(CKeptCopy::Of(page)) : nullptr;
+  m_strLoadAddress = page.m_strAddress;
+  m_strFailure.clear();
+  m_nRedirects = 0;
+  m_pPage->StartRetrieval(cache, this, LoadDetail(), referrer, hv::run::RunStart());
 }
 
 void CHTTPAnchor::SubmitRequest() {
   // Made and submitted under the cache lock, so the request may call this
   // anchor back from a worker only once this anchor has finished with it.
   auto* request = new CHTTPAsyncClient(this, CCache::Lock());
-  m_pRequest = request;
+  m_liveRequests.push_back(request);
   m_bAnswered = false;
   CHTTPAsyncServer::Instance().Submit(request);
 }
 
-void CHTTPAnchor::DetachRequest() {
+void CHTTPAnchor::DetachRequests() {
   std::lock_guard guard(CCache::Lock());
-  if (m_pRequest) m_pRequest->DetachOwner();
-  m_pRequest = nullptr;
+  for (CHTTPAsyncClient* request : m_liveRequests) request->DetachOwner();
+  m_liveRequests.clear();
 }
 
 // ---- what the transfer asks ----------------------------------------------
@@ -194,12 +209,18 @@ void CHTTPAnchor::OnRequestStarted() {
 void CHTTPAnchor::OnRequestFinished(int status) {
   // A server that closed without a word sent no page: that is a failure,
   // not an empty page.
-  if (status == 0 && !m_bAnswered) status = HttpStatus::receiveFailed;
+  if (!m_bAnswered && status == HttpStatus::closed) m_strFailure = hv::http::kClosedUnanswered;
+  if (!m_bAnswered && status == HttpStatus::receiveFailed) m_strFailure = hv::http::kBrokenUnanswered;
   OnLoaded(status);
 }
 
+void CHTTPAnchor::FailLoad(const char* reason) {
+  m_strFailure = reason;
+  OnLoaded(0);
+}
+
 void CHTTPAnchor::OnRequestFreed(CHTTPAsyncClient* request) {
-  if (m_pRequest == request) m_pRequest = nullptr;
+  std::erase(m_liveRequests, request);
 }
 
 // ---- the answer ------------------------------------------------------------
@@ -209,6 +230,10 @@ int CHTTPAnchor::OnHeaders() {
   CPageDescr* page = m_pPage;
   if (!page) {
     OnLoaded(0);
+    return done;
+  }
+  if (!IsHttpAnswer(*page)) {
+    FailLoad(hv::http::kNotHttp);
     return done;
   }
   CAuthen::Instance().CheckResponse(page->m_nStatusCode, page->m_strRealm, this, hv::run::Now());
@@ -240,6 +265,9 @@ int CHTTPAnchor::OnStatusCode() {
       return TakeBody();
     case 301:
     case 302:
+    case 303:
+    case 307:
+    case 308:
       return OnRedirect();
     case 304:
       page->m_tLinksUpdated = hv::run::Now();
@@ -251,14 +279,14 @@ int CHTTPAnchor::OnStatusCode() {
       return done;
     default:
       page->ClearLinks();
-      if (DropsCopy(code)) {
-        OnLoaded(0, true);
+      if (SaysGone(code)) {
+        OnLoaded(0, CopyEnd::drop);
         return done;
       }
       // Proxy authentication (407) is not offered: like any other answer
       // it ends the load, so the page is not left marked as being loaded.
       page->m_tLinksUpdated = hv::run::Now();
-      OnLoaded(0);
+      OnLoaded(0, CopyEnd::keep);
       return done;
   }
 }
@@ -267,16 +295,23 @@ int CHTTPAnchor::OnRedirect() {
   CPageDescr* page = m_pPage;
   CCache* cache = hv::run::Cache();
   page->ClearLinks();
+  // Only web addresses are followed; anything else (a file, a script, a
+  // mail address) is no page of the web.
   std::string target;
-  ComposeUrl(target, page->m_strLocation.c_str(), page->m_strAddress.c_str(), URL_CANONICAL);
-  if (m_pNode) m_pNode->Moved();
-  if (target.empty() || target == page->m_strAddress) {
-    // Nowhere else to go: the answer stands as it is.
-    page->m_tLinksUpdated = hv::run::Now();
-    OnLoaded(0);
+  if (!page->m_strLocation.empty())
+    ComposeUrl(target, page->m_strLocation.c_str(), page->m_strAddress.c_str(), URL_CANONICAL);
+  if (!StartsWithIgnoringCase(target, "http://")) {
+    FailLoad(hv::http::kRedirectNowhere);
     return done;
   }
-  if (CPageDescr* existing = cache->Find(target)) {
+  // A cycle of redirections would go on for ever.
+  if (++m_nRedirects > kMaxRedirects) {
+    FailLoad(hv::http::kTooManyRedirects);
+    return done;
+  }
+  if (m_pNode) m_pNode->Moved();
+  CPageDescr* existing = cache->Find(target);
+  if (existing && existing != page) {
     // A location the user added stays, now naming the page it was sent to;
     // any other anchor is gone after OnLoaded.
     if (!m_bUserItem) {
@@ -290,9 +325,11 @@ int CHTTPAnchor::OnRedirect() {
     }
     return rejected;
   }
-  cache->RemoveKey(page->m_strAddress);
-  page->m_strAddress = target;
-  cache->AddKey(target, page);
+  if (!existing) {
+    cache->RemoveKey(page->m_strAddress);
+    page->m_strAddress = target;
+    cache->AddKey(target, page);
+  }
   page->m_strLocation.clear();
   if (RetrievalDecision() < 0) {
     OnLoaded(2);
@@ -326,7 +363,10 @@ int CHTTPAnchor::FinishFromStoredCopy(bool bodyFollows) {
 }
 
 int CHTTPAnchor::TakeBody() {
-  if (!BeginBody()) return done;
+  if (!BeginBody()) {
+    OnLoaded(0);
+    return done;
+  }
   m_bBodyTaken = true;
   return readOn;
 }
@@ -351,34 +391,79 @@ void CHTTPAnchor::DeletePreviousChildren() {
   for (auto& child : previous) child.release()->DeleteTree();
 }
 
-void CHTTPAnchor::OnLoaded(int status) { OnLoaded(status, false); }
+void CHTTPAnchor::OnLoaded(int status) { OnLoaded(status, CopyEnd::asLoaded); }
 
-void CHTTPAnchor::OnLoaded(int status, bool dropCopy) {
+void CHTTPAnchor::OnLoaded(int status, CopyEnd copyEnd) {
   std::lock_guard guard(CCache::Lock());
   CCache* cache = hv::run::Cache();
   DeletePreviousChildren();
-  const BodyEnd end = EndBody(status == 0);
+  // Rejected (2) is the strategy's answer; any other status but 0 is a
+  // transfer that failed or was stopped.
+  if (m_strFailure.empty() && status != 0 && status != 2) m_strFailure = hv::http::TransferFailureText(status);
+  bool failed = !m_strFailure.empty() || (status != 0 && status != 2);
+  const BodyEnd end = EndBody(status == 0 && !failed);
   if (end.diskFull) hv::run::Stop();
+  if (m_strFailure.empty() && (end.diskFull || end.writeFailed))
+    m_strFailure = end.diskFull ? hv::http::kDiskFull : hv::http::kCopyNotWritten;
+  failed = failed || !m_strFailure.empty();
   CPageDescr* page = m_pPage;
   if (page && cache && page->m_pRetriever == this) {
-    if (status != 0) CAuthen::Instance().CheckResponse(0, page->m_strRealm, this, hv::run::Now());
-    // An answer without a body neither makes nor replaces a copy: the empty
-    // file made for the load goes, an earlier copy stays as it was.
-    const bool bodiless = status == 0 && !m_bBodyTaken && LoadDetail() != 0;
-    const bool hadCopy = m_nPreviousState == CPageDescr::kStored || m_nPreviousState == CPageDescr::kInterrupted;
-    const bool completed = status == 0 && end.copyComplete && (!bodiless || hadCopy);
-    if (!page->EndRetrieval(*cache, this, LoadDetail(), completed, end.partialCopy, hv::run::RunStart())) {
-      hv::run::Stop();
+    if (status != 0 || failed) CAuthen::Instance().CheckResponse(0, page->m_strRealm, this, hv::run::Now());
+    if (failed && end.partialCopy) {
+      // Half a page, where there was none before, is kept as cut short.
+      if (!page->EndRetrieval(*cache, this, LoadDetail(), false, true, hv::run::RunStart())) hv::run::Stop();
+    } else if (failed || copyEnd == CopyEnd::keep) {
+      EndFailedLoad(*page, *cache);
+    } else {
+      // An answer without a body neither makes nor replaces a copy: the empty
+      // file made for the load goes, an earlier copy stays as it was.
+      const bool bodiless = status == 0 && !m_bBodyTaken && LoadDetail() != 0;
+      const bool hadCopy = m_nPreviousState == CPageDescr::kStored || m_nPreviousState == CPageDescr::kInterrupted;
+      const bool completed = status == 0 && end.copyComplete && (!bodiless || hadCopy);
+      if (!page->EndRetrieval(*cache, this, LoadDetail(), completed, end.partialCopy, hv::run::RunStart())) {
+        hv::run::Stop();
+      }
+      if (bodiless && m_nPreviousState == CPageDescr::kInterrupted) page->m_nState = CPageDescr::kInterrupted;
+      // The server has no such page (any more): its copy goes, and the user
+      // hears of it as a change.
+      if (copyEnd == CopyEnd::drop) page->DropFile(*cache, nullptr);
+      if (status == 0 && copyEnd != CopyEnd::drop && !m_bBodyTaken) KeepEarlierAnswer();
     }
-    if (bodiless && m_nPreviousState == CPageDescr::kInterrupted) page->m_nState = CPageDescr::kInterrupted;
-    // The server has no such page (any more): its copy goes, and the user
-    // hears of it as a change.
-    if (dropCopy) page->DropFile(*cache, nullptr);
-    if (status == 0 && !dropCopy && !m_bBodyTaken) KeepEarlierAnswer();
+    if (!m_strFailure.empty()) {
+      page->m_strStatusLine.clear();
+      page->m_nStatusCode = 0;
+      page->m_strStatusText = m_strFailure;
+    }
   }
   m_pEarlier.reset();
+  m_pKeptCopy.reset();
+  m_strFailure.clear();
+  std::string().swap(m_strLoadAddress);
   CAnchor::OnLoaded(status);
   AfterLoaded(status);
   // A page refused by the strategy goes; a location the user added stays.
   if (status == 2 && !m_bUserItem) DeleteTree();
+}
+
+void CHTTPAnchor::EndFailedLoad(CPageDescr& page, CCache& cache) {
+  // A redirection that led nowhere leaves the page under its own address,
+  // unless another record has taken that address meanwhile.
+  if (!m_strLoadAddress.empty() && page.m_strAddress != m_strLoadAddress && !cache.Find(m_strLoadAddress)) {
+    cache.RemoveKey(page.m_strAddress);
+    page.m_strAddress = m_strLoadAddress;
+    cache.AddKey(m_strLoadAddress, &page);
+    if (m_pNode) m_pNode->Moved();
+  }
+  // What the record said of the page stays: a failure says nothing of it.
+  if (m_pEarlier) {
+    page.m_tLastModified = m_pEarlier->lastModified;
+    page.m_strLastModifiedText = m_pEarlier->lastModifiedText;
+    page.m_strTitle = m_pEarlier->title;
+  }
+  int keptState = CPageDescr::kNotStored;
+  if (m_pKeptCopy) {
+    m_pKeptCopy->RestoreTo(page);
+    keptState = m_nPreviousState;
+  }
+  page.EndFailedRetrieval(cache, this, keptState, hv::run::RunStart());
 }

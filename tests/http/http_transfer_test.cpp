@@ -229,7 +229,7 @@ TEST_F(HttpTransfer, each_failure_ends_the_transfer_with_its_status) {
         ScriptServer::Reset()},
        "", 10, true, HttpStatus::receiveFailed, 1, "he"},
       {"header without end", {ScriptServer::ReadRequest(), ScriptServer::SendForever("HTTP/1.0 200 OK\r\n")}, "",
-       10, false, HttpStatus::receiveFailed, 0, ""},
+       10, false, HttpStatus::headerTooLong, 0, ""},
       {"nothing listens", {}, "http://127.0.0.1:" + std::to_string(refusing.Port()) + "/", 10, false,
        HttpStatus::connectFailed, 0, ""},
       {"connect unanswered", {}, "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/", 1, false,

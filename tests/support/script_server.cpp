@@ -151,13 +151,20 @@ void ScriptServer::AcceptLoop() {
   }
 }
 
+void ScriptServer::SetScript(Script script) {
+  std::lock_guard lock(m_mutex);
+  m_script = std::move(script);
+}
+
 void ScriptServer::Serve(std::size_t index) {
   int fd;
+  Script script;
   {
     std::lock_guard lock(m_mutex);
     fd = m_connections[index].fd;
+    script = m_script;
   }
-  for (const Step& step : m_script)
+  for (const Step& step : script)
     if (!RunStep(index, fd, step)) break;
   CloseConnection(index, false);
 }

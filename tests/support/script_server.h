@@ -53,6 +53,8 @@ class ScriptServer {
   std::uint16_t Port() const { return m_port; }
   // "http://127.0.0.1:port" followed by path.
   std::string Url(const std::string& path) const;
+  // Connections accepted from now on run this script instead.
+  void SetScript(Script script);
   // Lets every connection waiting in WaitRelease go on, now and later.
   void Release() { m_release.SetEvent(); }
   // The requests read so far, in the order they were completed.
@@ -71,12 +73,12 @@ class ScriptServer {
   // never shuts down a number the system has given out again.
   void CloseConnection(std::size_t index, bool hard);
 
-  const Script m_script;
   int m_listenFd = -1;
   int m_wakeFds[2] = {-1, -1};  // a byte on the pipe ends the accept loop
   std::uint16_t m_port = 0;
   CEvent m_release;
   std::mutex m_mutex;  // guards everything below
+  Script m_script;
   bool m_bStopping = false;
   std::vector<Connection> m_connections;
   std::vector<std::string> m_requests;

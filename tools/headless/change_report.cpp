@@ -28,6 +28,8 @@ ChangedPage PageOf(const HvCacheRecord& record) {
 
 // Why a page failed, for its line.
 std::string Reason(const ChangedPage& page, bool stopped) {
+  // Without an answer that stands, the engine says why in the status text.
+  if (page.statusCode == 0 && !page.statusText.empty()) return Printable(page.statusText);
   if (page.state == kInterrupted) return "interrupted";
   if (page.statusCode == 0) return stopped ? "stopped before it came" : "no response";
   std::string text = std::to_string(page.statusCode);
@@ -47,9 +49,9 @@ void PrintPages(std::ostream& out, const char* label, std::vector<ChangedPage> p
   }
 }
 
-bool Failed(const HvCacheRecord& r) {
-  return r.state == kInterrupted || r.statusCode >= 400 || (r.statusCode == 0 && r.state != kStored);
-}
+// Of a page asked for in the run. A failed load keeps the copy it had, so
+// the state alone does not tell.
+bool Failed(const HvCacheRecord& r) { return r.state == kInterrupted || r.statusCode >= 400 || r.statusCode == 0; }
 
 }  // namespace
 

@@ -74,6 +74,7 @@ enum StringId : unsigned {
   IDS_REG_ENABLE_SCHEDULE = 922,   // "Enable Schedule"
   IDS_REG_SETTINGS = 923,          // "Settings"
   IDS_REG_RUN = 924,               // "Run"
+  IDS_REG_MAX_PAGE_SIZE = 925,     // "Max Page Size"
 };
 
 // Numbers of the built-in files.

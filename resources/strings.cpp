@@ -171,6 +171,7 @@ constexpr Entry kStrings[] = {
     {922, "Enable Schedule"},
     {923, "Settings"},
     {924, "Run"},
+    {925, "Max Page Size"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

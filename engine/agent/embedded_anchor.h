@@ -23,6 +23,7 @@ class CEmbeddedAnchor : public CHTTPAnchor {
   bool BeginBody() override;
   int ReceiveBody(const char* data, int length) override;
   BodyEnd EndBody(bool transferCompleted) override;
+  void DiscardBody() override;
 
  private:
   // The new copy while it arrives; it replaces the old one only when whole.

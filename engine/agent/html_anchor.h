@@ -39,6 +39,7 @@ class CHTMLAnchor : public CHTTPAnchor, public CLinkOwner {
   bool BeginBody() override;
   int ReceiveBody(const char* data, int length) override;
   BodyEnd EndBody(bool transferCompleted) override;
+  void DiscardBody() override;
   void RebuildChildren() override;
 
  private:

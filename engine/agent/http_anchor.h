@@ -85,6 +85,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   };
   std::unique_ptr<EarlierAnswer> m_pEarlier;
   bool m_bBodyTaken = false;  // this load accepted a body
+  std::int64_t m_nBodyBytes = 0;  // of it, so far
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
   bool m_bAnswered = false;  // the request in flight got a header block
@@ -123,6 +124,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
     (void)transferCompleted;
     return {};
   }
+  // The body being read is too large: what was written of it goes, and
+  // EndBody finds no body.
+  virtual void DiscardBody() {}
   // After the page record and the node have heard of the end.
   virtual void AfterLoaded(int status) { (void)status; }
   // The children the stored links name come back.
@@ -154,6 +158,12 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   // After a load that took no body: what the answer did not say of the copy
   // is what was known before.
   void KeepEarlierAnswer();
+  // Why the body read so far may not grow: larger than one page may be, or
+  // filling the agent to its size limit; empty while it may.
+  std::string BodyLimitPassed();
+  // Ends the load of a body that grew too large: it fails with the reason,
+  // and an earlier copy stays as it was.
+  void EndOversized(const std::string& reason);
   int OnRedirect();
   void DeletePreviousChildren();
 

@@ -45,6 +45,11 @@ int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
   return 0;
 }
 
+void CEmbeddedAnchor::DiscardBody() {
+  m_pFile.reset();
+  m_bFileWritten = 0;
+}
+
 CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
   BodyEnd end;
   end.diskFull = m_bDiskFull;

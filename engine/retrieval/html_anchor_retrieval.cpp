@@ -53,6 +53,8 @@ CHTTPAnchor::BodyEnd CHTMLAnchor::EndBody(bool transferCompleted) {
   return end;
 }
 
+void CHTMLAnchor::DiscardBody() { m_pParser.reset(); }
+
 void CHTMLAnchor::RebuildChildren() {
   if (m_pPage) m_pPage->RebuildLinks(*this);
 }

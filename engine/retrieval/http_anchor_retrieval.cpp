@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
@@ -16,6 +17,7 @@
 #include "engine/http/url.h"
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
+#include "engine/settings/engine_app.h"
 
 namespace {
 
@@ -368,6 +370,7 @@ int CHTTPAnchor::TakeBody() {
     return done;
   }
   m_bBodyTaken = true;
+  m_nBodyBytes = 0;
   return readOn;
 }
 
@@ -381,7 +384,47 @@ void CHTTPAnchor::KeepEarlierAnswer() {
   if (page->m_strTitle.empty()) page->m_strTitle = m_pEarlier->title;
 }
 
-int CHTTPAnchor::OnData(const char* data, int length) { return ReceiveBody(data, length); }
+int CHTTPAnchor::OnData(const char* data, int length) {
+  if (m_bBodyTaken && length > 0) {
+    m_nBodyBytes += length;
+    if (const std::string reason = BodyLimitPassed(); !reason.empty()) {
+      EndOversized(reason);
+      return cancel;
+    }
+  }
+  return ReceiveBody(data, length);
+}
+
+std::string CHTTPAnchor::BodyLimitPassed() {
+  const std::uint64_t pageLimit = EngineApp::Instance().m_nMaxPageSize;
+  if (static_cast<std::uint64_t>(m_nBodyBytes) > pageLimit * 1024)
+    return "larger than the page size limit of " + std::to_string(pageLimit) + " KB";
+  // Counted as it arrives: an endless body would never end to be counted.
+  const CAgentAnchor* agent = CAgentManager::Instance().Agent();
+  if (agent && agent->m_nSizeLimit > 0 &&
+      agent->m_nByteCount + m_nBodyBytes >= static_cast<std::int64_t>(agent->m_nSizeLimit) * 1024) {
+    CAgentManager::Instance().SizeLimitReached();
+    return "the agent's size limit of " + std::to_string(agent->m_nSizeLimit) + " KB is reached";
+  }
+  return {};
+}
+
+void CHTTPAnchor::EndOversized(const std::string& reason) {
+  DiscardBody();
+  m_bBodyTaken = false;
+  if (CPageDescr* page = m_pPage) {
+    // The record goes on describing the copy it keeps, with the reason as
+    // the answer.
+    page->m_tLastModified = m_pEarlier ? m_pEarlier->lastModified : 0;
+    page->m_strLastModifiedText = m_pEarlier ? m_pEarlier->lastModifiedText : std::string();
+    page->m_strTitle = m_pEarlier ? m_pEarlier->title : std::string();
+    page->m_bFlag = 0;
+    page->m_strStatusLine.clear();
+    page->m_nStatusCode = 0;
+    page->m_strStatusText = reason;
+  }
+  OnLoaded(0);
+}
 
 // ---- the end -----------------------------------------------------------------
 

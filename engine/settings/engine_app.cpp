@@ -134,6 +134,9 @@ void EngineApp::InitInstance() {
   TakeProxy(*this, proxy);
   LoadFolders();
   TakeConnections(*this, ViewConnections());
+  std::uint32_t pageLimit = 0;
+  st::ReadDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_MAX_PAGE_SIZE, pageLimit);
+  m_nMaxPageSize = pageLimit != 0 ? pageLimit : kDefaultMaxPageSize;
   CSchedule::Instance().Load();
   // Told once per start: every value above is then its default.
   if (const std::string problem = hv::reg::StoreProblem(); !problem.empty()) DisplayError(problem.c_str(), nullptr);
@@ -255,6 +258,11 @@ bool EngineApp::SetUserAgent(const std::string& userAgent) {
   const std::string key = Key(IDS_REG_AGENTS);
   return userAgent.empty() ? st::DeleteValue(key, IDS_REG_USER_AGENT)
                            : st::WriteString(key, IDS_REG_USER_AGENT, userAgent);
+}
+
+bool EngineApp::SetMaxPageSize(std::uint32_t kilobytes) {
+  m_nMaxPageSize = kilobytes != 0 ? kilobytes : kDefaultMaxPageSize;
+  return st::WriteDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_MAX_PAGE_SIZE, m_nMaxPageSize);
 }
 
 void LoadConnectionInfo(int* threads, int* timeout, int* autodial, char* connectionName) {

@@ -3,6 +3,7 @@
 // changed value by value in memory and in the store together.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +51,9 @@ class EngineApp {
   // made one.
   bool ChangeAgentsFolder(const std::string& path);
   bool SetUserAgent(const std::string& userAgent);
+  // The largest body one page may have, in kilobytes (0 is taken as the
+  // default); false when the store could not be written.
+  bool SetMaxPageSize(std::uint32_t kilobytes);
   // A path the agents and cache folders may have: absolute, shorter than 260
   // bytes, no control characters. A relative one would depend on where each
   // process happens to start.
@@ -66,6 +70,9 @@ class EngineApp {
   int m_nTimeout = 30;  // seconds
   bool m_bEnableAutodial = false;
   std::string m_strConnectionName;
+  // Kilobytes; read by the transfers while a setting may change it.
+  static constexpr std::uint32_t kDefaultMaxPageSize = 1u << 20;  // 1 GiB
+  std::atomic<std::uint32_t> m_nMaxPageSize{kDefaultMaxPageSize};
 
  private:
   EngineApp();

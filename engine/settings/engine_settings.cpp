@@ -98,6 +98,14 @@ const std::vector<Setting>& Settings() {
            return std::optional<bool>();
          return std::optional<bool>(a.ChangeConnections({.connectionName = v}));
        }},
+      {"max-page-size", IDS_REG_CONNECTIONS, IDS_REG_MAX_PAGE_SIZE,
+       "kilobytes, from 1 to 4294967295",
+       [](const EngineApp& a) { return std::to_string(a.m_nMaxPageSize.load()); },
+       [](EngineApp& a, const std::string& v) {
+         long long n = 0;
+         if (!ParseNumber(v, n) || n < 1 || n > 0xFFFFFFFFll) return std::optional<bool>();
+         return std::optional<bool>(a.SetMaxPageSize(static_cast<std::uint32_t>(n)));
+       }},
       {"agents-folder", IDS_REG_AGENTS, IDS_REG_DIRECTORY,
        "an absolute path of up to 259 characters to a folder that exists or whose parent exists",
        [](const EngineApp& a) { return a.m_strAgentsFolder; },

@@ -24,6 +24,7 @@
 #include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/cache_view.h"
+#include "harvion/settings.h"
 #include "platform/files/file_system.h"
 #include "support/nginx_server.h"
 #include "support/site_builder.h"
@@ -362,6 +363,32 @@ TEST_F(RetrievalEndToEnd, page_back_with_its_old_date_is_fetched_whole) {
   const auto records = Records();
   ASSERT_TRUE(Stored(records, "back.html"));
   EXPECT_NE(ReadAll(StoredPath(records.at(Url("back.html")))).find("the text"), std::string::npos);
+}
+
+// A page grown past the page size limit fails; the copy stored before stays
+// whole, with the title and date that describe it.
+TEST_F(RetrievalEndToEnd, page_past_the_size_limit_keeps_its_copy) {
+  m_site->WritePage("grows.html", Page("Small", {}, {}, "the first text"));
+  Serve();
+  CSafNode* agent = NewAgent("Grows");
+  ASSERT_NE(agent, nullptr);
+  AddLocation(agent, "Grows", "grows.html",
+              CSafClient::PackLoadInfo(CUINode::ldTextOnly, CUINode::ltWithinSite, 0, CUINode::ldTextOnly,
+                                       CUINode::ltWithinSite, 0, 0));
+  ASSERT_TRUE(RunAndWait(agent));
+  const HvCacheRecord before = Records().at(Url("grows.html"));
+  ASSERT_EQ(CEngineSettings::Change("max-page-size", "64"), "");
+  m_site->m_tDate = std::time(nullptr) + 60;
+  m_site->WritePage("grows.html", Page("Large", {}, {}, std::string(512 * 1024, 'x')));
+  ASSERT_TRUE(RunAndWait(agent));
+
+  const auto records = Records();
+  ASSERT_TRUE(Stored(records, "grows.html"));
+  const HvCacheRecord& after = records.at(Url("grows.html"));
+  EXPECT_NE(ReadAll(StoredPath(after)).find("the first text"), std::string::npos);
+  EXPECT_EQ(after.statusText, "larger than the page size limit of 64 KB");
+  EXPECT_EQ(after.title, "Small");
+  EXPECT_EQ(after.lastModified, before.lastModified);
 }
 
 // ------------------------------------------------------------ location strategies

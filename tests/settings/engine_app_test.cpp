@@ -61,6 +61,7 @@ TEST_F(Settings, fresh_profile_gives_every_default) {
   EXPECT_EQ(app.m_nTimeout, 30);
   EXPECT_FALSE(app.m_bEnableAutodial);
   EXPECT_EQ(app.m_strConnectionName, "");
+  EXPECT_EQ(app.m_nMaxPageSize, 1u << 20);  // 1 GiB in kilobytes
   EXPECT_FALSE(app.m_bUseProxy);
   EXPECT_EQ(app.m_strProxyServer, "");
   EXPECT_EQ(app.m_nProxyPort, 0);
@@ -88,6 +89,7 @@ TEST_F(Settings, stored_values_are_read_at_start_up) {
   hv::reg::WriteDWord(kBase + "\\Connections", "Timeout", 12);
   hv::reg::WriteDWord(kBase + "\\Connections", "Enable Autodial", 2);
   hv::reg::WriteString(kBase + "\\Connections", "Connection Name", "Office");
+  hv::reg::WriteDWord(kBase + "\\Connections", "Max Page Size", 640);
   hv::reg::WriteString(kBase + "\\Agents", "User Agent", "Tester/1");
   EngineApp& app = Restart();
   EXPECT_TRUE(app.m_bUseProxy);
@@ -96,6 +98,7 @@ TEST_F(Settings, stored_values_are_read_at_start_up) {
   EXPECT_EQ(app.m_nTimeout, 12);
   EXPECT_TRUE(app.m_bEnableAutodial);
   EXPECT_EQ(app.m_strConnectionName, "Office");
+  EXPECT_EQ(app.m_nMaxPageSize, 640u);
   EXPECT_EQ(app.m_strUserAgent, "Tester/1");
 }
 
@@ -285,6 +288,7 @@ TEST_F(Settings, named_settings_are_validated_before_anything_is_written) {
   EXPECT_NE(CEngineSettings::Change("threads", "0").find("1 to 63"), std::string::npos);
   EXPECT_NE(CEngineSettings::Change("threads", "4x"), "");
   EXPECT_NE(CEngineSettings::Change("proxy-port", "70000"), "");
+  EXPECT_NE(CEngineSettings::Change("max-page-size", "0"), "");
   EXPECT_NE(CEngineSettings::Change("use-proxy", "maybe"), "");
   EXPECT_NE(CEngineSettings::Change("agents-folder", "relative/path"), "");
   EXPECT_NE(CEngineSettings::Change("cache-folder", "/tmp"), "");

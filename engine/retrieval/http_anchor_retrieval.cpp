@@ -410,20 +410,10 @@ std::string CHTTPAnchor::BodyLimitPassed() {
 }
 
 void CHTTPAnchor::EndOversized(const std::string& reason) {
+  // What was written of it goes: no half of a page too large is kept.
   DiscardBody();
   m_bBodyTaken = false;
-  if (CPageDescr* page = m_pPage) {
-    // The record goes on describing the copy it keeps, with the reason as
-    // the answer.
-    page->m_tLastModified = m_pEarlier ? m_pEarlier->lastModified : 0;
-    page->m_strLastModifiedText = m_pEarlier ? m_pEarlier->lastModifiedText : std::string();
-    page->m_strTitle = m_pEarlier ? m_pEarlier->title : std::string();
-    page->m_bFlag = 0;
-    page->m_strStatusLine.clear();
-    page->m_nStatusCode = 0;
-    page->m_strStatusText = reason;
-  }
-  OnLoaded(0);
+  FailLoad(reason.c_str());
 }
 
 // ---- the end -----------------------------------------------------------------

@@ -83,13 +83,16 @@ bool CAsyncServer::Start(int workerCount) {
     }
     m_threads.workers.push_back(std::move(worker));
   }
-  const bool started = OnStart();
   // Workers that could never be used end now, so the next Start finds the
-  // server stopped instead of running without a run.
-  if (!started) EndFailedStart(lock);
+  // server stopped instead of running without a run; and a run that never
+  // started is not reported, since no end would ever follow its start.
+  if (!OnStart()) {
+    EndFailedStart(lock);
+    return false;
+  }
   lock.unlock();
   ReportProgress(0);
-  return started;
+  return true;
 }
 
 // Called with the lock held; returns with it held and the server stopped.

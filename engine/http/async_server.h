@@ -40,7 +40,8 @@ class CAsyncServer : public CObject {
   // Stops a run still going and waits for its threads.
   ~CAsyncServer() override;
 
-  // Starts workerCount (1 to 63) workers. False in a running or finishing
+  // Starts workerCount (1 to 63) workers and reports the run started. False,
+  // with nothing reported and the server stopped, in a running or finishing
   // state, on a bad count, when a thread cannot be started or OnStart fails;
   // on a stopping server it first waits for the stop to complete. Refused on
   // the server's own threads, which would wait for themselves.

@@ -29,7 +29,8 @@ bool CHTTPAsyncServer::Start(int threads, int timeoutSeconds) {
   // that dialled.
   if (const State state = GetState(); state == Running || state == Finishing) return false;
   const int seconds = timeoutSeconds < 0 ? 0 : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX / 1000 : timeoutSeconds);
-  m_nTimeout = seconds * 1000;
+  // Taken up by OnStart: a run still stopping keeps its own until it ends.
+  m_nNextTimeout = seconds * 1000;
   m_noHangup = 1;
   if (!DialIfNeeded()) return false;
   if (!CAsyncServer::Start(threads)) {
@@ -57,8 +58,12 @@ bool CHTTPAsyncServer::DialIfNeeded() {
   return true;
 }
 
-// POSIX sockets need no start-up: the socket layer is always there.
-bool CHTTPAsyncServer::OnStart() { return true; }
+// POSIX sockets need no start-up: the socket layer is always there. Called
+// under the server lock before any job can run.
+bool CHTTPAsyncServer::OnStart() {
+  m_nTimeout = m_nNextTimeout;
+  return true;
+}
 
 void CHTTPAsyncServer::OnStopped() {
   if (m_noHangup == 0) m_ras.Hangup();

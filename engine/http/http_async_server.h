@@ -40,5 +40,6 @@ class CHTTPAsyncServer : public CAsyncServer {
   bool DialIfNeeded();
 
   std::atomic<int> m_nTimeout{0};
+  int m_nNextTimeout = 0;  // the time-out of the run being started
   CRas m_ras;
 };

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/http/async_client.h"
@@ -105,9 +106,13 @@ class TestServer : public CAsyncServer {
   CEvent* m_pGate = nullptr;  // when set, workers wait on it inside each job
   Tally m_tally;
   int m_nIdleCalls = 0;  // times a worker found nothing to do, under m_tally's lock
+  bool m_bStartFails = false;
+  int m_nNoWorkerAt = -1;  // the index whose worker cannot be made
 
  protected:
+  bool OnStart() override { return !m_bStartFails; }
   std::unique_ptr<CWorkerThread> CreateWorker(int index) override {
+    if (index == m_nNoWorkerAt) return nullptr;
     if (!m_pGate) return CAsyncServer::CreateWorker(index);
     return std::make_unique<GatedWorker>(this, index, *m_pGate, m_tally, m_nIdleCalls);
   }
@@ -188,6 +193,28 @@ TEST_F(AsyncServer, start_takes_one_to_63_workers_and_each_runs_a_job_at_once) {
   EXPECT_EQ(m_observer.WaitFor(2), (std::vector<int>{0, 2}));
   EXPECT_EQ(server.GetState(), CAsyncServer::Stopped);
   for (auto* job : all) EXPECT_EQ(job->m_log, "QSRRC0");
+}
+
+TEST_F(AsyncServer, a_start_that_fails_reports_nothing_and_the_next_one_runs) {
+  TestServer server;
+  for (const auto& [startFails, noWorkerAt] : {std::pair{true, -1}, std::pair{false, 2}}) {
+    server.m_bStartFails = startFails;
+    server.m_nNoWorkerAt = noWorkerAt;
+    EXPECT_FALSE(server.Start(3)) << startFails;
+    EXPECT_EQ(server.GetState(), CAsyncServer::Stopped) << startFails;
+  }
+  server.m_bStartFails = false;
+  server.m_nNoWorkerAt = -1;
+  auto jobs = MakeJobs(1);
+  ASSERT_TRUE(server.Start(2));
+  server.Submit(jobs[0].get());
+  server.Finish();
+  // The one run that started is the one reported, start and end.
+  EXPECT_EQ(m_observer.WaitFor(2), (std::vector<int>{0, 2}));
+  server.Shutdown();
+  EXPECT_EQ(m_observer.WaitFor(0), (std::vector<int>{0, 2}));
+  std::lock_guard lock(m_tally.m_mutex);
+  EXPECT_EQ(jobs[0]->m_log, "QSC0");
 }
 
 TEST_F(AsyncServer, finishing_run_stays_up_for_jobs_submitted_from_completions) {

@@ -192,6 +192,9 @@ void CAsyncServer::AbortJob(int index) {
     aborts = m_abortSemaphore.get();
   }
   if (thunk) thunk->Complete(statusCutOff);
+  // Only now: a transfer woken before its client was taken away could
+  // still complete it as if it had ended by itself.
+  OnJobCutOff(index);
   if (aborts) aborts->Release();
 }
 

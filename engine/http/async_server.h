@@ -78,6 +78,9 @@ class CAsyncServer : public CObject {
   virtual void OnStopped() {}
   virtual bool OnStart() { return true; }
   virtual std::unique_ptr<CWorkerThread> CreateWorker(int index);
+  // A stop has cut off worker index's job (its client is completed): the
+  // worker must stop waiting on whatever holds it. On an abort thread.
+  virtual void OnJobCutOff(int /*index*/) {}
   // A subclass whose pending work ended calls this so idle workers look again.
   void WakeIdleWorkers();
 

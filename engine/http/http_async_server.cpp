@@ -62,8 +62,11 @@ bool CHTTPAsyncServer::DialIfNeeded() {
 // under the server lock before any job can run.
 bool CHTTPAsyncServer::OnStart() {
   m_nTimeout = m_nNextTimeout;
+  m_sockets.Reset();
   return true;
 }
+
+void CHTTPAsyncServer::OnJobCutOff(int index) { m_sockets.CutOff(index); }
 
 void CHTTPAsyncServer::OnStopped() {
   if (m_noHangup == 0) m_ras.Hangup();

@@ -8,6 +8,7 @@
 
 #include "engine/http/async_server.h"
 #include "harvion/ras.h"
+#include "platform/net/open_sockets.h"
 
 class CHTTPAsyncServer : public CAsyncServer {
   DECLARE_DYNAMIC(CHTTPAsyncServer)
@@ -27,6 +28,8 @@ class CHTTPAsyncServer : public CAsyncServer {
 
   // Milliseconds; 0 leaves sockets without a time-out.
   int SocketTimeout() const { return m_nTimeout.load(); }
+  // The sockets of running transfers, by worker index: a stop shuts them down.
+  hv::net::OpenSockets& Sockets() { return m_sockets; }
 
   int m_noHangup = 1;  // 0 while the connection is one this run dialled
 
@@ -35,11 +38,13 @@ class CHTTPAsyncServer : public CAsyncServer {
   bool OnStart() override;
   void OnStopped() override;
   std::unique_ptr<CWorkerThread> CreateWorker(int index) override;
+  void OnJobCutOff(int index) override;
 
  private:
   bool DialIfNeeded();
 
   std::atomic<int> m_nTimeout{0};
   int m_nNextTimeout = 0;  // the time-out of the run being started
+  hv::net::OpenSockets m_sockets;
   CRas m_ras;
 };

@@ -110,6 +110,9 @@ void CHTTPWorkerThread::Transfer() {
     status = HttpStatus::receiveFailed;
   }
   if (socketError == hv::net::kErrorTimedOut) status = HttpStatus::timedOut;
+  // A job bound just as a stop began was not there to be cut off; it ends
+  // as cut off all the same, not with what its shut socket made of it.
+  if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) status = CAsyncServer::statusCutOff;
   if (socketError == hv::net::kErrorNetworkDown || socketError == hv::net::kErrorNetworkUnreachable) {
     JobDoneAndAbort(status);
   } else {
@@ -135,6 +138,7 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
     socketError = socket.LastError();
     return HttpStatus::noSocket;
   }
+  if (!socket.Watch(m_pHttpServer->Sockets(), m_nIndex)) return CAsyncServer::statusCutOff;
   std::string target;
   EngineApp::Instance().GetProxiedTarget(address, target);
   std::string hostPort;

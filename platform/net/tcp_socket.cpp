@@ -9,6 +9,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "platform/net/open_sockets.h"
+
 namespace hv::net {
 
 int WinSockError(int systemError) {
@@ -108,6 +110,13 @@ bool TcpSocket::Create() {
   return m_fd >= 0 || Fail();
 }
 
+bool TcpSocket::Watch(OpenSockets& sockets, int slot) {
+  if (!sockets.Enter(slot, m_fd)) return false;
+  m_pWatch = &sockets;
+  m_nWatchSlot = slot;
+  return true;
+}
+
 bool TcpSocket::SetTimeouts(int milliseconds) {
   timeval limit{};
   limit.tv_sec = milliseconds / 1000;
@@ -159,6 +168,9 @@ void TcpSocket::ShutdownSend() { shutdown(m_fd, SHUT_WR); }
 bool TcpSocket::Close() {
   const int fd = m_fd;
   m_fd = -1;
+  // Out of the watch first: from now on the number may be given out again.
+  if (m_pWatch) m_pWatch->Leave(m_nWatchSlot, fd);
+  m_pWatch = nullptr;
   // Linux frees the descriptor even when close reports an error, so it is
   // never closed again.
   return close(fd) == 0 || Fail();

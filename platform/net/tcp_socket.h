@@ -10,6 +10,8 @@
 
 namespace hv::net {
 
+class OpenSockets;
+
 // WinSock numbers the transport tells apart.
 constexpr int kErrorNetworkDown = 10050;
 constexpr int kErrorNetworkUnreachable = 10051;
@@ -34,6 +36,10 @@ class TcpSocket {
 
   bool Create();
   bool IsOpen() const { return m_fd >= 0; }
+  // Keeps the open socket in slot of sockets until it is closed, so that a
+  // stop can shut it down; false (the socket shut down) when the slot is
+  // cut off already.
+  bool Watch(OpenSockets& sockets, int slot);
   // The send and the receive time-out (also bounding connect), milliseconds.
   bool SetTimeouts(int milliseconds);
   bool Connect(std::uint32_t address, std::uint16_t port);
@@ -55,6 +61,8 @@ class TcpSocket {
 
   int m_fd = -1;
   int m_nError = 0;
+  OpenSockets* m_pWatch = nullptr;
+  int m_nWatchSlot = -1;
 };
 
 }  // namespace hv::net

@@ -26,7 +26,10 @@ namespace {
 
 using hv::test::ScriptServer;
 using Script = ScriptServer::Script;
+using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(10);
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // A location as the transfer sees it: answers from fields, records every call.
 class Owner : public CHTTPRequestOwner {
@@ -50,7 +53,9 @@ class Owner : public CHTTPRequestOwner {
     return m_dataResult;
   }
   void OnRequestQueued() override {}
-  void OnRequestStarted() override {}
+  void OnRequestStarted() override {
+    if (m_onStarted) m_onStarted();
+  }
   void OnRequestFinished(int status) override {
     Record([&] { m_statuses.push_back(status); });
   }
@@ -74,7 +79,7 @@ class Owner : public CHTTPRequestOwner {
   std::string m_credentials;
   bool m_bGivesCredentials = true;
   int m_headersResult = 0, m_dataResult = 0;
-  std::function<void()> m_onBody;
+  std::function<void()> m_onBody, m_onStarted;
   // Recorded on the worker; read once freed.
   int m_headerEvents = 0, m_freed = 0;
   std::vector<std::string> m_blocks;
@@ -268,29 +273,47 @@ TEST_F(HttpTransfer, an_owner_that_ends_the_transfer_is_not_told_its_status) {
   }
 }
 
-TEST_F(HttpTransfer, a_stop_cuts_off_the_running_transfer_and_drops_the_queued_one) {
-  ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send(kOk + "he"), ScriptServer::WaitRelease(),
-                       ScriptServer::Send("llo"), ScriptServer::Close()});
-  Owner running(server.Url("/running")), queued(server.Url("/queued"));
-  CEvent bodyArrived;
-  running.m_onBody = [&] { bodyArrived.SetEvent(); };
-  CHTTPAsyncServer transfers(-1);
-  ASSERT_TRUE(transfers.Start(1, 10));
-  transfers.Submit(new CHTTPAsyncClient(&running));
-  transfers.Submit(new CHTTPAsyncClient(&queued));
-  ASSERT_TRUE(bodyArrived.WaitFor(10'000));
-  transfers.Finish();
-  transfers.Stop(1);
-  ASSERT_TRUE(running.WaitFreed());
-  ASSERT_TRUE(queued.WaitFreed());
-  // The worker still waits on its socket; what arrives now has no one to go to.
-  server.Release();
-  transfers.Shutdown();
-  EXPECT_EQ(running.m_statuses, std::vector<int>{CAsyncServer::statusCutOff});
-  EXPECT_EQ(running.m_blocks, std::vector<std::string>{"he"});
-  EXPECT_EQ(queued.m_statuses, std::vector<int>{CAsyncServer::statusDropped});
-  EXPECT_EQ(queued.m_headerEvents, 0);
-  EXPECT_EQ(server.Connections(), 1);
+TEST_F(HttpTransfer, a_stop_cuts_off_the_running_transfer_at_once_and_drops_the_queued_one) {
+  using S = ScriptServer;
+  hv::test::DeadPort unanswered(hv::test::DeadPort::unanswered);
+  enum Wait { started, requested, bodyArrived };
+  const struct Case {
+    const char* name;
+    Script script;  // none: the transfer connects to a port that never answers
+    Wait wait;
+    std::vector<std::string> blocks;
+  } cases[] = {
+      {"connecting", {}, started, {}},
+      {"waiting for the header", {S::ReadRequest(), S::WaitRelease()}, requested, {}},
+      {"in the body", {S::ReadRequest(), S::Send(kOk + "he"), S::WaitRelease(), S::Send("llo"), S::Close()},
+       bodyArrived, {"he"}},
+  };
+  for (const Case& c : cases) {
+    ScriptServer server(c.script);
+    const std::string base =
+        c.script.empty() ? "http://127.0.0.1:" + std::to_string(unanswered.Port()) : server.Url("");
+    Owner running(base + "/running"), queued(base + "/queued");
+    CEvent waited;
+    (c.wait == started ? running.m_onStarted : running.m_onBody) = [&] { waited.SetEvent(); };
+    CHTTPAsyncServer transfers(-1);
+    // A time-out far beyond the second a stop may take.
+    ASSERT_TRUE(transfers.Start(1, 30));
+    transfers.Submit(new CHTTPAsyncClient(&running));
+    transfers.Submit(new CHTTPAsyncClient(&queued));
+    ASSERT_TRUE(c.wait == requested ? server.WaitRequests(1) : waited.WaitFor(10'000)) << c.name;
+    const Clock::time_point stop = Clock::now();
+    transfers.Finish();
+    transfers.Stop(1);
+    transfers.Shutdown();  // also waits for the worker to leave its socket
+    EXPECT_LT(SecondsSince(stop), 1.0) << c.name;
+    ASSERT_TRUE(running.WaitFreed());
+    ASSERT_TRUE(queued.WaitFreed());
+    EXPECT_EQ(running.m_statuses, std::vector<int>{CAsyncServer::statusCutOff}) << c.name;
+    EXPECT_EQ(running.m_blocks, c.blocks) << c.name;
+    EXPECT_EQ(queued.m_statuses, std::vector<int>{CAsyncServer::statusDropped}) << c.name;
+    EXPECT_EQ(queued.m_headerEvents, 0) << c.name;
+    EXPECT_EQ(server.Connections(), c.script.empty() ? 0 : 1) << c.name;
+  }
 }
 
 TEST_F(HttpTransfer, four_workers_complete_every_transfer_exactly_once) {

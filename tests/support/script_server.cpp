@@ -130,6 +130,11 @@ std::vector<std::string> ScriptServer::Requests() {
   return m_requests;
 }
 
+bool ScriptServer::WaitRequests(std::size_t count) {
+  std::unique_lock lock(m_mutex);
+  return m_requestRead.wait_for(lock, std::chrono::seconds(10), [&] { return m_requests.size() >= count; });
+}
+
 int ScriptServer::Connections() {
   std::lock_guard lock(m_mutex);
   return static_cast<int>(m_connections.size());
@@ -182,6 +187,7 @@ bool ScriptServer::RunStep(std::size_t index, int fd, const Step& step) {
       }
       std::lock_guard lock(m_mutex);
       m_requests.push_back(request.substr(0, end + 4));
+      m_requestRead.notify_all();
       return true;
     }
     case Step::send: {

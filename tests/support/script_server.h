@@ -4,6 +4,7 @@
 // served at once. The destructor ends every connection and joins.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -59,6 +60,8 @@ class ScriptServer {
   void Release() { m_release.SetEvent(); }
   // The requests read so far, in the order they were completed.
   std::vector<std::string> Requests();
+  // Waits (a while at most) until count requests have been read.
+  bool WaitRequests(std::size_t count);
   int Connections();
 
  private:
@@ -82,6 +85,7 @@ class ScriptServer {
   bool m_bStopping = false;
   std::vector<Connection> m_connections;
   std::vector<std::string> m_requests;
+  std::condition_variable m_requestRead;
   std::thread m_acceptThread;
 };
 

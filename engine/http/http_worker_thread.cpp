@@ -1,6 +1,7 @@
 #include "engine/http/http_worker_thread.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -8,6 +9,8 @@
 #include "engine/http/async_thunk.h"
 #include "engine/http/http_async_client.h"
 #include "engine/http/http_async_server.h"
+#include "engine/http/response_framing.h"
+#include "engine/http/transfer_pace.h"
 #include "engine/http/url.h"
 #include "engine/settings/engine_app.h"
 #include "harvion/global_memory.h"
@@ -16,9 +19,11 @@
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
-// What an early end reads and throws away, waiting for the server to close;
-// a server that keeps sending past it is cut off with a reset.
+// What an early end reads and throws away, and how long it waits, for the
+// server to close; a server that keeps sending past either is cut off with
+// a reset.
 constexpr std::size_t kMaxDiscard = 64 * 1024;
+constexpr auto kMaxDiscardTime = std::chrono::seconds(1);
 
 // The bound client with its slot locked for one call; empty when a stop has
 // taken the client away, and the transfer then gives up.
@@ -163,18 +168,25 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
 }
 
 int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& socketError) {
+  using Clock = TransferPace::Clock;
   char block[kBlockSize + 1];
+  ResponseFraming framing;
+  TransferPace pace(m_pHttpServer->SocketTimeout(), Clock::now());
   for (;;) {
-    const long received = socket.Receive(block, kBlockSize);
+    const int wait = pace.WaitLimit(Clock::now());
+    const long received = wait == 0 ? -1 : socket.Receive(block, kBlockSize, wait);
     if (received == 0) {
       if (!socket.Close()) socketError = socket.LastError();
-      return status;
+      // The server closed before the end it had announced.
+      return framing.BodyShort() ? HttpStatus::receiveFailed : status;
     }
     if (received < 0) {
-      socketError = socket.LastError();
+      socketError = wait == 0 ? hv::net::kErrorTimedOut : socket.LastError();
       socket.CloseHard();
       return HttpStatus::receiveFailed;
     }
+    const std::size_t body = framing.Add(block, static_cast<std::size_t>(received));
+    pace.Received(framing.HeaderDone(), body, Clock::now());
     block[received] = '\0';
     int result = 0;
     {
@@ -195,16 +207,25 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
       return HttpStatus::headerTooLong;
     }
   }
-  // An early end: let the server finish before closing, within reason.
+  Drain(socket);
+  return status;
+}
+
+void CHTTPWorkerThread::Drain(hv::net::TcpSocket& socket) {
+  using Clock = std::chrono::steady_clock;
   socket.ShutdownSend();
+  char block[kBlockSize];
+  const auto deadline = Clock::now() + kMaxDiscardTime;
   std::size_t discarded = 0;
-  for (long received = 0; (received = socket.Receive(block, kBlockSize)) > 0;) {
-    discarded += static_cast<std::size_t>(received);
-    if (discarded > kMaxDiscard) {
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const long received = left > 0 ? socket.Receive(block, kBlockSize, static_cast<int>(left)) : -1;
+    if (received == 0) break;
+    discarded += received > 0 ? static_cast<std::size_t>(received) : 0;
+    if (received < 0 || discarded > kMaxDiscard) {
       socket.CloseHard();
-      return status;
+      return;
     }
   }
   socket.Close();
-  return status;
 }

@@ -30,6 +30,8 @@ class CHTTPWorkerThread : public CWorkerThread {
   // socket failure that ended it, if any.
   int RunTransfer(int& socketError);
   int Receive(hv::net::TcpSocket& socket, int status, int& socketError);
+  // After an early end: lets the server finish before closing, within reason.
+  static void Drain(hv::net::TcpSocket& socket);
 
   CHTTPAsyncServer* const m_pHttpServer;
   HWND m_hHttpWnd = nullptr;  // the "HTTP worker" window

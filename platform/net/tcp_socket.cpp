@@ -5,9 +5,12 @@
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "platform/net/open_sockets.h"
 
@@ -123,6 +126,7 @@ bool TcpSocket::SetTimeouts(int milliseconds) {
   limit.tv_usec = static_cast<suseconds_t>(milliseconds % 1000) * 1000;
   if (setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) return Fail();
   if (setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return Fail();
+  m_nTimeoutMs = milliseconds;
   return true;
 }
 
@@ -152,8 +156,27 @@ bool TcpSocket::SendAll(const char* data, std::size_t length) {
   return true;
 }
 
-long TcpSocket::Receive(char* buffer, std::size_t size) {
+long TcpSocket::Receive(char* buffer, std::size_t size, int waitMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  // A wait hardly shorter than the socket's own time-out is left to that:
+  // one system call per receive, as without a wait.
+  const bool mustPoll = waitMs >= 0 && !(m_nTimeoutMs > 0 && waitMs >= m_nTimeoutMs - m_nTimeoutMs / 16);
   for (;;) {
+    if (mustPoll) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      pollfd readable{m_fd, POLLIN, 0};
+      const int ready = poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) {
+        Fail();
+        return -1;
+      }
+      if (ready == 0) {
+        m_nError = kErrorTimedOut;
+        return -1;
+      }
+    }
     const ssize_t received = recv(m_fd, buffer, size, 0);
     if (received >= 0) return static_cast<long>(received);
     if (errno != EINTR) {

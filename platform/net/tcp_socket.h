@@ -45,8 +45,11 @@ class TcpSocket {
   bool Connect(std::uint32_t address, std::uint16_t port);
   // Sends all bytes, repeating partial sends.
   bool SendAll(const char* data, std::size_t length);
-  // Bytes received (up to size), 0 when the peer closed, -1 on an error.
-  long Receive(char* buffer, std::size_t size);
+  // Bytes received (up to size), 0 when the peer closed, -1 on an error;
+  // waiting at most waitMs milliseconds (-1: the socket's own time-out),
+  // after which it fails as timed out. A wait within a sixteenth of the
+  // socket's own time-out may last that time-out instead.
+  long Receive(char* buffer, std::size_t size, int waitMs = -1);
   void ShutdownSend();
   // Closes; false when the close itself reports an error. Either way the
   // socket is closed afterwards and is never closed again.
@@ -61,6 +64,7 @@ class TcpSocket {
 
   int m_fd = -1;
   int m_nError = 0;
+  int m_nTimeoutMs = 0;  // the receive time-out set, 0 for none
   OpenSockets* m_pWatch = nullptr;
   int m_nWatchSlot = -1;
 };

@@ -27,6 +27,7 @@ namespace {
 using hv::test::ScriptServer;
 using Script = ScriptServer::Script;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 constexpr auto kPatience = std::chrono::seconds(10);
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -235,6 +236,16 @@ TEST_F(HttpTransfer, each_failure_ends_the_transfer_with_its_status) {
        "", 10, true, HttpStatus::receiveFailed, 1, "he"},
       {"header without end", {ScriptServer::ReadRequest(), ScriptServer::SendForever("HTTP/1.0 200 OK\r\n")}, "",
        10, false, HttpStatus::headerTooLong, 0, ""},
+      {"closes before the end of the body it announced",
+       {ScriptServer::ReadRequest(),
+        ScriptServer::Send("HTTP/1.0 200 OK\nContent-Length: 100000\n\n" + std::string(65, 'b')),
+        ScriptServer::Close()},
+       "", 10, false, HttpStatus::receiveFailed, 1, std::string(65, 'b')},
+      // Answers without a body end with their header, whatever length they name.
+      {"not modified, with a length",
+       {ScriptServer::ReadRequest(), ScriptServer::Send("HTTP/1.0 304 Not Modified\r\ncontent-length:  20\r\n\r\n"),
+        ScriptServer::Close()},
+       "", 10, false, HttpStatus::closed, 1, ""},
       {"nothing listens", {}, "http://127.0.0.1:" + std::to_string(refusing.Port()) + "/", 10, false,
        HttpStatus::connectFailed, 0, ""},
       {"connect unanswered", {}, "http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/", 1, false,
@@ -270,6 +281,40 @@ TEST_F(HttpTransfer, an_owner_that_ends_the_transfer_is_not_told_its_status) {
     EXPECT_EQ(owner.m_freed, 1) << name;
     EXPECT_EQ(owner.Body(), c.headersResult == 0 && c.givesCredentials ? "hello" : "") << name;
     EXPECT_EQ(server.Connections(), c.givesCredentials ? 1 : 0) << name;  // no request, no connection
+  }
+}
+
+TEST_F(HttpTransfer, a_slow_server_holds_a_transfer_no_longer_than_its_time_out) {
+  using S = ScriptServer;
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 3072\r\n\r\n";
+  const struct Case {
+    const char* name;
+    Script script;
+    int timeoutSeconds, headersResult;
+    std::vector<int> statuses;  // none: the owner ended it
+    double minSeconds, maxSeconds;
+  } cases[] = {
+      {"header a byte at a time", {S::ReadRequest(), S::Trickle("HTTP/1.0 200 OK\r\nX-Slow: ", 100ms, 1, true)}, 1, 0,
+       {HttpStatus::timedOut}, 0.9, 2.5},
+      {"body a byte at a time", {S::ReadRequest(), S::Send(head), S::Trickle("", 100ms, 1, true)}, 1, 0,
+       {HttpStatus::timedOut}, 0.9, 2.5},
+      {"steady body for longer than the time-out",
+       {S::ReadRequest(), S::Send(head), S::Trickle(std::string(3072, 'x'), 250ms, 512, false), S::Close()}, 1, 0,
+       {HttpStatus::closed}, 1.4, 5},
+      // Waiting for the server to close after an early end is bounded too.
+      {"owner ends it while the server trickles", {S::ReadRequest(), S::Send(head), S::Trickle("", 100ms, 1, true)},
+       10, CHTTPRequestOwner::done, {}, 0, 2.5},
+  };
+  for (const Case& c : cases) {
+    ScriptServer server(c.script);
+    Owner owner(server.Url("/"));
+    owner.m_headersResult = c.headersResult;
+    const Clock::time_point start = Clock::now();
+    Run({&owner}, 1, c.timeoutSeconds);
+    const double seconds = SecondsSince(start);
+    EXPECT_EQ(owner.m_statuses, c.statuses) << c.name;
+    EXPECT_GE(seconds, c.minSeconds) << c.name;
+    EXPECT_LE(seconds, c.maxSeconds) << c.name;
   }
 }
 

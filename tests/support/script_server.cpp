@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
+#include <thread>
 
 namespace hv::test {
 
@@ -225,6 +227,18 @@ bool ScriptServer::RunStep(std::size_t index, int fd, const Step& step) {
       while (SendAll(fd, line.data(), line.size())) {
       }
       return false;
+    }
+    case Step::trickle: {
+      // A stop of the server shuts the socket down: the next send fails.
+      const std::size_t size = std::max<std::size_t>(step.piece, 1);
+      const std::string filler(size, 'a');
+      for (std::size_t from = 0; from < step.bytes.size() || step.endless; from += size) {
+        std::this_thread::sleep_for(step.interval);
+        const std::string_view piece =
+            from < step.bytes.size() ? std::string_view(step.bytes).substr(from, size) : filler;
+        if (!SendAll(fd, piece.data(), piece.size())) return false;
+      }
+      return true;
     }
   }
   return false;

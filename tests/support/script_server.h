@@ -4,6 +4,7 @@
 // served at once. The destructor ends every connection and joins.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -19,10 +20,13 @@ namespace hv::test {
 class ScriptServer {
  public:
   struct Step {
-    enum Kind { readRequest, send, waitRelease, close, reset, sendForever } kind;
+    enum Kind { readRequest, send, waitRelease, close, reset, sendForever, trickle } kind;
     std::string bytes;                 // send: the bytes; sendForever: the first bytes
     std::vector<std::size_t> splitAt;  // send: offsets where a new send starts
     bool paced = false;                // send: each piece once the peer has read the one before
+    std::chrono::milliseconds interval{0};  // trickle: the pause before each piece
+    std::size_t piece = 1;                  // trickle: bytes per piece
+    bool endless = false;                   // trickle: filler pieces after the bytes
   };
   using Script = std::vector<Step>;
 
@@ -45,6 +49,11 @@ class ScriptServer {
   static Step Reset() { return {Step::reset, {}, {}}; }
   // Sends the bytes, then header lines without end until the peer goes away.
   static Step SendForever(std::string first) { return {Step::sendForever, std::move(first), {}}; }
+  // A slow server: the bytes a piece at a time, each after a pause; endless
+  // goes on with pieces of filler until the peer goes away.
+  static Step Trickle(std::string bytes, std::chrono::milliseconds interval, std::size_t piece, bool endless) {
+    return {Step::trickle, std::move(bytes), {}, false, interval, piece, endless};
+  }
 
   explicit ScriptServer(Script script);
   ~ScriptServer();

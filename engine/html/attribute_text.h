@@ -19,6 +19,20 @@ inline void AppendAttributeText(std::string& out, const std::string& value) {
   }
 }
 
+// A value taken from a page's attribute, where its references still mean
+// what they meant there, written back between double quotes: only the bytes
+// that could end the value or be read as markup are written as references.
+inline void AppendQuotedValue(std::string& out, const std::string& value) {
+  for (char c : value) {
+    switch (c) {
+      case '"': out += "&quot;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
+}
+
 inline std::string AttributeText(const std::string& value) {
   std::string out;
   out.reserve(value.size());

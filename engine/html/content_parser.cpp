@@ -259,7 +259,7 @@ void CContentParser::WriteRewrittenTag(int tagLength, const char* attributeName,
   m_strPending.append(tag, 0, start);
   m_strPending += attributeName;
   m_strPending += "=\"";
-  hv::AppendAttributeText(m_strPending, value);
+  hv::AppendQuotedValue(m_strPending, value);
   m_strPending += '"';
   WritePage(tag.data() + end, tag.size() - end);
 }

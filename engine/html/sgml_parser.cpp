@@ -25,18 +25,33 @@ constexpr std::array<bool, 256> MakeTable(Predicate predicate) {
 }
 
 constexpr bool IsName(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+constexpr bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+// Inside tags the blanks are those a browser reads there: a control byte is
+// part of a name or value, so taking it for a blank would end a tag where a
+// browser does not.
+constexpr bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
 // The bytes that end a run in each state; see Parse.
 using StopTable = std::array<bool, 256>;
 constexpr StopTable kTextStop = MakeTable([](int c) { return c == '<' || c == '\n'; });
 constexpr StopTable kTextStopWithReferences = MakeTable([](int c) { return c == '<' || c == '\n' || c == '&'; });
 constexpr StopTable kNameStop = MakeTable([](int c) { return !IsName(c); });
-constexpr StopTable kAttributeNameStop = MakeTable([](int c) { return c <= 0x20 || c == '>' || c == '='; });
-constexpr StopTable kUnquotedStop = MakeTable([](int c) { return c <= 0x20 || c == '>'; });
-constexpr StopTable kSingleQuotedStop = MakeTable([](int c) { return c == '\'' || c == '>'; });
-constexpr StopTable kDoubleQuotedStop = MakeTable([](int c) { return c == '"' || c == '>'; });
-constexpr StopTable kBlankRunStop = MakeTable([](int c) { return c > 0x20; });
-constexpr StopTable kDeclarationStop = MakeTable([](int c) { return c == '-' || c == '[' || c == ']' || c == '>'; });
+constexpr StopTable kLetterStop = MakeTable([](int c) { return !IsLetter(c); });
+constexpr StopTable kTagNameStop = MakeTable([](int c) { return IsBlank(c) || c == '/' || c == '>'; });
+constexpr StopTable kAttributeNameStop = MakeTable([](int c) { return IsBlank(c) || c == '/' || c == '>' || c == '='; });
+constexpr StopTable kUnquotedStop = MakeTable([](int c) { return IsBlank(c) || c == '>'; });
+constexpr StopTable kBlankRunStop = MakeTable([](int c) { return !IsBlank(c); });
+constexpr StopTable kCommentStop = MakeTable([](int c) { return c == '-' || c == '!' || c == '>'; });
+constexpr StopTable kEscapedScriptStop = MakeTable([](int c) { return c == '<' || c == '\n' || c == '-' || c == '>'; });
+
+// Elements whose text a browser reads up to their own end tag with no
+// markup in it: a tag there is text. Title and textarea decode references.
+constexpr const char* kRawTextNames[] = {"iframe", "noembed", "noframes", "noscript", "plaintext",
+                                         "script", "style",   "textarea", "title",    "xmp"};
+constexpr int kPlaintext = 4;  // nothing ends it
+constexpr int kScript = 5;
+constexpr std::size_t kLongestRawTextName = 9;
+bool DecodesReferences(int rawText) { return rawText == 7 || rawText == 8; }
 
 // The first byte from p on that stops the run, or end.
 inline const unsigned char* Find(const unsigned char* p, const unsigned char* end, const StopTable& stop) {
@@ -77,8 +92,8 @@ inline const unsigned char* FindText(const unsigned char* p, const unsigned char
 }
 
 inline const unsigned char* FindQuoteEnd(const unsigned char* p, const unsigned char* end, unsigned char quote) {
-  return FindWords(p, end, quote == '"' ? kDoubleQuotedStop : kSingleQuotedStop,
-                   [quote](std::uint64_t w) { return HasByte(w, quote) | HasByte(w, '>'); });
+  const void* found = std::memchr(p, quote, static_cast<std::size_t>(end - p));
+  return found ? static_cast<const unsigned char*>(found) : end;
 }
 
 inline const unsigned char* FindByte(const unsigned char* p, const unsigned char* end, unsigned char byte) {
@@ -101,6 +116,16 @@ inline int Compare(std::string_view a, const char* b) {
 }
 
 inline int CompareNoCase(std::string_view a, const char* b) { return Compare<true>(a, b); }
+
+int FindRawText(const std::string& name) {
+  if (name.size() < 3 || name.size() > kLongestRawTextName) return -1;
+  // Most tags are passed over on their first letter.
+  const unsigned char first = kLower[static_cast<unsigned char>(name[0])];
+  for (int i = 0; i < static_cast<int>(std::size(kRawTextNames)); ++i)
+    if (static_cast<unsigned char>(kRawTextNames[i][0]) == first && CompareNoCase(name, kRawTextNames[i]) == 0)
+      return i;
+  return -1;
+}
 
 // Index of name among the sorted names from low to before high, or -1.
 template <typename NameOf, typename Compare>
@@ -141,7 +166,7 @@ CSGMLParser::CSGMLParser(const SGMLDtd* dtd) : m_pDtd(dtd) {
     longest = std::max(longest, std::strlen(tag.name));
     for (int a = 0; a < tag.attributeCount; ++a) longest = std::max(longest, std::strlen(tag.attributes[a]));
   }
-  m_nNameLimit = longest + 1;
+  m_nNameLimit = std::max(longest, kLongestRawTextName) + 1;
   // Names sorted without regard to case keep those of one first letter
   // together.
   for (int i = 0; i < dtd->tagCount; ++i) {
@@ -179,9 +204,11 @@ int CSGMLParser::IndexOf(const SGMLTagDef* tag) const {
 
 std::int64_t CSGMLParser::OpenTagStart() const {
   switch (m_state) {
-    case State::kTagName:
+    case State::kTagOpen:
     case State::kLineFeedOpen:
       return m_nLastOpen;
+    case State::kTagName:
+      return m_bEndTag ? 0 : m_nLastOpen;
     case State::kBetweenAttributes:
     case State::kAttributeName:
     case State::kAfterAttributeName:
@@ -189,7 +216,8 @@ std::int64_t CSGMLParser::OpenTagStart() const {
     case State::kUnquotedValue:
     case State::kSingleQuotedValue:
     case State::kDoubleQuotedValue:
-      return m_nTagStart;
+    case State::kSelfClosing:
+      return Collecting() ? m_nTagStart : 0;
     default:
       return 0;
   }
@@ -217,13 +245,20 @@ inline void CSGMLParser::AppendName(const unsigned char* from, const unsigned ch
 }
 
 inline void CSGMLParser::AppendValue(const unsigned char* from, const unsigned char* to) {
-  if (m_nCurrentAttribute >= 0)
-    m_strToken.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from));
+  if (m_nCurrentAttribute < 0) return;
+  const auto n = static_cast<std::size_t>(to - from);
+  if (m_strToken.size() + n > kMaxValueLength) {
+    // Kept whole or not at all: a value cut short would name another address.
+    m_attributes[m_nCurrentAttribute].m_bPresent = 0;
+    m_nCurrentAttribute = -1;
+    m_strToken.clear();
+    return;
+  }
+  m_strToken.append(reinterpret_cast<const char*>(from), n);
 }
 
 int CSGMLParser::FindTag(const std::string& name) const {
-  if (name.empty()) return -1;
-  // The token holds letters and digits only.
+  if (name.empty() || !IsLetter(static_cast<unsigned char>(name[0]))) return -1;
   const TagRange& range = m_tagsByLetter[kLower[static_cast<unsigned char>(name[0])] & 0x7F];
   return BinarySearch(
       range.first, range.end, [this](int i) { return m_pDtd->tags[i].name; },
@@ -243,6 +278,21 @@ int CSGMLParser::FindEntity(const std::string& name) const {
       [&name](const char* candidate) { return Compare<false>(name, candidate); });
 }
 
+void CSGMLParser::EndTagName() {
+  const int index = FindTag(m_strToken);
+  if (m_bEndTag) {
+    m_nCurrentTag = index;
+  } else {
+    m_nTagRawText = FindRawText(m_strToken);
+    if (index >= 0)
+      BeginTag(index);
+    else
+      m_nCurrentTag = -1;
+  }
+  m_strToken.clear();
+  m_nCurrentAttribute = -1;
+}
+
 void CSGMLParser::BeginTag(int tagIndex) {
   const SGMLTagDef& tag = m_pDtd->tags[tagIndex];
   m_nCurrentTag = tagIndex;
@@ -253,50 +303,60 @@ void CSGMLParser::BeginTag(int tagIndex) {
     m_attributes[i].m_strValue.clear();
   }
   m_nTagStart = m_nLastOpen;
-  m_strToken.clear();
-  m_nCurrentAttribute = -1;
 }
 
-bool CSGMLParser::TagTooLong(unsigned char byte) {
+bool CSGMLParser::TagTooLong() {
   if (m_nPosition - m_nTagStart < kMaxTagLength) return false;
-  m_strToken.clear();
+  // Read on to its end as any other tag, only without its event.
+  m_nCurrentTag = -1;
   m_nCurrentAttribute = -1;
-  m_state = byte == '>' ? State::kContent : State::kSkipTag;
   return true;
 }
 
-bool CSGMLParser::LookUpAttribute(unsigned char byte) {
-  if (TagTooLong(byte)) return false;
-  m_nCurrentAttribute = FindAttribute(m_strToken);
-  if (m_nCurrentAttribute >= 0) {
-    CSGMLAttribute& slot = m_attributes[m_nCurrentAttribute];
-    const auto offset = static_cast<int>(m_nPosition - m_nTagStart);
-    slot.m_bPresent = 1;
-    slot.m_nStart = offset - static_cast<int>(m_strToken.size());
-    slot.m_nEnd = offset - 1;
+void CSGMLParser::LookUpAttribute() {
+  m_nCurrentAttribute = -1;
+  if (Collecting() && !TagTooLong()) {
+    m_nCurrentAttribute = FindAttribute(m_strToken);
+    if (m_nCurrentAttribute >= 0) {
+      CSGMLAttribute& slot = m_attributes[m_nCurrentAttribute];
+      const auto offset = static_cast<int>(m_nPosition - m_nTagStart);
+      slot.m_bPresent = 1;
+      slot.m_nStart = offset - static_cast<int>(m_strToken.size());
+      slot.m_nEnd = offset - 1;
+    }
   }
   m_strToken.clear();
-  return true;
 }
 
-bool CSGMLParser::StoreValue(unsigned char byte, bool closedByQuote) {
-  if (TagTooLong(byte)) return false;
-  if (m_nCurrentAttribute >= 0) {
+void CSGMLParser::StoreValue(bool closedByQuote) {
+  if (m_nCurrentAttribute >= 0 && !TagTooLong()) {
     CSGMLAttribute& slot = m_attributes[m_nCurrentAttribute];
     slot.m_strValue.swap(m_strToken);  // the token is cleared below; its buffer is reused
     slot.m_nEnd = static_cast<int>(m_nPosition - m_nTagStart) - (closedByQuote ? 0 : 1);
   }
   m_nCurrentAttribute = -1;
   m_strToken.clear();
-  return true;
 }
 
-bool CSGMLParser::CompleteStartTag() {
-  if (TagTooLong('>')) return false;
-  const SGMLTagDef& tag = m_pDtd->tags[m_nCurrentTag];
-  if (!IsEmptyType(tag.contentType)) m_stack.push_back(m_nCurrentTag);
-  OnStartTag(&tag, static_cast<int>(m_nPosition - m_nTagStart + 1), m_nCurrentTag, m_attributes);
-  return true;
+void CSGMLParser::CompleteTag() {
+  m_state = State::kContent;
+  if (m_bEndTag) {
+    m_bEndTag = false;
+    if (m_nCurrentTag >= 0) CloseElement(m_nCurrentTag);
+  } else {
+    m_nRawText = m_nTagRawText;
+    m_nScriptEscape = ScriptEscape::kNone;
+    m_nScriptDashes = 0;
+    if (Collecting() && !TagTooLong()) {
+      const SGMLTagDef& tag = m_pDtd->tags[m_nCurrentTag];
+      if (!IsEmptyType(tag.contentType)) m_stack.push_back(m_nCurrentTag);
+      m_state = State::kAfterStartTag;
+      OnStartTag(&tag, static_cast<int>(m_nPosition - m_nTagStart + 1), m_nCurrentTag, m_attributes);
+    }
+  }
+  m_nCurrentTag = -1;
+  m_nCurrentAttribute = -1;
+  m_strToken.clear();
 }
 
 void CSGMLParser::CloseElement(int tagIndex) {
@@ -310,6 +370,14 @@ void CSGMLParser::CloseElement(int tagIndex) {
     OnEndTag(&m_pDtd->tags[popped], popped);
     if (popped == tagIndex) break;
   }
+}
+
+void CSGMLParser::RawTextAfterAll() {
+  Character('<');
+  if (m_bEndTag) Character('/');
+  for (char c : m_strToken) Character(static_cast<unsigned char>(c));
+  m_strToken.clear();
+  m_bEndTag = false;
 }
 
 bool CSGMLParser::ResolveEntity() {
@@ -341,26 +409,34 @@ void CSGMLParser::Text(const unsigned char* from, const unsigned char* to) {
          static_cast<std::size_t>(to - from));
 }
 
-// What the comment state makes of bytes other than '>': a '-' sets the flag
-// when the byte before it was one too, blanks keep it, anything else clears
-// it. So the last byte that is not a blank decides.
-void CSGMLParser::CommentRun(const unsigned char* from, const unsigned char* to) {
-  if (from == to) return;
-  const unsigned char* last = to;
-  while (last != from && (last[-1] == ' ' || last[-1] == '\r' || last[-1] == '\n')) --last;
-  if (last != from) {
-    const unsigned char before = last - 1 != from ? last[-2] : m_cPrevious;
-    m_bDashes = last[-1] == '-' && before == '-';
+// A comment ends at "-->" or "--!>", and right after its "<!--" or "<!---"
+// at a '>', as a browser ends it.
+void CSGMLParser::CommentByte(unsigned char byte) {
+  if (byte == '-') {
+    m_nCommentDashes = m_bCommentBang ? 1 : std::min(m_nCommentDashes + 1, 2);
+    m_bCommentBang = false;
+    m_nCommentStart = m_nCommentStart == 2 ? 1 : 0;
+  } else if (byte == '!' && m_nCommentDashes == 2 && !m_bCommentBang) {
+    m_bCommentBang = true;
+    m_nCommentDashes = 0;
+    m_nCommentStart = 0;
+  } else {
+    m_nCommentDashes = 0;
+    m_bCommentBang = false;
+    m_nCommentStart = 0;
   }
-  m_cPrevious = to[-1];
+}
+
+bool CSGMLParser::CommentEndsAtBracket() const {
+  return m_nCommentStart > 0 || m_nCommentDashes == 2 || m_bCommentBang;
 }
 
 // Each state first takes the run of bytes that leave it where it is, then
 // the byte that ends the run: that byte is consumed, or left for the next
 // state to take as its own (the "handle the byte as state N" of the table),
 // which is the same as the next state's run starting on it. Callbacks see
-// Position() at the byte that caused them. The latest '<' is noted only
-// where it can start a tag name, the one place it is read (BeginTag).
+// Position() at the byte that caused them. The latest '<' is noted where it
+// can open a tag, the one place it is read (BeginTag).
 void CSGMLParser::Parse(const char* data, std::size_t length) {
   const auto* p = reinterpret_cast<const unsigned char*>(data);
   const auto* const end = p + length;
@@ -372,92 +448,172 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
     switch (m_state) {
       case State::kContent: {  // text up to '<', a line feed, or '&' inside an element with content
         const int type = TopType();
-        q = FindText(p, end, type == 5 || type == 4);
+        if (m_nScriptEscape != ScriptEscape::kNone)
+          q = Find(p, end, kEscapedScriptStop);
+        else
+          q = FindText(p, end, (type == 5 || type == 4) && (m_nRawText < 0 || DecodesReferences(m_nRawText)));
         if (q != p) {
           m_nPosition = at(q) - 1;
+          m_nScriptDashes = 0;
           Text(p, q);
         }
         if ((p = q) == end) break;
         m_nPosition = at(p);
         const unsigned char byte = *p++;
         m_strToken.clear();
-        if (byte == '<') {
-          m_nLastOpen = m_nPosition;
-          m_state = State::kTagName;
+        if (byte == '-' || byte == '>') {
+          // A script's text inside "<!--" ends that at "-->".
+          if (byte == '>' && m_nScriptDashes == 2) m_nScriptEscape = ScriptEscape::kNone;
+          m_nScriptDashes = byte == '-' ? std::min(m_nScriptDashes + 1, 2) : 0;
+          Character(byte);
         } else {
-          m_state = byte == '\n' ? State::kLineFeed : State::kAfterAmpersand;
+          m_nScriptDashes = 0;
+          if (byte == '<') {
+            m_nLastOpen = m_nPosition;
+            m_state = State::kTagOpen;
+            // Most tags open with a name, or '/' and a name: straight to it.
+            if (m_nRawText < 0 && p != end) {
+              if (IsLetter(*p)) {
+                m_bEndTag = false;
+                m_state = State::kTagName;
+              } else if (*p == '/' && end - p >= 2 && IsLetter(p[1])) {
+                ++p;
+                m_bEndTag = true;
+                m_state = State::kTagName;
+              }
+            }
+          } else {
+            m_state = byte == '\n' ? State::kLineFeed : State::kAfterAmpersand;
+          }
         }
         break;
       }
 
-      case State::kTagName: {  // the name after '<'
-        q = Find(p, end, kNameStop);
-        AppendName(p, q);
-        if ((p = q) == end) break;
+      case State::kTagOpen: {  // after '<': a tag only where a letter, '/', '!' or '?' follows
+        m_nPosition = at(p);
+        const unsigned char byte = *p;
+        if (m_nRawText >= 0) {
+          if (byte == '/' && m_nRawText != kPlaintext) {
+            ++p;
+            m_state = State::kEndTagOpen;
+          } else if (m_nRawText == kScript && byte == '!' && m_nScriptEscape == ScriptEscape::kNone) {
+            ++p;
+            Character('<');
+            Character('!');
+            m_state = State::kMarkupDeclaration;
+          } else if (m_nScriptEscape == ScriptEscape::kEscaped && IsLetter(byte)) {
+            m_bEndTag = false;  // "<script" here starts no script, but its end tag ends none either
+            m_state = State::kTagName;
+          } else {
+            Character('<');
+            m_state = State::kContent;
+          }
+        } else if (IsLetter(byte)) {
+          m_bEndTag = false;
+          m_state = State::kTagName;
+        } else if (byte == '/' || byte == '!' || byte == '?') {
+          ++p;
+          m_state = byte == '/' ? State::kEndTagOpen : byte == '!' ? State::kMarkupDeclaration : State::kBogusComment;
+        } else {
+          Character('<');  // as in "a < b"
+          m_state = State::kContent;
+        }
+        break;
+      }
+
+      case State::kEndTagOpen: {  // after '</'
+        m_nPosition = at(p);
+        const unsigned char byte = *p;
+        if (IsLetter(byte)) {
+          m_bEndTag = true;
+          m_state = State::kTagName;
+        } else if (m_nRawText >= 0) {
+          Character('<');
+          Character('/');
+          m_state = State::kContent;
+        } else if (byte == '>') {
+          ++p;
+          if (!m_stack.empty()) CloseElement(TopIndex());  // '</>' closes the innermost element
+          m_state = State::kContent;
+        } else {
+          m_state = State::kBogusComment;
+        }
+        break;
+      }
+
+      // The states of a tag follow each other here in their usual order, so
+      // a tag with its attributes mostly passes from one to the next without
+      // going back to the dispatch.
+      case State::kTagName: {  // the name of a start or end tag
+        if (m_nRawText >= 0) {
+          // In raw text only the element's own end tag is markup.
+          q = Find(p, end, kLetterStop);
+          AppendName(p, q);
+          if ((p = q) == end) break;
+          m_nPosition = at(p);
+          const unsigned char byte = *p;
+          const bool named = (IsBlank(byte) || byte == '/' || byte == '>') &&
+                             CompareNoCase(m_strToken, kRawTextNames[m_nRawText]) == 0;
+          if (named && m_bEndTag && m_nScriptEscape != ScriptEscape::kDouble) {
+            m_nRawText = -1;
+            m_nScriptEscape = ScriptEscape::kNone;
+          } else {
+            if (named) m_nScriptEscape = m_bEndTag ? ScriptEscape::kEscaped : ScriptEscape::kDouble;
+            RawTextAfterAll();
+            m_state = State::kContent;
+            break;
+          }
+        } else {
+          q = Find(p, end, kTagNameStop);
+          AppendName(p, q);
+          if ((p = q) == end) break;
+        }
         m_nPosition = at(p);
         const unsigned char byte = *p++;
-        if (byte == '<') m_nLastOpen = m_nPosition;
-        if (byte == '!') {
-          m_state = State::kDeclaration;
+        EndTagName();
+        if (byte == '>') {
+          CompleteTag();
           break;
         }
         if (byte == '/') {
-          m_state = State::kEndTagName;
+          m_state = State::kSelfClosing;
           break;
         }
-        const int index = FindTag(m_strToken);
-        if (index < 0) {
-          m_state = byte == '>' ? State::kContent : State::kSkipTag;
-          break;
-        }
-        BeginTag(index);
-        if (byte != '>')
-          m_state = State::kBetweenAttributes;
-        else if (CompleteStartTag())
-          m_state = State::kAfterStartTag;
-        break;
+        m_state = State::kBetweenAttributes;
+        [[fallthrough]];
       }
 
-      case State::kBetweenAttributes:  // blanks before an attribute name or the '>'
+      case State::kBetweenAttributes:  // blanks before an attribute name, '/' or the '>'
         if ((p = Find(p, end, kBlankRunStop)) == end) break;
         m_nPosition = at(p);
-        if (*p == '>') {
-          if (CompleteStartTag()) m_state = State::kAfterStartTag;
-        } else {
-          AppendName(*p);  // even '=': the name starts with it
-          m_state = State::kAttributeName;
+        if (*p == '>' || *p == '/') {
+          if (*p++ == '>')
+            CompleteTag();
+          else
+            m_state = State::kSelfClosing;
+          break;
         }
+        if (Collecting()) AppendName(*p);  // even '=': the name starts with it
         ++p;
-        break;
+        m_state = State::kAttributeName;
+        [[fallthrough]];
 
-      case State::kAttributeName: {  // an attribute name, up to a blank, '=' or '>'
+      case State::kAttributeName: {  // an attribute name, up to a blank, '/', '=' or '>'
         q = Find(p, end, kAttributeNameStop);
-        AppendName(p, q);
+        if (Collecting()) AppendName(p, q);
         if ((p = q) == end) break;
         m_nPosition = at(p);
         const unsigned char byte = *p++;
-        if (!LookUpAttribute(byte)) break;
-        if (byte == '>') {
-          if (CompleteStartTag()) m_state = State::kAfterStartTag;
-        } else {
-          m_state = byte == '=' ? State::kAfterEquals : State::kAfterAttributeName;
+        LookUpAttribute();
+        if (byte != '=') {
+          if (byte == '>')
+            CompleteTag();
+          else
+            m_state = byte == '/' ? State::kSelfClosing : State::kAfterAttributeName;
+          break;
         }
-        break;
-      }
-
-      case State::kAfterAttributeName: {  // blanks after a name: '=', '>' or the next name
-        if ((p = Find(p, end, kBlankRunStop)) == end) break;
-        m_nPosition = at(p);
-        const unsigned char byte = *p++;
-        if (byte == '>') {
-          if (CompleteStartTag()) m_state = State::kAfterStartTag;
-        } else if (byte == '=') {
-          m_state = State::kAfterEquals;
-        } else {
-          AppendName(byte);
-          m_state = State::kAttributeName;
-        }
-        break;
+        m_state = State::kAfterEquals;
+        [[fallthrough]];
       }
 
       case State::kAfterEquals: {  // blanks after '=': a quote, '>' or an unquoted value
@@ -465,8 +621,10 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
         m_nPosition = at(p);
         const unsigned char byte = *p++;
         if (byte == '>') {
-          if (CompleteStartTag()) m_state = State::kAfterStartTag;
-        } else if (byte == '\'') {
+          CompleteTag();
+          break;
+        }
+        if (byte == '\'') {
           m_state = State::kSingleQuotedValue;
         } else if (byte == '"') {
           m_state = State::kDoubleQuotedValue;
@@ -474,36 +632,59 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
           AppendValue(p - 1, p);
           m_state = State::kUnquotedValue;
         }
-        break;
+        [[fallthrough]];
       }
 
-      case State::kUnquotedValue: {  // a value up to a blank or '>'
-        q = Find(p, end, kUnquotedStop);
-        AppendValue(p, q);
-        if ((p = q) == end) break;
-        m_nPosition = at(p);
-        const unsigned char byte = *p++;
-        if (!StoreValue(byte, false)) break;
-        if (byte != '>')
-          m_state = State::kBetweenAttributes;
-        else if (CompleteStartTag())
-          m_state = State::kAfterStartTag;
-        break;
-      }
-
-      case State::kSingleQuotedValue:    // a value up to its quote or '>'
+      case State::kUnquotedValue:        // a value up to a blank or '>'
+      case State::kSingleQuotedValue:    // a value up to its closing quote, '>' and all
       case State::kDoubleQuotedValue: {  // the same in double quotes
+        if (m_state == State::kUnquotedValue) {
+          q = Find(p, end, kUnquotedStop);
+          AppendValue(p, q);
+          if ((p = q) == end) break;
+          m_nPosition = at(p);
+          const unsigned char byte = *p++;
+          StoreValue(false);
+          if (byte == '>')
+            CompleteTag();
+          else
+            m_state = State::kBetweenAttributes;
+          break;
+        }
         const unsigned char quote = m_state == State::kSingleQuotedValue ? '\'' : '"';
         q = FindQuoteEnd(p, end, quote);
         AppendValue(p, q);
         if ((p = q) == end) break;
         m_nPosition = at(p);
-        if (*p++ == quote) {
-          if (StoreValue(quote, true)) m_state = State::kBetweenAttributes;
-        } else if (StoreValue('>', false) && CompleteStartTag()) {
-          // An unclosed quote ends at the tag's end; what the page meant as
-          // the rest of the value becomes text.
-          m_state = State::kContent;
+        ++p;
+        StoreValue(true);
+        m_state = State::kBetweenAttributes;
+        break;
+      }
+
+      case State::kSelfClosing:  // after '/' in a tag: '>' ends it, anything else starts over
+        m_nPosition = at(p);
+        if (*p == '>') {
+          ++p;
+          CompleteTag();
+        } else {
+          m_state = State::kBetweenAttributes;
+        }
+        break;
+
+      case State::kAfterAttributeName: {  // blanks after a name: '=', '/', '>' or the next name
+        if ((p = Find(p, end, kBlankRunStop)) == end) break;
+        m_nPosition = at(p);
+        const unsigned char byte = *p++;
+        if (byte == '>') {
+          CompleteTag();
+        } else if (byte == '=') {
+          m_state = State::kAfterEquals;
+        } else if (byte == '/') {
+          m_state = State::kSelfClosing;
+        } else {
+          if (Collecting()) AppendName(byte);
+          m_state = State::kAttributeName;
         }
         break;
       }
@@ -531,27 +712,10 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
       case State::kLineFeedOpen:  // a line feed and '<': the line feed before an end tag is layout
         m_nPosition = at(p);
         if (*p != '/') Character('\n');
-        m_state = State::kTagName;
+        m_state = State::kTagOpen;
         break;
 
-      case State::kEndTagName: {  // the name after '</'
-        q = Find(p, end, kNameStop);
-        AppendName(p, q);
-        if ((p = q) == end) break;
-        m_nPosition = at(p);
-        const unsigned char byte = *p++;
-        const int index = m_strToken.empty() ? TopIndex() : FindTag(m_strToken);
-        if (index >= 0) {
-          m_nCurrentTag = index;
-          CloseElement(index);
-        }
-        m_strToken.clear();
-        m_nCurrentAttribute = -1;
-        m_state = byte == '>' ? State::kContent : State::kSkipTag;
-        break;
-      }
-
-      case State::kSkipTag:  // an unknown or malformed tag, up to its '>'
+      case State::kBogusComment:  // '<?', '<!' and '</' without a name, a doctype: up to '>'
         if ((p = FindByte(p, end, '>')) == end) break;
         ++p;
         m_state = State::kContent;
@@ -585,36 +749,53 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
         ResolveNumber();
         break;
 
-      case State::kDeclaration: {  // '<!' up to '>' outside brackets, or '--' opening a comment
-        q = Find(p, end, kDeclarationStop);
-        if (q != p) m_cPrevious = q[-1];
-        if ((p = q) == end) break;
-        const unsigned char byte = *p++;
-        if (byte == '-' && m_cPrevious == '-') {
-          m_cPrevious = 0;
-          m_bDashes = false;
-          m_state = State::kComment;
+      case State::kMarkupDeclaration:  // after '<!': '-' may open a comment
+      case State::kMarkupDash: {       // after '<!-'
+        const unsigned char byte = *p;
+        if (m_nRawText >= 0) {
+          // In a script, "<!--" is text that makes "</script>" inside it
+          // "<script>" ... "</script>" no end.
+          if (byte != '-') {
+            m_state = State::kContent;
+            break;
+          }
+          ++p;
+          Character('-');
+          if (m_state == State::kMarkupDash) {
+            m_nScriptEscape = ScriptEscape::kEscaped;
+            m_nScriptDashes = 2;
+            m_state = State::kContent;
+          } else {
+            m_state = State::kMarkupDash;
+          }
           break;
         }
-        if (byte == '[') {
-          ++m_nBracketDepth;
-        } else if (byte == ']') {
-          if (m_nBracketDepth > 0) --m_nBracketDepth;
-        } else if (byte == '>' && m_nBracketDepth == 0) {
+        if (byte == '-' && m_state == State::kMarkupDash) {
+          m_nCommentStart = 2;
+          m_nCommentDashes = 0;
+          m_bCommentBang = false;
+          m_state = State::kComment;
+        } else if (byte == '-') {
+          m_state = State::kMarkupDash;
+        } else if (byte == '>') {
           m_state = State::kContent;
+        } else {
+          m_state = State::kBogusComment;
+          break;
         }
-        m_cPrevious = byte;
+        ++p;
         break;
       }
 
-      case State::kComment:  // up to '--', blanks and '>'
-        q = FindByte(p, end, '>');
-        CommentRun(p, q);
+      case State::kComment:  // up to "-->" or "--!>"
+        q = Find(p, end, kCommentStop);
+        if (q != p) CommentByte(' ');
         if ((p = q) == end) break;
+        if (*p == '>' && CommentEndsAtBracket())
+          m_state = State::kContent;
+        else
+          CommentByte(*p);
         ++p;
-        if (m_bDashes) m_state = State::kContent;
-        m_bDashes = false;
-        m_cPrevious = '>';
         break;
     }
   }

@@ -2,8 +2,11 @@
 // keeps a stack of open elements, collects the attributes of known start tags
 // with their byte offsets, decodes character references in element content
 // and reports text, start tags and end tags to its subclass. Unknown tags are
-// skipped whole. Input may stop at any byte and resume with the next call;
-// the events do not depend on where it stops.
+// skipped whole. Tags, quoted values, comments and the text of elements such
+// as SCRIPT end where a browser ends them, so the stored copy of a page, whose
+// tags are rewritten at these offsets, holds no markup a browser did not see
+// in the page. Input may stop at any byte and resume with the next call; the
+// events do not depend on where it stops.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +52,8 @@ class CSGMLParser : public CObject {
   // Offsets inside a tag are ints: a start tag that grows longer than this
   // is dropped and skipped to its '>' like an unknown tag.
   static constexpr std::int64_t kMaxTagLength = 0x7FFFFFFF;
+  // A value longer than this is not kept: its attribute counts as absent.
+  static constexpr std::size_t kMaxValueLength = 256u << 10;
   // Numeric references above this are no characters and yield nothing.
   static constexpr int kMaxCharacterCode = 0x10FFFF;
 
@@ -92,8 +97,9 @@ class CSGMLParser : public CObject {
   const SGMLTagDef* Top() const;
 
  private:
-  // The numbers are those of the state table the tokenizer was written
-  // from; 1 is unused. Parse reads each one.
+  // The numbers below 20 are those of the state table the tokenizer was
+  // first written from; 1 is unused. The tag and comment states read markup
+  // as a browser does, so a tag ends where a browser ends it.
   enum class State : std::uint8_t {
     kContent = 0,
     kTagName = 2,
@@ -109,11 +115,14 @@ class CSGMLParser : public CObject {
     kNumericReference = 12,
     kSingleQuotedValue = 13,
     kDoubleQuotedValue = 14,
-    kEndTagName = 15,
     kEntityName = 16,
-    kSkipTag = 17,
-    kDeclaration = 18,
+    kBogusComment = 17,
     kComment = 19,
+    kTagOpen = 20,
+    kEndTagOpen = 21,
+    kSelfClosing = 22,
+    kMarkupDeclaration = 23,
+    kMarkupDash = 24,
   };
 
   int TopType() const;
@@ -121,28 +130,39 @@ class CSGMLParser : public CObject {
   void Character(int code);
   void AppendName(unsigned char byte);
   void AppendName(const unsigned char* from, const unsigned char* to);
-  // Value bytes are kept only for an attribute of the table.
+  // Value bytes are kept only for an attribute of the table, and only up
+  // to kMaxValueLength: a longer value drops its attribute.
   void AppendValue(const unsigned char* from, const unsigned char* to);
   // Hands a run of content to OnText; Position() is at its last byte.
   void Text(const unsigned char* from, const unsigned char* to);
-  // The comment state's flag and previous byte after bytes without a '>'.
-  void CommentRun(const unsigned char* from, const unsigned char* to);
   // Binary searches over the table; -1 when not found.
   int FindTag(const std::string& name) const;
   int FindAttribute(const std::string& name) const;
   int FindEntity(const std::string& name) const;
+  // At the end of a tag's name: what the tag is and how it is read.
+  void EndTagName();
   void BeginTag(int tagIndex);
-  // These compute offsets inside the tag. Each returns false when the tag
-  // has grown too long for them, after dropping the tag (see kMaxTagLength).
-  bool LookUpAttribute(unsigned char byte);
-  bool StoreValue(unsigned char byte, bool closedByQuote);
-  bool CompleteStartTag();
-  bool TagTooLong(unsigned char byte);
+  // These compute offsets inside a tag being collected. Each stops the
+  // collection, reading the rest of the tag without events, when the tag
+  // has grown too long for them (see kMaxTagLength).
+  void LookUpAttribute();
+  void StoreValue(bool closedByQuote);
+  // At the tag's '>': the start tag's event, or the end tag's closing; the
+  // state that follows.
+  void CompleteTag();
+  bool Collecting() const { return m_nCurrentTag >= 0 && !m_bEndTag; }
+  bool TagTooLong();
   void CloseElement(int tagIndex);
+  // In the text of a raw-text element, "</" and the name bytes read so far
+  // turned out to be text.
+  void RawTextAfterAll();
   // True when the entity was found; otherwise its text has been delivered
   // and the terminator still has to be handled as content.
   bool ResolveEntity();
   void ResolveNumber();
+  // A comment's bytes other than '>', and whether a '>' now ends it.
+  void CommentByte(unsigned char byte);
+  bool CommentEndsAtBracket() const;
 
   const SGMLDtd* m_pDtd;
   State m_state = State::kContent;
@@ -164,8 +184,21 @@ class CSGMLParser : public CObject {
   std::string m_strToken;
   std::vector<int> m_stack;  // indices of the open elements, innermost last
   CSGMLAttribute m_attributes[kMaxAttributes];
-  // Comments and declarations; kept for the whole document.
-  unsigned char m_cPrevious = 0;
-  bool m_bDashes = false;
-  std::int64_t m_nBracketDepth = 0;
+  // The tag being read is an end tag.
+  bool m_bEndTag = false;
+  // Index in the raw-text names of the element whose text is being read
+  // (its markup is text up to its own end tag), or of the start tag being
+  // read; -1 for none.
+  int m_nRawText = -1;
+  int m_nTagRawText = -1;
+  // A script's text after "<!--" (escaped) and after a "<script" there
+  // (double escaped), as a browser reads them; dashes just seen, up to 2.
+  enum class ScriptEscape : std::uint8_t { kNone, kEscaped, kDouble };
+  ScriptEscape m_nScriptEscape = ScriptEscape::kNone;
+  int m_nScriptDashes = 0;
+  // A comment: dashes just seen (0 to 2), "--!" just seen, and how far it
+  // is from its "<!--" (2 just after it, 1 after one more dash, else 0).
+  int m_nCommentDashes = 0;
+  bool m_bCommentBang = false;
+  int m_nCommentStart = 0;
 };

@@ -15,6 +15,7 @@
 #include "engine/agent/load_info.h"
 #include "engine/agent/search_category_anchor.h"
 #include "engine/cache/cache.h"
+#include "engine/html/run_relink.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_server.h"
 #include "engine/schedule/schedule.h"
@@ -112,6 +113,7 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
                (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {
       // A run that went to its end has stored the agent's pages again.
       if (progress == CUIClient::spFinished && manager.Cache()) manager.Cache()->IndexRebuilt();
+      if (manager.Cache()) hv::RelinkAfterRun(*manager.Cache(), manager.m_tRunStart);
       manager.m_tRunEnd = static_cast<std::uint32_t>(std::time(nullptr));
       manager.SetRunning(nullptr);
       manager.PostStatistics();

@@ -91,6 +91,9 @@ class CPageDescr : public CObject {
   // dropped since its links were last updated, other than through its own
   // links; drops the record's file when it has gone missing.
   void Relink(CCache& cache);
+  // Writes the stored copy anew, its links as the cache has them now, when
+  // it has one that is kept and there.
+  void RewriteLinks(CCache& cache);
 
   std::vector<std::unique_ptr<CPageChild>> m_links;
   std::int32_t m_bInUse = 0;

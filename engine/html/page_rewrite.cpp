@@ -109,8 +109,6 @@ std::string CContentParser::ReplacementForAddress(const std::string& address, co
 }
 
 void CPageDescr::Relink(CCache& cache) {
-  const HWND window = CSafClient::GetSafClient()->GetMainWnd();
-  std::string path;
   {
     std::lock_guard guard(CCache::Lock());
     const std::uint32_t noted = m_tLinksUpdated;
@@ -127,6 +125,17 @@ void CPageDescr::Relink(CCache& cache) {
       return target && target->m_tStateChanged >= noted && target->m_pStateChangedBy != this;
     });
     if (!behind) return;
+  }
+  RewriteLinks(cache);
+}
+
+void CPageDescr::RewriteLinks(CCache& cache) {
+  const HWND window = CSafClient::GetSafClient()->GetMainWnd();
+  std::string path;
+  {
+    std::lock_guard guard(CCache::Lock());
+    if (m_nState != kStored || m_nCopyKept == 0 || !FileExists(cache)) return;
+    m_tLinksUpdated = static_cast<std::uint32_t>(std::time(nullptr));
     if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
     path = cache.PathOf(m_strLocalFile);
   }

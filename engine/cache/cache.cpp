@@ -24,8 +24,8 @@ namespace {
 // back-reference (two).
 constexpr std::size_t kMinAssocSize = 3;
 // Every address has at most one file-name key besides its own, so an index
-// of ours never comes near this; it bounds the work a hostile file can cause
-// (keys sharing one bucket make each insertion walk the whole chain).
+// of ours never comes near this; it bounds the memory a hostile file can
+// make the reader take.
 constexpr std::uint32_t kMaxLoadedKeys = 4 * (CCache::kKeyLimit + 1);
 // "The cache index was damaged and is kept as %s; ..."
 constexpr unsigned kDamagedIndexText = 508;
@@ -104,12 +104,18 @@ CPageDescr* CCache::FindOrCreate(const std::string& address) {
   if (address.empty() || address.size() > kMaxAddress) return nullptr;
   std::lock_guard guard(Lock());
   if (CPageDescr* found = Find(address)) return found;
-  if (KeyCount() > kKeyLimit) return nullptr;
+  if (KeyCount() > m_nKeyLimit) return nullptr;
   if (!MayHaveRecord(address)) return nullptr;
   m_records.push_back(std::make_unique<CPageDescr>(address));
   CPageDescr* record = m_records.back().get();
   m_map.SetAt(address, record);
   return record;
+}
+
+bool CCache::RefusedAtKeyLimit(const std::string& address) const {
+  std::lock_guard guard(Lock());
+  return KeyCount() > m_nKeyLimit && !address.empty() && address.size() <= kMaxAddress &&
+         MayHaveRecord(address) && !Find(address);
 }
 
 void CCache::AddKey(const std::string& key, CPageDescr* record) {

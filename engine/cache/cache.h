@@ -16,15 +16,17 @@
 class CCache : public CObject {
   DECLARE_SERIAL(CCache)
  public:
-  static constexpr int kKeyLimit = 4989;
-  // The largest index file read or written.
-  static constexpr std::uint64_t kMaxIndexSize = 256u << 20;
+  // No record is created while the map holds more keys than this: a stored
+  // page takes two (its address and its file name), so about half a million
+  // stored pages.
+  static constexpr int kKeyLimit = 1000000;
+  // The largest index file read or written. An index of the key limit's
+  // worth of pages, each with a dozen links, comes to about 500 MB.
+  static constexpr std::uint64_t kMaxIndexSize = 1024u << 20;
   // The longest address a record may have; a longer one is refused when it
-  // arrives. The key limit's worth of records, each under such an address
-  // that appears again as its redirection target and in one link, and
-  // under its file name, takes 4991 * (4 * 4099 + 2 * 258 + 60) bytes,
-  // about 85 MB: a third of what the reader takes, the rest left for
-  // titles, headers and further links.
+  // arrives. (Addresses that long on many pages make an index larger than
+  // the reader takes before the key limit is reached: Save then refuses and
+  // the index on disk stays as it was.)
   static constexpr std::size_t kMaxAddress = 4096;
 
   // The one process-wide lock over the map, the file counter and the records
@@ -76,14 +78,20 @@ class CCache : public CObject {
   // The record of the address, creating it when the address may have one: a
   // bare name (no ':', '/' or '\') or an address beginning with "http:" in any
   // case, of at most kMaxAddress bytes. Null for an empty or refused
-  // address, or when the map holds more keys than the limit.
+  // address, or when the map holds more keys than the key limit.
   CPageDescr* FindOrCreate(const std::string& address);
+  // True when FindOrCreate refuses the address only because the map holds
+  // as many keys as it takes.
+  bool RefusedAtKeyLimit(const std::string& address) const;
   // Enters another key for a record.
   void AddKey(const std::string& key, CPageDescr* record);
   void RemoveKey(const std::string& key);
   // True when the record is entered under some key of the map.
   bool Contains(const CPageDescr* record) const;
   int KeyCount() const { return m_map.GetCount(); }
+  // kKeyLimit unless set otherwise (tests set small ones).
+  int KeyLimit() const { return m_nKeyLimit; }
+  void SetKeyLimit(int limit) { m_nKeyLimit = limit; }
   const CPageMap& Map() const { return m_map; }
   // Every record once, in map order.
   std::vector<CPageDescr*> Records() const;
@@ -129,6 +137,7 @@ class CCache : public CObject {
   std::string m_strKnownExtensions;
   CCacheTotals* m_pTotals = nullptr;
   bool m_bIndexLost = false;
+  int m_nKeyLimit = kKeyLimit;
 
   std::string IndexPath() const;
   // Reads the whole index file into the cache; false, leaving the cache

@@ -1,5 +1,34 @@
 #include "engine/cache/page_map.h"
 
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// Keys of a grown table are placed by a hash seeded once per process: keys
+// made to share one 32-bit hash (a hostile index file or site can make
+// thousands) would otherwise stay in one chain however far the table grows,
+// and every insertion would walk it.
+std::uint64_t SeededHash(const std::string& key) {
+  static const std::uint64_t seed = [] {
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  }();
+  std::uint64_t hash = 14695981039346656037ull ^ seed;
+  for (const char c : key) {
+    hash ^= static_cast<std::uint8_t>(c);
+    hash *= 1099511628211ull;
+  }
+  // A final mix, so that the seed reaches every bit.
+  hash ^= hash >> 31;
+  hash *= 0x7fb5d329728ea185ull;
+  hash ^= hash >> 27;
+  hash *= 0x81dadef4bc2dd44dull;
+  return hash ^ (hash >> 33);
+}
+
+}  // namespace
+
 CPageMap::CPageMap() : m_buckets(kBuckets) {}
 
 CPageMap::~CPageMap() { RemoveAll(); }
@@ -30,33 +59,66 @@ std::uint32_t CPageMap::BucketOf(const std::string& key) {
   return hash % kBuckets;
 }
 
+std::size_t CPageMap::IndexOf(const std::string& key) const {
+  if (m_buckets.size() == kBuckets) return BucketOf(key);
+  return static_cast<std::size_t>(SeededHash(key) % m_buckets.size());
+}
+
 CPageDescr* CPageMap::Lookup(const std::string& key) const {
   if (m_buckets.empty()) return nullptr;
-  for (const Assoc* a = m_buckets[BucketOf(key)].get(); a; a = a->next.get())
+  for (const Assoc* a = m_buckets[IndexOf(key)].get(); a; a = a->next.get())
     if (a->key == key) return a->value;
   return nullptr;
 }
 
 void CPageMap::SetAt(const std::string& key, CPageDescr* record) {
   if (m_buckets.empty()) m_buckets.resize(kBuckets);
-  std::unique_ptr<Assoc>& head = m_buckets[BucketOf(key)];
-  for (Assoc* a = head.get(); a; a = a->next.get()) {
+  std::unique_ptr<Assoc>* head = &m_buckets[IndexOf(key)];
+  for (Assoc* a = head->get(); a; a = a->next.get()) {
     if (a->key == key) {
       a->value = record;
       return;
     }
   }
+  if (static_cast<std::size_t>(m_nCount) >= m_buckets.size()) {
+    Grow();
+    head = &m_buckets[IndexOf(key)];
+  }
   auto assoc = std::make_unique<Assoc>();
   assoc->key = key;
   assoc->value = record;
-  assoc->next = std::move(head);
-  head = std::move(assoc);
+  assoc->next = std::move(*head);
+  *head = std::move(assoc);
   ++m_nCount;
+}
+
+void CPageMap::Grow() {
+  std::vector<std::unique_ptr<Assoc>> old = std::move(m_buckets);
+  m_buckets = std::vector<std::unique_ptr<Assoc>>(old.size() * 2);
+  for (auto& chain : old) {
+    while (chain) {
+      std::unique_ptr<Assoc> assoc = std::move(chain);
+      chain = std::move(assoc->next);
+      std::unique_ptr<Assoc>& head = m_buckets[IndexOf(assoc->key)];
+      assoc->next = std::move(head);
+      head = std::move(assoc);
+    }
+  }
+}
+
+std::size_t CPageMap::LongestChain() const {
+  std::size_t longest = 0;
+  for (const auto& head : m_buckets) {
+    std::size_t length = 0;
+    for (const Assoc* a = head.get(); a; a = a->next.get()) ++length;
+    longest = std::max(longest, length);
+  }
+  return longest;
 }
 
 bool CPageMap::RemoveKey(const std::string& key) {
   if (m_buckets.empty()) return false;
-  for (std::unique_ptr<Assoc>* link = &m_buckets[BucketOf(key)]; *link; link = &(*link)->next) {
+  for (std::unique_ptr<Assoc>* link = &m_buckets[IndexOf(key)]; *link; link = &(*link)->next) {
     if ((*link)->key == key) {
       std::unique_ptr<Assoc> gone = std::move(*link);
       *link = std::move(gone->next);

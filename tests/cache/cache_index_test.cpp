@@ -251,8 +251,37 @@ TEST(CacheKeys, WhichAddressesGetARecord) {
   EXPECT_EQ(cache.KeyCount(), 3);
 }
 
+TEST(CacheMap, GrowsPastItsFirstTableAndSpreadsKeysOfOneHash) {
+  // Keys sharing their whole 32-bit hash, as a hostile site or index file
+  // can make them: in a table that only grew they would stay in one chain.
+  const std::vector<std::string> same = CollidingKeys(14);
+  CPageDescr record, other;
+  CPageMap map;
+  for (const auto& key : same) map.SetAt(key, &record);
+  for (int i = 0; i < 20000; ++i) map.SetAt("http://h/" + std::to_string(i), &other);
+  EXPECT_EQ(map.GetCount(), static_cast<int>(same.size()) + 20000);
+  EXPECT_GT(map.BucketCount(), CPageMap::kBuckets);
+  EXPECT_LT(map.LongestChain(), 40u);
+  for (const auto& key : same) ASSERT_EQ(map.Lookup(key), &record);
+  EXPECT_EQ(map.Lookup("http://h/19999"), &other);
+  EXPECT_TRUE(map.RemoveKey("http://h/0"));
+  EXPECT_EQ(map.Lookup("http://h/0"), nullptr);
+}
+
+TEST(CacheKeys, ACacheTakesTensOfThousandsOfPages) {
+  CCache cache;
+  for (int i = 0; i < 30000; ++i) {
+    CPageDescr* record = cache.FindOrCreate("http://h/" + std::to_string(i));
+    ASSERT_NE(record, nullptr) << i;
+    cache.AddKey("3S" + std::to_string(i) + ".html", record);
+  }
+  EXPECT_EQ(cache.KeyCount(), 60000);
+  EXPECT_EQ(cache.Find("http://h/29999"), cache.Find("3S29999.html"));
+}
+
 TEST(CacheKeys, NewAddressesStopAboveTheKeyLimit) {
   CCache cache;
+  cache.SetKeyLimit(4989);
   for (int i = 0; cache.KeyCount() < 4989; ++i) ASSERT_NE(cache.FindOrCreate("k" + std::to_string(i)), nullptr);
   CPageDescr* last = cache.FindOrCreate("http://h/last");
   ASSERT_NE(last, nullptr);
@@ -404,11 +433,11 @@ TEST_F(CacheIndex, HugeCountsAreRefused) {
   links.u16(1).str("a").newClass("CPageDescr").u16(0xFFFF).u32(0x10000000);
   EXPECT_EQ(OpenWith(links.bytes())->KeyCount(), 1);
   // More keys than an index of ours can hold, though the bytes are there.
-  const std::uint16_t count = 4 * (CCache::kKeyLimit + 1) + 1;
+  const std::uint32_t count = 4 * (CCache::kKeyLimit + 1) + 1;
   GoldenBytes many;
-  many.u16(count).str("a").newClass("CPageDescr").u16(0);
+  many.u16(0xFFFF).u32(count).str("a").newClass("CPageDescr").u16(0);
   PlainFields(many, "a", 0);
-  for (int i = 1; i < count; ++i) many.str("").objectRef(2);
+  for (std::uint32_t i = 1; i < count; ++i) many.str("").objectRef(2);
   EXPECT_EQ(OpenWith(many.u32(0).bytes())->Find("a"), nullptr);
 }
 

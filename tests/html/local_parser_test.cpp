@@ -7,6 +7,7 @@
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "harvion/agent_files.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "resources/resources.h"
@@ -74,6 +75,19 @@ TEST_F(ImportTest, OnlyAbsoluteHttpAddressesBecomeLocations) {
   Write("links.html", page);
   EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("links.html").c_str()), 1);
   EXPECT_EQ(Items(), std::vector<std::string>{"HTTP://Upper.example/ <HTTP://Upper.example/>"});
+}
+
+// Links past the cache's key limit are counted, not made locations.
+TEST_F(ImportTest, LinksPastTheKeyLimitAreCountedAsRefused) {
+  CCache* cache = CAgentManager::Instance().Cache();
+  cache->SetKeyLimit(cache->KeyCount() + 4);
+  std::string page;
+  for (int i = 0; i < 12; ++i) page += "<A HREF=\"http://h/" + std::to_string(i) + "\">x</A>\n";
+  Write("many.html", page);
+  HvImportCounts counts;
+  EXPECT_EQ(ImportLocalFileCounted(m_agent, Path("many.html").c_str(), counts), 5);
+  EXPECT_EQ(counts.imported, 5);
+  EXPECT_EQ(counts.refused, 7);
 }
 
 }  // namespace

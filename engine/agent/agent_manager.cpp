@@ -14,6 +14,7 @@
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
+#include "engine/retrieval/run_limits.h"
 #include "engine/schedule/run_entries.h"
 #include "engine/schedule/schedule.h"
 #include "engine/schedule/schedule_info.h"
@@ -162,6 +163,7 @@ void CAgentManager::OpenCache(const std::string& folder) {
   m_pCache = std::make_unique<CCache>(folder);
   m_pCache->Open();
   m_pCache->SetTotals(m_pAgent);
+  hv::run::LoadLimits(folder);
 }
 
 // ---- open, save, close -----------------------------------------------------

@@ -3,14 +3,13 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
 
-std::vector<HvCacheRecord> GetCacheRecords() {
-  std::vector<HvCacheRecord> out;
+bool VisitCacheRecords(const std::function<void(const HvCacheRecord&)>& visit, bool withLinks) {
   try {
     CCache* cache = CAgentManager::Instance().Cache();
-    if (!cache) return out;
+    if (!cache) return false;
     std::lock_guard guard(CCache::Lock());
+    HvCacheRecord record;  // one, reused: its strings keep their room
     for (const CPageDescr* page : cache->Records()) {
-      HvCacheRecord record;
       record.address = page->m_strAddress;
       record.state = page->m_nState;
       record.localFile = page->m_strLocalFile;
@@ -24,11 +23,21 @@ std::vector<HvCacheRecord> GetCacheRecords() {
       record.contentType = page->m_strContentType;
       record.contentLength = page->m_nContentLength;
       record.title = page->m_strTitle;
-      for (const auto& link : page->m_links) record.links.push_back({link->m_nLinkType, link->m_strAddress, link->m_strTitle});
-      out.push_back(std::move(record));
+      record.links.clear();
+      if (withLinks)
+        for (const auto& link : page->m_links)
+          record.links.push_back({link->m_nLinkType, link->m_strAddress, link->m_strTitle});
+      visit(record);
     }
+    return true;
   } catch (...) {
-    out.clear();  // memory ran out: nothing rather than a part
+    return false;
   }
+}
+
+std::vector<HvCacheRecord> GetCacheRecords() {
+  std::vector<HvCacheRecord> out;
+  if (!VisitCacheRecords([&out](const HvCacheRecord& record) { out.push_back(record); }, true))
+    out.clear();  // memory ran out: nothing rather than a part
   return out;
 }

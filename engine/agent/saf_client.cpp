@@ -18,6 +18,7 @@
 #include "engine/html/run_relink.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_server.h"
+#include "engine/retrieval/run_limits.h"
 #include "engine/schedule/schedule.h"
 #include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
@@ -114,6 +115,7 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
       // A run that went to its end has stored the agent's pages again.
       if (progress == CUIClient::spFinished && manager.Cache()) manager.Cache()->IndexRebuilt();
       if (manager.Cache()) hv::RelinkAfterRun(*manager.Cache(), manager.m_tRunStart);
+      if (manager.Cache()) hv::run::SaveLimits(manager.Cache()->Directory());
       manager.m_tRunEnd = static_cast<std::uint32_t>(std::time(nullptr));
       manager.SetRunning(nullptr);
       manager.PostStatistics();

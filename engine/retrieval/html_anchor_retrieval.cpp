@@ -13,6 +13,7 @@
 #include "engine/http/url.h"
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
+#include "engine/retrieval/run_limits.h"
 
 bool CHTMLAnchor::BeginBody() {
   CCache* cache = hv::run::Cache();
@@ -97,7 +98,10 @@ CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool def
   if (depth < 0) return refuse();
 
   CPageDescr* target = m_pPage->AddLink(*cache, url, linkType, existing, record);
-  if (!target) return refuse();
+  if (!target) {
+    if (cache->RefusedAtKeyLimit(url)) hv::run::NoteKeyLimit(url);
+    return refuse();
+  }
   std::unique_lock held(CCache::Lock(), std::adopt_lock);  // the level AddLink handed over
 
   std::unique_ptr<CHTTPAnchor> child;
@@ -131,6 +135,7 @@ CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool def
 void CHTMLAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {
   CHTTPAnchor* anchor = child.get();
   if (!HasRoomFor(*anchor)) {
+    hv::run::NoteDepthLimit();
     GiveUp(child.release());
     return;
   }

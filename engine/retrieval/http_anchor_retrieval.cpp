@@ -17,6 +17,7 @@
 #include "engine/http/url.h"
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
+#include "engine/retrieval/run_limits.h"
 #include "engine/settings/engine_app.h"
 
 namespace {
@@ -213,6 +214,7 @@ void CHTTPAnchor::OnRequestFinished(int status) {
   // not an empty page.
   if (!m_bAnswered && status == HttpStatus::closed) m_strFailure = hv::http::kClosedUnanswered;
   if (!m_bAnswered && status == HttpStatus::receiveFailed) m_strFailure = hv::http::kBrokenUnanswered;
+  hv::run::NoteRequestEnd(status);
   OnLoaded(status);
 }
 

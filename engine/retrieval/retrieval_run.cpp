@@ -4,6 +4,7 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/http/http_async_server.h"
+#include "engine/retrieval/run_limits.h"
 #include "engine/settings/engine_app.h"
 
 namespace hv::run {
@@ -14,9 +15,14 @@ bool StartServer() {
   // A size limit stops only a run that is draining its queue, not one that
   // is still being set up.
   manager.m_runIsDraining = [&server] { return server.GetState() == CAsyncServer::Finishing; };
-  manager.m_stopRun = [] { Stop(); };
+  manager.m_stopRun = [] {
+    NoteSizeLimitStop();
+    Stop();
+  };
   const EngineApp& app = EngineApp::Instance();
-  return server.Start(app.m_nThreads, app.m_nTimeout);
+  if (!server.Start(app.m_nThreads, app.m_nTimeout)) return false;
+  ResetLimits();  // before anything is queued
+  return true;
 }
 
 void FinishWhenIdle() { CHTTPAsyncServer::Instance().Finish(); }

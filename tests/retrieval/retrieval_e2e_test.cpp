@@ -20,10 +20,12 @@
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
+#include "engine/cache/cache.h"
 #include "engine/http/authen.h"
 #include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/cache_view.h"
+#include "harvion/run_limits.h"
 #include "harvion/settings.h"
 #include "platform/files/file_system.h"
 #include "support/nginx_server.h"
@@ -482,6 +484,72 @@ TEST_F(RetrievalEndToEnd, size_limit_stops_the_run) {
   EXPECT_GE(stored, 7) << "the limit is reached only after eight pages";
   EXPECT_LT(stored, 30) << "the run went on past its size limit";
   EXPECT_LT(Requests().size(), 40u);
+}
+
+// Every page a limit leaves unfetched is counted: each of the forty pages
+// the index links is either stored or counted, once, under its limit; a
+// chain of pages below a location already 1021 levels deep leaves one page
+// too deep for the tree (its own link is never seen).
+TEST_F(RetrievalEndToEnd, limits_count_the_pages_they_leave_unfetched) {
+  Page index("Many");
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".html";
+    index.links.push_back(name);
+    m_site->WritePage("many/" + name, Page("Page " + std::to_string(i), {}, {}, std::string(8192, 'x')));
+  }
+  m_site->WritePage("many/index.html", index);
+  for (int i = 0; i < 6; ++i)
+    m_site->WritePage("chain/c" + std::to_string(i) + ".html", Page("C", {"c" + std::to_string(i + 1) + ".html"}));
+  Serve();
+  const unsigned long allLevels = CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 127,
+                                                           2, 1, 0, 0);
+  struct Case {
+    const char* agent;
+    unsigned HvRunLimits::*count;
+    int linked;      // pages the limit may leave out; -1: it leaves out exactly...
+    unsigned exact;  // ...so many
+  };
+  const Case cases[] = {
+      {"Keys", &HvRunLimits::keyLimit, 40, 0},
+      {"Size", &HvRunLimits::sizeLimit, 40, 0},
+      {"Depth", &HvRunLimits::depthLimit, -1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.agent);
+    CSafNode* agent = NewAgent(c.agent);
+    ASSERT_NE(agent, nullptr);
+    if (c.count == &HvRunLimits::depthLimit) {
+      CSafNode* parent = agent;
+      for (int depth = 1; depth <= 1020; ++depth) parent = CSafClient::CreateCategoryNode(parent, "F", 0);
+      ASSERT_NE(parent, nullptr);
+      AddLocation(parent, "Chain", "chain/c0.html", allLevels);
+    } else {
+      AddLocation(agent, "Many", "many/index.html", allLevels);
+    }
+    if (c.count == &HvRunLimits::keyLimit) CAgentManager::Instance().Cache()->SetKeyLimit(10);
+    if (c.count == &HvRunLimits::sizeLimit) Agent()->m_nSizeLimit = 64;
+    ASSERT_TRUE(RunAndWait(agent));
+    const HvRunLimits limits = GetRunLimits();
+    EXPECT_EQ(limits.Total(), limits.*c.count) << "another limit counted pages";
+    if (c.linked < 0) {
+      EXPECT_EQ(limits.*c.count, c.exact);
+    } else {
+      int stored = 0;
+      for (const auto& [address, record] : Records())
+        stored += record.state == 3 && address.find("/many/p") != std::string::npos ? 1 : 0;
+      EXPECT_GT(stored, 0);
+      EXPECT_GT(limits.*c.count, 0u);
+      EXPECT_EQ(stored + static_cast<int>(limits.*c.count), c.linked);
+    }
+    // The count stays with the agent, until a run leaves nothing out.
+    ASSERT_EQ(CSafClient::LoadAgentFile(c.agent, 1), 1);
+    EXPECT_EQ(GetRunLimits().*c.count, limits.*c.count);
+    if (c.count != &HvRunLimits::keyLimit) continue;
+    ASSERT_TRUE(RunAndWait(CAgentManager::Instance().Agent()->m_pNode));
+    EXPECT_EQ(GetRunLimits().Total(), 0u);
+    ASSERT_EQ(CSafClient::LoadAgentFile(c.agent, 1), 1);
+    EXPECT_EQ(GetRunLimits().Total(), 0u);
+  }
 }
 
 // A page trickling in at 64 KiB/s is cut off: it stays as an interrupted copy.

@@ -66,12 +66,16 @@ void SaveCacheAndAgent(const std::string& name) {
 void RunCache(const Invocation& invocation, HeadlessUIClient& client) {
   OpenAgent(client, invocation.operands[0], Access::read);
   const bool withLinks = invocation.Option("--links") != nullptr;
-  for (const HvCacheRecord& record : GetCacheRecords()) {
-    PrintRecord(record);
-    if (!withLinks) continue;
-    for (const HvCacheLink& link : record.links)
-      std::cout << "    " << LinkTypeName(link.type) << "  " << link.address << "  \"" << link.title << "\"\n";
-  }
+  // One record at a time: a large agent's records would not all be copied at once.
+  const bool read = VisitCacheRecords(
+      [withLinks](const HvCacheRecord& record) {
+        PrintRecord(record);
+        if (!withLinks) return;
+        for (const HvCacheLink& link : record.links)
+          std::cout << "    " << LinkTypeName(link.type) << "  " << link.address << "  \"" << link.title << "\"\n";
+      },
+      true);  // each line counts the record's links
+  if (!read) throw Failure("cannot read the cache index of agent '" + invocation.operands[0] + "'");
 }
 
 void RunGc(const Invocation& invocation, HeadlessUIClient& client) {
@@ -79,7 +83,9 @@ void RunGc(const Invocation& invocation, HeadlessUIClient& client) {
   OpenAgent(client, name);  // opening collects already; once more is harmless
   CSafClient::GarbageCollect();
   SaveCacheAndAgent(name);
-  std::cout << GetCacheRecords().size() << " records kept\n";
+  std::size_t kept = 0;
+  VisitCacheRecords([&kept](const HvCacheRecord&) { ++kept; }, false);
+  std::cout << kept << " records kept\n";
 }
 
 void RunClear(const Invocation& invocation, HeadlessUIClient& client) {

@@ -250,7 +250,8 @@ std::string UsageText() {
       "\n"
       "Commands that change an agent wait while another command or program changes the same agent;\n"
       "tree and cache only read it and never wait.\n"
-      "Exit status: 0 on success, 1 when the command fails, 2 on a usage error.\n"
+      "Exit status: 0 on success, 1 when the command fails (a run also when a limit left pages unfetched),\n"
+      "2 on a usage error.\n"
       "Environment: HARVION_HOME is the folder for settings and agents\n"
       "(default: $XDG_DATA_HOME/harvion, else ~/.local/share/harvion).\n";
   return text;

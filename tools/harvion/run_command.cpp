@@ -39,18 +39,21 @@ struct OfflinePages {
 
 // The offline page shows the agent beside the stored copy of the run's first
 // location, or its address when nothing of it was stored.
-OfflinePages WriteOfflinePages(const UITreeNode& item, const std::vector<HvCacheRecord>& records,
-                               const std::string& folder) {
+OfflinePages WriteOfflinePages(const UITreeNode& item, const std::string& folder) {
   OfflinePages pages;
   const UITreeNode* location = FirstLocation(item);
   std::string address = "about:blank";
   if (location) {
     address = NodeText(location->m_pNode, itemUrl);
-    for (const HvCacheRecord& record : records) {
-      if (record.address == address && record.state == 3 && !record.localFile.empty()) {
-        address = record.localFile;
-        pages.startPage = folder + "/" + record.localFile;
-      }
+    std::string stored;
+    VisitCacheRecords(
+        [&](const HvCacheRecord& record) {
+          if (record.address == address && record.state == 3 && !record.localFile.empty()) stored = record.localFile;
+        },
+        false);
+    if (!stored.empty()) {
+      address = stored;
+      pages.startPage = folder + "/" + stored;
     }
   }
   char path[4096];
@@ -78,14 +81,15 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
   // A reader that goes away (harvion run | head) must not kill the run
   // before the agent is saved: output then fails, and so does the command.
   std::signal(SIGPIPE, SIG_IGN);
-  const std::vector<HvCacheRecord> before = GetCacheRecords();
-  const std::uint32_t runStart = RunStartAfter(LatestTimeStamp(before));
+  const RunBaseline before = RunBaseline::Take();
+  const std::uint32_t runStart = RunStartAfter(before.Latest());
   RunProgress progress(std::cout, TerminalWidth(), client.FolderBytes());
   // The stop is never asked for once the run has ended and saving began.
   std::mutex endMutex;
   bool ended = false;
   bool cutShort = false;  // the engine stopped the run on an error of its own
   bool interrupted = false;
+  HvRunLimits limits;
   {
     // Ctrl-C stops the run; once it has ended, Ctrl-C only makes the
     // command fail after the agent is saved.
@@ -107,14 +111,17 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     progress.Finish();
 
     const std::string folder = GetAgentsDirectory() + "/" + agentName;
-    const OfflinePages offline = WriteOfflinePages(*item, GetCacheRecords(), folder);
+    const OfflinePages offline = WriteOfflinePages(*item, folder);
     SaveAll(agentName);
-    ChangeReport report = ClassifyChanges(before, GetCacheRecords(), runStart);
+    ChangeReport report = ClassifyChanges(before, runStart);
     interrupted = InterruptWatch::Interrupted();
     report.stopped = interrupted || cutShort;
     PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
+    limits = report.limits;
   }
   if (interrupted) throw Failure("interrupted");
+  // A limit that left pages out makes the run fail, saying which and how many.
+  if (limits.Total() > 0) throw Failure("the run of agent '" + agentName + "' is incomplete: " + LimitsText(limits));
   if (cutShort) throw Failure("the run of agent '" + agentName + "' stopped on an error before its end");
 }
 

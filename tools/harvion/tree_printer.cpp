@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "change_report.h"
 #include "commands.h"
 #include "display_text.h"
+#include "harvion/run_limits.h"
 #include "harvion/saf_node.h"
 #include "node_text.h"
 #include "settings_text.h"
@@ -36,11 +38,19 @@ std::string DescribeSchedule(const UITreeNode& item, const std::vector<std::stri
   return "  schedule " + Quoted(schedules[static_cast<std::size_t>(index)]);
 }
 
+// '  (last run: 3 pages not fetched: ...)' on the agent's line when a limit
+// left its last run incomplete.
+std::string DescribeLastRun(const UITreeNode& item) {
+  if (item.NodeClass() != kNodeKindAgent) return {};
+  const std::string limits = LimitsText(GetRunLimits());
+  return limits.empty() ? std::string() : "  (last run: " + limits + ")";
+}
+
 void PrintItem(std::ostream& out, const UITreeNode& item, const StrategyNames& names,
                const std::vector<std::string>& schedules, int depth) {
   out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << DescribeItem(item) << "  "
       << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(), names)
-      << DescribeSchedule(item, schedules) << '\n';
+      << DescribeSchedule(item, schedules) << DescribeLastRun(item) << '\n';
   for (const UITreeNode* child : item.Children()) PrintItem(out, *child, names, schedules, depth + 1);
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
-#include <unordered_map>
 
 #include "display_text.h"
 
@@ -37,11 +36,16 @@ std::string Reason(const ChangedPage& page, bool stopped) {
   return text;
 }
 
-void PrintPages(std::ostream& out, const char* label, std::vector<ChangedPage> pages, const std::string& agentFolder,
-                bool withReason, bool stopped) {
-  std::sort(pages.begin(), pages.end(),
-            [](const ChangedPage& a, const ChangedPage& b) { return a.address < b.address; });
-  for (const ChangedPage& page : pages) {
+void PrintPages(std::ostream& out, const char* label, const std::vector<ChangedPage>& pages,
+                const std::string& agentFolder, bool withReason, bool stopped) {
+  // Sorted by reference: a first run of a large site reports every page.
+  std::vector<const ChangedPage*> sorted;
+  sorted.reserve(pages.size());
+  for (const ChangedPage& page : pages) sorted.push_back(&page);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const ChangedPage* a, const ChangedPage* b) { return a->address < b->address; });
+  for (const ChangedPage* entry : sorted) {
+    const ChangedPage& page = *entry;
     out << label << "  " << Printable(page.address);
     if (!page.localFile.empty()) out << "  " << Printable(agentFolder + "/" + page.localFile);
     if (withReason) out << "  (" << Reason(page, stopped) << ")";
@@ -56,10 +60,7 @@ bool Failed(const HvCacheRecord& r) { return r.state == kInterrupted || r.status
 }  // namespace
 
 std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records) {
-  std::uint32_t latest = 0;
-  for (const HvCacheRecord& r : records)
-    latest = std::max({latest, r.lastRetrievalEnd, r.storedAt, r.stateChangedAt});
-  return latest;
+  return RunBaseline::Of(records).Latest();
 }
 
 std::uint32_t RunStartAfter(std::uint32_t latest) {
@@ -73,36 +74,94 @@ std::uint32_t RunStartAfter(std::uint32_t latest) {
   }
 }
 
-ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
-                             std::uint32_t runStart) {
+RunBaseline RunBaseline::Take() {
+  RunBaseline baseline;
+  VisitCacheRecords([&baseline](const HvCacheRecord& record) { baseline.Add(record); }, false);
+  baseline.Sort();
+  return baseline;
+}
+
+RunBaseline RunBaseline::Of(const std::vector<HvCacheRecord>& records) {
+  RunBaseline baseline;
+  for (const HvCacheRecord& record : records) baseline.Add(record);
+  baseline.Sort();
+  return baseline;
+}
+
+void RunBaseline::Add(const HvCacheRecord& r) {
+  m_latest = std::max({m_latest, r.lastRetrievalEnd, r.storedAt, r.stateChangedAt});
+  if (r.state == kStored || r.state == kInterrupted) m_copies.emplace_back(r.address, r.state);
+}
+
+void RunBaseline::Sort() {
+  std::sort(m_copies.begin(), m_copies.end());
+  m_copies.shrink_to_fit();
+}
+
+int RunBaseline::StateOf(const std::string& address) const {
+  const auto at = std::lower_bound(m_copies.begin(), m_copies.end(), address,
+                                   [](const std::pair<std::string, int>& copy, const std::string& key) {
+                                     return copy.first < key;
+                                   });
+  return at != m_copies.end() && at->first == address ? at->second : kNotStored;
+}
+
+namespace {
+
+// Adds one record of the index after the run to the report.
+void Classify(ChangeReport& report, const RunBaseline& before, const HvCacheRecord& r, std::uint32_t runStart) {
+  if (!IsWebAddress(r.address)) return;
   // The engine gives a page an empty file (and the stored state) before
   // asking for it: only the state before the run tells whether a real copy
   // was there.
-  std::unordered_map<std::string, int> stateBefore;
-  for (const HvCacheRecord& r : before) stateBefore[r.address] = r.state;
-  ChangeReport report;
-  for (const HvCacheRecord& r : after) {
-    if (!IsWebAddress(r.address)) continue;
-    const auto found = stateBefore.find(r.address);
-    const int was = found == stateBefore.end() ? kNotStored : found->second;
-    const bool hadCopy = was == kStored || was == kInterrupted;
-    const bool asked = r.lastRetrievalEnd >= runStart;
-    if (asked) ++report.retrieved;
-    // A stored copy that went is the news, whatever the server answered. A
-    // modified page came with a new body (a 304 keeps the copy) that the
-    // server dated no older than ours.
-    if (hadCopy && r.state == kNotStored) {
-      report.gone.push_back(PageOf(r));
-    } else if (asked && Failed(r)) {
-      // An interrupted copy is half a page: a failure, not news.
-      report.failed.push_back(PageOf(r));
-    } else if (r.state == kStored && was != kStored) {
-      report.added.push_back(PageOf(r));
-    } else if (asked && r.state == kStored && r.modified && r.statusCode == 200) {
-      report.modified.push_back(PageOf(r));
-    }
+  const int was = before.StateOf(r.address);
+  const bool hadCopy = was == kStored || was == kInterrupted;
+  const bool asked = r.lastRetrievalEnd >= runStart;
+  if (asked) ++report.retrieved;
+  // A stored copy that went is the news, whatever the server answered. A
+  // modified page came with a new body (a 304 keeps the copy) that the
+  // server dated no older than ours.
+  if (hadCopy && r.state == kNotStored) {
+    report.gone.push_back(PageOf(r));
+  } else if (asked && Failed(r)) {
+    // An interrupted copy is half a page: a failure, not news.
+    report.failed.push_back(PageOf(r));
+  } else if (r.state == kStored && was != kStored) {
+    report.added.push_back(PageOf(r));
+  } else if (asked && r.state == kStored && r.modified && r.statusCode == 200) {
+    report.modified.push_back(PageOf(r));
   }
+}
+
+}  // namespace
+
+ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
+                             std::uint32_t runStart) {
+  const RunBaseline baseline = RunBaseline::Of(before);
+  ChangeReport report;
+  for (const HvCacheRecord& r : after) Classify(report, baseline, r, runStart);
+  report.limits = GetRunLimits();
   return report;
+}
+
+ChangeReport ClassifyChanges(const RunBaseline& before, std::uint32_t runStart) {
+  ChangeReport report;
+  VisitCacheRecords([&](const HvCacheRecord& r) { Classify(report, before, r, runStart); }, false);
+  report.limits = GetRunLimits();
+  return report;
+}
+
+std::string LimitsText(const HvRunLimits& limits) {
+  std::string text;
+  const auto add = [&text](unsigned count, const char* why) {
+    if (count == 0) return;
+    if (!text.empty()) text += "; ";
+    text += std::to_string(count) + (count == 1 ? " page" : " pages") + " not fetched: " + why;
+  };
+  add(limits.keyLimit, "the agent's cache index holds as many addresses as it takes");
+  add(limits.sizeLimit, "the agent's size limit was reached");
+  add(limits.depthLimit, "they would lie deeper in the agent's tree than items may");
+  return text;
 }
 
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
@@ -114,6 +173,7 @@ void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std:
   out << report.added.size() << " new, " << report.modified.size() << " modified, " << report.gone.size()
       << " gone, " << report.failed.size() << " failed; " << report.retrieved
       << (report.retrieved == 1 ? " page" : " pages") << " asked for\n";
+  if (const std::string limits = LimitsText(report.limits); !limits.empty()) out << limits << '\n';
   // The frameset's left frame is the agent file, which only a browser with
   // the agent view shows; the start page opens in any browser.
   if (!startPage.empty()) out << "start page: " << Printable(startPage) << '\n';

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "harvion/cache_view.h"
+#include "harvion/run_limits.h"
 
 namespace harvion {
 
@@ -28,6 +30,28 @@ struct ChangeReport {
   std::size_t retrieved = 0;  // pages the run asked a server for
   // The user stopped the run: pages without an answer were dropped, not refused.
   bool stopped = false;
+  // Pages the run left unfetched because a limit stopped them.
+  HvRunLimits limits;
+};
+
+// What the report needs of the index before a run: the pages that had a
+// copy, and the latest time stamp. Far smaller than the records.
+class RunBaseline {
+ public:
+  // Of the current agent's index.
+  static RunBaseline Take();
+  static RunBaseline Of(const std::vector<HvCacheRecord>& records);
+
+  std::uint32_t Latest() const { return m_latest; }
+  // The record's state before the run; not stored when it had no copy.
+  int StateOf(const std::string& address) const;
+
+ private:
+  void Add(const HvCacheRecord& record);
+  void Sort();
+
+  std::vector<std::pair<std::string, int>> m_copies;  // by address
+  std::uint32_t m_latest = 0;
 };
 
 // The latest time stamp of the records: a run must start after it, or what
@@ -43,10 +67,17 @@ std::uint32_t RunStartAfter(std::uint32_t latest);
 // second the run started, later than every time stamp the index held before.
 ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std::vector<HvCacheRecord>& after,
                              std::uint32_t runStart);
+// The same from the baseline taken before the run and the current agent's
+// index as it is now, with the limits of the run that just ended.
+ChangeReport ClassifyChanges(const RunBaseline& before, std::uint32_t runStart);
 
-// One line per page ("new  ADDRESS  FILE"), by address within each kind, then the totals and, when there
-// are, the stored start page and the page for reading the agent offline.
+// One line per page ("new  ADDRESS  FILE"), by address within each kind, then the totals, a line for
+// each limit that left pages unfetched and, when there are, the stored start page and the page for
+// reading the agent offline.
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
                        const std::string& framesetPath, const std::string& startPage);
+// "3 pages not fetched: the agent's size limit was reached; ..." for the
+// limits that left pages unfetched; empty when none did.
+std::string LimitsText(const HvRunLimits& limits);
 
 }  // namespace harvion

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,3 +35,9 @@ struct HvCacheRecord {
 // Every record of the current agent's index once, in index order; empty
 // when no agent is open.
 HV_EXPORT std::vector<HvCacheRecord> GetCacheRecords();
+// Shows visit every record of the current agent's index once, in index
+// order, one at a time (a large agent's records need not all be copied at
+// once); links are filled in only when asked for. visit runs under the
+// engine's cache lock and must not call the engine. False when no agent is
+// open, or when visit threw (the visit then stopped there).
+HV_EXPORT bool VisitCacheRecords(const std::function<void(const HvCacheRecord&)>& visit, bool withLinks);

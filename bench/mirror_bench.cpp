@@ -28,9 +28,11 @@
 
 #include "bench_folder.h"
 #include "delay_proxy.h"
+#include "generated_site.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/text_files.h"
+#include "tool_run.h"
 
 namespace {
 
@@ -38,7 +40,9 @@ namespace stdfs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using hvtest::FindProgram;
 using hvtest::ReadText;
-using hvtest::WriteText;
+using bench::Measure;
+using bench::RunTool;
+using bench::Site;
 
 struct Options {
   std::string harvion;
@@ -46,98 +50,6 @@ struct Options {
   int images = 800;
   int delayMs = 20;
   bool keep = false;  // leave the tools' folders for a look
-};
-
-// ---------------------------------------------------------------- files
-
-bool SetDate(const std::string& path, std::time_t when) {
-  const timeval times[2] = {{when, 0}, {when, 0}};
-  return ::utimes(path.c_str(), times) == 0;
-}
-
-// ---------------------------------------------------------------- the site
-
-// Pages in folders of 100, each linking its two children in a binary tree
-// (so all are reachable from the top), its parent and three others, and
-// showing two images; each carries the marker PAGE-<n>, a changed one also
-// CHANGED-<n>. Images are GIF-headed files of 1-4 KiB.
-class Site {
- public:
-  Site(std::string root, int pages, int images) : m_root(std::move(root)), m_nPages(pages), m_nImages(images) {}
-
-  static std::string PagePath(int i) {
-    return i == 0 ? "index.html" : "s" + std::to_string(i / 100) + "/page" + std::to_string(i) + ".html";
-  }
-  static std::string ImagePath(int i) {
-    return "img/i" + std::to_string(i / 100) + "/pic" + std::to_string(i) + ".gif";
-  }
-
-  bool Write() {
-    for (int i = 0; i < m_nPages; ++i)
-      if (!WritePage(i, false)) return false;
-    for (int i = 0; i < m_nImages; ++i) {
-      std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13);
-      gif.resize(1024 + static_cast<std::size_t>(i) * 577 % 3072, static_cast<char>('a' + i % 26));
-      if (!WriteText(Path(ImagePath(i)), gif) || !SetDate(Path(ImagePath(i)), kDate)) return false;
-    }
-    return true;
-  }
-
-  // Nine pages get new text dated later, two pages are removed; Restore undoes it.
-  bool Change() {
-    for (int i : Changed())
-      if (!WritePage(i, true)) return false;
-    for (int i : Removed()) std::remove(Path(PagePath(i)).c_str());
-    return true;
-  }
-  bool Restore() {
-    for (int i : Changed())
-      if (!WritePage(i, false)) return false;
-    for (int i : Removed())
-      if (!WritePage(i, false)) return false;
-    return true;
-  }
-  std::vector<int> Changed() const {
-    std::vector<int> pages;
-    for (int k = 1; k <= 9; ++k) pages.push_back(k * m_nPages / 11);
-    return pages;
-  }
-  // Leaves of the tree, linked from their parent and a few others.
-  std::vector<int> Removed() const { return {m_nPages - 1, m_nPages - 3}; }
-
-  const std::string& Root() const { return m_root; }
-  int Pages() const { return m_nPages; }
-  int Images() const { return m_nImages; }
-
- private:
-  static constexpr std::time_t kDate = 1700000000;  // well before any run
-
-  std::string Path(const std::string& path) const { return m_root + "/" + path; }
-
-  bool WritePage(int i, bool changed) const {
-    std::string html = "<html><head><title>Page " + std::to_string(i) + "</title></head><body>\n<h1>Page " +
-                       std::to_string(i) + "</h1>\n<p>PAGE-" + std::to_string(i) + "</p>\n";
-    if (changed) html += "<p>CHANGED-" + std::to_string(i) + "</p>\n";
-    std::vector<int> links = {2 * i + 1, 2 * i + 2, (i - 1) / 2};
-    for (int k = 1; k <= 3; ++k)
-      links.push_back(static_cast<int>((static_cast<long>(i) * 7919 + k * 104729) % m_nPages));
-    for (int link : links)
-      if (link >= 0 && link < m_nPages && link != i)
-        html += "<p><a href=\"/" + PagePath(link) + "\">Page " + std::to_string(link) + "</a></p>\n";
-    for (int image : {i % m_nImages, (i * 3 + 1) % m_nImages})
-      html += "<p><img src=\"/" + ImagePath(image) + "\" alt=\"\"></p>\n";
-    const std::size_t size = 2048 + static_cast<std::size_t>(i) * 7919 % 3072;
-    static const std::string kFiller =
-        "<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt.</p>\n";
-    while (html.size() < size) html += kFiller;
-    html += "</body></html>\n";
-    const std::string path = Path(PagePath(i));
-    return WriteText(path, html) && SetDate(path, changed ? std::time(nullptr) + 120 : kDate);
-  }
-
-  std::string m_root;
-  int m_nPages;
-  int m_nImages;
 };
 
 // What a tool left in its folder: which page markers, how many images.
@@ -167,38 +79,6 @@ Found Scan(const std::string& dir) {
 }
 
 // ---------------------------------------------------------------- processes
-
-struct Measure {
-  bool ok = false;
-  int exitCode = -1;
-  double wall = 0;
-  double cpu = 0;
-  double peakMb = 0;
-  long requests = 0;
-  double mbytes = 0;
-};
-
-// Runs a program with its output in files and the environment changed by
-// env ("NAME=value"); the child dies with this process.
-Measure RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out) {
-  Measure m;
-  hvtest::SpawnOptions spawn;
-  spawn.outPath = out;
-  spawn.env = env;
-  const auto start = Clock::now();
-  const pid_t pid = hvtest::Spawn(args, spawn);
-  if (pid < 0) return m;
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid) return m;
-  m.wall = std::chrono::duration<double>(Clock::now() - start).count();
-  m.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024;
-  m.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  m.ok = m.exitCode == 0;
-  return m;
-}
 
 // Requests and body bytes the server logged since line first.
 void CountServed(const hvtest::NginxServer& nginx, std::size_t first, Measure& m) {

@@ -80,23 +80,27 @@ HvRunLimits Limits() {
 
 void LoadLimits(const std::string& cacheFolder) {
   HvRunLimits counts;
-  try {
-    CFile file(LimitsPath(cacheFolder), CFile::modeRead);
-    std::string text(kMaxLimitsFile, '\0');
-    text.resize(file.Read(text.data(), text.size()));
-    std::istringstream lines(text);
-    for (std::string name, value; lines >> name >> value;) {
-      // Anything but a plain count (a damaged file) counts nothing.
-      char* end = nullptr;
-      const unsigned long n = std::strtoul(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || value[0] == '-' || n > 0xFFFFFFFFul) continue;
-      const auto count = static_cast<unsigned>(n);
-      if (name == "keys") counts.keyLimit = count;
-      if (name == "size") counts.sizeLimit = count;
-      if (name == "depth") counts.depthLimit = count;
+  const std::string path = LimitsPath(cacheFolder);
+  // Nothing but a plain file is read: a pipe of that name would never end.
+  if (hv::fs::IsRegularFile(path)) {
+    try {
+      CFile file(path, CFile::modeRead);
+      std::string text(kMaxLimitsFile, '\0');
+      text.resize(file.Read(text.data(), text.size()));
+      std::istringstream lines(text);
+      for (std::string name, value; lines >> name >> value;) {
+        // Anything but a plain count (a damaged file) counts nothing.
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(value.c_str(), &end, 10);
+        if (*end != '\0' || value[0] == '-' || n > 0xFFFFFFFFul) continue;
+        const auto count = static_cast<unsigned>(n);
+        if (name == "keys") counts.keyLimit = count;
+        if (name == "size") counts.sizeLimit = count;
+        if (name == "depth") counts.depthLimit = count;
+      }
+    } catch (...) {
+      counts = {};  // not readable: nothing is known of the last run
     }
-  } catch (...) {
-    counts = {};  // none kept, or not readable: the last run left nothing out
   }
   LimitState& s = State();
   const std::lock_guard lock(s.mutex);

@@ -93,8 +93,9 @@ void CPageMap::SetAt(const std::string& key, CPageDescr* record) {
 }
 
 void CPageMap::Grow() {
-  std::vector<std::unique_ptr<Assoc>> old = std::move(m_buckets);
-  m_buckets = std::vector<std::unique_ptr<Assoc>>(old.size() * 2);
+  // The larger table first: when it cannot be had, the map stays as it was.
+  std::vector<std::unique_ptr<Assoc>> old(m_buckets.size() * 2);
+  old.swap(m_buckets);
   for (auto& chain : old) {
     while (chain) {
       std::unique_ptr<Assoc> assoc = std::move(chain);

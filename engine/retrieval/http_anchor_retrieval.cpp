@@ -214,7 +214,8 @@ void CHTTPAnchor::OnRequestFinished(int status) {
   // not an empty page.
   if (!m_bAnswered && status == HttpStatus::closed) m_strFailure = hv::http::kClosedUnanswered;
   if (!m_bAnswered && status == HttpStatus::receiveFailed) m_strFailure = hv::http::kBrokenUnanswered;
-  hv::run::NoteRequestEnd(status);
+  // A load that already ended (cut off at a limit) was counted then.
+  if (m_bOwnPagePending) hv::run::NoteRequestEnd(status);
   OnLoaded(status);
 }
 
@@ -406,6 +407,7 @@ std::string CHTTPAnchor::BodyLimitPassed() {
   if (agent && agent->m_nSizeLimit > 0 &&
       agent->m_nByteCount + m_nBodyBytes >= static_cast<std::int64_t>(agent->m_nSizeLimit) * 1024) {
     CAgentManager::Instance().SizeLimitReached();
+    hv::run::NotePageCutAtSizeLimit();
     return "the agent's size limit of " + std::to_string(agent->m_nSizeLimit) + " KB is reached";
   }
   return {};

@@ -72,6 +72,12 @@ void NoteRequestEnd(int status) {
   if (s.sizeLimitStop) ++s.counts.sizeLimit;
 }
 
+void NotePageCutAtSizeLimit() {
+  LimitState& s = State();
+  const std::lock_guard lock(s.mutex);
+  ++s.counts.sizeLimit;
+}
+
 HvRunLimits Limits() {
   LimitState& s = State();
   const std::lock_guard lock(s.mutex);

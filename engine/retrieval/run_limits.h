@@ -20,6 +20,8 @@ void NoteDepthLimit();
 void NoteSizeLimitStop();
 // A page's request ended with the status.
 void NoteRequestEnd(int status);
+// A page's body was cut off because it reached the agent's size limit.
+void NotePageCutAtSizeLimit();
 HvRunLimits Limits();
 
 // The counts of the open agent's last run live beside its index (the

@@ -11,6 +11,8 @@ if ! command -v faketime >/dev/null; then
   exit 0
 fi
 export TZ=UTC
+# faketime is preloaded before the sanitizer's runtime in a sanitized build.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 KINDS=(Hourly Periodically Weekdays Weekly Monthly)
 
 # harvion as hv runs it, at a fake time.

@@ -75,6 +75,8 @@ enum StringId : unsigned {
   IDS_REG_SETTINGS = 923,          // "Settings"
   IDS_REG_RUN = 924,               // "Run"
   IDS_REG_MAX_PAGE_SIZE = 925,     // "Max Page Size"
+  IDS_REG_SERVER = 926,            // "Server"
+  IDS_REG_REALM = 927,             // "Realm"
 };
 
 // Numbers of the built-in files.

@@ -172,6 +172,8 @@ constexpr Entry kStrings[] = {
     {923, "Settings"},
     {924, "Run"},
     {925, "Max Page Size"},
+    {926, "Server"},
+    {927, "Realm"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -91,6 +91,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   bool m_bAnswered = false;  // the request in flight got a header block
   // A load follows this many redirections at most.
   static constexpr int kMaxRedirects = 20;
+  std::string m_strChallengedUrl;  // the address whose last 401 named the page's realm
 
  protected:
   // How the body's copy came out, once the load is over.

@@ -1,50 +1,13 @@
 #include "engine/http/authen.h"
 
 #include <algorithm>
-#include <cctype>
-#include <set>
 
-#include "engine/settings/settings_store.h"
-#include "engine/settings/three_string_entry.h"
 #include "platform/registry/registry.h"
-#include "resources/resources.h"
 
 IMPLEMENT_DYNAMIC(CAuthen, CObject)
 
-namespace {
-
-bool HasControlBytes(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-  });
-}
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// What Save writes: entries that hold something to remember, under names the
-// store can keep. Realm names come from servers; one with control bytes
-// would go raw into a key line of the file, so it is kept in memory only.
-// The store matches key names without regard to case: of two realms whose
-// names differ only so, the first alone is stored, lest one realm's password
-// be written under the other's name.
-std::unique_ptr<CNamedArray> StorableEntries(const CNamedArray& list) {
-  auto storable = std::make_unique<CNamedArray>();
-  std::set<std::string> names;
-  for (int i = 0; i < list.GetSize(); ++i) {
-    const auto* entry = dynamic_cast<const C3StringEntry*>(list.GetAt(i));
-    if (!entry || (entry->m_strFirst.empty() && entry->m_strSecond.empty()) || HasControlBytes(entry->m_strName) ||
-        !names.insert(AsciiLower(entry->m_strName)).second)
-      continue;
-    storable->Add(entry->Clone(entry->m_strName));
-  }
-  return storable;
-}
-
-}  // namespace
+using hv::http::ServerOf;
+using hv::http::StoredPassword;
 
 CAuthen& CAuthen::Instance() {
   static CAuthen authen;
@@ -52,22 +15,19 @@ CAuthen& CAuthen::Instance() {
 }
 
 void CAuthen::Load() {
-  auto passwords = std::make_unique<CNamedArray>();
-  std::string key;
-  if (hv::settings::KeyPath(hv::res::IDS_REG_AUTHENTICATION, key))
-    hv::settings::LoadThreeStringList(key, *passwords, hv::res::IDS_REG_PASSWORD);
+  hv::http::PasswordList passwords = hv::http::LoadPasswords();
   const bool unread = !hv::reg::StoreProblem().empty();
-  std::map<std::string, std::shared_ptr<CRealm>> realms;
-  for (int i = 0; i < passwords->GetSize(); ++i) {
-    const auto* entry = dynamic_cast<const C3StringEntry*>(passwords->GetAt(i));
-    if (!entry || entry->m_strName.empty() || realms.contains(entry->m_strName)) continue;
-    auto realm = std::make_shared<CRealm>(*this, entry->m_strName);
-    realm->m_strUser = entry->m_strFirst;
-    realm->m_strPassword = entry->m_strSecond;
+  std::map<RealmKey, std::shared_ptr<CRealm>> realms;
+  for (const StoredPassword& entry : passwords) {
+    // An entry of no server yet is no realm: it only fills in the prompt.
+    if (entry.realm.empty() || entry.server.empty() || realms.contains({entry.server, entry.realm})) continue;
+    auto realm = std::make_shared<CRealm>(*this, entry.server, entry.realm);
+    realm->m_strUser = entry.user;
+    realm->m_strPassword = entry.password;
     // An entry with neither is a realm met but never answered: it has no
     // credentials until the user confirms some, even a lone colon.
     if (!realm->m_strUser.empty() || !realm->m_strPassword.empty()) realm->ComputeCredentials();
-    realms.emplace(entry->m_strName, std::move(realm));
+    realms.emplace(RealmKey{entry.server, entry.realm}, std::move(realm));
   }
   std::lock_guard lock(m_mutex);
   m_realms.swap(realms);
@@ -78,41 +38,50 @@ void CAuthen::Load() {
 
 bool CAuthen::Save() {
   std::lock_guard saveLock(m_saveMutex);
-  std::unique_ptr<CNamedArray> storable;
+  hv::http::PasswordList copy;
   {
     std::lock_guard lock(m_mutex);
     if (m_bStoreUnread) return false;
-    storable = StorableEntries(*m_passwords);
+    copy = m_passwords;
   }
-  std::string key;
-  return hv::settings::KeyPath(hv::res::IDS_REG_AUTHENTICATION, key) &&
-         hv::settings::SaveThreeStringList(key, *storable, hv::res::IDS_REG_PASSWORD);
+  return hv::http::SavePasswords(copy);
 }
 
-std::shared_ptr<CRealm> CAuthen::FindOwned(const std::string& realm, const CAnchor* location) {
+std::shared_ptr<CRealm> CAuthen::FindOwned(const std::string& server, const std::string& realm,
+                                           const CAnchor* location) {
   std::lock_guard lock(m_mutex);
-  const auto it = m_realms.find(realm);
+  const auto it = m_realms.find({server, realm});
   return it != m_realms.end() && it->second->m_pOwner == location ? it->second : nullptr;
 }
 
-std::shared_ptr<CRealm> CAuthen::FindAndClaim(const std::string& realm, const CAnchor* location) {
+std::shared_ptr<CRealm> CAuthen::FindAndClaim(const std::string& server, const std::string& realm,
+                                              const CAnchor* location) {
   std::lock_guard lock(m_mutex);
-  return ClaimLocked(realm, location, false);
+  return ClaimLocked(server, realm, location, false);
 }
 
-std::shared_ptr<CRealm> CAuthen::FindOrCreateAndClaim(const std::string& realm, const CAnchor* location) {
+std::shared_ptr<CRealm> CAuthen::FindOrCreateAndClaim(const std::string& server, const std::string& realm,
+                                                      const CAnchor* location) {
   std::lock_guard lock(m_mutex);
-  return ClaimLocked(realm, location, true);
+  return ClaimLocked(server, realm, location, true);
 }
 
 // Caller holds m_mutex.
-std::shared_ptr<CRealm> CAuthen::ClaimLocked(const std::string& realm, const CAnchor* location, bool create) {
-  if (realm.empty() || !location) return nullptr;
-  auto it = m_realms.find(realm);
+std::shared_ptr<CRealm> CAuthen::ClaimLocked(const std::string& server, const std::string& realm,
+                                             const CAnchor* location, bool create) {
+  if (server.empty() || realm.empty() || !location) return nullptr;
+  auto it = m_realms.find({server, realm});
   if (it == m_realms.end()) {
     if (!create) return nullptr;
-    it = m_realms.emplace(realm, std::make_shared<CRealm>(*this, realm)).first;
-    if (m_passwords->Find(realm) < 0) m_passwords->Add(std::make_unique<C3StringEntry>(realm, "", ""));
+    auto made = std::make_shared<CRealm>(*this, server, realm);
+    const auto unbound = std::find_if(m_passwords.begin(), m_passwords.end(), [&](const StoredPassword& entry) {
+      return entry.server.empty() && entry.realm == realm;
+    });
+    if (unbound != m_passwords.end()) {
+      made->m_strUser = unbound->user;
+      made->m_strPassword = unbound->password;
+    }
+    it = m_realms.emplace(RealmKey{server, realm}, std::move(made)).first;
   }
   CRealm& found = *it->second;
   if (found.m_pOwner && found.m_pOwner != location) return nullptr;
@@ -120,28 +89,34 @@ std::shared_ptr<CRealm> CAuthen::ClaimLocked(const std::string& realm, const CAn
   return it->second;
 }
 
-void CAuthen::RememberPasswordLocked(const std::string& realm, const std::string& user,
+void CAuthen::RememberPasswordLocked(const std::string& server, const std::string& realm, const std::string& user,
                                      const std::string& password) {
-  const int index = m_passwords->Find(realm);
-  if (index < 0) {
-    m_passwords->Add(std::make_unique<C3StringEntry>(realm, user, password));
+  auto entry = std::find_if(m_passwords.begin(), m_passwords.end(), [&](const StoredPassword& e) {
+    return e.server == server && e.realm == realm;
+  });
+  if (entry == m_passwords.end()) {
+    entry = std::find_if(m_passwords.begin(), m_passwords.end(),
+                         [&](const StoredPassword& e) { return e.server.empty() && e.realm == realm; });
+  }
+  if (entry == m_passwords.end()) {
+    m_passwords.push_back({realm, server, user, password});
     return;
   }
-  if (auto* entry = dynamic_cast<C3StringEntry*>(m_passwords->GetAt(index))) {
-    entry->m_strFirst = user;
-    entry->m_strSecond = password;
-  }
+  entry->server = server;
+  entry->user = user;
+  entry->password = password;
 }
 
 CAuthen::RequestCredentials CAuthen::CredentialsFor(const RequestState& state) {
   using Action = RequestCredentials::Action;
   RequestCredentials answer;
+  const std::string server = ServerOf(state.url);
   std::unique_lock lock(m_mutex);
   m_tRunStart = std::max(m_tRunStart, state.runStart);
   if (!state.needsAuthentication) {
     // A realm known to take these credentials gets them without a 401 first.
     if (state.realm.empty()) return answer;
-    const std::shared_ptr<CRealm> realm = ClaimLocked(state.realm, state.location, false);
+    const std::shared_ptr<CRealm> realm = ClaimLocked(server, state.realm, state.location, false);
     if (realm && !realm->m_strCredentials.empty()) {
       answer.credentials = realm->m_strCredentials;
       return answer;
@@ -154,7 +129,13 @@ CAuthen::RequestCredentials CAuthen::CredentialsFor(const RequestState& state) {
     answer.action = Action::endLoad;
     return answer;
   }
-  const std::shared_ptr<CRealm> realm = ClaimLocked(state.realm, state.location, true);
+  if (server.empty() || ServerOf(state.challengedUrl) != server) {
+    // The 401 came from the server the page was at before a redirect: this
+    // one has asked for nothing yet.
+    answer.forgetRealm = true;
+    return answer;
+  }
+  const std::shared_ptr<CRealm> realm = ClaimLocked(server, state.realm, state.location, true);
   if (!realm) {
     answer.action = Action::retry;
     return answer;
@@ -184,28 +165,33 @@ CAuthen::RequestCredentials CAuthen::CredentialsFor(const RequestState& state) {
   return answer;
 }
 
-void CAuthen::CheckResponse(int statusCode, const std::string& realm, const CAnchor* location, std::uint32_t now) {
+void CAuthen::CheckResponse(int statusCode, const std::string& url, const std::string& realm,
+                            const CAnchor* location, std::uint32_t now) {
+  if (!location) return;
   std::lock_guard lock(m_mutex);
-  const auto it = m_realms.find(realm);
-  if (it == m_realms.end() || !location || it->second->m_pOwner != location) return;
-  CRealm& found = *it->second;
-  // A check dated before the run's start would count as not yet tried, and
-  // refused credentials would be sent again and again after a clock step back.
-  switch (statusCode) {
-    case 200:
-    case 301:
-    case 302:
-    case 304:
-    case 400:
-      found.m_nAccepted = 1;
-      found.m_tCheckedAt = std::max(now, m_tRunStart);
-      break;
-    case 401:
-      found.m_nAccepted = 0;
-      found.m_tCheckedAt = std::max(now, m_tRunStart);
-      break;
-    default:
-      break;
+  const auto it = m_realms.find({ServerOf(url), realm});
+  if (it != m_realms.end() && it->second->m_pOwner == location) {
+    CRealm& found = *it->second;
+    // A check dated before the run's start would count as not yet tried, and
+    // refused credentials would be sent again and again after a clock step back.
+    switch (statusCode) {
+      case 200:
+      case 301:
+      case 302:
+      case 304:
+      case 400:
+        found.m_nAccepted = 1;
+        found.m_tCheckedAt = std::max(now, m_tRunStart);
+        break;
+      case 401:
+        found.m_nAccepted = 0;
+        found.m_tCheckedAt = std::max(now, m_tRunStart);
+        break;
+      default:
+        break;
+    }
   }
-  found.m_pOwner = nullptr;
+  // Whatever the page's address or realm became meanwhile, nothing stays held.
+  for (auto& [key, held] : m_realms)
+    if (held->m_pOwner == location) held->m_pOwner = nullptr;
 }

@@ -2,6 +2,10 @@
 // and the rules by which a location gets Basic credentials for a request and
 // learns from the response whether they worked.
 //
+// A realm is a protection space: its name on one server (scheme, host and
+// port). The same name on another server is another realm, so credentials
+// go only to the server that asked for them.
+//
 // A location claims a realm while its request with the realm's credentials is
 // out, so the user is asked at most once at a time per realm and a refused
 // password is noticed before other locations send it.
@@ -12,9 +16,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
+#include "engine/http/password_store.h"
 #include "engine/http/realm.h"
-#include "engine/settings/named_array.h"
 
 class CAuthen : public CObject {
   DECLARE_DYNAMIC(CAuthen)
@@ -34,21 +39,29 @@ class CAuthen : public CObject {
   // drop every password it did not show).
   bool Save();
 
+  // Realms are named by the server ("http://host:port", see ServerOf) and
+  // the realm's name there.
   // The realm when it exists and the location owns it.
-  std::shared_ptr<CRealm> FindOwned(const std::string& realm, const CAnchor* location);
+  std::shared_ptr<CRealm> FindOwned(const std::string& server, const std::string& realm, const CAnchor* location);
   // The realm, now owned by the location, when it exists and is free or the
   // location's already.
-  std::shared_ptr<CRealm> FindAndClaim(const std::string& realm, const CAnchor* location);
-  // As FindAndClaim; a realm not met before is made (no user, no password)
-  // and gets an empty entry in the passwords list, which is not saved.
-  std::shared_ptr<CRealm> FindOrCreateAndClaim(const std::string& realm, const CAnchor* location);
+  std::shared_ptr<CRealm> FindAndClaim(const std::string& server, const std::string& realm,
+                                       const CAnchor* location);
+  // As FindAndClaim; a realm not met before is made with no credentials.
+  // A stored password of no server yet for the realm's name fills in its
+  // user and password, for the user to confirm.
+  std::shared_ptr<CRealm> FindOrCreateAndClaim(const std::string& server, const std::string& realm,
+                                               const CAnchor* location);
 
   // What a location knows when its request is being built.
   struct RequestState {
     const CAnchor* location = nullptr;
     std::string realm;  // the page record's realm (empty: none)
     bool needsAuthentication = false;  // the server answered 401 before
-    std::string url;  // the page's address, for the prompt
+    std::string url;  // the page's address: its server, and for the prompt
+    // The address whose 401 named the realm; a realm of another server (the
+    // page was sent elsewhere since) gives this request nothing.
+    std::string challengedUrl;
     std::uint32_t runStart = 0;
     std::uint32_t now = 0;
     bool interactive = false;  // false in unattended runs: nobody is asked
@@ -68,24 +81,30 @@ class CAuthen : public CObject {
   RequestCredentials CredentialsFor(const RequestState& state);
   // The response check, with the status code as soon as the header is
   // parsed (0 when the transfer ended without one): notes whether the
-  // location's credentials were accepted and releases its realm.
-  void CheckResponse(int statusCode, const std::string& realm, const CAnchor* location, std::uint32_t now);
+  // location's credentials for the realm of the address's server were
+  // accepted, and releases every realm the location holds.
+  void CheckResponse(int statusCode, const std::string& url, const std::string& realm, const CAnchor* location,
+                     std::uint32_t now);
 
   // The realms' lock: every realm field, the map and the list are guarded by it.
   std::mutex& Mutex() { return m_mutex; }
-  // Copies user and password into the realm's entry of the passwords list,
-  // appending one when there is none. Caller holds Mutex().
-  void RememberPasswordLocked(const std::string& realm, const std::string& user, const std::string& password);
+  // Copies user and password into the realm's entry of the passwords list:
+  // the server's own, else the realm name's entry of no server yet (now
+  // bound to the server), else a new one. Caller holds Mutex().
+  void RememberPasswordLocked(const std::string& server, const std::string& realm, const std::string& user,
+                              const std::string& password);
 
  private:
-  std::shared_ptr<CRealm> ClaimLocked(const std::string& realm, const CAnchor* location, bool create);
+  using RealmKey = std::pair<std::string, std::string>;  // server, realm name
+  std::shared_ptr<CRealm> ClaimLocked(const std::string& server, const std::string& realm, const CAnchor* location,
+                                      bool create);
 
   std::mutex m_mutex;
   std::mutex m_saveMutex;  // keeps the order of writes that of the copies written
   // Shared so that a realm stays valid for a worker that is asking the user
   // while a Load replaces the map.
-  std::map<std::string, std::shared_ptr<CRealm>> m_realms;
-  std::unique_ptr<CNamedArray> m_passwords = std::make_unique<CNamedArray>();
+  std::map<RealmKey, std::shared_ptr<CRealm>> m_realms;
+  hv::http::PasswordList m_passwords;
   bool m_bStoreUnread = false;
   std::uint32_t m_tRunStart = 0;  // the latest run start a request named since Load
 };

@@ -36,7 +36,7 @@ bool CRealm::Prompt(const std::string& url) {
     m_strUser = request.user;
     m_strPassword = request.password;
     ComputeCredentials();
-    m_authen.RememberPasswordLocked(m_strName, m_strUser, m_strPassword);
+    m_authen.RememberPasswordLocked(m_strServer, m_strName, m_strUser, m_strPassword);
   }
   m_authen.Save();
   return true;

@@ -1,6 +1,6 @@
-// One authentication realm the engine has met or the user has entered: who
-// to log in as, the ready-made Basic credentials, which location is using it
-// and what the server last said to them.
+// One authentication realm (a name on one server) the engine has met or the
+// user has entered: who to log in as, the ready-made Basic credentials,
+// which location is using it and what the server last said to them.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,8 @@ class CAuthen;
 class CRealm : public CObject {
   DECLARE_DYNAMIC(CRealm)
  public:
-  CRealm(CAuthen& authen, std::string name) : m_authen(authen), m_strName(std::move(name)) {}
+  CRealm(CAuthen& authen, std::string server, std::string name)
+      : m_authen(authen), m_strServer(std::move(server)), m_strName(std::move(name)) {}
   CRealm(const CRealm&) = delete;
   CRealm& operator=(const CRealm&) = delete;
 
@@ -28,7 +29,8 @@ class CRealm : public CObject {
   bool Prompt(const std::string& url);
 
   CAuthen& m_authen;
-  const std::string m_strName;  // as the server gave it
+  const std::string m_strServer;  // "scheme://host:port": the only server it goes to
+  const std::string m_strName;    // as the server gave it
   std::string m_strUser;
   std::string m_strPassword;
   std::string m_strCredentials;  // empty when unknown or refused

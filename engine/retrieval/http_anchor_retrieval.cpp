@@ -182,6 +182,7 @@ int CHTTPAnchor::GetAuthorization(std::string& credentials) {
   state.realm = page->m_strRealm;
   state.needsAuthentication = page->m_bChanged != 0;
   state.url = page->m_strAddress;
+  state.challengedUrl = m_strChallengedUrl;
   state.runStart = hv::run::RunStart();
   state.now = hv::run::Now();
   state.interactive = !CAgentManager::Instance().m_bUnattended;
@@ -241,7 +242,8 @@ int CHTTPAnchor::OnHeaders() {
     FailLoad(hv::http::kNotHttp);
     return done;
   }
-  CAuthen::Instance().CheckResponse(page->m_nStatusCode, page->m_strRealm, this, hv::run::Now());
+  CAuthen::Instance().CheckResponse(page->m_nStatusCode, page->m_strAddress, page->m_strRealm, this, hv::run::Now());
+  if (page->m_nStatusCode == 401) m_strChallengedUrl = page->m_strAddress;
   if (!page->m_strContentType.empty() && !Wanted(page->m_strContentType, LoadDetail())) {
     // The refused type stays in the record: the file is asked for again only
     // if it changed.
@@ -445,7 +447,8 @@ void CHTTPAnchor::OnLoaded(int status, CopyEnd copyEnd) {
   failed = failed || !m_strFailure.empty();
   CPageDescr* page = m_pPage;
   if (page && cache && page->m_pRetriever == this) {
-    if (status != 0 || failed) CAuthen::Instance().CheckResponse(0, page->m_strRealm, this, hv::run::Now());
+    if (status != 0 || failed)
+      CAuthen::Instance().CheckResponse(0, page->m_strAddress, page->m_strRealm, this, hv::run::Now());
     if (failed && end.partialCopy) {
       // Half a page, where there was none before, is kept as cut short.
       if (!page->EndRetrieval(*cache, this, LoadDetail(), false, true, hv::run::RunStart())) hv::run::Stop();

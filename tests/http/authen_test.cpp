@@ -13,7 +13,7 @@
 #include "engine/agent/http_anchor.h"
 #include "engine/http/authen.h"
 #include "engine/http/base64.h"
-#include "engine/settings/three_string_entry.h"
+#include "engine/http/password_store.h"
 #include "platform/registry/registry.h"
 #include "resources/resources.h"
 #include "support/test_home.h"
@@ -22,6 +22,7 @@ namespace {
 
 using Action = CAuthen::RequestCredentials::Action;
 const std::string kKey = "Software\\Tessarine\\Harvion Plugin\\3.0\\Authentication";
+const std::string kServer = "http://h:80";  // of the pages asked for below
 constexpr std::uint32_t kRunStart = 1'000'000, kNow = kRunStart + 5;
 
 std::string Basic(const std::string& user, const std::string& password) {
@@ -34,11 +35,12 @@ class Authen : public TestHome {
     SetCredentialsPrompt(nullptr);
     TestHome::TearDown();
   }
-  // Stores passwords (realm, user, password) as the settings sheet would, and loads them.
+  // Stores passwords (realm, user, password[, server]) and loads them; the
+  // server is that of the pages asked for unless given.
   void Load(const std::vector<std::vector<std::string>>& rows) {
-    CNamedArray list;
-    for (const auto& row : rows) list.Add(std::make_unique<C3StringEntry>(row[0], row[1], row[2]));
-    ASSERT_TRUE(hv::settings::SaveThreeStringList(kKey, list, hv::res::IDS_REG_PASSWORD));
+    hv::http::PasswordList list;
+    for (const auto& row : rows) list.push_back({row[0], row.size() > 3 ? row[3] : kServer, row[1], row[2]});
+    ASSERT_TRUE(hv::http::SavePasswords(list));
     m_authen.Load();
   }
   void Answer(const std::string& user, const std::string& password) {
@@ -50,8 +52,11 @@ class Authen : public TestHome {
     });
   }
   CAuthen::RequestCredentials Ask(const CAnchor& location, const std::string& realm, bool after401,
-                                  bool interactive = true) {
-    return m_authen.CredentialsFor({&location, realm, after401, "http://h/p", kRunStart, kNow, interactive});
+                                  bool interactive = true, const std::string& url = "http://h/p") {
+    return m_authen.CredentialsFor({&location, realm, after401, url, url, kRunStart, kNow, interactive});
+  }
+  void Check(int status, const std::string& realm, const CAnchor& location, std::uint32_t now = kNow) {
+    m_authen.CheckResponse(status, "http://h/p", realm, &location, now);
   }
 
   CAuthen m_authen;
@@ -70,7 +75,7 @@ TEST_F(Authen, requests_send_only_what_a_free_realm_already_has_until_a_401) {
     EXPECT_EQ(answer.credentials, credentials) << realm;
     EXPECT_EQ(answer.forgetRealm, !realm.empty() && credentials.empty()) << realm;
     // Claimed until the response only when credentials went out.
-    EXPECT_EQ(m_authen.FindOwned(realm, &m_a) != nullptr, !credentials.empty()) << realm;
+    EXPECT_EQ(m_authen.FindOwned(kServer, realm, &m_a) != nullptr, !credentials.empty()) << realm;
   }
   const auto busy = Ask(m_b, "Zone", false);  // held by m_a
   EXPECT_TRUE(busy.credentials.empty() && busy.forgetRealm);
@@ -87,7 +92,7 @@ TEST_F(Authen, stored_credentials_are_tried_once_then_the_user_is_asked_in_inter
     Answer("u", "new");
     EXPECT_EQ(Ask(m_a, "Zone", true, interactive).credentials, Basic("u", "old"));
     EXPECT_TRUE(m_asked.empty());
-    m_authen.CheckResponse(401, "Zone", &m_a, kNow);
+    Check(401, "Zone", m_a);
     const auto second = Ask(m_a, "Zone", true, interactive);
     EXPECT_EQ(second.action, interactive ? Action::send : Action::endLoad);
     EXPECT_EQ(second.credentials, interactive ? Basic("u", "new") : "");
@@ -95,7 +100,7 @@ TEST_F(Authen, stored_credentials_are_tried_once_then_the_user_is_asked_in_inter
   EXPECT_EQ(m_asked, std::vector<std::string>{"Zone http://h/p u:old"});
   // Accepted: later pages naming the realm get them without a 401 first, in
   // this run and, stored, in the next.
-  m_authen.CheckResponse(200, "Zone", &m_a, kNow);
+  Check(200, "Zone", m_a);
   EXPECT_EQ(Ask(m_b, "Zone", false).credentials, Basic("u", "new"));
   m_authen.Load();
   EXPECT_EQ(Ask(m_a, "Zone", false).credentials, Basic("u", "new"));
@@ -103,8 +108,8 @@ TEST_F(Authen, stored_credentials_are_tried_once_then_the_user_is_asked_in_inter
 
 TEST_F(Authen, without_a_front_end_or_after_a_cancel_the_401_stands_for_the_rest_of_the_run) {
   EXPECT_EQ(Ask(m_a, "Zone", true).action, Action::endLoad);  // no prompt installed
-  EXPECT_EQ(m_authen.FindOrCreateAndClaim("Zone", &m_b)->m_tCheckedAt, kNow);  // released
-  m_authen.CheckResponse(0, "Zone", &m_b, kNow);
+  EXPECT_EQ(m_authen.FindOrCreateAndClaim(kServer, "Zone", &m_b)->m_tCheckedAt, kNow);  // released
+  Check(0, "Zone", m_b);
   Answer("u", "p");
   EXPECT_EQ(Ask(m_a, "Zone", true).action, Action::endLoad);
   EXPECT_TRUE(m_asked.empty());
@@ -115,11 +120,11 @@ TEST_F(Authen, without_a_front_end_or_after_a_cancel_the_401_stands_for_the_rest
 TEST_F(Authen, the_response_check_records_the_owners_outcome_and_always_releases) {
   for (const auto& [status, accepted] : std::vector<std::pair<int, int>>{
            {200, 1}, {301, 1}, {302, 1}, {304, 1}, {400, 1}, {401, 0}, {404, 5}, {407, 5}, {0, 5}}) {
-    const auto zone = m_authen.FindOrCreateAndClaim("Zone", &m_a);
+    const auto zone = m_authen.FindOrCreateAndClaim(kServer, "Zone", &m_a);
     zone->m_nAccepted = 5;  // 5, 7: unchanged
     zone->m_tCheckedAt = 7;
-    m_authen.CheckResponse(status, "Zone", &m_b, kNow);  // not the owner's: nothing
-    m_authen.CheckResponse(status, "Zone", &m_a, kNow);
+    Check(status, "Zone", m_b);  // not the owner's: nothing
+    Check(status, "Zone", m_a);
     EXPECT_EQ(std::make_tuple(zone->m_nAccepted, zone->m_tCheckedAt, zone->m_pOwner),
               std::make_tuple(accepted, accepted == 5 ? 7u : kNow, nullptr))
         << status;
@@ -128,7 +133,7 @@ TEST_F(Authen, the_response_check_records_the_owners_outcome_and_always_releases
   // so refused credentials are not sent again and again.
   Load({{"Zone", "u", "p"}});
   EXPECT_EQ(Ask(m_a, "Zone", true, false).credentials, Basic("u", "p"));
-  m_authen.CheckResponse(401, "Zone", &m_a, kRunStart - 100);
+  Check(401, "Zone", m_a, kRunStart - 100);
   EXPECT_EQ(Ask(m_a, "Zone", true, false).action, Action::endLoad);
 }
 
@@ -155,7 +160,7 @@ TEST_F(Authen, two_locations_meeting_one_realm_at_once_ask_the_user_once) {
       changed.notify_all();
     }
     *credentials = answer.credentials;
-    m_authen.CheckResponse(200, "Zone", anchor, kNow);
+    Check(200, "Zone", *anchor);
   };
   std::thread first(location, &m_a, &sent[0]), second(location, &m_b, &sent[1]);
   first.join();
@@ -169,14 +174,17 @@ TEST_F(Authen, passwords_survive_save_and_load_and_hostile_names_stay_out_of_the
   Load({{"Old", "gone", "x"}});
   {
     std::lock_guard lock(m_authen.Mutex());
-    m_authen.RememberPasswordLocked(odd, "us\"er", evil);
-    m_authen.RememberPasswordLocked("Esc\x1B[2J", "u", "p");
-    m_authen.RememberPasswordLocked("CASE", "first", "1");
-    m_authen.RememberPasswordLocked("case", "second", "2");  // the store's key names ignore case
+    m_authen.RememberPasswordLocked(kServer, odd, "us\"er", evil);
+    m_authen.RememberPasswordLocked(kServer, "Esc\x1B[2J", "u", "p");
+    m_authen.RememberPasswordLocked(kServer, "CASE", "first", "1");
+    // Key names ignore case, and one realm name may live on many servers.
+    m_authen.RememberPasswordLocked(kServer, "case", "second", "2");
+    m_authen.RememberPasswordLocked("http://other:81", "CASE", "third", "3");
   }
-  m_authen.FindOrCreateAndClaim("Met but never answered", &m_a);
+  m_authen.FindOrCreateAndClaim(kServer, "Met but never answered", &m_a);
   ASSERT_TRUE(m_authen.Save());
-  EXPECT_EQ(hv::reg::SubKeys(kKey), (std::vector<std::string>{"Old", odd, "CASE"}));
+  EXPECT_EQ(hv::reg::SubKeys(kKey), (std::vector<std::string>{"Old", odd, "CASE", "case (http://h:80)",
+                                                              "CASE (http://other:81)"}));
   EXPECT_FALSE(hv::reg::KeyExists("Evil"));
   const std::vector<std::uint8_t> file = ReadFile(hv::reg::StorePath());
   EXPECT_EQ(std::find(file.begin(), file.end(), 0x1B), file.end());
@@ -184,6 +192,32 @@ TEST_F(Authen, passwords_survive_save_and_load_and_hostile_names_stay_out_of_the
   // Whatever the file holds, what goes into a header is base64 alone.
   EXPECT_EQ(Ask(m_a, odd, false).credentials, Basic("us\"er", evil));
   EXPECT_EQ(Ask(m_a, "CASE", false).credentials, Basic("first", "1"));
+  EXPECT_EQ(Ask(m_a, "case", false).credentials, Basic("second", "2"));
+  EXPECT_EQ(Ask(m_b, "CASE", false, true, "http://OTHER:81/x").credentials, Basic("third", "3"));
+}
+
+TEST_F(Authen, a_realm_name_on_another_server_gets_nothing_and_an_entry_of_no_server_waits_for_the_user) {
+  Load({{"Zone", "u", "p"}, {"Old", "was", "kept", ""}});
+  for (const char* url : {"http://h:8080/p", "http://other/p", "https://h/p"}) {
+    EXPECT_EQ(Ask(m_a, "Zone", false, true, url).credentials, "") << url;
+    EXPECT_EQ(Ask(m_a, "Zone", true, false, url).action, Action::endLoad) << url;
+  }
+  // Sent to a page that a 401 of another server left with its realm.
+  const auto redirected = m_authen.CredentialsFor({&m_a, "Zone", true, "http://other/p", "http://h/p", kRunStart,
+                                                   kNow, true});
+  EXPECT_EQ(std::make_tuple(redirected.action, redirected.credentials, redirected.forgetRealm),
+            std::make_tuple(Action::send, std::string(), true));
+  // An entry of no server goes nowhere by itself; the user confirming it in
+  // a server's prompt binds it to that server.
+  EXPECT_EQ(Ask(m_a, "Old", false).credentials, "");
+  EXPECT_EQ(Ask(m_a, "Old", true, false).action, Action::endLoad);
+  Answer("was", "kept");
+  EXPECT_EQ(Ask(m_b, "Old", true, true, "http://h:81/p").credentials, Basic("was", "kept"));
+  EXPECT_EQ(m_asked, std::vector<std::string>{"Old http://h:81/p was:kept"});
+  m_authen.Load();
+  EXPECT_EQ(Ask(m_a, "Old", false, true, "http://h:81/q").credentials, Basic("was", "kept"));
+  EXPECT_EQ(Ask(m_b, "Old", false).credentials, "");
+  EXPECT_EQ(hv::reg::SubKeys(kKey), (std::vector<std::string>{"Zone", "Old"}));
 }
 
 TEST_F(Authen, a_store_unreadable_at_load_is_not_overwritten_by_save) {

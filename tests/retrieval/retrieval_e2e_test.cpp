@@ -22,6 +22,7 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
 #include "engine/http/authen.h"
+#include "engine/http/password_store.h"
 #include "engine/settings/engine_app.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/cache_view.h"
@@ -444,7 +445,7 @@ TEST_F(RetrievalEndToEnd, basic_authentication_uses_the_stored_realm_password) {
   {
     CAuthen& authen = CAuthen::Instance();
     std::lock_guard lock(authen.Mutex());
-    authen.RememberPasswordLocked("Harvion Test", "tester", "s3cret");
+    authen.RememberPasswordLocked(hv::http::ServerOf(Url("auth/")), "Harvion Test", "tester", "s3cret");
   }
   ASSERT_TRUE(CAuthen::Instance().Save());
   CSafNode* agent = NewAgent("Auth");

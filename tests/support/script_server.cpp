@@ -88,7 +88,15 @@ void WaitPeerRead(int fd) {
 
 }  // namespace
 
-ScriptServer::ScriptServer(Script script) : m_script(std::move(script)) {
+ScriptServer::ScriptServer(Script script) : ScriptServer(PerConnection{}, {std::move(script)}) {}
+
+ScriptServer::ScriptServer(PerConnection, std::vector<Script> scripts) {
+  // The last script is the one SetScript replaces.
+  if (!scripts.empty()) {
+    m_script = std::move(scripts.back());
+    scripts.pop_back();
+  }
+  m_firstScripts = std::move(scripts);
   m_listenFd = BindLoopback(m_port);
   if (listen(m_listenFd, 64) != 0 || pipe2(m_wakeFds, O_CLOEXEC) != 0) {
     close(m_listenFd);
@@ -169,7 +177,7 @@ void ScriptServer::Serve(std::size_t index) {
   {
     std::lock_guard lock(m_mutex);
     fd = m_connections[index].fd;
-    script = m_script;
+    script = index < m_firstScripts.size() ? m_firstScripts[index] : m_script;
   }
   for (const Step& step : script)
     if (!RunStep(index, fd, step)) break;

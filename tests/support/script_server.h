@@ -56,6 +56,10 @@ class ScriptServer {
   }
 
   explicit ScriptServer(Script script);
+  // Connection n runs scripts[n]; every connection after the last script
+  // runs the last one (or the one SetScript gives).
+  struct PerConnection {};
+  ScriptServer(PerConnection, std::vector<Script> scripts);
   ~ScriptServer();
   ScriptServer(const ScriptServer&) = delete;
   ScriptServer& operator=(const ScriptServer&) = delete;
@@ -91,6 +95,7 @@ class ScriptServer {
   CEvent m_release;
   std::mutex m_mutex;  // guards everything below
   Script m_script;
+  std::vector<Script> m_firstScripts;  // of the first connections, in order
   bool m_bStopping = false;
   std::vector<Connection> m_connections;
   std::vector<std::string> m_requests;

@@ -55,7 +55,9 @@ std::string Printable(std::string_view text, bool keepLineEnds = false) {
 }
 
 // Looks names up on the upper-cased copy and takes values from the text as
-// received at the same positions.
+// received at the same positions. A field name counts only at the start of
+// a line: "Content-Location:" is not "Location:", and a value that quotes a
+// header ("X-Echo: set-cookie: a=1") sets nothing.
 class HeaderBlock {
  public:
   explicit HeaderBlock(const std::string& text) : m_text(text), m_upper(text) {
@@ -65,26 +67,34 @@ class HeaderBlock {
 
   std::string_view Text() const { return m_text; }
 
-  // The position just after the first occurrence of name, or npos.
-  std::size_t After(std::string_view name, std::size_t from = 0) const {
-    const std::size_t pos = std::string_view(m_upper).find(name, from);
-    return pos == npos ? npos : pos + name.size();
+  // The position just after the first field of that name starting a line
+  // at or after from, or npos.
+  std::size_t AfterField(std::string_view name, std::size_t from = 0) const {
+    for (std::size_t pos = std::string_view(m_upper).find(name, from); pos != npos;
+         pos = std::string_view(m_upper).find(name, pos + 1)) {
+      if (pos == 0 || m_upper[pos - 1] == '\n' || m_upper[pos - 1] == '\r') return pos + name.size();
+    }
+    return npos;
+  }
+
+  // The position of name within [from, to), or npos.
+  std::size_t Find(std::string_view name, std::size_t from, std::size_t to) const {
+    return std::string_view(m_upper).substr(0, to).find(name, from);
   }
 
   // The value of "name " up to the line end; false when the name is absent.
   bool LineValue(std::string_view name, std::string_view& value) const {
-    const std::size_t start = After(name);
+    const std::size_t start = AfterField(name);
     if (start == npos) return false;
     value = Text().substr(start, LineEnd(Text(), start) - start);
     return true;
   }
 
-  // Where the value of a "name:" starts: after the first blank that follows
-  // it anywhere in the rest of the block; npos without name or blank.
-  std::size_t AfterBlank(std::string_view name) const {
-    const std::size_t start = After(name);
+  // Where the value of a "name:" field whose name ends at start begins:
+  // after the first blank that follows on its line; npos without a blank.
+  std::size_t ValueAfterBlank(std::size_t start) const {
     if (start == npos) return npos;
-    const std::size_t blank = Text().find(' ', start);
+    const std::size_t blank = Text().substr(0, LineEnd(Text(), start)).find(' ', start);
     return blank == npos ? npos : blank + 1;
   }
 
@@ -116,23 +126,24 @@ void ParseStatus(std::string_view text, CPageDescr& page) {
 }
 
 void ParseRealm(const HeaderBlock& header, CPageDescr& page) {
-  std::size_t start = header.After("WWW-AUTHENTICATE:");
+  std::size_t start = header.AfterField("WWW-AUTHENTICATE:");
   if (start == npos) return;
-  const std::size_t realm = header.After("REALM", start);
+  // The realm is read on the field's own line only.
+  const std::string_view text = header.Text().substr(0, LineEnd(header.Text(), start));
+  const std::size_t realm = header.Find("REALM", start, text.size());
   if (realm != npos) {
-    start = header.Text().find('=', realm);
+    start = text.find('=', realm);
     if (start == npos) return;
     ++start;
   }
-  const std::string_view text = header.Text();
-  start = text.find_first_not_of(" \t\r\n", start);
+  start = text.find_first_not_of(" \t", start);
   if (start == npos) return;
   std::size_t end;
   if (text[start] == '"') {
     ++start;
     end = text.find('"', start);
   } else {
-    end = text.find_first_of(" \r\n", start);
+    end = text.find(' ', start);
   }
   if (end == npos) end = text.size();
   page.m_strRealm = Printable(text.substr(start, end - start));
@@ -162,19 +173,21 @@ void ParseHttpHeader(const std::string& block, CPageDescr& page,
   if (header.LineValue("TITLE: ", value)) page.m_strTitle = Printable(value);
   ParseRealm(header, page);
 
-  if (std::size_t start = header.AfterBlank("LAST-MODIFIED:"); start != npos) {
+  if (std::size_t start = header.ValueAfterBlank(header.AfterField("LAST-MODIFIED:")); start != npos) {
     page.m_strLastModifiedText = Printable(text.substr(start, LineEnd(text, start) - start));
     // A date before 1970 is as unknown as an unreadable one.
     const std::int32_t time = ParseHttpDateUtc(page.m_strLastModifiedText.c_str());
     page.m_tLastModified = time > 0 ? static_cast<std::uint32_t>(time) : 0;
     page.m_bFlag = page.m_tLastModified != 0 && page.m_tLastModified >= page.m_tStoredAt ? 1 : 0;
   }
-  if (std::size_t start = header.AfterBlank("LOCATION:"); start != npos) {
+  if (std::size_t start = header.ValueAfterBlank(header.AfterField("LOCATION:")); start != npos) {
     const std::size_t end = text.find_first_of(" \r\n", start);
     page.m_strLocation = Printable(text.substr(start, (end == npos ? text.size() : end) - start));
   }
-  if (std::size_t start = header.AfterBlank("SET-COOKIE:"); start != npos) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end != npos) setCookie(std::string(text.substr(start, end - start)));
+  // Every cookie counts: a site may set many with one answer.
+  for (std::size_t field = header.AfterField("SET-COOKIE:"); field != npos;
+       field = header.AfterField("SET-COOKIE:", field)) {
+    const std::size_t start = header.ValueAfterBlank(field), end = LineEnd(text, field);
+    if (start != npos && end < text.size()) setCookie(std::string(text.substr(start, end - start)));
   }
 }

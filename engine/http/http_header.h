@@ -17,7 +17,9 @@ constexpr std::size_t kMaxHttpHeader = 64 * 1024;
 std::size_t FindHeaderEnd(const std::string& text);
 
 // Writes the fields the block carries into page; the others keep their
-// values. Each Set-Cookie value that a line end closes goes to setCookie.
+// values. Field names count at the start of a line only, and of each field
+// the first counts, except that every Set-Cookie value a line end closes
+// goes to setCookie, in order.
 // Values kept lose their control bytes (tab stays), so no hostile header
 // reaches a later request or file; a Content-Length that is not a plain
 // count fitting 32 bits counts as absent.

@@ -45,6 +45,10 @@ http {
     listen 127.0.0.1:$PORT;
     root $SITE;
     location /slow/ { limit_rate 2k; }
+    location /cookie/ {
+      add_header Set-Cookie "visit=42; Max-Age=3600; Path=/";
+      add_header Set-Cookie "lang=en; Max-Age=3600; Path=/";
+    }
   }
 }
 CONF
@@ -150,6 +154,20 @@ test_runs_report_what_changed() {
   hv run Nobody; expect_failure "run of a missing agent" "no agent named 'Nobody'"
 }
 
+# Every cookie of an answer is kept, and each reaches the cookie file by the
+# end of the run.
+test_cookies_of_a_run_reach_the_file() {
+  page cookie/index.html
+  hv new Cookies; expect_ok "new Cookies"
+  hv add Cookies "$BASE/cookie/index.html"; expect_ok "add cookie page"
+  hv run Cookies; expect_ok "run Cookies"
+  local name
+  for name in visit lang; do
+    grep -qP "^127\.0\.0\.1\tFALSE\t/\tFALSE\t[0-9]+\t$name\t" "$HARVION_HOME/cookies.txt" ||
+      fail "cookie $name not in the file: $(cat "$HARVION_HOME/cookies.txt" 2>&1)"
+  done
+}
+
 test_unreachable_server_is_reported_not_fatal() {
   local dead
   dead=$(free_port)  # nobody listens there
@@ -190,6 +208,7 @@ test_ctrl_c_stops_and_saves() {
 
 start_nginx
 test_runs_report_what_changed
+test_cookies_of_a_run_reach_the_file
 test_unreachable_server_is_reported_not_fatal
 test_ctrl_c_stops_and_saves
 finish run

@@ -17,6 +17,7 @@
 #include "engine/cache/cache.h"
 #include "engine/html/run_relink.h"
 #include "engine/http/authen.h"
+#include "engine/http/cookies.h"
 #include "engine/http/http_async_server.h"
 #include "engine/retrieval/run_limits.h"
 #include "engine/schedule/schedule.h"
@@ -122,6 +123,9 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
     }
     return 0;
   });
+  // The cookies of the run reach the store before anyone hears it ended.
+  if (type == CUIClient::stHttp && (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted))
+    CCookies::Instance().Flush();
   if (m_pUIClient) m_pUIClient->ServerProgress(type, progress);
 }
 

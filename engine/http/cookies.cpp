@@ -52,7 +52,9 @@ hv::cookies::CookieStore* CCookies::Store() {
   std::call_once(m_loadTried, [this] {
     const char* setting = std::getenv("HARVION_COOKIES");
     if (setting && hv::cookies::LowerAscii(setting) == "off") return;
-    m_pStore = std::make_unique<hv::cookies::CookieStore>(hv::fs::JoinPath(hv::HomeDirectory(), "cookies.txt"));
+    const std::string home = hv::HomeDirectory();
+    if (home.empty()) return;  // no place for them: cookies are not used
+    m_pStore = std::make_unique<hv::cookies::CookieStore>(hv::fs::JoinPath(home, "cookies.txt"));
   });
   return m_pStore.get();
 }
@@ -76,5 +78,13 @@ void CCookies::SetCookie(const std::string& address, const std::string& value) {
     if (hv::cookies::CookieStore* store = Store(); store && OriginOf(address, origin)) store->SetCookie(value, origin);
   } catch (const std::exception&) {
     // a cookie that cannot be stored is dropped
+  }
+}
+
+void CCookies::Flush() {
+  try {
+    if (hv::cookies::CookieStore* store = Store()) store->Flush();
+  } catch (const std::exception&) {
+    // the cookies stay for this process
   }
 }

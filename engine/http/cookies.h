@@ -26,6 +26,10 @@ class CCookies : public CObject {
   // Stores the cookie of a Set-Cookie value (the header's text after its
   // name and blank) received for the address. A failure is ignored.
   void SetCookie(const std::string& address, const std::string& value);
+  // Writes the cookies set since the last call into the shared store. Done
+  // at the end of a run, outside the engine's locks: pages never wait for
+  // the disk.
+  void Flush();
 
  private:
   // Null when cookies are unavailable for this instance's lifetime.

@@ -4,6 +4,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include "platform/cookies/public_suffix.h"
+
 namespace hv::cookies {
 
 bool IsIpAddress(std::string_view host) {
@@ -32,7 +34,11 @@ std::string DefaultPath(std::string_view requestPath) {
 }
 
 bool Matches(const Cookie& cookie, const Origin& origin) {
-  const bool hostMatches = cookie.hostOnly ? origin.host == cookie.domain : DomainMatch(origin.host, cookie.domain);
+  // A file may hold a cookie for every site under a public suffix, set by
+  // some other program: it goes to the suffix's own host only.
+  const bool hostMatches = cookie.hostOnly ? origin.host == cookie.domain
+                                           : DomainMatch(origin.host, cookie.domain) &&
+                                                 (origin.host == cookie.domain || !IsPublicSuffix(cookie.domain));
   return hostMatches && PathMatch(origin.path, cookie.path) && (!cookie.secure || origin.secure);
 }
 

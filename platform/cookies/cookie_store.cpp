@@ -18,8 +18,12 @@ namespace hv::cookies {
 
 namespace {
 
-bool Contains(const CookieList& list, const Cookie& cookie) {
-  return std::any_of(list.begin(), list.end(), [&](const Cookie& c) { return c.SameKey(cookie); });
+// The newest version of the key replaces the one before; the oldest go
+// beyond what the file could keep anyway.
+void SetPending(CookieList& pending, const Cookie& cookie) {
+  Remove(pending, cookie);
+  pending.push_back(cookie);
+  if (pending.size() > kMaxCookies) pending.erase(pending.begin());
 }
 
 }  // namespace
@@ -33,10 +37,17 @@ CookieStore::CookieStore(std::string path, Clock clock)
     : m_strPath(std::move(path)),
       m_clock(clock ? std::move(clock) : Clock([] { return static_cast<std::int64_t>(::time(nullptr)); })) {}
 
+CookieStore::~CookieStore() { Flush(); }
+
 std::string CookieStore::CookieHeader(const Origin& origin) {
   std::lock_guard guard(m_mutex);
   RefreshLocked();
-  return cookies::CookieHeader(m_fileCookies, m_processCookies, origin, m_clock());
+  if (m_pendingCookies.empty()) return cookies::CookieHeader(m_fileCookies, m_processCookies, origin, m_clock());
+  // A key is never both pending and this process's alone, unless pending
+  // as a deletion, which is not sent.
+  CookieList later = m_pendingCookies;
+  later.insert(later.end(), m_processCookies.begin(), m_processCookies.end());
+  return cookies::CookieHeader(m_fileCookies, later, origin, m_clock());
 }
 
 bool CookieStore::SetCookie(std::string_view setCookieValue, const Origin& origin) {
@@ -48,17 +59,40 @@ bool CookieStore::SetCookie(std::string_view setCookieValue, const Origin& origi
     // A session cookie or a deletion: the file keeps no version of the key.
     Put(m_processCookies, *cookie, now);
     Trim(m_processCookies, now);
-    if (RefreshLocked() && Contains(m_fileCookies, *cookie))
-      RewriteLocked([&](CookieList& list) { return Remove(list, *cookie); });
+    Cookie deletion = *cookie;
+    deletion.expires = 1;
+    SetPending(m_pendingCookies, deletion);
     return true;
   }
-  if (RewriteLocked([&](CookieList& list) { return Put(list, *cookie, now); })) {
-    Remove(m_processCookies, *cookie);
-  } else {
-    Put(m_processCookies, *cookie, now);
-    Trim(m_processCookies, now);
-  }
+  Remove(m_processCookies, *cookie);
+  SetPending(m_pendingCookies, *cookie);
   return true;
+}
+
+bool CookieStore::Flush() {
+  std::lock_guard guard(m_mutex);
+  return FlushLocked();
+}
+
+bool CookieStore::FlushLocked() {
+  if (m_pendingCookies.empty()) return true;
+  const std::int64_t now = m_clock();
+  const bool written = RewriteLocked([&](CookieList& list) {
+    bool changed = false;
+    for (const Cookie& cookie : m_pendingCookies) changed = Put(list, cookie, now) || changed;
+    return changed;
+  });
+  if (written) {
+    m_pendingCookies.clear();
+    return true;
+  }
+  // The cookies stay for this process; a deletion stays pending, hiding
+  // the file's version until a flush can remove it.
+  for (const Cookie& cookie : m_pendingCookies)
+    if (!cookie.Expired(now)) Put(m_processCookies, cookie, now);
+  Trim(m_processCookies, now);
+  std::erase_if(m_pendingCookies, [&](const Cookie& cookie) { return !cookie.Expired(now); });
+  return false;
 }
 
 std::string CookieStore::Problem() {
@@ -123,20 +157,10 @@ bool CookieStore::RewriteLocked(const std::function<bool(CookieList&)>& change) 
   const std::string text = FormatCookiesFile(list);
   if (text.size() > kMaxFileBytes) return false;
 
-  // The file holds session keys: a new one is private, an old one only
-  // loses the access others had.
+  // The file holds session keys: it is private, and a link at its name is
+  // replaced, never followed.
+  if (!fs::ReplaceWithPrivateFile(m_strPath, text)) return false;
   struct stat st {};
-  if (!m_stamp.exists) {
-    const int fd = ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) ::close(fd);
-  } else if (::stat(m_strPath.c_str(), &st) == 0 && (st.st_mode & 07777 & ~0600) != 0) {
-    ::chmod(m_strPath.c_str(), st.st_mode & 0600);
-  }
-  try {
-    fs::ReplaceFile(m_strPath, [&](CFile& file) { file.Write(text.data(), text.size()); });
-  } catch (const CFileException&) {
-    return false;
-  }
   if (::stat(m_strPath.c_str(), &st) != 0) return false;
   m_stamp = Stamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
   m_fileCookies = std::move(list);

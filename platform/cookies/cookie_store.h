@@ -3,11 +3,14 @@
 // this process, which are never written.
 //
 // Reading takes the file as last written, re-read only when it changed on
-// disk; writing is a read-modify-write under a lock file beside the store,
-// replaced by rename, so no process loses another's cookie. A file that is
-// not a regular file, is larger than kMaxFileBytes or cannot be read is
-// refused: it is neither used nor overwritten, and cookies meant for it
-// stay in memory for the process.
+// disk. Cookies set are kept in memory until Flush, which the engine calls
+// at the end of a run (and the destructor at the latest), so a page's
+// answer never waits for the disk. Flush is a read-modify-write under a
+// lock file beside the store, replaced by a new file renamed over the name,
+// so no process loses another's cookie and nothing a link points at is
+// written. A file that is not a regular file, is larger than kMaxFileBytes
+// or cannot be read is refused: it is neither used nor overwritten, and
+// cookies meant for it stay in memory for the process.
 #pragma once
 
 #include <sys/types.h>
@@ -31,16 +34,20 @@ class CookieStore {
 
   // Nothing is read until the first call.
   explicit CookieStore(std::string path, Clock clock = {});
+  // Flushes what is still unwritten.
+  ~CookieStore();
   CookieStore(const CookieStore&) = delete;
   CookieStore& operator=(const CookieStore&) = delete;
 
   // The text of a Cookie header for a request to the origin; empty when no
   // cookie goes there.
   std::string CookieHeader(const Origin& origin);
-  // Stores the cookie of a Set-Cookie value received from the origin. False
-  // when the value was ignored; a cookie kept only in memory because the
-  // file cannot be written is still true.
+  // Stores the cookie of a Set-Cookie value received from the origin, for
+  // the file at the next Flush. False when the value was ignored.
   bool SetCookie(std::string_view setCookieValue, const Origin& origin);
+  // Writes the cookies set since the last Flush into the file. False when
+  // the file could not be written; they then stay for this process only.
+  bool Flush();
 
   // Why the file was refused when last looked at, else empty.
   std::string Problem();
@@ -63,6 +70,8 @@ class CookieStore {
   // written back when it changed them. False when nothing could be written.
   // Called with m_mutex held.
   bool RewriteLocked(const std::function<bool(CookieList&)>& change);
+  // Flush with m_mutex held.
+  bool FlushLocked();
   bool Refuse(const char* problem);
 
   std::mutex m_mutex;
@@ -72,6 +81,9 @@ class CookieStore {
   bool m_bLoaded = false;
   std::string m_strProblem;
   CookieList m_fileCookies;     // as last read from or written to the file
+  // What the next Flush changes in the file: the newest version of each key
+  // set since; an expired one removes the key. Also sent with requests.
+  CookieList m_pendingCookies;
   CookieList m_processCookies;  // this process only: sessions, and what the file refused
 };
 

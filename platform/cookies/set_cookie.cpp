@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/cookies/cookie_date.h"
+#include "platform/cookies/public_suffix.h"
 
 namespace hv::cookies {
 
@@ -97,10 +98,10 @@ std::optional<Cookie> ParseSetCookie(std::string_view value, const Origin& origi
   cookie.domain = origin.host;
   if (a.domain) {
     if (!DomainMatch(origin.host, *a.domain)) return std::nullopt;
-    // Without a list of public suffixes, a name without a dot stands for
-    // one: a cookie for every host under "com" is refused, one for the host
-    // "localhost" stays its own. An address has no subdomains.
-    const bool suffix = a.domain->find('.') == std::string::npos;
+    // A cookie for every site under a public suffix ("co.uk") is refused;
+    // one naming the host itself ("localhost") stays the host's own. An
+    // address has no subdomains.
+    const bool suffix = !IsIpAddress(*a.domain) && IsPublicSuffix(*a.domain);
     if (suffix && *a.domain != origin.host) return std::nullopt;
     cookie.domain = *a.domain;
     cookie.hostOnly = suffix || IsIpAddress(origin.host);

@@ -196,6 +196,35 @@ std::string TempDirectory() {
   return dir;
 }
 
+bool ReplaceWithPrivateFile(const std::string& path, std::string_view text) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string temp = JoinPath(dir, "." + path.substr(slash + 1) + ".XXXXXX");
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  // The mode of the new file, whatever the umask or the old file's mode.
+  bool ok = ::fchmod(fd, 0600) == 0;
+  while (ok && !text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Makes the rename itself durable; the data is already safe either way.
+  if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
 void ReplaceFile(const std::string& path, const std::function<void(CFile&)>& writer) {
   // Through a symbolic link the file it names is replaced, and the link kept.
   std::string target = path;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class CFile;
 
@@ -49,6 +50,12 @@ std::string TempDirectory();
 // writer gets the open temporary file; any exception it throws removes the
 // temporary file and is rethrown. Throws CFileException on file errors.
 void ReplaceFile(const std::string& path, const std::function<void(CFile&)>& writer);
+
+// Replaces whatever the name is (a file, a symbolic link) by a new file of
+// mode 0600 holding text: written beside it, flushed to disk and renamed
+// over the name itself. Nothing a link points at is written or has its mode
+// changed. False on any failure; the old file then stays as it was.
+bool ReplaceWithPrivateFile(const std::string& path, std::string_view text);
 
 // Writes the bytes to the file, truncating it. Throws CFileException.
 void WriteWholeFile(const std::string& path, const void* data, std::size_t size);

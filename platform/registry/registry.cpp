@@ -51,42 +51,6 @@ bool ReadAll(int fd, std::string& text) {
   return fs::ReadAtMost(fd, kMaxStoreBytes, text);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Writes a temporary file beside the store and renames it over, so readers
-// see the old file or the new one and never a part of either.
-bool ReplaceStoreFile(const std::string& path, const std::string& text) {
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  std::string temp = fs::JoinPath(dir, "." + path.substr(slash + 1) + ".XXXXXX");
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  // The store holds passwords, whatever the umask or an older file's mode.
-  bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Makes the rename itself durable; the data is already safe either way.
-  if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
-}
-
 // The parsed file, shared by all threads of the process and re-read only
 // when the file on disk is another one than last time.
 class Store {
@@ -103,6 +67,10 @@ class Store {
   bool Modify(Change&& change) {
     std::lock_guard guard(m_mutex);
     const std::string path = StorePath();
+    if (path.empty()) {
+      Current(path);  // notes why; nothing is written without a folder
+      return false;
+    }
     const detail::FileLock lock(path + ".lock");
     if (!lock.Held()) return false;
     const Document* current = Current(path);
@@ -110,7 +78,8 @@ class Store {
     Document doc = *current;
     if (!change(doc)) return true;
     const std::optional<std::string> text = doc.Serialize(kMaxStoreBytes);
-    if (!text || !ReplaceStoreFile(path, *text)) return false;
+    // Readers see the old file or the new one and never a part of either.
+    if (!text || !fs::ReplaceWithPrivateFile(path, *text)) return false;
     struct stat st {};
     m_valid = ::stat(path.c_str(), &st) == 0;
     if (m_valid) {
@@ -128,6 +97,11 @@ class Store {
  private:
   // Null when the file exists but cannot be read; m_problem says why.
   const Document* Current(const std::string& path) {
+    if (path.empty()) {
+      m_valid = false;
+      m_problem = HomeProblem() + "; the default settings are in use";
+      return nullptr;
+    }
     struct stat st {};
     // The type first, through any link: a FIFO would block the open, a
     // device would never end.
@@ -149,8 +123,12 @@ class Store {
     } else if (!S_ISREG(st.st_mode)) {
       problem = "is not a regular file";
     } else {
-      // It holds passwords: others lose their access once we see it.
-      if ((st.st_mode & 07777 & ~0600) != 0) ::fchmod(fd, 0600);
+      // It holds passwords: others lose their access once we see it. Only
+      // the store's own file: a link's target is not ours to change.
+      struct stat named {};
+      if ((st.st_mode & 07777 & ~0600) != 0 && ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+          named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+        ::fchmod(fd, 0600);
       if (!ReadAll(fd, text)) problem = text.size() > kMaxStoreBytes ? "is larger than 64 MiB" : "cannot be read";
     }
     ::close(fd);
@@ -299,7 +277,10 @@ bool SetValue(const std::string& key, Value value) {
 
 }  // namespace
 
-std::string StorePath() { return fs::JoinPath(HomeDirectory(), "registry.reg"); }
+std::string StorePath() {
+  const std::string home = HomeDirectory();
+  return home.empty() ? std::string() : fs::JoinPath(home, "registry.reg");
+}
 
 bool ReadString(const std::string& key, const std::string& name, std::string& out) {
   return TheStore().Read([&](const Document& doc) { return StringOf(doc, key, name, out); });

@@ -19,7 +19,8 @@
 
 namespace hv::reg {
 
-// The store file: $HARVION_HOME/registry.reg.
+// The store file: $HARVION_HOME/registry.reg; empty when there is no
+// Harvion folder (every read then sees an empty store, every write fails).
 std::string StorePath();
 
 // Readers: false (and the output untouched or empty) when the key or value

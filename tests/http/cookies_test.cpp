@@ -52,8 +52,11 @@ TEST_F(Cookies, addresses_are_reduced_to_host_path_and_scheme) {
   };
   for (const auto& [address, expected] : cases) EXPECT_EQ(Get(cookies, address), expected) << address;
 
-  // Another process, or the next run, sees the persistent cookies.
+  // Another process, or the next run, sees the persistent cookies once
+  // they are flushed.
   CCookies later;
+  EXPECT_EQ(Get(later, "https://www.example.com/shop/"), "");
+  cookies.Flush();
   EXPECT_EQ(Get(later, "https://www.example.com/shop/"), "cart=1; token=2");
 }
 

@@ -51,6 +51,8 @@ TEST(CookieMatch, domain_path_and_secure_decide_what_a_request_carries) {
       {"a.b", true, "/docs/", false, At("a.b", "/docs"), false},
       {"a.b", true, "/", true, At("a.b", "/", false), false},
       {"a.b", true, "/", true, At("a.b", "/", true), true},
+      {"co.uk", false, "/", false, At("shop.co.uk"), false},  // from a file some other program wrote
+      {"co.uk", false, "/", false, At("co.uk"), true},
   };
   for (const Case& c : cases) {
     Cookie cookie{"n", "v", c.domain, c.path, 0, c.hostOnly, c.secure, false};
@@ -70,6 +72,11 @@ TEST(SetCookie, attributes_are_read_as_browsers_read_them) {
       {"a=1; Path=rel", At("h.ex", "/d/e/f"), "h.ex|1|/d/e|0|session"},
       {"a=1; Domain=other.com", At("www.ex.com"), "-"},
       {"a=1; Domain=com", At("www.ex.com"), "-"},
+      // Public suffixes: every site under them would get the cookie.
+      {"a=1; Domain=co.uk", At("shop.co.uk"), "-"},
+      {"a=1; Domain=.github.io", At("me.github.io"), "-"},
+      {"a=1; Domain=me.github.io", At("www.me.github.io"), "me.github.io|0|/|0|session"},
+      {"a=1; Domain=github.io", At("github.io"), "github.io|1|/|0|session"},
       {"a=1; Domain=localhost", At("localhost"), "localhost|1|/|0|session"},
       {"a=1; Domain=127.0.0.1", At("127.0.0.1"), "127.0.0.1|1|/|0|session"},
       {"a=1; Max-Age=60; Expires=Wed, 09 Jun 2021 10:18:14 GMT", At("h.ex"), "h.ex|1|/|0|60"},
@@ -136,7 +143,10 @@ TEST_F(CookieStoreFiles, expiry_session_and_order_of_the_header) {
   EXPECT_EQ(store->CookieHeader(page), "deep=2; session=3; short=1");
   EXPECT_EQ(store->CookieHeader(At("h.ex", "/a")), "session=3; short=1");
 
-  // The session cookie never reaches the file; another process sees the rest.
+  // Nothing is written before the flush; then another process sees all
+  // but the session cookie.
+  EXPECT_FALSE(hv::fs::Exists(Path()));
+  EXPECT_TRUE(store->Flush());
   EXPECT_EQ(Store()->CookieHeader(page), "deep=2; short=1");
   m_now += 60;
   EXPECT_EQ(store->CookieHeader(page), "deep=2; session=3");
@@ -166,6 +176,7 @@ TEST_F(CookieStoreFiles, hostile_lines_are_skipped_and_never_sent) {
 
   // Written back, each kept cookie is one clean line; the rest are gone.
   EXPECT_TRUE(store->SetCookie("new=1; Max-Age=60", At("h.ex")));
+  EXPECT_TRUE(store->Flush());
   const CookieList back = ParseCookiesFile(ReadText(Path()));
   ASSERT_EQ(back.size(), 4u);
   EXPECT_EQ(back[1].expires, kLatestExpiry);
@@ -195,11 +206,30 @@ TEST_F(CookieStoreFiles, a_file_that_is_not_a_small_regular_file_is_refused_and_
     EXPECT_FALSE(store->Problem().empty());
     // Kept for the process, while the file stays as it was.
     EXPECT_TRUE(store->SetCookie("kept=1; Max-Age=60", At("h.ex")));
+    EXPECT_FALSE(store->Flush());
     EXPECT_EQ(store->CookieHeader(At("h.ex")), "kept=1");
     struct stat after {};
     ::lstat(Path().c_str(), &after);
     EXPECT_TRUE(before.st_ino == after.st_ino && before.st_size == after.st_size && before.st_mode == after.st_mode);
   }
+}
+
+TEST_F(CookieStoreFiles, a_link_in_place_of_the_file_is_replaced_and_what_it_names_is_left_alone) {
+  hv::test::TempFolder elsewhere;
+  const std::string outside = elsewhere / "system.txt", text = "h.ex\tFALSE\t/\tFALSE\t0\tread\t1\n";
+  WriteText(outside, text);
+  ASSERT_EQ(::chmod(outside.c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), Path().c_str()), 0);
+  auto store = Store();
+  EXPECT_TRUE(store->SetCookie("new=1; Max-Age=60", At("h.ex")));
+  EXPECT_TRUE(store->Flush());
+  EXPECT_EQ(ReadText(outside), text);
+  struct stat st {};
+  ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  ASSERT_EQ(::lstat(Path().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0600u);
+  EXPECT_EQ(Store()->CookieHeader(At("h.ex")), "read=1; new=1");
 }
 
 TEST(CookieList, one_domain_cannot_push_out_the_others) {
@@ -223,10 +253,11 @@ TEST_F(CookieStoreFiles, stores_of_several_processes_lose_no_cookie) {
   // Two stores on one file, each with what it read earlier still in memory.
   auto first = Store();
   auto second = Store();
-  EXPECT_TRUE(first->SetCookie("a=1; Max-Age=999", At("h.ex")));
-  EXPECT_TRUE(second->SetCookie("b=1; Max-Age=999", At("h.ex")));
-  EXPECT_TRUE(first->SetCookie("c=1; Max-Age=999", At("h.ex")));
-  EXPECT_TRUE(second->SetCookie("a=1; Max-Age=0", At("h.ex")));
+  for (const auto& [store, value] : {std::pair{first.get(), "a=1; Max-Age=999"}, {second.get(), "b=1; Max-Age=999"},
+                                     {first.get(), "c=1; Max-Age=999"}, {second.get(), "a=1; Max-Age=0"}}) {
+    EXPECT_TRUE(store->SetCookie(value, At("h.ex")));
+    EXPECT_TRUE(store->Flush());
+  }
   EXPECT_EQ(first->CookieHeader(At("h.ex")), "b=1; c=1");
 
   // Writers at once, each with a store of its own, as separate processes have.
@@ -235,8 +266,10 @@ TEST_F(CookieStoreFiles, stores_of_several_processes_lose_no_cookie) {
   for (int w = 0; w < kWriters; ++w)
     writers.emplace_back([&, w] {
       auto store = Store();
-      for (int i = 0; i < kEach; ++i)
+      for (int i = 0; i < kEach; ++i) {
         store->SetCookie("w" + std::to_string(w) + "_" + std::to_string(i) + "=1; Max-Age=999", At("h.ex"));
+        if (i % 2 == 0) store->Flush();  // the rest when the store ends
+      }
     });
   for (std::thread& t : writers) t.join();
   EXPECT_EQ(ParseCookiesFile(ReadText(Path())).size(), std::size_t(2 + kWriters * kEach));
@@ -290,6 +323,7 @@ TEST_F(CookieStoreFiles, curl_reads_our_file_and_we_read_curls) {
   ASSERT_TRUE(store->SetCookie("ours=1; Max-Age=3600", page));
   ASSERT_TRUE(store->SetCookie("elsewhere=2; Max-Age=3600; Path=/other", page));
   ASSERT_TRUE(store->SetCookie("session=3", page));  // not in the file: not sent
+  ASSERT_TRUE(store->Flush());
 
   const std::string jar = m_dir / "curl.txt";
   const std::string request =

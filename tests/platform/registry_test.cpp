@@ -377,6 +377,22 @@ TEST_F(Registry, store_and_lock_file_are_private) {
   }
 }
 
+TEST_F(Registry, a_link_in_place_of_the_store_is_replaced_and_what_it_names_is_left_alone) {
+  hv::test::TempFolder elsewhere;
+  const std::string outside = elsewhere / "system.reg", text = "REGEDIT4\r\n";
+  WriteText(outside, text);
+  ASSERT_EQ(::chmod(outside.c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), reg::StorePath().c_str()), 0);
+  EXPECT_EQ(String(kKey, "Password"), "<missing>");  // read through the link
+  ASSERT_TRUE(reg::WriteString(kKey, "Password", "secret"));
+  EXPECT_EQ(ReadText(outside), text);
+  EXPECT_EQ(ModeOf(outside), 0644u);
+  struct stat st {};
+  ASSERT_EQ(::lstat(reg::StorePath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(String(kKey, "Password"), "secret");
+}
+
 TEST_F(Registry, store_that_is_no_regular_file_is_refused_at_once) {
   const std::string path = reg::StorePath(), fifo = m_home / "fifo";
   const std::string valid = "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"1\"\r\n";

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "engine/agent/agent_manager.h"
@@ -211,6 +213,27 @@ TEST(ScanLog, keeps_the_newer_half_from_a_whole_line_when_a_line_would_pass_the_
   EXPECT_NE(text.find("  line 39\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("  line 0\n"), std::string::npos) << text;
   EXPECT_EQ(text.front(), hvscan::LogTime(0).front()) << "starts with a whole line";
+  std::filesystem::remove_all(pattern);
+}
+
+TEST(ScanLog, links_in_the_logs_place_are_replaced_and_what_they_name_is_left_alone) {
+  char pattern[] = "/tmp/hvscan-log-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string path = std::string(pattern) + "/hvscan.log", outside = std::string(pattern) + "/system";
+  std::ofstream(outside) << "keep\n";
+  ASSERT_EQ(chmod(outside.c_str(), 0644), 0);
+  // The log itself, and the name its rotation once wrote through.
+  ASSERT_EQ(symlink(outside.c_str(), path.c_str()), 0);
+  ASSERT_EQ(symlink(outside.c_str(), (path + ".new").c_str()), 0);
+  hvscan::ScanLog log(path, 400);
+  for (int n = 0; n < 40; ++n) log.Write("line " + std::to_string(n), 0);
+  EXPECT_EQ(hvtest::ReadText(outside), "keep\n");
+  struct stat info {};
+  ASSERT_EQ(stat(outside.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_NE(hvtest::ReadText(path).find("  line 39\n"), std::string::npos);
   std::filesystem::remove_all(pattern);
 }
 

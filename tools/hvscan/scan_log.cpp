@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -22,6 +24,18 @@ bool WriteAll(int fd, const std::string& text) {
     done += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// Replaces whatever is at path (a file, or a link planted there) by a new
+// private file holding text: a link is never followed, so nothing outside
+// the folder is written.
+void ReplaceWith(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return;
+  const bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text);
+  if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0)
+    ::unlink(temporary.c_str());
 }
 
 }  // namespace
@@ -43,15 +57,18 @@ void ScanLog::Write(const std::string& line, long when) {
   const std::string text = LogTime(when) + "  " + line + "\n";
   if (m_echo) *m_echo << text << std::flush;
   DropOlderHalf(text.size());
-  const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+  const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (errno == ELOOP) ReplaceWith(m_path, text);  // a link in the log's place: the log starts afresh
+    return;
+  }
   WriteAll(fd, text);
   ::close(fd);
 }
 
 void ScanLog::DropOlderHalf(std::size_t incoming) {
   struct stat info {};
-  if (::stat(m_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (::lstat(m_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   const auto size = static_cast<std::size_t>(info.st_size);
   if (size + incoming <= m_limit) return;
   // Keep the newer half, from the first whole line in it.
@@ -65,12 +82,7 @@ void ScanLog::DropOlderHalf(std::size_t incoming) {
     rest.erase(0, lineEnd == std::string::npos ? rest.size() : lineEnd + 1);
   }
   // A new file then a rename: a crash leaves the old log or the new, never half of one.
-  const std::string temporary = m_path + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  const bool written = WriteAll(fd, rest);
-  if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), m_path.c_str()) != 0)
-    ::unlink(temporary.c_str());
+  ReplaceWith(m_path, rest);
 }
 
 }  // namespace hvscan

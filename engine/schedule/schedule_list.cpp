@@ -18,7 +18,11 @@ const char kNotWritten[] = "the settings store could not be written";
 // Held from reading the list to storing it again, so that two programs
 // changing schedules at once do not write over each other's change: the
 // list is stored whole.
-hv::fs::FileLock EditLock() { return hv::fs::FileLock(hv::HomeDirectory() + "/.schedules.lock"); }
+// Without a Harvion folder the lock is not held and nothing is stored.
+hv::fs::FileLock EditLock() {
+  const std::string home = hv::HomeDirectory();
+  return hv::fs::FileLock(home.empty() ? std::string() : home + "/.schedules.lock");
+}
 
 // The list as stored now: another process may have changed it since this
 // one read it.

@@ -280,3 +280,11 @@ std::string GetHomeDirectory() {
     return {};
   }
 }
+
+std::string GetHomeProblem() {
+  try {
+    return hv::HomeProblem();
+  } catch (...) {
+    return "the Harvion folder cannot be made";
+  }
+}

@@ -4,6 +4,7 @@
 # Usage: settings_tests.sh PATH/TO/harvion
 set -u
 source "$(dirname "$0")/cli_lib.sh"
+BIN_DIR=$(dirname "$(realpath "$HV")")
 
 # Every run is bounded: a settings file that hangs a command fails the check
 # (exit 124) instead of the whole test.
@@ -53,7 +54,30 @@ test_proxy_port_with_empty_server_is_kept() {
   grep -qF '"HTTP Proxy Port"=dword:00001f90' "$STORE" || fail "port not kept: $(cat "$STORE")"
 }
 
+# Settings, passwords and cookies never go to a shared folder: a Harvion
+# folder that cannot be made ends every program with the reason.
+test_harvion_folder_that_cannot_be_made_is_refused() {
+  local run prog home=$WORK/plainfile/home out rc
+  : >"$WORK/plainfile"
+  mkdir -p "$WORK/tmp"
+  for run in "$BIN_DIR/harvion config" "$BIN_DIR/hvscan --once" "$BIN_DIR/hvmain --no-splash"; do
+    prog=${run% *}
+    [[ -x $prog ]] || continue
+    out=$(HARVION_HOME=$home TMPDIR=$WORK/tmp QT_QPA_PLATFORM=offscreen timeout 20 "$prog" "${run##* }" 2>&1 >/dev/null)
+    rc=$?
+    [[ $rc -eq 1 ]] || fail "$(basename "$prog"): exit $rc, wanted 1"
+    [[ $out == "$(basename "$prog"): the Harvion folder $home cannot be made: Not a directory" ]] ||
+      fail "$(basename "$prog"): said '$out'"
+  done
+  [[ -z $(ls -A "$WORK/tmp") ]] || fail "files left in the temporary folder: $(ls -A "$WORK/tmp")"
+  # Made private to the user, whatever the umask.
+  (umask 0277 && HARVION_HOME=$WORK/made/home "$HV" config >/dev/null 2>&1) || fail "no folder made"
+  [[ $(stat -c %a "$WORK/made" "$WORK/made/home") == $'700\n700' ]] ||
+    fail "modes $(stat -c %a "$WORK/made" "$WORK/made/home")"
+}
+
 test_settings_file_that_is_not_a_file
 test_relative_agents_folder_is_not_used
+test_harvion_folder_that_cannot_be_made_is_refused
 test_proxy_port_with_empty_server_is_kept
 finish settings

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "harvion/settings.h"
 #include "engine_session.h"
 #include "failure.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
       return 2;
     case ParsedLine::Outcome::run:
       break;
+  }
+  if (GetHomeDirectory().empty()) {
+    std::cerr << "harvion: " << GetHomeProblem() << '\n';
+    return 1;
   }
   try {
     harvion::EngineSession session;

@@ -95,7 +95,7 @@ class StopSignals {
 int Serve(bool once) {
   const std::string home = GetHomeDirectory();
   if (home.empty()) {
-    std::cerr << "hvscan: no Harvion folder can be made\n";
+    std::cerr << "hvscan: " << GetHomeProblem() << '\n';
     return 1;
   }
   // Another instance does the work: nothing to do, and nothing went wrong.

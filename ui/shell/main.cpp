@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
     std::cerr << "hvmain: " << options.error.toStdString() << "\nTry 'hvmain --help'.\n";
     return 2;
   }
+  // Settings, passwords and cookies have no place without the folder.
+  if (GetHomeDirectory().empty()) {
+    std::cerr << "hvmain: " << GetHomeProblem() << '\n';
+    return 1;
+  }
   QApplication app(argc, argv);
   Q_INIT_RESOURCE(hvmain);
   QApplication::setApplicationName("Harvion");

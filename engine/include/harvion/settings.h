@@ -31,8 +31,11 @@ HV_EXPORT void LoadConnectionInfo(int* threads, int* timeout, int* autodial, cha
 
 // The user's Harvion folder ($HARVION_HOME, else $XDG_DATA_HOME/harvion,
 // else ~/.local/share/harvion), made when missing: the settings, the
-// cookies and the scheduler's log live there.
+// cookies and the scheduler's log live there. Empty when it cannot be made:
+// a front end then says GetHomeProblem() and ends.
 HV_EXPORT std::string GetHomeDirectory();
+// Why there is no Harvion folder, else empty.
+HV_EXPORT std::string GetHomeProblem();
 
 // Records the folder that holds the programs (the base key's default value)
 // when none is recorded yet: the first start of any of our programs is the

@@ -73,9 +73,11 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   CPageDescr* page = m_pOwner->RequestPage();
   if (!page) return HttpStatus::noRequest;
   const std::string address = page->m_strAddress;
-  EngineApp& app = EngineApp::Instance();
+  // One copy for the whole request: a settings change meanwhile never
+  // meets it half read.
+  const EngineApp::RequestSettings settings = EngineApp::Instance().GetRequestSettings();
   std::string target;
-  const bool proxied = app.GetProxiedTarget(address, target);
+  const bool proxied = settings.ProxiedTarget(address, target);
   std::string path;
   ComposeUrl(path, target.c_str(), nullptr, URL_REQUEST_PATH);
   // Through a proxy the path is "/" and the full address: the request names
@@ -89,7 +91,7 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   m_pOwner->GetAcceptTypes(accept);
   text += " HTTP/1.0\r\n";
   AppendHeader(text, "Accept: ", accept);
-  AppendHeader(text, "User-Agent: ", app.m_strUserAgent);
+  AppendHeader(text, "User-Agent: ", settings.userAgent);
   // Servers today host many sites on one address and pick one by this name.
   std::string host;
   ComposeUrl(host, address.c_str(), nullptr, URL_CONNECT_HOST);

@@ -102,6 +102,7 @@ void Export(const StoredConnections& stored, int* threads, int* timeout, int* au
 // port, though it makes no proxy location.
 void TakeProxy(EngineApp& app, const StoredProxy& stored) {
   const bool both = stored.server && stored.port && stored.server->size() < kMaxPath;
+  const std::lock_guard lock(app.RequestSettingsLock());
   app.m_strProxyServer = both ? *stored.server : std::string();
   app.m_nProxyPort = both ? static_cast<int>(*stored.port) : 0;
   app.m_strProxyLocation = ProxyLocation(app.m_strProxyServer, app.m_nProxyPort);
@@ -144,10 +145,13 @@ void EngineApp::InitInstance() {
 
 void EngineApp::LoadFolders() {
   if (!ReadFolder(IDS_REG_CACHE, m_strCacheFolder)) m_strCacheFolder = FallbackFolder();
-  if (!st::ReadString(Key(IDS_REG_AGENTS), IDS_REG_USER_AGENT, m_strUserAgent) || m_strUserAgent.empty())
-    m_strUserAgent = LoadString(IDS_USER_AGENT);
+  std::string userAgent;
+  if (!st::ReadString(Key(IDS_REG_AGENTS), IDS_REG_USER_AGENT, userAgent) || userAgent.empty())
+    userAgent = LoadString(IDS_USER_AGENT);
   if (!ReadFolder(IDS_REG_AGENTS, m_strAgentsFolder)) m_strAgentsFolder = FallbackFolder();
-  if (m_strUserAgent.empty()) m_strUserAgent = "Harvion/2.0";
+  if (userAgent.empty()) userAgent = "Harvion/2.0";
+  const std::lock_guard lock(m_requestSettingsLock);
+  m_strUserAgent = std::move(userAgent);
 }
 
 bool EngineApp::IsFolderPath(const std::string& path) {
@@ -157,17 +161,27 @@ bool EngineApp::IsFolderPath(const std::string& path) {
 
 void EngineApp::ExitInstance() { CAgentManager::Instance().Close(true); }
 
-bool EngineApp::GetProxiedTarget(const std::string& location, std::string& target) const {
+bool EngineApp::RequestSettings::ProxiedTarget(const std::string& location, std::string& target) const {
   // Without a proxy location the request goes straight to the server.
-  if (!m_bUseProxy || m_strProxyLocation.empty()) {
+  if (!useProxy || proxyLocation.empty()) {
     target = location;
     return false;
   }
-  target = m_strProxyLocation + location;
+  target = proxyLocation + location;
   return true;
 }
 
+EngineApp::RequestSettings EngineApp::GetRequestSettings() const {
+  const std::lock_guard lock(m_requestSettingsLock);
+  return {m_strUserAgent, m_bUseProxy, m_strProxyLocation};
+}
+
+bool EngineApp::GetProxiedTarget(const std::string& location, std::string& target) const {
+  return GetRequestSettings().ProxiedTarget(location, target);
+}
+
 bool EngineApp::GetProxy(char* buffer, std::size_t size, int& useProxy, int& port) const {
+  const std::lock_guard lock(m_requestSettingsLock);
   if (!buffer || m_strProxyServer.size() >= size) return false;
   std::memcpy(buffer, m_strProxyServer.c_str(), m_strProxyServer.size() + 1);
   useProxy = m_bUseProxy ? 1 : 0;
@@ -176,10 +190,13 @@ bool EngineApp::GetProxy(char* buffer, std::size_t size, int& useProxy, int& por
 }
 
 bool EngineApp::ChangeProxy(const ProxyChange& change) {
-  if (change.useProxy) m_bUseProxy = *change.useProxy;
-  if (change.server) m_strProxyServer = *change.server;
-  if (change.port) m_nProxyPort = *change.port;
-  m_strProxyLocation = ProxyLocation(m_strProxyServer, m_nProxyPort);
+  {
+    const std::lock_guard lock(m_requestSettingsLock);
+    if (change.useProxy) m_bUseProxy = *change.useProxy;
+    if (change.server) m_strProxyServer = *change.server;
+    if (change.port) m_nProxyPort = *change.port;
+    m_strProxyLocation = ProxyLocation(m_strProxyServer, m_nProxyPort);
+  }
   const std::string key = Key(IDS_REG_PROXY);
   if (key.empty()) return false;
   std::optional<StoredProxy> written;
@@ -254,7 +271,10 @@ bool EngineApp::ChangeAgentsFolder(const std::string& path) {
 }
 
 bool EngineApp::SetUserAgent(const std::string& userAgent) {
-  m_strUserAgent = userAgent.empty() ? LoadString(IDS_USER_AGENT) : userAgent;
+  {
+    const std::lock_guard lock(m_requestSettingsLock);
+    m_strUserAgent = userAgent.empty() ? LoadString(IDS_USER_AGENT) : userAgent;
+  }
   const std::string key = Key(IDS_REG_AGENTS);
   return userAgent.empty() ? st::DeleteValue(key, IDS_REG_USER_AGENT)
                            : st::WriteString(key, IDS_REG_USER_AGENT, userAgent);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -18,8 +19,19 @@ class EngineApp {
   // Saves and closes the open agent and forgets what the run kept.
   void ExitInstance();
 
-  // With the proxy on: the proxy location followed by the location, and
-  // true; otherwise the location and false.
+  // What a request takes from the settings, copied under their lock: a
+  // worker building a request never reads a text a settings change is
+  // writing.
+  struct RequestSettings {
+    std::string userAgent;
+    bool useProxy = false;
+    std::string proxyLocation;
+    // With the proxy on: the proxy location followed by the location, and
+    // true; otherwise the location and false.
+    bool ProxiedTarget(const std::string& location, std::string& target) const;
+  };
+  RequestSettings GetRequestSettings() const;
+  // GetRequestSettings().ProxiedTarget(location, target).
   bool GetProxiedTarget(const std::string& location, std::string& target) const;
   // Copies the proxy server into the buffer when it fits (length < size).
   bool GetProxy(char* buffer, std::size_t size, int& useProxy, int& port) const;
@@ -59,6 +71,11 @@ class EngineApp {
   // process happens to start.
   static bool IsFolderPath(const std::string& path);
 
+  // Guards the user agent and the proxy fields, which workers read while a
+  // run goes on; their writers hold it, and so does any reader off the
+  // thread that changes settings.
+  std::mutex& RequestSettingsLock() const { return m_requestSettingsLock; }
+
   std::string m_strCacheFolder;
   std::string m_strAgentsFolder;
   std::string m_strUserAgent;
@@ -76,6 +93,7 @@ class EngineApp {
 
  private:
   EngineApp();
+  mutable std::mutex m_requestSettingsLock;
   void FormatProxyLocation();
   void LoadFolders();
 };

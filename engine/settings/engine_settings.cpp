@@ -50,7 +50,10 @@ bool HasControlBytes(const std::string& text) {
 const std::vector<Setting>& Settings() {
   static const std::vector<Setting> settings = {
       {"proxy-server", IDS_REG_PROXY, IDS_REG_PROXY_SERVER, "a host name of up to 259 characters, or empty",
-       [](const EngineApp& a) { return a.m_strProxyServer; },
+       [](const EngineApp& a) {
+         const std::lock_guard lock(a.RequestSettingsLock());
+         return a.m_strProxyServer;
+       },
        [](EngineApp& a, const std::string& v) {
          if (v.size() >= 260 || HasControlBytes(v) || v.find_first_of(" /") != std::string::npos)
            return std::optional<bool>();
@@ -118,7 +121,7 @@ const std::vector<Setting>& Settings() {
       {"cache-folder", IDS_REG_CACHE, IDS_REG_DIRECTORY, "",
        [](const EngineApp& a) { return a.m_strCacheFolder; }, nullptr},
       {"user-agent", IDS_REG_AGENTS, IDS_REG_USER_AGENT, "text of up to 259 characters; empty for the default",
-       [](const EngineApp& a) { return a.m_strUserAgent; },
+       [](const EngineApp& a) { return a.GetRequestSettings().userAgent; },
        [](EngineApp& a, const std::string& v) {
          if (v.size() >= 260 || HasControlBytes(v))
            return std::optional<bool>();

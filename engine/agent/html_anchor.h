@@ -5,6 +5,7 @@
 
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/link_owner.h"
+#include "engine/retrieval/link_test.h"
 
 class CMapParser;
 
@@ -30,6 +31,7 @@ class CHTMLAnchor : public CHTTPAnchor, public CLinkOwner {
   void CompleteLink(CAnchor* child) override;
   void ReleaseLink(CAnchor* child) override;
   void SetTitle(const std::string& title) override;
+  bool KeepsRefusedLink(const CPageChild& link) override;
 
   // The page address kept while the cache index is rebuilt.
   std::unique_ptr<std::string> m_pSavedUrl;
@@ -48,6 +50,8 @@ class CHTMLAnchor : public CHTTPAnchor, public CLinkOwner {
   void InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child);
   // A prepared child that will not be loaded after all.
   void GiveUp(CHTTPAnchor* child);
+  // What the link test is asked for a link of this page (the cache lock held).
+  hv::LinkQuery QueryFor(const std::string& url, int linkType);
 
   // Reads the page while it arrives (null between loads).
   std::unique_ptr<CMapParser> m_pParser;

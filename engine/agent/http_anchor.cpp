@@ -5,6 +5,7 @@
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
 #include "engine/agent/agent_manager.h"
+#include "engine/agent/search_category_anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/http_retrieve_result.h"
@@ -58,6 +59,11 @@ void CHTTPAnchor::SerializePage(CArchive& ar) {
 CPageDescr* CHTTPAnchor::IndexedPage() const {
   CCache* cache = CAgentManager::Instance().Cache();
   return (cache && cache->Contains(m_pPage)) ? m_pPage : nullptr;
+}
+
+std::string CHTTPAnchor::SearchTemplate() const {
+  const auto* folder = dynamic_cast<const CSearchCategoryAnchor*>(m_pParent);
+  return folder ? folder->TemplateOf(this) : std::string();
 }
 
 std::string CHTTPAnchor::GetPageUrl() { return m_pPage ? m_pPage->m_strAddress : std::string(); }

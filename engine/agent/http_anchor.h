@@ -39,6 +39,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
 
   // The page's record when it is (still) in the open agent's cache index.
   CPageDescr* IndexedPage() const;
+  // The URL template a search folder keeps for this location; empty for a
+  // location that is no search engine's.
+  std::string SearchTemplate() const;
 
   // Retrieval (the cache lock held throughout).
   // The run's decision for a queued anchor: the granted depth, -1 for none.

@@ -14,7 +14,7 @@ void CSearchCategoryAnchor::Serialize(CArchive& ar) {
   }
 }
 
-std::string CSearchCategoryAnchor::TemplateOf(CAnchor* child) const {
+std::string CSearchCategoryAnchor::TemplateOf(const CAnchor* child) const {
   auto it = m_templates.find(child);
   return it == m_templates.end() ? std::string() : it->second;
 }

@@ -18,7 +18,7 @@ class CSearchCategoryAnchor : public CCategoryAnchor {
   int RemoveChild(CAnchor* child) override;
 
   // The template of a child; empty when none is recorded.
-  std::string TemplateOf(CAnchor* child) const;
+  std::string TemplateOf(const CAnchor* child) const;
   // The template with its first "%KEY" replaced by the search text.
   static std::string SearchUrl(const std::string& urlTemplate, const std::string& searchText);
 

@@ -31,4 +31,11 @@ class CLinkOwner {
   virtual void ReleaseLink(CAnchor* child) = 0;
   // The page's title became known: it names the location.
   virtual void SetTitle(const std::string& title) = 0;
+  // Whether a stored link that AddLink refused stays among the page's links:
+  // one that only this run's levels refuse is followed by a run that grants
+  // more, though the page is not read again.
+  virtual bool KeepsRefusedLink(const CPageChild& link) {
+    (void)link;
+    return false;
+  }
 };

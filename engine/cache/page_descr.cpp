@@ -119,6 +119,10 @@ void CPageDescr::RebuildLinks(CLinkOwner& location) {
       continue;
     }
     i = static_cast<std::size_t>(it - m_links.begin());
+    if (location.KeepsRefusedLink(**it)) {
+      ++i;
+      continue;
+    }
     m_links.erase(it);
   }
 }

@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "engine/cache/cache.h"
+#include "engine/cache/cache_totals.h"
 #include "engine/cache/page_descr.h"
 
 namespace {
@@ -72,6 +73,8 @@ bool CPageDescr::EndRetrieval(CCache& cache, CAnchor* location, int loadDetail, 
   m_tLastRetrievalEnd = now;
   m_pRetriever = nullptr;
   m_tRetrievalStart = 0;
+  // The record changed though the tree may not have: the index is saved.
+  if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
   return diskLeft;
 }
 

@@ -87,15 +87,15 @@ CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool def
 
   const hv::LoadSettings s = EffectiveSettings();
   if (linkType == CPageChild::kEmbedded && s.loadDetail <= 1) return refuse();
-  hv::LinkQuery query;
-  query.levels = hv::RetrievalLevels(this) - (linkType == CPageChild::kPage ? 1 : 0);
-  query.linkType = s.linkType;
-  query.asking = this;
-  query.url = url;
-  query.fileTypeIndex = s.fileTypeIndex;
-  query.locationIndex = s.locationIndex;
+  const hv::LinkQuery query = QueryFor(url, linkType);
   const int depth = query.levels < 0 ? -1 : hv::LinkTest(query);
-  if (depth < 0) return refuse();
+  if (depth < 0) {
+    // A link the levels alone refuse is among the page's links all the
+    // same: a run granting more levels follows it from the stored links.
+    if (!existing && hv::LevelsAloneRefuse(query) && m_pPage->AddLink(*cache, url, linkType, nullptr, record))
+      CCache::Lock().unlock();
+    return refuse();
+  }
 
   CPageDescr* target = m_pPage->AddLink(*cache, url, linkType, existing, record);
   if (!target) {
@@ -130,6 +130,23 @@ CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool def
   }
   InsertAndSubmit(std::move(child));
   return made;
+}
+
+hv::LinkQuery CHTMLAnchor::QueryFor(const std::string& url, int linkType) {
+  const hv::LoadSettings s = EffectiveSettings();
+  hv::LinkQuery query;
+  query.levels = hv::RetrievalLevels(this) - (linkType == CPageChild::kPage ? 1 : 0);
+  query.linkType = s.linkType;
+  query.asking = this;
+  query.url = url;
+  query.fileTypeIndex = s.fileTypeIndex;
+  query.locationIndex = s.locationIndex;
+  return query;
+}
+
+bool CHTMLAnchor::KeepsRefusedLink(const CPageChild& link) {
+  std::lock_guard guard(CCache::Lock());
+  return hv::LevelsAloneRefuse(QueryFor(link.m_strAddress, link.m_nLinkType));
 }
 
 void CHTMLAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {

@@ -317,7 +317,10 @@ int CHTTPAnchor::OnRedirect() {
     return done;
   }
   if (m_pNode) m_pNode->Moved();
-  CPageDescr* existing = cache->Find(target);
+  // A search's answer is read into the search's own record, keyed by its
+  // template alone, wherever it was sent: never into another page's.
+  const bool searchAnswer = !SearchTemplate().empty();
+  CPageDescr* existing = searchAnswer ? nullptr : cache->Find(target);
   if (existing && existing != page) {
     // A location the user added stays, now naming the page it was sent to;
     // any other anchor is gone after OnLoaded.
@@ -332,7 +335,9 @@ int CHTTPAnchor::OnRedirect() {
     }
     return rejected;
   }
-  if (!existing) {
+  if (searchAnswer) {
+    page->m_strAddress = target;
+  } else if (!existing) {
     cache->RemoveKey(page->m_strAddress);
     page->m_strAddress = target;
     cache->AddKey(target, page);
@@ -427,6 +432,8 @@ void CHTTPAnchor::EndOversized(const std::string& reason) {
 void CHTTPAnchor::DeletePreviousChildren() {
   std::vector<std::unique_ptr<CAnchor>> previous = std::move(m_previousChildren);
   m_previousChildren.clear();
+  // They left the tree when the load began, unnoticed by the agent file.
+  if (!previous.empty()) MarkAgentModified();
   for (auto& child : previous) child.release()->DeleteTree();
 }
 

@@ -74,6 +74,13 @@ int LinkTest(const LinkQuery& query) {
   }
 }
 
+bool LevelsAloneRefuse(const LinkQuery& query) {
+  if (query.levels >= 0) return false;
+  LinkQuery withLevels = query;
+  withLevels.levels = 0;
+  return LinkTest(withLevels) >= 0;
+}
+
 int RetrievalLevels(CAnchor* anchor) {
   if (anchor->m_bUseParentSettings && anchor->m_pParent) {
     CAnchor* parent = anchor->m_pParent;

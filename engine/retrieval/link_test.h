@@ -23,6 +23,10 @@ struct LinkQuery {
 // Excluded locations and file types win over every strategy.
 int LinkTest(const LinkQuery& query);
 
+// Whether the query is refused for want of levels alone: with levels left,
+// the strategy and the exclusions would grant it.
+bool LevelsAloneRefuse(const LinkQuery& query);
+
 // The link levels a run grants at the anchor: its own (a negative stored
 // value is all the levels its strategy allows), or its parent's less what
 // the parent costs.

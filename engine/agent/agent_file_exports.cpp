@@ -1,5 +1,6 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/guarded.h"
+#include "engine/cache/cache.h"
 #include "harvion/agent_files.h"
 
 int LoadAgentFileToRead(const char* name) {
@@ -32,8 +33,15 @@ int SaveAgentFileChecked(std::string& error) {
 int SaveCacheChecked(std::string& error) {
   error.clear();
   const int saved = hv::Guarded(0, [] { return CAgentManager::Instance().SaveCache() ? 1 : 0; });
-  if (!saved) error = "its cache index cannot be written";
+  if (!saved) error = CAgentManager::Instance().CacheSaveFailure();
   return saved;
+}
+
+int RemoveFilesNotInSavedIndex() {
+  return hv::Guarded(0, [] {
+    CCache* cache = CAgentManager::Instance().Cache();
+    return cache ? static_cast<int>(cache->RemoveFilesTheSavedIndexLacks()) : 0;
+  });
 }
 
 int RemoveOrphanAgentFolder(const char* name) {

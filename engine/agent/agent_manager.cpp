@@ -1,6 +1,7 @@
 #include "engine/agent/agent_manager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -234,7 +235,7 @@ bool CAgentManager::Save(std::string* error) {
   }
   // The index first: the agent file must never name pages the index lost.
   if (!SaveCache()) {
-    if (error) *error = "its cache index cannot be written";
+    if (error) *error = CacheSaveFailure();
     return false;
   }
   if (!agent->m_bModified) return true;  // only the index changed
@@ -350,6 +351,14 @@ bool CAgentManager::SaveCache() {
   if (!m_pCache->Save()) return false;
   m_pAgent->m_bCacheChanged = 0;
   return true;
+}
+
+std::string CAgentManager::CacheSaveFailure() const {
+  const int error = m_pCache ? m_pCache->SaveError() : 0;
+  // A file size limit stops a write as a full disk does.
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+    return "the disk is full (" + std::string(std::strerror(error)) + ")";
+  return "its cache index cannot be written";
 }
 
 void CAgentManager::GarbageCollect() {

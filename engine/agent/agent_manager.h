@@ -97,6 +97,8 @@ class CAgentManager {
   // The cache of the open agent.
   // Writes its index; false when it could not be written.
   bool SaveCache();
+  // Why the last SaveCache failed, as the user is told.
+  std::string CacheSaveFailure() const;
   // Drops every record no anchor of the agent uses, then recounts the folder.
   void GarbageCollect();
   // Deletes the agent's folder with everything in it and starts an empty

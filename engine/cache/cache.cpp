@@ -62,7 +62,9 @@ CCache::CCache(std::string directory)
     : m_strDirectory(std::move(directory)), m_strKnownExtensions(hv::cache::KnownExtensions()) {}
 
 // Replacement copies kept for reuse belong to the folder of the open agent.
-CCache::~CCache() { hv::fs::ReleaseSpareFiles(); }
+CCache::~CCache() {
+  if (m_bOwnsSpareFiles) hv::fs::ReleaseSpareFiles();
+}
 
 std::string CCache::PathOf(const std::string& localFile) const {
   return hv::cache::IsLocalName(localFile) ? m_strDirectory + "/" + localFile : std::string();
@@ -214,12 +216,29 @@ bool CCache::Save() {
       // An index the reader would refuse is not written over one it takes.
       if (file.GetLength() > kMaxIndexSize) throw CArchiveException("index larger than a reader takes");
     });
+  } catch (const CFileException& e) {
+    m_nSaveError = e.m_lOsError;
+    return false;
   } catch (...) {
+    m_nSaveError = 0;
     return false;
   }
+  m_nSaveError = 0;
   CountCreatedFile(oldSize);
   if (m_pTotals) m_pTotals->AddBytes(std::max<std::int64_t>(hv::fs::FileSize(path), 0));
   return true;
+}
+
+std::size_t CCache::RemoveFilesTheSavedIndexLacks() {
+  std::lock_guard guard(Lock());
+  if (m_bIndexLost) return 0;
+  CCache saved(m_strDirectory);
+  saved.m_bOwnsSpareFiles = false;
+  const std::string path = IndexPath();
+  // No index file: the agent as saved keeps no copy. One that cannot be
+  // read tells nothing, and nothing goes.
+  if (hv::fs::Exists(path) && !saved.Load(path)) return 0;
+  return RemoveFilesNotInLocked(saved.m_map);
 }
 
 void CCache::Serialize(CArchive& ar) {

@@ -111,6 +111,14 @@ class CCache : public CObject {
   // Enters the placeholder's record and writes its file when missing.
   void CheckPlaceholder();
 
+  // The errno of the last Save that failed (0 when it had none).
+  int SaveError() const { return m_nSaveError; }
+  // After a failed save: deletes the stored files the index file on disk
+  // does not name (what a run stored since it was written), so no file is
+  // left that no index knows. Nothing goes while the index is lost or its
+  // file cannot be read. Returns how many files went.
+  std::size_t RemoveFilesTheSavedIndexLacks();
+
   // Garbage collection: clear the marks, let the anchors mark what they use
   // (CPageDescr::MarkUsed), then Collect drops everything unmarked with its
   // file, stray stored files included (unless the index is lost). The
@@ -138,11 +146,15 @@ class CCache : public CObject {
   CCacheTotals* m_pTotals = nullptr;
   bool m_bIndexLost = false;
   int m_nKeyLimit = kKeyLimit;
+  int m_nSaveError = 0;
+  bool m_bOwnsSpareFiles = true;  // false for a copy read only to look at the index on disk
 
   std::string IndexPath() const;
   // Reads the whole index file into the cache; false, leaving the cache
   // empty, when it is not an index of ours from its first byte to its last.
   bool Load(const std::string& path);
   // Deletes the stored files no key names (called with the lock held).
-  void RemoveStraysLocked();
+  void RemoveStraysLocked() { RemoveFilesNotInLocked(m_map); }
+  // Deletes the stored files no key of the map names; returns how many.
+  std::size_t RemoveFilesNotInLocked(const CPageMap& known);
 };

@@ -71,25 +71,28 @@ void CCache::Collect() {
   CheckPlaceholder();
 }
 
-void CCache::RemoveStraysLocked() {
+std::size_t CCache::RemoveFilesNotInLocked(const CPageMap& known) {
   // Stored files that no key names are left-overs of earlier runs. The
   // folder may be a link (a cache moved to another disk), but nothing in
   // it is followed: only regular files with the page store's names go,
   // looked at and removed relative to the folder that was opened.
   const int folder = ::open(m_strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return;
+  if (folder < 0) return 0;
   DIR* dir = ::fdopendir(folder);
   if (!dir) {
     ::close(folder);
-    return;
+    return 0;
   }
   std::vector<std::string> strays;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (!hv::cache::IsStoredFileName(name) || m_map.Lookup(name)) continue;
+    if (!hv::cache::IsStoredFileName(name) || known.Lookup(name)) continue;
     struct stat st {};
     if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) strays.push_back(name);
   }
-  for (const std::string& name : strays) ::unlinkat(folder, name.c_str(), 0);
+  std::size_t removed = 0;
+  for (const std::string& name : strays)
+    if (::unlinkat(folder, name.c_str(), 0) == 0) ++removed;
   ::closedir(dir);  // closes the folder too
+  return removed;
 }

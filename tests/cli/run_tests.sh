@@ -206,7 +206,31 @@ test_ctrl_c_stops_and_saves() {
   grep -q "^$BASE/slow/big.html  \(interrupted\|not-stored\)  " <<<"$OUT" || fail "Ctrl-C: big page record: $OUT"
 }
 
+# A disk that fills during a run: the run says so, still reports what it
+# fetched, and leaves no stored file that no index names. A file size limit
+# fails the index's write as a full disk does (a page is far below it).
+test_full_disk_is_said_and_cleaned_up() {
+  local i links=()
+  for i in $(seq 1 300); do
+    page "full/p$i.html"
+    links+=("p$i.html")
+  done
+  page full/index.html "${links[@]}"
+  hv new Full; expect_ok "new Full"
+  hv add Full "$BASE/full/index.html"; expect_ok "add full site"
+  hv set Full --levels 1; expect_ok "set Full --levels 1"
+  OUT=$(trap '' XFSZ; ulimit -f 32; "$HV" run Full 2>"$WORK/stderr")
+  RC=$? ERR=$(cat "$WORK/stderr")
+  [[ $RC -eq 1 && $ERR == "harvion: cannot save agent 'Full': the disk is full ("*")"* ]] ||
+    fail "full disk: exit $RC, stderr '$ERR'"
+  [[ $(reported new | wc -l) -eq 301 ]] || fail "full disk: the pages fetched are not reported: $OUT"
+  local left
+  left=$(find "$HARVION_HOME/Full" -name '3S*' | wc -l)
+  [[ $left -eq 0 ]] || fail "full disk: $left stored files that no index names are left"
+}
+
 start_nginx
+test_full_disk_is_said_and_cleaned_up
 test_runs_report_what_changed
 test_cookies_of_a_run_reach_the_file
 test_unreachable_server_is_reported_not_fatal

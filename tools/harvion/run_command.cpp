@@ -61,10 +61,19 @@ OfflinePages WriteOfflinePages(const UITreeNode& item, const std::string& folder
   return pages;
 }
 
-void SaveAll(const std::string& name) {
+// Saves the index, then the agent file; on failure returns why. An index
+// that cannot be written leaves the run's stored files known to no index:
+// they go, and the agent stays as it was saved before the run.
+std::string SaveAll(const std::string& name) {
   std::string error;
-  if (!SaveCacheChecked(error)) throw Failure("cannot save agent '" + name + "': " + error);
-  SaveAgentOrFail(name);
+  if (SaveCacheChecked(error)) {
+    SaveAgentOrFail(name);
+    return {};
+  }
+  std::string text = "cannot save agent '" + name + "': " + error;
+  if (const int removed = RemoveFilesNotInSavedIndex(); removed > 0)
+    text += "; the " + std::to_string(removed) + " files this run stored were removed";
+  return text;
 }
 
 }  // namespace
@@ -112,12 +121,14 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
 
     const std::string folder = GetAgentsDirectory() + "/" + agentName;
     const OfflinePages offline = WriteOfflinePages(*item, folder);
-    SaveAll(agentName);
+    const std::string saveFailure = SaveAll(agentName);
     ChangeReport report = ClassifyChanges(before, runStart);
     interrupted = InterruptWatch::Interrupted();
     report.stopped = interrupted || cutShort;
+    // What was fetched is reported even when it could not be kept.
     PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
     limits = report.limits;
+    if (!saveFailure.empty()) throw Failure(saveFailure);
   }
   if (interrupted) throw Failure("interrupted");
   // A limit that left pages out makes the run fail, saying which and how many.

@@ -27,6 +27,10 @@ HV_EXPORT int SaveAgentFileChecked(std::string& error);
 // Writes the current agent's cache index as CSafClient::SaveCache does; 1 on
 // success, else 0 with the reason in error.
 HV_EXPORT int SaveCacheChecked(std::string& error);
+// After the index could not be written: deletes the stored files the index
+// file on disk does not name, which nothing would otherwise ever remove.
+// Returns how many went.
+HV_EXPORT int RemoveFilesNotInSavedIndex();
 
 // Deletes what an interrupted create or delete left of the named agent: its
 // folder without an agent file, when it holds nothing but the engine's

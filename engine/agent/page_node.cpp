@@ -36,6 +36,12 @@ int CPageNode::DoGetData(int item, void* buffer, int size) {
       return CopyText(Page()->GetPageUrl(), buffer, size);
     case itemLocalFile:
       return CopyText(LocalFileOrUrl(), buffer, size);
+    case itemFailure: {
+      const CPageDescr* page = Page()->IndexedPage();
+      // A failed load leaves no status code, and its reason as the text.
+      if (!page || page->m_nStatusCode != 0 || page->m_strStatusText.empty()) return 0;
+      return CopyText(page->m_strStatusText, buffer, size);
+    }
     case itemResult: {
       if (!Page()->IndexedPage()) return size + 1;
       if (!buffer || size < static_cast<int>(sizeof(_httpRetrieveResult)))

@@ -44,8 +44,8 @@ class TreeRun : public hvuitest::FrameTest {
     ASSERT_TRUE(m_nginx->Start(options)) << m_nginx->Messages();
   }
   // The location, added to the agent's root as the user's own item.
-  void AddLocation(const char* name, const std::string& path) {
-    const std::string url = m_nginx->BaseUrl() + path;
+  void AddLocation(const char* name, const std::string& path) { AddLocationAt(name, m_nginx->BaseUrl() + path); }
+  void AddLocationAt(const char* name, const std::string& url) {
     bool added = false;
     Tree().Bridge().WithNode(hvui::CAgentTreeView::IdOf(Root()), [&](CSafNode& node) {
       added = hvui::PluginClient::CreateHTMLNode(&node, name, url.c_str(), 0) != nullptr;
@@ -94,6 +94,17 @@ TEST_F(TreeRun, page_pictures_follow_the_runs_and_the_progress_counts_them) {
   club = Child(Root(), "Club");
   ASSERT_NE(club, nullptr);
   EXPECT_EQ(Image(club), hvui::kImagePageStored);
+}
+
+TEST_F(TreeRun, a_page_that_could_not_be_had_says_why) {
+  NewAgent("Down");
+  AddLocationAt("Down", "http://127.0.0.1:1/");  // nothing listens on port 1 here
+  ASSERT_TRUE(RunToEnd());
+  Drain();
+  QTreeWidgetItem* down = Child(Root(), "Down");
+  ASSERT_NE(down, nullptr);
+  EXPECT_EQ(Image(down), hvui::kImagePageFailed);
+  EXPECT_EQ(down->toolTip(0), "could not connect");
 }
 
 TEST_F(TreeRun, deleting_and_collapsing_items_while_500_pages_arrive_harms_nothing) {

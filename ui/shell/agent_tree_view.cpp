@@ -63,7 +63,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   item->setText(0, facts.text);
   SetBold(item, user);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
-  if (nodeClass == kNodeKindPage) SetStatus(item, facts.result.statusCode);
+  if (nodeClass == kNodeKindPage) SetStatus(item, facts.result.statusCode, facts.failure);
   // Pages go after their siblings; other items where the engine says.
   const bool first = nodeClass != kNodeKindPage && facts.insertPos == kInsertFirst;
   if (parentItem) {
@@ -110,7 +110,7 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
   }
   if (page) {
     SetImage(item, PageStateImage(facts.result));
-    SetStatus(item, facts.result.statusCode);
+    SetStatus(item, facts.result.statusCode, facts.failure);
   }
 }
 
@@ -118,15 +118,15 @@ void CAgentTreeView::OnImage(std::uint64_t id, int image) {
   if (QTreeWidgetItem* item = Item(id)) SetImage(item, image);
 }
 
-void CAgentTreeView::OnLoaded(std::uint64_t id, int image, int statusCode) {
+void CAgentTreeView::OnLoaded(std::uint64_t id, int image, int statusCode, const QString& failure) {
   QTreeWidgetItem* item = Item(id);
   if (!item) return;
   SetImage(item, image);
-  SetStatus(item, statusCode);
+  SetStatus(item, statusCode, failure);
 }
 
-void CAgentTreeView::SetStatus(QTreeWidgetItem* item, int statusCode) {
-  item->setToolTip(0, statusCode > 0 ? QString("%1 %2").arg(statusCode).arg(StatusText(statusCode)) : QString());
+void CAgentTreeView::SetStatus(QTreeWidgetItem* item, int statusCode, const QString& failure) {
+  item->setToolTip(0, statusCode > 0 ? QString("%1 %2").arg(statusCode).arg(StatusText(statusCode)) : failure);
 }
 
 void CAgentTreeView::OnText(std::uint64_t id, const QString& text) {

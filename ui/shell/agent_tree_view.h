@@ -27,7 +27,8 @@ class CAgentTreeView : public QTreeWidget {
   void OnReAttach(const ItemFacts& facts, bool page);
   void OnImage(std::uint64_t id, int image);
   // A page's last answer: its picture, and the status in its tooltip.
-  void OnLoaded(std::uint64_t id, int image, int statusCode);
+  // failure: why the load failed, when no answer stands (status code 0).
+  void OnLoaded(std::uint64_t id, int image, int statusCode, const QString& failure);
   void OnText(std::uint64_t id, const QString& text);
   void OnRefresh(std::uint64_t id);
   void OnDetach(std::uint64_t id);
@@ -88,7 +89,7 @@ class CAgentTreeView : public QTreeWidget {
   void Forget(QTreeWidgetItem* item);
   void SetImage(QTreeWidgetItem* item, int image);
   // "404 Not Found" as the page's tooltip; none before any answer.
-  static void SetStatus(QTreeWidgetItem* item, int statusCode);
+  static void SetStatus(QTreeWidgetItem* item, int statusCode, const QString& failure);
   // The user's own items are shown in bold.
   static void SetBold(QTreeWidgetItem* item, bool bold);
   void OnExpansion(QTreeWidgetItem* item, bool expanded);

@@ -58,6 +58,7 @@ ItemFacts CTreeItemNode::Facts(unsigned long loadInfo, unsigned long scheduleInf
   facts.loadInfo = loadInfo;
   facts.scheduleInfo = scheduleInfo;
   if (result) facts.result = *result;
+  if (m_pNode) facts.failure = EngineText(NodeData(*m_pNode, itemFailure).c_str());
   facts.insertPos = insertPos;
   return facts;
 }
@@ -120,9 +121,10 @@ void CPageItemNode::Reset() {
 void CPageItemNode::Loaded(_httpRetrieveResult* result) {
   const int image = result ? PageStateImage(*result) : kImagePageNever;
   const int status = result ? result->statusCode : 0;
-  m_bridge.Post([id = m_id, image, status](CAgentTreeView& view) {
+  QString failure = m_pNode ? EngineText(NodeData(*m_pNode, itemFailure).c_str()) : QString();
+  m_bridge.Post([id = m_id, image, status, failure = std::move(failure)](CAgentTreeView& view) {
     view.OnProgress(1, 0);
-    view.OnLoaded(id, image, status);
+    view.OnLoaded(id, image, status, failure);
   });
 }
 

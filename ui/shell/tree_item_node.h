@@ -23,13 +23,14 @@ struct ItemFacts {
   unsigned long loadInfo = 0;
   unsigned long scheduleInfo = 0;
   _httpRetrieveResult result{};
+  QString failure;  // a page: why its last load failed
   unsigned long insertPos = 0;
 };
 
 // Engine text as the user reads it: UTF-8 when it is, else Latin-1.
 QString EngineText(const char* text);
 
-// A text item of the node (itemName, itemUrl, itemLocalFile) as bytes;
+// A text item of the node (itemName, itemUrl, itemLocalFile, itemFailure) as bytes;
 // empty when it has none.
 std::string NodeData(CSafNode& node, int item);
 

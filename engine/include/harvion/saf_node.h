@@ -16,6 +16,7 @@ enum : int {
   itemName = 3,
   itemRecord = 4,
   itemResult = 5,
+  itemFailure = 6,  // a page: why its last load failed; none while an answer stands
 };
 
 // Item codes of GetValue and SetValue.

@@ -25,8 +25,9 @@ FileLock::FileLock(const std::string& path, Wait wait) : m_strPath(path) {
   const int operation = LOCK_EX | (wait == Wait::no ? LOCK_NB : 0);
   for (;;) {
     // Read-only is enough for flock and works on a lock file we cannot write.
-    // Non-blocking, as a FIFO in its place would otherwise hold the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    // Non-blocking, as a FIFO in its place would otherwise hold the open;
+    // never through a link, which would make the file wherever it points.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return;
     if (struct stat st {}; ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);

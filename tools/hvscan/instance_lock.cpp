@@ -8,7 +8,8 @@ namespace hvscan {
 
 InstanceLock::InstanceLock(const std::string& path) {
   // Close-on-exec: whatever a run starts must not keep the scheduler's lock.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Never through a link, which would make the file wherever it points.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);

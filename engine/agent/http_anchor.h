@@ -49,8 +49,8 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   // Readies the page for its load with the granted depth: the children
   // become previous children, the stored file is made or dropped.
   void PrepareForRetrieval(int depth, CPageDescr* referrer);
-  // Asks the server for the page; an answer may come at once.
-  void SubmitRequest();
+  // Asks the server for the page, after startDelayMs; an answer may come at once.
+  void SubmitRequest(int startDelayMs = 0);
   // Whether the page record still needs loading in this run for the load
   // detail; loaderRule: yes when this anchor is loading it already.
   bool NeedsLoadingInRun(int loadDetail, bool loaderRule);

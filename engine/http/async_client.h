@@ -20,6 +20,9 @@ class CAsyncClient : public CObject {
   virtual int GetRequestData(CWorkerThread* worker, int kind, HGLOBAL& buffer);
   // A received block; kind is always 4.
   virtual int OnData(CWorkerThread* worker, int kind, const char* data, int length);
+  // How long the worker waits before it asks for the request, milliseconds;
+  // a stop cuts the wait short.
+  virtual int StartDelayMs() const { return 0; }
   virtual void OnQueued() {}
   virtual void OnStarted() {}
   virtual void OnComplete(int status) { (void)status; }

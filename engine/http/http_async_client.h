@@ -49,6 +49,11 @@ class CHTTPAsyncClient : public CAsyncClient {
   // The owner is going away (called with the owner lock held): the
   // transfer runs on without it and tells no one how it ended.
   void DetachOwner() { m_pOwner = nullptr; }
+  // A request made again while another location holds the realm it needs
+  // waits a little first, so that it does not spin through the queue until
+  // the realm is free.
+  void SetStartDelayMs(int milliseconds) { m_nStartDelayMs = milliseconds; }
+  int StartDelayMs() const override { return m_nStartDelayMs; }
 
   // Kind 0: the request text; kind 1: the page's address.
   int GetRequestData(CWorkerThread* worker, int kind, HGLOBAL& buffer) override;
@@ -76,4 +81,5 @@ class CHTTPAsyncClient : public CAsyncClient {
   int NoteOwnerEnd(int result);
 
   std::recursive_mutex& m_ownerLock;
+  int m_nStartDelayMs = 0;
 };

@@ -1,9 +1,11 @@
 #include "engine/http/http_worker_thread.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "engine/http/async_client.h"
 #include "engine/http/async_thunk.h"
@@ -129,6 +131,7 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
   int status = 0;
   std::string request;
   std::string address;
+  if (!WaitStartDelay()) return CAsyncServer::statusCutOff;
   if (!RequestText(m_pThunk, this, 0, status, request)) return 0;
   if (status != 0) return status;
   if (request.empty()) return HttpStatus::noRequestText;
@@ -209,6 +212,22 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
   }
   Drain(socket);
   return status;
+}
+
+bool CHTTPWorkerThread::WaitStartDelay() {
+  int delay = 0;
+  {
+    LockedClient client(m_pThunk);
+    if (!client) return true;  // the next call finds the client gone
+    delay = client->StartDelayMs();
+  }
+  // In short steps, so that a stop meanwhile is seen at once.
+  constexpr int kStepMs = 10;
+  for (; delay > 0; delay -= kStepMs) {
+    if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delay, kStepMs)));
+  }
+  return !m_pHttpServer->Sockets().IsCutOff(m_nIndex);
 }
 
 void CHTTPWorkerThread::Drain(hv::net::TcpSocket& socket) {

@@ -29,6 +29,8 @@ class CHTTPWorkerThread : public CWorkerThread {
   // The transfer's status; socketError is the WinSock number of the
   // socket failure that ended it, if any.
   int RunTransfer(int& socketError);
+  // Waits the client's start delay; false when a stop cut the wait off.
+  bool WaitStartDelay();
   int Receive(hv::net::TcpSocket& socket, int status, int& socketError);
   // After an early end: lets the server finish before closing, within reason.
   static void Drain(hv::net::TcpSocket& socket);

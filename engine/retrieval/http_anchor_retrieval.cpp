@@ -22,6 +22,10 @@
 
 namespace {
 
+// How long a request waits before asking again for a realm another
+// location holds.
+constexpr int kRealmBusyRetryMs = 100;
+
 bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
   return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
 }
@@ -119,10 +123,11 @@ void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
   m_pPage->StartRetrieval(cache, this, LoadDetail(), referrer, hv::run::RunStart());
 }
 
-void CHTTPAnchor::SubmitRequest() {
+void CHTTPAnchor::SubmitRequest(int startDelayMs) {
   // Made and submitted under the cache lock, so the request may call this
   // anchor back from a worker only once this anchor has finished with it.
   auto* request = new CHTTPAsyncClient(this, CCache::Lock());
+  request->SetStartDelayMs(startDelayMs);
   m_liveRequests.push_back(request);
   m_bAnswered = false;
   CHTTPAsyncServer::Instance().Submit(request);
@@ -193,7 +198,7 @@ int CHTTPAnchor::GetAuthorization(std::string& credentials) {
       credentials = answer.credentials;
       return 1;
     case CAuthen::RequestCredentials::Action::retry:
-      SubmitRequest();
+      SubmitRequest(kRealmBusyRetryMs);
       return 0;
     case CAuthen::RequestCredentials::Action::endLoad:
       OnLoaded(0);

@@ -77,6 +77,7 @@ enum StringId : unsigned {
   IDS_REG_MAX_PAGE_SIZE = 925,     // "Max Page Size"
   IDS_REG_SERVER = 926,            // "Server"
   IDS_REG_REALM = 927,             // "Realm"
+  IDS_REG_KEEP_ALIVE = 930,        // "Keep Alive"
 };
 
 // Numbers of the built-in files.

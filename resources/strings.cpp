@@ -174,6 +174,7 @@ constexpr Entry kStrings[] = {
     {925, "Max Page Size"},
     {926, "Server"},
     {927, "Realm"},
+    {930, "Keep Alive"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -1,6 +1,9 @@
 #include "engine/http/http_async_client.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "engine/cache/page_descr.h"
@@ -8,6 +11,7 @@
 #include "engine/http/http_date.h"
 #include "engine/http/http_header.h"
 #include "engine/http/http_request_owner.h"
+#include "engine/http/response_framing.h"
 #include "engine/http/url.h"
 #include "engine/settings/engine_app.h"
 #include "harvion/global_memory.h"
@@ -57,6 +61,15 @@ HGLOBAL CopyToGlobal(const std::string& text) {
   return block;
 }
 
+bool IsSecure(std::string_view address) {
+  constexpr std::string_view scheme = "https:";
+  if (address.size() < scheme.size()) return false;
+  for (std::size_t i = 0; i < scheme.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
+  }
+  return true;
+}
+
 bool PassedToOwner(int status) { return status == 0 || (status & 0x8000) != 0 || (status & 0x1000) != 0; }
 
 }  // namespace
@@ -85,17 +98,21 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   std::string_view requestPath = path;
   if (proxied && !requestPath.empty()) requestPath.remove_prefix(1);
 
+  // An http: server gets the first HTTP it always got, unless the user
+  // turned connections kept open on.
+  const bool current = IsSecure(address) || EngineApp::Instance().m_bKeepAlive;
   text = "GET ";
   AppendRequestPath(text, requestPath);
   std::string accept;
   m_pOwner->GetAcceptTypes(accept);
-  text += " HTTP/1.0\r\n";
+  text += current ? " HTTP/1.1\r\n" : " HTTP/1.0\r\n";
   AppendHeader(text, "Accept: ", accept);
   AppendHeader(text, "User-Agent: ", settings.userAgent);
   // Servers today host many sites on one address and pick one by this name.
   std::string host;
   ComposeUrl(host, address.c_str(), nullptr, URL_CONNECT_HOST);
   if (!host.empty()) AppendHeader(text, "Host: ", host);
+  if (current) text += "Accept-Encoding: gzip\r\n";
   const std::uint32_t since = m_pOwner->GetIfModifiedSince();
   if (since > 0) AppendHeader(text, "If-Modified-Since: ", FormatHttpDate(since));
   std::string credentials;
@@ -141,7 +158,10 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
   if (!m_pOwner) return CHTTPRequestOwner::done;  // nobody wants the rest
   CPageDescr* page = m_pOwner->RequestPage();
   if (length <= 0 || !page) return 0;
-  if (m_bHeaderDone) return NoteOwnerEnd(m_pOwner->OnData(data, length));
+  if (m_bHeaderDone) {
+    m_nBodyBytes += static_cast<std::uint64_t>(length);
+    return NoteOwnerEnd(m_pOwner->OnData(data, length));
+  }
 
   // Only the new bytes and the three before them can hold an end marker
   // that was not there before.
@@ -157,6 +177,11 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
   m_strHeader.resize(end);
   ParseHttpHeader(m_strHeader, *page,
                   [&](const std::string& cookie) { CCookies::Instance().SetCookie(page->m_strAddress, cookie); });
+  // The transport hands a chunked or gzip body on decoded: the length sent
+  // was that of the coded bytes, and the page's is known only at its end.
+  const BodyFraming framing = ReadBodyFraming(m_strHeader);
+  m_bBodyDecoded = framing.chunked || framing.gzip;
+  if (m_bBodyDecoded) page->m_nContentLength = 0;
   m_strHeader.clear();
   m_strHeader.shrink_to_fit();
   m_bHeaderDone = 1;
@@ -176,6 +201,8 @@ void CHTTPAsyncClient::OnStarted() {
   if (m_pOwner->RequestPage()) {
     m_bHeaderDone = 0;
     m_strHeader.clear();
+    m_bBodyDecoded = false;
+    m_nBodyBytes = 0;
   }
   m_pOwner->OnRequestStarted();
 }
@@ -188,7 +215,12 @@ void CHTTPAsyncClient::OnComplete(int status) {
   if (m_pOwner) {
     // The owner may detach itself while it hears of the end.
     CHTTPRequestOwner* owner = m_pOwner;
-    if (PassedToOwner(status) && !m_bEndedByOwner && owner->RequestPage()) owner->OnRequestFinished(status);
+    CPageDescr* page = owner->RequestPage();
+    if (status == HttpStatus::closed && m_bBodyDecoded && !m_bEndedByOwner && page) {
+      page->m_nContentLength = static_cast<std::int32_t>(
+          std::min<std::uint64_t>(m_nBodyBytes, std::numeric_limits<std::int32_t>::max()));
+    }
+    if (PassedToOwner(status) && !m_bEndedByOwner && page) owner->OnRequestFinished(status);
     if (m_pOwner) m_pOwner->OnRequestFreed(this);
   }
   delete this;

@@ -4,6 +4,7 @@
 // when the transfer has ended.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -28,6 +29,7 @@ constexpr int timedOut = 0x8009;
 constexpr int noRequestText = 0x800A;
 constexpr int headerTooLong = 0x800B;  // the header block grew past its limit
 constexpr int notHttp = 0x800C;        // the server closed inside its header block
+constexpr int badBody = 0x8010;        // the body's chunks or gzip coding are broken
 }  // namespace HttpStatus
 
 class CHTTPAsyncClient : public CAsyncClient {
@@ -74,6 +76,9 @@ class CHTTPAsyncClient : public CAsyncClient {
   bool m_bEndedByOwner = false;
   int m_bHeaderDone = 0;
   std::string m_strHeader;  // the header text received so far
+  // The body comes decoded (chunked, gzip); its length is counted here.
+  bool m_bBodyDecoded = false;
+  std::uint64_t m_nBodyBytes = 0;
 
  private:
   static std::recursive_mutex& SharedOwnerLock();

@@ -4,13 +4,16 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "engine/http/async_client.h"
 #include "engine/http/async_thunk.h"
 #include "engine/http/http_async_client.h"
 #include "engine/http/http_async_server.h"
+#include "engine/http/response_body.h"
 #include "engine/http/response_framing.h"
 #include "engine/http/transfer_pace.h"
 #include "engine/http/url.h"
@@ -77,6 +80,11 @@ void SplitHostPort(const std::string& hostPort, std::string& host, std::uint16_t
   unsigned value = 0;
   const auto [end, error] = std::from_chars(first, last, value);
   port = error == std::errc() && end == last && value <= 0xFFFF ? static_cast<std::uint16_t>(value) : 0;
+}
+
+// An HTTP/1.1 request leaves the connection open for the next one.
+bool AsksToKeep(const std::string& request) {
+  return std::string_view(request).substr(0, request.find("\r\n")).ends_with(" HTTP/1.1");
 }
 
 }  // namespace
@@ -162,6 +170,7 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
     socketError = socket.LastError();
     return HttpStatus::connectFailed;
   }
+  m_bKeepAsked = AsksToKeep(request);
   if (!socket.SendAll(request.data(), request.size())) {
     socketError = socket.LastError();
     socket.CloseHard();
@@ -174,6 +183,7 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
   using Clock = TransferPace::Clock;
   char block[kBlockSize + 1];
   ResponseFraming framing;
+  std::optional<ResponseBody> body;  // once the header block has ended
   TransferPace pace(m_pHttpServer->SocketTimeout(), Clock::now());
   for (;;) {
     const int wait = pace.WaitLimit(Clock::now());
@@ -181,33 +191,38 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
     if (received == 0) {
       if (!socket.Close()) socketError = socket.LastError();
       // The server closed before the end it had announced.
-      return framing.BodyShort() ? HttpStatus::receiveFailed : status;
+      return body && body->ShortAtClose() ? HttpStatus::receiveFailed : status;
     }
     if (received < 0) {
       socketError = wait == 0 ? hv::net::kErrorTimedOut : socket.LastError();
       socket.CloseHard();
       return HttpStatus::receiveFailed;
     }
-    const std::size_t body = framing.Add(block, static_cast<std::size_t>(received));
-    pace.Received(framing.HeaderDone(), body, Clock::now());
+    const std::size_t bodyBytes = framing.Add(block, static_cast<std::size_t>(received));
+    pace.Received(framing.HeaderDone(), bodyBytes, Clock::now());
     block[received] = '\0';
-    int result = 0;
-    {
-      LockedClient client(m_pThunk);
-      if (!client) break;  // a stop completed the job meanwhile
-      result = client->OnData(this, 4, block, static_cast<int>(received));
-    }
-    if (result == 1 || result == 2) {
+    const Delivery delivery = Deliver(block, static_cast<std::size_t>(received), bodyBytes, framing, body);
+    if (delivery.clientGone) break;  // a stop completed the job meanwhile
+    if (delivery.result == 1 || delivery.result == 2) {
       status = HttpStatus::ownerStopped;
       break;
     }
-    if (result == 3) {
+    if (delivery.result == 3) {
       status = HttpStatus::ownerCancelled;
       break;
     }
-    if (result == CHTTPAsyncClient::headerTooLong) {
+    if (delivery.result == CHTTPAsyncClient::headerTooLong) {
       socket.CloseHard();
       return HttpStatus::headerTooLong;
+    }
+    if (body && body->Failed()) {
+      socket.CloseHard();
+      return HttpStatus::badBody;
+    }
+    if (body && body->Ended()) {
+      // The whole answer is in; whatever the server does next is not this page's.
+      if (!socket.Close()) socketError = socket.LastError();
+      return status;
     }
   }
   Drain(socket);
@@ -228,6 +243,30 @@ bool CHTTPWorkerThread::WaitStartDelay() {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delay, kStepMs)));
   }
   return !m_pHttpServer->Sockets().IsCutOff(m_nIndex);
+}
+
+CHTTPWorkerThread::Delivery CHTTPWorkerThread::Deliver(const char* block, std::size_t length, std::size_t bodyBytes,
+                                                       const ResponseFraming& framing,
+                                                       std::optional<ResponseBody>& body) {
+  Delivery delivery;
+  // The header bytes go to the client as they came; the body's only once
+  // decoded, so the page holds what the server meant, not how it was sent.
+  const auto toClient = [&](const char* data, std::size_t size) {
+    LockedClient client(m_pThunk);
+    if (!client) {
+      delivery.clientGone = true;
+      return false;
+    }
+    delivery.result = client->OnData(this, 4, data, static_cast<int>(size));
+    return delivery.result != 1 && delivery.result != 2 && delivery.result != 3 &&
+           delivery.result != CHTTPAsyncClient::headerTooLong;
+  };
+  const std::size_t headerBytes = length - bodyBytes;
+  if (headerBytes > 0 && !toClient(block, headerBytes)) return delivery;
+  if (!framing.HeaderDone()) return delivery;
+  if (!body) body.emplace(framing.Body(), m_bKeepAsked && framing.Body().keepAlive);
+  body->Add(block + headerBytes, bodyBytes, toClient);
+  return delivery;
 }
 
 void CHTTPWorkerThread::Drain(hv::net::TcpSocket& socket) {

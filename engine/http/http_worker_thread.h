@@ -2,9 +2,14 @@
 // one blocking socket, from the request to the last byte received.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+
+#include "engine/http/response_body.h"
 #include "engine/http/worker_thread.h"
 
 class CHTTPAsyncServer;
+class ResponseFraming;
 namespace hv::net {
 class TcpSocket;
 }
@@ -32,9 +37,20 @@ class CHTTPWorkerThread : public CWorkerThread {
   // Waits the client's start delay; false when a stop cut the wait off.
   bool WaitStartDelay();
   int Receive(hv::net::TcpSocket& socket, int status, int& socketError);
+  // What handing a received block to the client came to.
+  struct Delivery {
+    int result = 0;           // the client's last OnData answer
+    bool clientGone = false;  // a stop took the client away
+  };
+  // Hands a block of length bytes, the last bodyBytes of them body, to the
+  // client: header bytes as they are, body bytes decoded through body,
+  // which is made once the header has ended.
+  Delivery Deliver(const char* block, std::size_t length, std::size_t bodyBytes, const ResponseFraming& framing,
+                   std::optional<ResponseBody>& body);
   // After an early end: lets the server finish before closing, within reason.
   static void Drain(hv::net::TcpSocket& socket);
 
   CHTTPAsyncServer* const m_pHttpServer;
   HWND m_hHttpWnd = nullptr;  // the "HTTP worker" window
+  bool m_bKeepAsked = false;   // this transfer's request asked to keep the connection
 };

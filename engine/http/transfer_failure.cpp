@@ -30,6 +30,8 @@ std::string TransferFailureText(int status) {
       return "header block too long";
     case HttpStatus::notHttp:
       return kNotHttp;
+    case HttpStatus::badBody:
+      return "the answer's body could not be decoded";
     default:
       break;
   }

@@ -138,6 +138,9 @@ void EngineApp::InitInstance() {
   std::uint32_t pageLimit = 0;
   st::ReadDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_MAX_PAGE_SIZE, pageLimit);
   m_nMaxPageSize = pageLimit != 0 ? pageLimit : kDefaultMaxPageSize;
+  std::uint32_t keepAlive = 0;
+  st::ReadDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_KEEP_ALIVE, keepAlive);
+  m_bKeepAlive = keepAlive != 0;
   CSchedule::Instance().Load();
   // Told once per start: every value above is then its default.
   if (const std::string problem = hv::reg::StoreProblem(); !problem.empty()) DisplayError(problem.c_str(), nullptr);
@@ -283,6 +286,11 @@ bool EngineApp::SetUserAgent(const std::string& userAgent) {
 bool EngineApp::SetMaxPageSize(std::uint32_t kilobytes) {
   m_nMaxPageSize = kilobytes != 0 ? kilobytes : kDefaultMaxPageSize;
   return st::WriteDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_MAX_PAGE_SIZE, m_nMaxPageSize);
+}
+
+bool EngineApp::SetKeepAlive(bool on) {
+  m_bKeepAlive = on;
+  return st::WriteDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_KEEP_ALIVE, on ? 1 : 0);
 }
 
 void LoadConnectionInfo(int* threads, int* timeout, int* autodial, char* connectionName) {

@@ -66,6 +66,9 @@ class EngineApp {
   // The largest body one page may have, in kilobytes (0 is taken as the
   // default); false when the store could not be written.
   bool SetMaxPageSize(std::uint32_t kilobytes);
+  // HTTP/1.1 with connections kept open for http: addresses too (https:
+  // always has it); false when the store could not be written.
+  bool SetKeepAlive(bool on);
   // A path the agents and cache folders may have: absolute, shorter than 260
   // bytes, no control characters. A relative one would depend on where each
   // process happens to start.
@@ -90,6 +93,9 @@ class EngineApp {
   // Kilobytes; read by the transfers while a setting may change it.
   static constexpr std::uint32_t kDefaultMaxPageSize = 1u << 20;  // 1 GiB
   std::atomic<std::uint32_t> m_nMaxPageSize{kDefaultMaxPageSize};
+  // Read by the transfers while a setting may change it; off by default, so
+  // an http: server gets the requests it always got.
+  std::atomic<bool> m_bKeepAlive{false};
 
  private:
   EngineApp();

@@ -109,6 +109,13 @@ const std::vector<Setting>& Settings() {
          if (!ParseNumber(v, n) || n < 1 || n > 0xFFFFFFFFll) return std::optional<bool>();
          return std::optional<bool>(a.SetMaxPageSize(static_cast<std::uint32_t>(n)));
        }},
+      {"keep-alive", IDS_REG_CONNECTIONS, IDS_REG_KEEP_ALIVE, "on or off",
+       [](const EngineApp& a) { return std::string(a.m_bKeepAlive ? "on" : "off"); },
+       [](EngineApp& a, const std::string& v) {
+         bool on = false;
+         if (!ParseSwitch(v, on)) return std::optional<bool>();
+         return std::optional<bool>(a.SetKeepAlive(on));
+       }},
       {"agents-folder", IDS_REG_AGENTS, IDS_REG_DIRECTORY,
        "an absolute path of up to 259 characters to a folder that exists or whose parent exists",
        [](const EngineApp& a) { return a.m_strAgentsFolder; },

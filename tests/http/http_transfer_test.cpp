@@ -19,6 +19,7 @@
 #include "engine/http/http_request_owner.h"
 #include "engine/settings/engine_app.h"
 #include "platform/threads/event.h"
+#include "support/gzip_bytes.h"
 #include "support/script_server.h"
 #include "support/test_home.h"
 
@@ -383,6 +384,105 @@ TEST_F(HttpTransfer, four_workers_complete_every_transfer_exactly_once) {
     requested.insert(request.substr(4, request.find(' ', 4) - 4));
   EXPECT_EQ(requested, expected);
   EXPECT_EQ(server.Connections(), 40);
+}
+
+// Chunked and gzip bodies reach the owner decoded, whatever the request
+// asked for; the page's length is the decoded one.
+TEST_F(HttpTransfer, coded_bodies_reach_the_owner_decoded) {
+  using hv::test::Gzip;
+  const std::string page = "<p>" + std::string(3000, 'x') + "</p>";
+  const std::string gz = Gzip(page);
+  const std::string chunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+  std::string gzChunks;
+  for (std::size_t at = 0; at < gz.size(); at += 700) {
+    const std::string part = gz.substr(at, 700);
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", part.size());
+    gzChunks += size + std::string(";ext=1\r\n") + part + "\r\n";
+  }
+  std::string corrupt = gz;
+  corrupt[gz.size() / 2] ^= 0x55;
+  const struct Case {
+    const char* name;
+    std::string response;
+    bool everyCut;  // also sent cut at every byte of its header and first chunks
+    int status;
+    std::string body;
+    std::int32_t length;
+  } cases[] = {
+      {"chunked", chunkedHead + "\r\n5\r\nhello\r\n6;x=\"y\"\r\n world\r\n0\r\nX-T: 1\r\n\r\n", true,
+       HttpStatus::closed, "hello world", 11},
+      {"gzip with a length, not asked for",
+       "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(gz.size()) + "\r\n\r\n" + gz,
+       false, HttpStatus::closed, page, static_cast<std::int32_t>(page.size())},
+      {"gzip in chunks", chunkedHead + "Content-Encoding: x-gzip\r\n\r\n" + gzChunks + "0\r\n\r\n", true,
+       HttpStatus::closed, page, static_cast<std::int32_t>(page.size())},
+      {"no last chunk", chunkedHead + "\r\n5\r\nhello\r\n", false, HttpStatus::receiveFailed, "hello", 0},
+      {"gzip cut short", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + gz.substr(0, gz.size() / 2), false,
+       HttpStatus::receiveFailed, "", 0},
+      {"negative chunk size", chunkedHead + "\r\n-5\r\nhello\r\n0\r\n\r\n", false, HttpStatus::badBody, "", 0},
+      {"chunk size past 64 bits", chunkedHead + "\r\n1" + std::string(16, '0') + "\r\nhello", false,
+       HttpStatus::badBody, "", 0},
+      {"corrupt gzip", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + corrupt, false, HttpStatus::badBody,
+       "", 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::vector<std::size_t>> cuts{{}};
+    for (std::size_t at = 1; c.everyCut && at < std::min<std::size_t>(c.response.size(), 200); ++at) cuts.push_back({at});
+    for (const auto& cut : cuts) {
+      const std::string where = std::string(c.name) + " cut at " + (cut.empty() ? "none" : std::to_string(cut[0]));
+      ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::SendPaced(c.response, cut), ScriptServer::Close()});
+      Owner owner(server.Url("/"));
+      Run({&owner});
+      EXPECT_EQ(owner.m_statuses, std::vector<int>{c.status}) << where;
+      EXPECT_EQ(owner.m_headerEvents, 1) << where;
+      const std::string body = owner.Body();
+      if (c.status == HttpStatus::closed) {
+        EXPECT_EQ(body, c.body) << where;
+        EXPECT_EQ(owner.m_page.m_nContentLength, c.length) << where;
+      } else {
+        EXPECT_TRUE(c.body.starts_with(body) || page.starts_with(body)) << where;
+      }
+      for (const std::string& block : owner.m_blocks) EXPECT_LE(block.size(), 4096u) << where;
+    }
+  }
+}
+
+// A chunked body ends at its last chunk, not when the server closes.
+TEST_F(HttpTransfer, a_chunked_answer_ends_at_its_last_chunk) {
+  ScriptServer server({ScriptServer::ReadRequest(),
+                       ScriptServer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"),
+                       ScriptServer::WaitRelease()});
+  Owner owner(server.Url("/"));
+  const auto start = Clock::now();
+  Run({&owner}, 1, 5);
+  server.Release();
+  EXPECT_EQ(owner.m_statuses, std::vector<int>{HttpStatus::closed});
+  EXPECT_EQ(owner.Body(), "ok");
+  EXPECT_LT(SecondsSince(start), 3.0);
+}
+
+TEST_F(HttpTransfer, keep_alive_asks_for_http_1_1_and_gzip) {
+  ScriptServer server({ScriptServer::ReadRequest(), ScriptServer::Send("HTTP/1.1 204 No Content\r\n\r\n"),
+                       ScriptServer::Close()});
+  const std::string head = "Accept: text/*\r\nUser-Agent: Harvion/2.0\r\nHost: 127.0.0.1:{port}\r\n";
+  for (const bool on : {false, true}) {
+    EngineApp::Instance().SetKeepAlive(on);
+    Owner owner(server.Url("/k"));
+    Run({&owner});
+    EXPECT_EQ(owner.m_statuses, std::vector<int>{HttpStatus::closed}) << on;
+  }
+  EngineApp::Instance().SetKeepAlive(false);
+  EXPECT_EQ(server.Requests(),
+            (std::vector<std::string>{WithPort("GET /k HTTP/1.0\r\n" + head + "\r\n", server.Port()),
+                                      WithPort("GET /k HTTP/1.1\r\n" + head + "Accept-Encoding: gzip\r\n\r\n",
+                                               server.Port())}));
+  // A secure address always has it.
+  Owner secure("https://Example.org:443/s");
+  std::string request;
+  ASSERT_EQ(CHTTPAsyncClient(&secure).BuildRequest(request), 0);
+  EXPECT_TRUE(request.starts_with("GET /s HTTP/1.1\r\n")) << request;
+  EXPECT_NE(request.find("\r\nAccept-Encoding: gzip\r\n"), std::string::npos) << request;
 }
 
 }  // namespace

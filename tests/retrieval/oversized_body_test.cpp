@@ -9,6 +9,7 @@
 #include "engine/agent/agent_manager.h"
 #include "harvion/cache_view.h"
 #include "harvion/settings.h"
+#include "support/gzip_bytes.h"
 #include "support/script_server.h"
 #include "support/test_home.h"
 
@@ -64,6 +65,39 @@ TEST_F(OversizedBody, endless_body_fails_its_page_at_the_limit) {
     const std::string file = CAgentManager::Instance().AgentFolderPath("Endless") + "/" + page->localFile;
     EXPECT_TRUE(page->localFile.empty() || ::access(file.c_str(), F_OK) != 0);
   }
+}
+
+TEST_F(OversizedBody, gzip_bomb_stops_at_the_page_limit_as_decoded) {
+  // A megabyte that inflates to a gigabyte: a hundred members of ten
+  // megabytes of zeros each.
+  const std::string member = hv::test::Gzip(std::string(10 << 20, '\0'));
+  std::string bomb;
+  for (int i = 0; i < 100; ++i) bomb += member;
+  ASSERT_EQ(CEngineSettings::Change("max-page-size", "64"), "");
+  ScriptServer server({ScriptServer::ReadRequest(),
+                       ScriptServer::Send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n"
+                                          "Content-Length: " + std::to_string(bomb.size()) + "\r\n\r\n" + bomb),
+                       ScriptServer::Close()});
+  CSafNode* agent = CSafClient::CreateAgent("Bomb");
+  ASSERT_NE(agent, nullptr);
+  CSafNode* location = CSafClient::CreateHTMLNode(agent, "Page", server.Url("/page").c_str(), 0);
+  ASSERT_NE(location, nullptr);
+  ASSERT_TRUE(location->SetValue(itemLoadInfo, CSafClient::PackLoadInfo(2, 0, 0, 2, 0, 0, 0)));
+  ASSERT_EQ(agent->Run(), 1);
+  ASSERT_TRUE(m_ui->WaitUntil(
+      [](const std::vector<std::string>& log) {
+        return std::find(log.begin(), log.end(), "Progress 2") != log.end() ||
+               std::find(log.begin(), log.end(), "Progress 3") != log.end();
+      },
+      std::chrono::seconds(20)));
+  const std::vector<HvCacheRecord> records = GetCacheRecords();
+  const auto page = std::find_if(records.begin(), records.end(),
+                                 [&](const HvCacheRecord& r) { return r.address == server.Url("/page"); });
+  ASSERT_NE(page, records.end());
+  EXPECT_EQ(page->state, 0);
+  EXPECT_EQ(page->statusText, "larger than the page size limit of 64 KB");
+  const std::string file = CAgentManager::Instance().AgentFolderPath("Bomb") + "/" + page->localFile;
+  EXPECT_TRUE(page->localFile.empty() || ::access(file.c_str(), F_OK) != 0);
 }
 
 }  // namespace

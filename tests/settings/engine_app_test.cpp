@@ -290,6 +290,7 @@ TEST_F(Settings, named_settings_are_validated_before_anything_is_written) {
   EXPECT_NE(CEngineSettings::Change("proxy-port", "70000"), "");
   EXPECT_NE(CEngineSettings::Change("max-page-size", "0"), "");
   EXPECT_NE(CEngineSettings::Change("use-proxy", "maybe"), "");
+  EXPECT_NE(CEngineSettings::Change("keep-alive", "sometimes"), "");
   EXPECT_NE(CEngineSettings::Change("agents-folder", "relative/path"), "");
   EXPECT_NE(CEngineSettings::Change("cache-folder", "/tmp"), "");
   EXPECT_NE(CEngineSettings::Change("nonsense", "1"), "");
@@ -304,6 +305,9 @@ TEST_F(Settings, named_settings_are_validated_before_anything_is_written) {
   EXPECT_EQ(shown["timeout"], std::make_pair(std::string("30"), true));  // written with the threads
   EXPECT_EQ(shown["use-proxy"], std::make_pair(std::string("on"), true));
   EXPECT_EQ(shown["user-agent"], std::make_pair(std::string("Harvion/2.0"), false));
+  EXPECT_EQ(shown["keep-alive"], std::make_pair(std::string("off"), false));
+  EXPECT_EQ(CEngineSettings::Change("keep-alive", "on"), "");
+  EXPECT_TRUE(Restart().m_bKeepAlive);
 }
 
 TEST_F(Settings, a_change_keeps_what_another_process_stored_meanwhile) {

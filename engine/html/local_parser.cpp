@@ -30,14 +30,16 @@ CLocalParser::CLocalParser(CSafNode* owner) : CSGMLParser(&kDtd), m_pOwner(owner
 
 void CLocalParser::OnStartTag(const SGMLTagDef*, int, int tagIndex, CSGMLAttribute* attributes) {
   if (tagIndex != kTagA) return;
-  m_strText.clear();
+  m_text.Clear();
   m_strAddress = attributes[0].m_bPresent ? attributes[0].m_strValue : std::string();
 }
 
 void CLocalParser::OnCharacter(const SGMLTagDef*, int tagIndex, int code) {
-  if (tagIndex != kTagA || m_strText.size() >= kMaxText) return;
-  // Names are Latin-1 bytes; a character beyond it has no byte.
-  m_strText.push_back(code > 0xFF ? '?' : static_cast<char>(code));
+  if (tagIndex == kTagA) m_text.AddCharacter(code);
+}
+
+void CLocalParser::OnText(const SGMLTagDef*, int tagIndex, const char* text, std::size_t length) {
+  if (tagIndex == kTagA) m_text.AddBytes(text, length);
 }
 
 void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
@@ -45,13 +47,14 @@ void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
   // Files written by hand may pad the address; the cache keys must not.
   CreateName(m_strAddress);
   if (IsAbsoluteHttp(m_strAddress)) {
-    CreateName(m_strText);
-    if (m_strText.empty()) m_strText = m_strAddress;
-    if (CSafClient::CreateHTMLNode(m_pOwner, m_strText.c_str(), m_strAddress.c_str(), 0))
+    std::string text = m_text.Take();
+    CreateName(text);
+    if (text.empty()) text = m_strAddress;
+    if (CSafClient::CreateHTMLNode(m_pOwner, text.c_str(), m_strAddress.c_str(), 0))
       ++m_nCreated;
     else
       ++m_nRefused;
   }
   m_strAddress.clear();
-  m_strText.clear();
+  m_text.Clear();
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/html/element_text.h"
 #include "engine/html/sgml_parser.h"
 
 class CSafNode;
@@ -24,13 +25,14 @@ class CLocalParser : public CSGMLParser {
 
  protected:
   void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
+  void OnText(const SGMLTagDef* tag, int tagIndex, const char* text, std::size_t length) override;
   void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
   void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
 
  private:
   CSafNode* m_pOwner;
   std::string m_strAddress;
-  std::string m_strText;
+  ElementText m_text{kMaxText};
   int m_nCreated = 0;
   int m_nRefused = 0;
 };

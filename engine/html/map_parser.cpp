@@ -103,7 +103,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
   switch (tagIndex) {
     case kTagA:
       AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kPage, true);
-      m_strText.clear();
+      m_text.Clear();
       break;
     case kTagArea:
       AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kPage, false);
@@ -141,7 +141,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kEmbedded, false);
       break;
     case kTagTitle:
-      m_strText.clear();
+      m_text.Clear();
       break;
     default:
       break;
@@ -149,37 +149,35 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
 }
 
 bool CMapParser::CollectsText(int tagIndex) const {
-  return (tagIndex == kTagA || tagIndex == kTagTitle) && m_strText.size() < kMaxText;
+  return (tagIndex == kTagA || tagIndex == kTagTitle) && !m_text.Full();
 }
 
 void CMapParser::OnCharacter(const SGMLTagDef*, int tagIndex, int code) {
-  if (!CollectsText(tagIndex)) return;
-  // Text is kept as Latin-1 bytes; a character beyond it has no byte.
-  m_strText.push_back(code > 0xFF ? '?' : static_cast<char>(code));
+  if (CollectsText(tagIndex)) m_text.AddCharacter(code);
 }
 
 void CMapParser::OnText(const SGMLTagDef*, int tagIndex, const char* text, std::size_t length) {
-  if (CollectsText(tagIndex)) m_strText.append(text, std::min(length, kMaxText - m_strText.size()));
+  if (CollectsText(tagIndex)) m_text.AddBytes(text, length);
 }
 
 void CMapParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
   if (tagIndex == kTagA) {
-    CreateName(m_strText);
+    std::string text = m_text.Take();
+    CreateName(text);
     if (m_pPendingChild) {
       std::lock_guard guard(CCache::Lock());
-      m_pPendingChild->m_strTitle = m_strText;
+      m_pPendingChild->m_strTitle = text;
     }
-    if (m_pPendingLocation && !m_strText.empty()) m_pPendingLocation->SetName(m_strText, 1);
-    m_strText.clear();
+    if (m_pPendingLocation && !text.empty()) m_pPendingLocation->SetName(text, 1);
     if (m_bLinkPending && m_pOwner) m_pOwner->CompleteLink(m_pPendingLocation);
     ClearPending();
   } else if (tagIndex == kTagTitle) {
-    CreateName(m_strText);
+    std::string title = m_text.Take();
+    CreateName(title);
     if (m_pPage) {
       std::lock_guard guard(CCache::Lock());
-      m_pPage->m_strTitle = m_strText;
+      m_pPage->m_strTitle = title;
     }
-    if (m_pOwner) m_pOwner->SetTitle(m_strText);
-    m_strText.clear();
+    if (m_pOwner) m_pOwner->SetTitle(title);
   }
 }

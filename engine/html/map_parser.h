@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "engine/html/content_parser.h"
+#include "engine/html/element_text.h"
 
 class CAnchor;
 class CLinkOwner;
@@ -46,7 +47,7 @@ class CMapParser : public CContentParser {
   CLinkOwner* m_pOwner;
   std::string m_strBase;
   std::unordered_map<std::string, std::string> m_resolved;  // against m_strBase
-  std::string m_strText;  // of the current A or TITLE
+  ElementText m_text{kMaxText};  // of the current A or TITLE
   CAnchor* m_pPendingLocation = nullptr;
   CPageChild* m_pPendingChild = nullptr;
 };

@@ -49,7 +49,7 @@ TEST_F(ImportTest, HttpLinksBecomeNamedLocations) {
         "<DT><A NAME=x>no address</A><A HREF=\"http://unclosed/\">unclosed\n");
   EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("bookmarks.html").c_str()), 3);
   EXPECT_EQ(Items(), (std::vector<std::string>{"Home <http://h/>", "http://g/ <http://g/>",
-                                               "Caf\xe9 corner <http://k/>"}));
+                                               "Caf\xc3\xa9 corner <http://k/>"}));
 }
 
 TEST_F(ImportTest, UnreadableFileIsReported) {

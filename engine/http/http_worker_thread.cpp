@@ -19,6 +19,7 @@
 #include "engine/http/url.h"
 #include "engine/settings/engine_app.h"
 #include "harvion/global_memory.h"
+#include "platform/net/byte_stream.h"
 #include "platform/net/tcp_socket.h"
 
 namespace {
@@ -149,12 +150,25 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
   // A thread here makes one blocking call at a time, so the socket layer is
   // never busy with another (HttpStatus::socketBusy cannot arise).
 
-  hv::net::TcpSocket socket;  // closed exactly once, at the latest when it goes
-  if (!socket.Create()) {
-    socketError = socket.LastError();
+  std::unique_ptr<hv::net::ByteStream> stream;  // closed exactly once, at the latest when it goes
+  if (const int failed = Connect(address, stream, socketError); failed != 0) return failed;
+  m_bKeepAsked = AsksToKeep(request);
+  if (!stream->SendAll(request.data(), request.size())) {
+    socketError = stream->LastError();
+    stream->CloseHard();
+    return HttpStatus::sendFailed;
+  }
+  return Receive(*stream, status, socketError);
+}
+
+int CHTTPWorkerThread::Connect(const std::string& address, std::unique_ptr<hv::net::ByteStream>& stream,
+                               int& socketError) {
+  auto socket = std::make_unique<hv::net::TcpSocket>();
+  if (!socket->Create()) {
+    socketError = socket->LastError();
     return HttpStatus::noSocket;
   }
-  if (!socket.Watch(m_pHttpServer->Sockets(), m_nIndex)) return CAsyncServer::statusCutOff;
+  if (!socket->Watch(m_pHttpServer->Sockets(), m_nIndex)) return CAsyncServer::statusCutOff;
   std::string target;
   EngineApp::Instance().GetProxiedTarget(address, target);
   std::string hostPort;
@@ -165,21 +179,16 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
   SplitHostPort(hostPort, host, port);
   std::uint32_t ip = 0;
   if (!hv::net::ResolveIPv4(host, ip, socketError)) return HttpStatus::noHostAddress;
-  if (const int timeout = m_pHttpServer->SocketTimeout(); timeout > 0) socket.SetTimeouts(timeout);
-  if (port == 0 || !socket.Connect(ip, port)) {
-    socketError = socket.LastError();
+  if (const int timeout = m_pHttpServer->SocketTimeout(); timeout > 0) socket->SetTimeouts(timeout);
+  if (port == 0 || !socket->Connect(ip, port)) {
+    socketError = socket->LastError();
     return HttpStatus::connectFailed;
   }
-  m_bKeepAsked = AsksToKeep(request);
-  if (!socket.SendAll(request.data(), request.size())) {
-    socketError = socket.LastError();
-    socket.CloseHard();
-    return HttpStatus::sendFailed;
-  }
-  return Receive(socket, status, socketError);
+  stream = std::move(socket);
+  return 0;
 }
 
-int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& socketError) {
+int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& socketError) {
   using Clock = TransferPace::Clock;
   char block[kBlockSize + 1];
   ResponseFraming framing;
@@ -187,15 +196,15 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
   TransferPace pace(m_pHttpServer->SocketTimeout(), Clock::now());
   for (;;) {
     const int wait = pace.WaitLimit(Clock::now());
-    const long received = wait == 0 ? -1 : socket.Receive(block, kBlockSize, wait);
+    const long received = wait == 0 ? -1 : stream.Receive(block, kBlockSize, wait);
     if (received == 0) {
-      if (!socket.Close()) socketError = socket.LastError();
+      if (!stream.Close()) socketError = stream.LastError();
       // The server closed before the end it had announced.
       return body && body->ShortAtClose() ? HttpStatus::receiveFailed : status;
     }
     if (received < 0) {
-      socketError = wait == 0 ? hv::net::kErrorTimedOut : socket.LastError();
-      socket.CloseHard();
+      socketError = wait == 0 ? hv::net::kErrorTimedOut : stream.LastError();
+      stream.CloseHard();
       return HttpStatus::receiveFailed;
     }
     const std::size_t bodyBytes = framing.Add(block, static_cast<std::size_t>(received));
@@ -212,20 +221,20 @@ int CHTTPWorkerThread::Receive(hv::net::TcpSocket& socket, int status, int& sock
       break;
     }
     if (delivery.result == CHTTPAsyncClient::headerTooLong) {
-      socket.CloseHard();
+      stream.CloseHard();
       return HttpStatus::headerTooLong;
     }
     if (body && body->Failed()) {
-      socket.CloseHard();
+      stream.CloseHard();
       return HttpStatus::badBody;
     }
     if (body && body->Ended()) {
       // The whole answer is in; whatever the server does next is not this page's.
-      if (!socket.Close()) socketError = socket.LastError();
+      if (!stream.Close()) socketError = stream.LastError();
       return status;
     }
   }
-  Drain(socket);
+  Drain(stream);
   return status;
 }
 
@@ -269,21 +278,21 @@ CHTTPWorkerThread::Delivery CHTTPWorkerThread::Deliver(const char* block, std::s
   return delivery;
 }
 
-void CHTTPWorkerThread::Drain(hv::net::TcpSocket& socket) {
+void CHTTPWorkerThread::Drain(hv::net::ByteStream& stream) {
   using Clock = std::chrono::steady_clock;
-  socket.ShutdownSend();
+  stream.ShutdownSend();
   char block[kBlockSize];
   const auto deadline = Clock::now() + kMaxDiscardTime;
   std::size_t discarded = 0;
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const long received = left > 0 ? socket.Receive(block, kBlockSize, static_cast<int>(left)) : -1;
+    const long received = left > 0 ? stream.Receive(block, kBlockSize, static_cast<int>(left)) : -1;
     if (received == 0) break;
     discarded += received > 0 ? static_cast<std::size_t>(received) : 0;
     if (received < 0 || discarded > kMaxDiscard) {
-      socket.CloseHard();
+      stream.CloseHard();
       return;
     }
   }
-  socket.Close();
+  stream.Close();
 }

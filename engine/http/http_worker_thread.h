@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/http/response_body.h"
 #include "engine/http/worker_thread.h"
@@ -11,7 +13,7 @@
 class CHTTPAsyncServer;
 class ResponseFraming;
 namespace hv::net {
-class TcpSocket;
+class ByteStream;
 }
 
 // Posted by a worker to its "HTTP worker" window to run the bound transfer.
@@ -36,7 +38,9 @@ class CHTTPWorkerThread : public CWorkerThread {
   int RunTransfer(int& socketError);
   // Waits the client's start delay; false when a stop cut the wait off.
   bool WaitStartDelay();
-  int Receive(hv::net::TcpSocket& socket, int status, int& socketError);
+  // Connects to where address is fetched from; a status when that failed.
+  int Connect(const std::string& address, std::unique_ptr<hv::net::ByteStream>& stream, int& socketError);
+  int Receive(hv::net::ByteStream& stream, int status, int& socketError);
   // What handing a received block to the client came to.
   struct Delivery {
     int result = 0;           // the client's last OnData answer
@@ -48,7 +52,7 @@ class CHTTPWorkerThread : public CWorkerThread {
   Delivery Deliver(const char* block, std::size_t length, std::size_t bodyBytes, const ResponseFraming& framing,
                    std::optional<ResponseBody>& body);
   // After an early end: lets the server finish before closing, within reason.
-  static void Drain(hv::net::TcpSocket& socket);
+  static void Drain(hv::net::ByteStream& stream);
 
   CHTTPAsyncServer* const m_pHttpServer;
   HWND m_hHttpWnd = nullptr;  // the "HTTP worker" window

@@ -99,6 +99,16 @@ bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error) {
   return true;
 }
 
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : m_fd(other.m_fd),
+      m_nError(other.m_nError),
+      m_nTimeoutMs(other.m_nTimeoutMs),
+      m_pWatch(other.m_pWatch),
+      m_nWatchSlot(other.m_nWatchSlot) {
+  other.m_fd = -1;
+  other.m_pWatch = nullptr;
+}
+
 TcpSocket::~TcpSocket() {
   if (IsOpen()) CloseHard();
 }

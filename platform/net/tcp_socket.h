@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/net/byte_stream.h"
+
 namespace hv::net {
 
 class OpenSockets;
@@ -25,42 +27,40 @@ int WinSockError(int systemError);
 // byte order. False with error set to a WinSock number when there is none.
 bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error);
 
-class TcpSocket {
+class TcpSocket : public ByteStream {
  public:
   TcpSocket() = default;
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+  // The connection, its watch and its time-outs move; other is left closed.
+  TcpSocket(TcpSocket&& other) noexcept;
+  TcpSocket& operator=(TcpSocket&&) = delete;
   // A socket still open is closed hard: nothing may keep a connection alive
   // past its transfer.
-  ~TcpSocket();
+  ~TcpSocket() override;
 
   bool Create();
-  bool IsOpen() const { return m_fd >= 0; }
+  bool IsOpen() const override { return m_fd >= 0; }
+  int Fd() const { return m_fd; }
   // Keeps the open socket in slot of sockets until it is closed, so that a
   // stop can shut it down; false (the socket shut down) when the slot is
   // cut off already.
   bool Watch(OpenSockets& sockets, int slot);
   // The send and the receive time-out (also bounding connect), milliseconds.
   bool SetTimeouts(int milliseconds);
+  int TimeoutMs() const { return m_nTimeoutMs; }
   bool Connect(std::uint32_t address, std::uint16_t port);
-  // Sends all bytes, repeating partial sends.
-  bool SendAll(const char* data, std::size_t length);
-  // Bytes received (up to size), 0 when the peer closed, -1 on an error;
-  // waiting at most waitMs milliseconds (-1: the socket's own time-out),
-  // after which it fails as timed out. A wait within a sixteenth of the
-  // socket's own time-out may last that time-out instead.
-  long Receive(char* buffer, std::size_t size, int waitMs = -1);
-  void ShutdownSend();
-  // Closes; false when the close itself reports an error. Either way the
-  // socket is closed afterwards and is never closed again.
-  bool Close();
-  // Closes with a reset instead of the orderly end.
-  void CloseHard();
-  // The WinSock number of the last failure, 0 when nothing failed.
-  int LastError() const { return m_nError; }
+  bool SendAll(const char* data, std::size_t length) override;
+  // A wait within a sixteenth of the socket's own time-out may last that
+  // time-out instead.
+  long Receive(char* buffer, std::size_t size, int waitMs = -1) override;
+  void ShutdownSend() override;
+  bool Close() override;
+  void CloseHard() override;
+  int LastError() const override { return m_nError; }
+  // Keeps errno's WinSock number as the last failure; returns false.
+  bool Fail();
+  void SetError(int winSockError) { m_nError = winSockError; }
 
  private:
-  bool Fail();  // keeps errno's WinSock number; returns false
 
   int m_fd = -1;
   int m_nError = 0;

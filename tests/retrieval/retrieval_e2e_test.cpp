@@ -720,13 +720,15 @@ TEST_F(RetrievalEndToEnd, shutdown_mid_page_leaves_an_interrupted_copy) {
 // test below), which alone gets the limit; the index it leaves must load, and
 // everything it calls stored must be there.
 TEST_F(RetrievalEndToEnd, full_disk_stops_the_run_and_keeps_the_index_whole) {
-  Page index("Full", {"big.html"});
+  // An object cut short by the full disk must not be called complete either.
+  Page index("Full", {"big.html"}, {"big.gif"});
   for (int i = 0; i < 10; ++i) {
     index.links.push_back("s" + std::to_string(i) + ".html");
     m_site->WritePage("full/s" + std::to_string(i) + ".html", Page("Small " + std::to_string(i)));
   }
   m_site->WritePage("full/index.html", index);
   m_site->WritePage("full/big.html", Page("Big", {}, {}, std::string(512 << 10, 'z')));
+  m_site->Write("full/big.gif", "GIF89a" + std::string(512 << 10, 'g'));
   Serve();
   const std::string location = Url("full/index.html");
   const std::string output = m_nginx->Path("child.out");
@@ -763,7 +765,10 @@ TEST_F(RetrievalEndToEnd, full_disk_stops_the_run_and_keeps_the_index_whole) {
     EXPECT_EQ(::access(StoredPath(record).c_str(), F_OK), 0) << address << " is called stored but has no file";
   }
   ASSERT_TRUE(records.count(Url("full/big.html")));
-  EXPECT_NE(records.at(Url("full/big.html")).state, 3) << "a page cut short by the full disk is called complete";
+  for (const char* big : {"full/big.html", "full/big.gif"}) {
+    ASSERT_TRUE(records.count(Url(big))) << big;
+    EXPECT_NE(records.at(Url(big)).state, 3) << big << " cut short by the full disk is called complete";
+  }
 }
 
 // The full-disk run, in the Harvion folder of the test that starts it.

@@ -12,7 +12,9 @@
 #include <fstream>
 #include <memory>
 
+#include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
+#include "harvion/settings.h"
 #include "engine/agent/anchor.h"
 #include "engine/agent/base_node.h"
 #include "engine/schedule/schedule.h"
@@ -126,6 +128,23 @@ TEST_F(HvScan, once_runs_a_due_item_records_its_run_and_does_not_run_it_again_at
       << status.output;
   EXPECT_EQ(Count(status.output, "last run "), 1u) << status.output;
   EXPECT_EQ(status.output.find("last run never"), std::string::npos) << status.output;
+}
+
+TEST_F(HvScan, pages_a_limit_left_unfetched_are_logged_with_the_run) {
+  const hvtest::SiteBuilder site(m_nginx->Path("site"));
+  ASSERT_TRUE(site.WritePage("walks.html", hvtest::SiteBuilder::Page("Walks", {}, {}, std::string(8 << 10, 'w'))));
+  ASSERT_TRUE(site.WritePage("more.html", hvtest::SiteBuilder::Page("More")));
+  ASSERT_TRUE(site.WritePage("index.html", hvtest::SiteBuilder::Page("Club", {"walks.html", "more.html"})));
+  // One transfer at a time, so the limit is met before the last link is asked for.
+  ASSERT_EQ(CEngineSettings::Change("threads", "1"), "");
+  ASSERT_EQ(CSafClient::LoadAgentFile("Club", 1), 1);
+  CAgentManager::Instance().Agent()->m_nSizeLimit = 4;  // kilobytes
+  CAgentManager::Instance().Agent()->m_bModified = 1;
+  CSafClient::DeleteAgent();
+  const hvtest::ProgramResult run = Scan("--once");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(Log().find(" failed; 2 pages not fetched: the agent's size limit was reached"), std::string::npos)
+      << Log();
 }
 
 TEST_F(HvScan, an_agent_open_elsewhere_waits_and_runs_once_it_is_free) {

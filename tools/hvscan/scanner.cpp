@@ -101,6 +101,7 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
       outcome.result == RunOutcome::cutShort) {
     line += ": " + std::to_string(outcome.added) + " new, " + std::to_string(outcome.modified) + " modified, " +
             std::to_string(outcome.gone) + " gone, " + std::to_string(outcome.failedPages) + " failed";
+    if (!outcome.limits.empty()) line += "; " + outcome.limits;
   }
   if (!outcome.detail.empty()) line += ": " + outcome.detail;
   // The node is gone or has another schedule now: the entry names nothing.

@@ -135,8 +135,9 @@ RunOutcome RunScheduledNode(const RunEntry& entry, const std::string& agentFolde
   } else if (!gate.Enter()) {
     outcome = Outcome(RunOutcome::stopped, "");
   } else {
-    const std::vector<HvCacheRecord> before = GetCacheRecords();
-    const std::uint32_t runStart = harvion::RunStartAfter(harvion::LatestTimeStamp(before));
+    // Only each address's state is kept, not a copy of every record.
+    const harvion::RunBaseline before = harvion::RunBaseline::Take();
+    const std::uint32_t runStart = harvion::RunStartAfter(before.Latest());
     RunEnd end;
     client.SetRunObserver(&end);
     bool interrupted = false;
@@ -150,11 +151,12 @@ RunOutcome RunScheduledNode(const RunEntry& entry, const std::string& agentFolde
     } else {
       outcome = Outcome(RunOutcome::done, "");
       if (interrupted) outcome.result = gate.Stopped() ? RunOutcome::stopped : RunOutcome::cutShort;
-      const harvion::ChangeReport report = harvion::ClassifyChanges(before, GetCacheRecords(), runStart);
+      const harvion::ChangeReport report = harvion::ClassifyChanges(before, runStart);
       outcome.added = report.added.size();
       outcome.modified = report.modified.size();
       outcome.gone = report.gone.size();
       outcome.failedPages = report.failed.size();
+      outcome.limits = harvion::LimitsText(report.limits);
     }
   }
   std::string error;

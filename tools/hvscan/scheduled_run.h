@@ -33,6 +33,7 @@ struct RunOutcome {
   Result result = failed;
   std::string detail;
   std::size_t added = 0, modified = 0, gone = 0, failedPages = 0;
+  std::string limits;  // the pages a limit left unfetched, empty when none
   long ended = 0;  // when the run ended, seconds since 1970
 };
 

@@ -8,6 +8,7 @@
 
 #include "engine/cache/known_extensions.h"
 #include "engine/cache/local_name.h"
+#include "engine/http/web_scheme.h"
 #include "harvion/exports.h"
 #include "platform/files/file.h"
 #include "platform/files/file_system.h"
@@ -32,10 +33,7 @@ constexpr unsigned kDamagedIndexText = 508;
 
 bool MayHaveRecord(const std::string& address) {
   if (address.find_first_of(":/\\") == std::string::npos) return true;  // a bare name
-  static const char kHttp[] = "http:";
-  return address.size() >= 5 && std::equal(address.begin(), address.begin() + 5, kHttp, [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == b;
-         });
+  return hv::http::WebSchemeLength(address) > 0;
 }
 
 // The number in a local file name ("3S" + hex digits + extension), or -1.

@@ -76,9 +76,9 @@ class CCache : public CObject {
   CPageDescr* FindLocked(const std::string& key);
   CPageDescr* FindOrCreateLocked(const std::string& address);
   // The record of the address, creating it when the address may have one: a
-  // bare name (no ':', '/' or '\') or an address beginning with "http:" in any
-  // case, of at most kMaxAddress bytes. Null for an empty or refused
-  // address, or when the map holds more keys than the key limit.
+  // bare name (no ':', '/' or '\') or an address beginning with "http:" or
+  // "https:" in any case, of at most kMaxAddress bytes. Null for an empty or
+  // refused address, or when the map holds more keys than the key limit.
   CPageDescr* FindOrCreate(const std::string& address);
   // True when FindOrCreate refuses the address only because the map holds
   // as many keys as it takes.

@@ -1,8 +1,8 @@
 #include "engine/html/local_parser.h"
 
-#include <cctype>
 #include <iterator>
 
+#include "engine/http/web_scheme.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 
@@ -13,15 +13,13 @@ const SGMLTagDef kTags[] = {{"A", kHref, 1, 5}};
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
 constexpr int kTagA = 0;
 
-// "http://" and a host. A relative link has nothing to resolve against in a
-// local file, and a bare name would be taken for a stored page's file name.
-bool IsAbsoluteHttp(const std::string& address) {
-  static const char kPrefix[] = "http://";
-  constexpr std::size_t kLength = sizeof kPrefix - 1;
-  if (address.size() <= kLength || address[kLength] == '/') return false;
-  for (std::size_t i = 0; i < kLength; ++i)
-    if (std::tolower(static_cast<unsigned char>(address[i])) != kPrefix[i]) return false;
-  return true;
+// "http://" or "https://" and a host. A relative link has nothing to resolve
+// against in a local file, and a bare name would be taken for a stored
+// page's file name.
+bool IsAbsoluteWebAddress(const std::string& address) {
+  if (!hv::http::HasWebPrefix(address)) return false;
+  const std::size_t host = hv::http::WebSchemeLength(address) + 2;
+  return address.size() > host && address[host] != '/';
 }
 
 }  // namespace
@@ -46,7 +44,7 @@ void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
   if (tagIndex != kTagA) return;
   // Files written by hand may pad the address; the cache keys must not.
   CreateName(m_strAddress);
-  if (IsAbsoluteHttp(m_strAddress)) {
+  if (IsAbsoluteWebAddress(m_strAddress)) {
     std::string text = m_text.Take();
     CreateName(text);
     if (text.empty()) text = m_strAddress;

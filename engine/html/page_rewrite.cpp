@@ -2,13 +2,13 @@
 // attribute names, what the copy says in its place, and writing a copy anew
 // when the pages it links to have come or gone.
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <mutex>
 
 #include "engine/cache/cache.h"
 #include "engine/html/content_parser.h"
 #include "engine/http/url.h"
+#include "engine/http/web_scheme.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "platform/files/file.h"
@@ -19,14 +19,6 @@
 namespace {
 
 constexpr std::size_t kBlock = 4096;
-
-bool HasHttpScheme(const std::string& address) {
-  static const char kPrefix[] = "http://";
-  if (address.size() < 7) return false;
-  for (std::size_t i = 0; i < 7; ++i)
-    if (std::tolower(static_cast<unsigned char>(address[i])) != kPrefix[i]) return false;
-  return true;
-}
 
 // A bare name is a local file name; anything else is an address.
 bool IsWebAddress(const std::string& text) {
@@ -87,7 +79,7 @@ std::string CPageDescr::ResolveLink(const std::string& value, const std::string&
   ComposeUrl(result, text->c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
   if (HasLineBreakOrTab(result)) return {};
   std::replace(result.begin(), result.end(), '\\', '/');
-  if (!HasHttpScheme(result)) return {};
+  if (!hv::http::HasWebPrefix(result)) return {};
   return result;
 }
 

@@ -1,25 +1,28 @@
 #include "engine/http/url.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
+
+#include "engine/http/web_scheme.h"
 
 namespace {
 
 // Host names and extensions are compared as ASCII whatever the user's locale.
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualsNoCase(const char* text, const char* lower) {
-  for (; *text && *lower; ++text, ++lower)
-    if (AsciiLower(*text) != *lower) return false;
-  return *text == *lower;
-}
-
-// True for a port written as digits whose value is 80 ("80", "080").
-bool IsDefaultHttpPort(const char* port) {
-  while (*port == '0') ++port;
-  return std::strcmp(port, "80") == 0;
+// True for a port written as digits whose value is port ("80", "080").
+bool IsPort(const char* text, std::uint16_t port) {
+  if (!*text) return false;
+  unsigned value = 0;
+  for (; *text; ++text) {
+    if (*text < '0' || *text > '9') return false;
+    value = value * 10 + static_cast<unsigned>(*text - '0');
+    if (value > 0xFFFF) return false;
+  }
+  return value == port;
 }
 
 // Where the path of text begins: after "scheme:" and after "//host", so dot
@@ -115,9 +118,9 @@ void SplitUrl(char* text, UrlParts& parts) {
     parts.path = rest + 1;
   }
 
-  // Only http hosts are known to be case-blind with 80 as the default port.
-  if (parts.host && parts.scheme && EqualsNoCase(parts.scheme, "http")) {
-    if (char* colon = std::strrchr(parts.host, ':'); colon && IsDefaultHttpPort(colon + 1)) *colon = '\0';
+  // Only web hosts are known to be case-blind, with a default port by scheme.
+  if (const std::uint16_t port = parts.host && parts.scheme ? hv::http::DefaultPort(parts.scheme) : 0; port != 0) {
+    if (char* colon = std::strrchr(parts.host, ':'); colon && IsPort(colon + 1, port)) *colon = '\0';
     for (char* p = parts.host; *p; ++p) *p = AsciiLower(*p);
   }
 }

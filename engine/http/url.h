@@ -30,7 +30,8 @@ constexpr unsigned URL_CONNECT_HOST = URL_HOST;
 constexpr unsigned URL_COMPARE_KEY = URL_HOST | URL_PATH;
 
 // Splits text in place: NUL bytes are written into it and the parts point
-// into it. An http host loses a ":80" port and is lower-cased.
+// into it. An http or https host loses its default port (":80", ":443")
+// and is lower-cased.
 void SplitUrl(char* text, UrlParts& parts);
 
 // Resolves url against base (which may be null) and writes the parts chosen

@@ -15,6 +15,7 @@
 #include "engine/http/http_async_server.h"
 #include "engine/http/transfer_failure.h"
 #include "engine/http/url.h"
+#include "engine/http/web_scheme.h"
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
 #include "engine/retrieval/run_limits.h"
@@ -312,7 +313,7 @@ int CHTTPAnchor::OnRedirect() {
   std::string target;
   if (!page->m_strLocation.empty())
     ComposeUrl(target, page->m_strLocation.c_str(), page->m_strAddress.c_str(), URL_CANONICAL);
-  if (!StartsWithIgnoringCase(target, "http://")) {
+  if (!hv::http::HasWebPrefix(target)) {
     FailLoad(hv::http::kRedirectNowhere);
     return done;
   }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "engine/http/url.h"
+#include "engine/http/web_scheme.h"
 
 namespace {
 
@@ -44,6 +46,18 @@ bool IsAddressHost(std::string host) {
   return true;
 }
 
+// The host and the port a web address connects to, upper-cased: "http://h/"
+// and "https://h/" are two servers, as their ports 80 and 443 differ. Other
+// schemes keep the network location as written.
+std::string ServerKey(const char* url) {
+  std::string key = Upper(Key(url, URL_CONNECT_HOST));
+  const std::uint16_t port = hv::http::DefaultPort(Key(url, URL_SCHEME));
+  const std::size_t colon = key.rfind(':');
+  const bool hasPort = colon != std::string::npos && key.find(']', colon) == std::string::npos;
+  if (port != 0 && !key.empty() && !hasPort) key += ':' + std::to_string(port);
+  return key;
+}
+
 // How much of host comes before its site; 0 when the host is no longer
 // than the site, so the whole host is the site.
 std::size_t SitePrefixLength(const std::string& host) {
@@ -65,9 +79,7 @@ std::size_t SitePrefixLength(const std::string& host) {
 
 namespace hv {
 
-bool SameServer(const char* link, const char* page) {
-  return Upper(Key(link, URL_CONNECT_HOST)) == Upper(Key(page, URL_CONNECT_HOST));
-}
+bool SameServer(const char* link, const char* page) { return ServerKey(link) == ServerKey(page); }
 
 bool SameSite(const char* link, const char* page) {
   const std::string linkHost = Key(link, URL_CONNECT_HOST);

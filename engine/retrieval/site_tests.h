@@ -7,7 +7,8 @@ namespace hv {
 // In each, the first URL is the candidate link and the second the page.
 // A null pointer is taken as empty text.
 
-// Same network location: host and port, http hosts without case or ":80".
+// Same host and port, letter case aside; a web address without a port has
+// its scheme's default one (80 for http, 443 for https).
 bool SameServer(const char* link, const char* page);
 
 // The page's host ends with the link host's site: its last two labels for

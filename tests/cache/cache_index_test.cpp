@@ -239,16 +239,19 @@ TEST(CacheMap, ChainsListNewestFirstAndKeysCompareExactly) {
 
 TEST(CacheKeys, WhichAddressesGetARecord) {
   CCache cache;
-  for (const char* refused : {"", "ftp://h/x", "c:\\x.html", "htt:x", "mailto:a@b"})
+  for (const char* refused : {"", "ftp://h/x", "c:\\x.html", "htt:x", "mailto:a@b", "httpsx://h/", "shttp://h/"})
     EXPECT_EQ(cache.FindOrCreate(refused), nullptr) << refused;
   CPageDescr* upper = cache.FindOrCreate("HTTP://h/");
   ASSERT_NE(upper, nullptr);
   EXPECT_EQ(cache.FindOrCreate("HTTP://h/"), upper);
   EXPECT_NE(cache.FindOrCreate("http://h/"), upper);  // keys are exact
+  CPageDescr* secure = cache.FindOrCreate("HTTPS://h/");
+  ASSERT_NE(secure, nullptr);
+  EXPECT_NE(secure, upper);
   CPageDescr* bare = cache.FindOrCreate("readme.txt");
   ASSERT_NE(bare, nullptr);
   EXPECT_EQ(bare->m_strAddress, "readme.txt");
-  EXPECT_EQ(cache.KeyCount(), 3);
+  EXPECT_EQ(cache.KeyCount(), 4);
 }
 
 TEST(CacheMap, GrowsPastItsFirstTableAndSpreadsKeysOfOneHash) {

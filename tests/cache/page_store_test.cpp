@@ -92,6 +92,7 @@ TEST_F(PageStore, NamesKeepAKnownExtensionOnly) {
   EXPECT_EQ(NameFor("http://h/q.cgi?x=1"), "3S000020.html");
   EXPECT_EQ(NameFor("http://h/x.h"), "3S000021.h");  // part of ".htm"
   EXPECT_EQ(NameFor("http://h/x.%s%n"), "3S000022.html");
+  EXPECT_EQ(NameFor("https://h/a/b.gif"), "3S000023.gif");  // another address than over http
   m_cache.m_nNextFileNumber = 0x1234567;
   EXPECT_EQ(NameFor("http://h/x.gif"), "3S1234567.gif");
   EXPECT_EQ(m_cache.m_nNextFileNumber, 0x1234568);

@@ -68,6 +68,7 @@ test_building_a_tree() {
   # Options may come before the arguments.
   hv add --in Local News http://example.org/a; expect_ok "add with the option first"
   hv add News http://example.org/b --title=http://example.org/b; expect_ok "add titled with its URL"
+  hv add News https://example.org/b; expect_ok "add an https URL"
   hv tree News
   expect_ok "tree News"
   local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
@@ -76,7 +77,8 @@ test_building_a_tree() {
     folder \"Sub\"  $inherited
       location \"Town hall\" <http://example.org/hall>  $inherited
     location <http://example.org/a>  $inherited
-  location <http://example.org/b>  $inherited"
+  location <http://example.org/b>  $inherited
+  location <https://example.org/b>  $inherited"
 
   # Reading an agent must not rewrite it.
   cp "$HARVION_HOME/News.hvx" "$WORK/before.hvx"
@@ -91,6 +93,7 @@ test_refusals() {
 
   cp "$HARVION_HOME/News.hvx" "$WORK/before.hvx"
   hv add News ftp://example.org/file; expect_failure "add ftp URL" "cannot add location 'ftp://example.org/file'"
+  hv add News httpsx://example.org/; expect_failure "add httpsx URL" "cannot add location 'httpsx://example.org/'"
   hv add News http://example.org/c --in Nowhere
   expect_failure "add into an unknown folder" "no folder 'Nowhere' in agent 'News'"
   hv folder News X --in Local/Nowhere
@@ -114,7 +117,7 @@ test_rename() {
   hv tree Daily
   expect_ok "tree after rename"
   [[ $(sed -n 1p <<<"$OUT") == 'agent "Daily"  '* ]] || fail "rename: tree starts with '$(sed -n 1p <<<"$OUT")'"
-  [[ $(wc -l <<<"$OUT") -eq 6 ]] || fail "rename lost items: $OUT"
+  [[ $(wc -l <<<"$OUT") -eq 7 ]] || fail "rename lost items: $OUT"
 
   hv rename Daily Alpha; expect_failure "rename onto another agent" "cannot rename 'Daily' to 'Alpha'"
   expect_agent_on_disk "rename onto another agent" Daily
@@ -244,10 +247,11 @@ test_import() {
   printf '%s\n' '<!DOCTYPE bookmarks><TITLE>Bookmarks</TITLE><DL>' \
     '<DT><A HREF="http://h.example/" ADD_DATE="1">Home</A>' \
     '<DT><A HREF="http://g.example/"></A>' \
+    '<DT><A HREF="HTTPS://s.example/">Secure</A>' \
     '<DT><A HREF="ftp://f.example/">Files</A></DL>' >"$WORK/bookmarks.html"
   hv import Marks "$WORK/bookmarks.html" --in Saved
   expect_ok "import --in Saved"
-  expect_output "import --in Saved" "2 locations imported"
+  expect_output "import --in Saved" "3 locations imported"
   hv import Marks "$WORK/bookmarks.html"
   expect_ok "import at the top"
   local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
@@ -256,8 +260,10 @@ test_import() {
   folder \"Saved\"  $inherited
     location \"Home\" <http://h.example/>  $inherited
     location <http://g.example/>  $inherited
+    location \"Secure\" <HTTPS://s.example/>  $inherited
   location \"Home\" <http://h.example/>  $inherited
-  location <http://g.example/>  $inherited"
+  location <http://g.example/>  $inherited
+  location \"Secure\" <HTTPS://s.example/>  $inherited"
 
   cp "$HARVION_HOME/Marks.hvx" "$WORK/before.hvx"
   hv import Marks "$WORK/missing.html"

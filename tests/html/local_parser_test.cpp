@@ -64,17 +64,19 @@ TEST_F(ImportTest, UnreadableFileIsReported) {
   EXPECT_TRUE(Items().empty());
 }
 
-TEST_F(ImportTest, OnlyAbsoluteHttpAddressesBecomeLocations) {
+TEST_F(ImportTest, OnlyAbsoluteWebAddressesBecomeLocations) {
   // A bare name would find the stored page of that file name.
   CCache* cache = CAgentManager::Instance().Cache();
   cache->AddKey("3S000001.html", cache->FindOrCreate("http://stored/"));
   std::string page;
   for (const char* href : {"rel.html", "3S000001.html", "/abs/path.html", "http:rel.html", "http:///x", "http://",
-                           "HTTP://Upper.example/"})
+                           "https:rel.html", "https:///x", "https://", "httpx://h/", "HTTP://Upper.example/",
+                           "HTTPS://Upper.example/"})
     page += std::string("<A HREF=\"") + href + "\">" + href + "</A>\n";
   Write("links.html", page);
-  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("links.html").c_str()), 1);
-  EXPECT_EQ(Items(), std::vector<std::string>{"HTTP://Upper.example/ <HTTP://Upper.example/>"});
+  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("links.html").c_str()), 2);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"HTTP://Upper.example/ <HTTP://Upper.example/>",
+                                               "HTTPS://Upper.example/ <HTTPS://Upper.example/>"}));
 }
 
 // Links past the cache's key limit are counted, not made locations.

@@ -27,6 +27,7 @@ void StoreTargets(PageSite& site) {
   site.Store("http://h/d/s.htm", "3S000004.html");
   site.Store("http://host/frame.html", "3S000005.html");
   site.Store("http://host/dir/part.html", "3S000006.html", CPageDescr::kInterrupted);
+  site.Store("https://host/secure/stored.html", "3S000007.html");
   // Being retrieved for a site map: a record without a file.
   site.cache->FindOrCreate("http://host/dir/map.html")->m_nState = CPageDescr::kRetrieving;
 }
@@ -97,6 +98,9 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
        "<FORM ACTION=f.cgi><IMG SRC=o.gif><BASE HREF=\"http://other/\"><IMG SRC=o.gif>",
        {"add 0 " + dir + "m.html", "add 2 " + dir + "f.html", "add 1 " + dir + "b.gif", "add 1 " + dir + "i.gif",
         "add 1 " + dir + "u.gif", "add 1 " + dir + "o.gif", "add 1 http://other/o.gif"}},
+      {"<A HREF=\"HTTPS://Sec:443/a\">s</A><BASE HREF=\"https://other/d/\"><IMG SRC=o.gif><IMG SRC=\"//cdn/i\">",
+       {"add 0 HTTPS://sec/a deferred", "complete HTTPS://sec/a \"s\"", "add 1 https://other/d/o.gif",
+        "add 1 https://cdn/i"}},
   };
   for (const OwnerCase& c : cases) {
     SCOPED_TRACE(c.page);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/http/url.h"
+#include "engine/http/web_scheme.h"
 
 namespace {
 
@@ -34,6 +35,12 @@ TEST(UrlSplit, parts_of_each_kind_of_url) {
       {"HTTP://Server:80/A/b.html#top", "HTTP", "server", "A/b.html", nullptr, "top"},
       {"http://Server:8080/", "http", "server:8080", "", nullptr, nullptr},
       {"ftp://Server:80/", "ftp", "Server:80", "", nullptr, nullptr},
+      {"HTTPS://Server:443/A#t", "HTTPS", "server", "A", nullptr, "t"},
+      {"https://S:0443", "https", "s", nullptr, nullptr, nullptr},
+      {"https://Server:80/", "https", "server:80", "", nullptr, nullptr},  // each scheme its own port
+      {"http://Server:443/", "http", "server:443", "", nullptr, nullptr},
+      {"https://S:65979/", "https", "s:65979", "", nullptr, nullptr},  // 443 beyond 16 bits
+      {"httpsx://Server:443/", "httpsx", "Server:443", "", nullptr, nullptr},
       {"//Server:80/x", nullptr, "Server:80", "x", nullptr, nullptr},  // no scheme: not known to be http
       {"http://S:080/", "http", "s", "", nullptr, nullptr},
       {"http://S:80x/", "http", "s:80x", "", nullptr, nullptr},  // not a port number
@@ -73,6 +80,9 @@ TEST(UrlCompose, links_resolve_against_their_page_and_flags_pick_the_parts) {
       {URL_CANONICAL, "http://s", nullptr, "http://s/"},
       {URL_CANONICAL, "?q=1", "http://s/a/p.html", "http://s/a/?q=1"},
       {URL_CANONICAL, "mailto:name", "http://s/a/", "mailto:name"},
+      {URL_CANONICAL, "x.html", "https://S:443/a/", "https://s/a/x.html"},
+      {URL_CANONICAL, "//t/x", "https://s/a/", "https://t/x"},
+      {URL_CANONICAL, "http://s/b", "https://s/a/", "http://s/b"},
       {URL_CANONICAL, "x.html", "HTTP://S:80/a/", "HTTP://s/a/x.html"},
       {URL_CANONICAL, "HTTP:x.html", "http://s/a/", "HTTP:x.html"},  // schemes compare with case
       {URL_CANONICAL, "g", "http://s", "http://s/g"},
@@ -148,6 +158,25 @@ TEST(UrlExtension, last_dot_of_the_file_name_lower_cased) {
   std::string same = "A.B";
   ExtensionOf(same, same);
   EXPECT_EQ(same, ".b");
+}
+
+TEST(UrlWebScheme, http_and_https_alone_are_of_the_web) {
+  struct Case {
+    const char* address;
+    std::size_t schemeLength;
+    bool prefix;
+  };
+  const Case cases[] = {
+      {"http://h/", 5, true}, {"HTTPS://h/", 6, true}, {"https:x", 6, false}, {"Http:", 5, false},
+      {"https", 0, false},    {"httpx://h/", 0, false}, {"ftp://h/", 0, false}, {"x/https://h", 0, false},
+      {":", 0, false},        {"", 0, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(hv::http::WebSchemeLength(c.address), c.schemeLength) << c.address;
+    EXPECT_EQ(hv::http::HasWebPrefix(c.address), c.prefix) << c.address;
+  }
+  const std::pair<const char*, int> ports[] = {{"HTTP", 80}, {"https", 443}, {"ftp", 0}, {"", 0}};
+  for (const auto& [scheme, port] : ports) EXPECT_EQ(hv::http::DefaultPort(scheme), port) << scheme;
 }
 
 TEST(UrlHostile, odd_and_huge_input_stays_in_bounds) {

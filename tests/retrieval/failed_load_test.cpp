@@ -84,6 +84,7 @@ class FailedLoad : public TestHome {
 TEST_F(FailedLoad, a_failed_load_keeps_the_copy_and_is_reported_with_its_reason) {
   DeadPort refusing(DeadPort::refusing);
   const std::string nowhere = "http://127.0.0.1:" + std::to_string(refusing.Port()) + "/x.html";
+  const std::string secureNowhere = "https://127.0.0.1:" + std::to_string(refusing.Port()) + "/x.html";
   struct Case {
     const char* name;
     ScriptServer::Script second;  // the answer of the second run
@@ -107,6 +108,8 @@ TEST_F(FailedLoad, a_failed_load_keeps_the_copy_and_is_reported_with_its_reason)
        Answer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<p>cut"),
        "the answer was cut short"},
       {"redirect to a failing page", Answer("HTTP/1.0 302 Found\r\nLocation: " + nowhere + "\r\n\r\n"),
+       "could not connect"},
+      {"redirect to a failing https page", Answer("HTTP/1.0 301 Moved\r\nLocation: " + secureNowhere + "\r\n\r\n"),
        "could not connect"},
       {"redirect to file:", Answer("HTTP/1.0 301 Moved\r\nLocation: file:///etc/passwd\r\n\r\n"),
        "redirected without a web address"},

@@ -68,6 +68,20 @@ TEST_F(SearchFolder, a_run_asks_every_engine_and_puts_the_templates_back) {
   for (int i = 0; i < 2; ++i) EXPECT_EQ(folder->GetChild(i)->GetPageUrl(), templates[i]);
 }
 
+TEST_F(SearchFolder, https_engines_get_a_location_and_other_schemes_none) {
+  CNamedArray engines;
+  engines.Add(std::make_unique<C3StringEntry>("Secure", "https://find.example/s", "q=%KEY"));
+  engines.Add(std::make_unique<C3StringEntry>("Files", "ftp://find.example/s", "q=%KEY"));
+  ASSERT_TRUE(hv::settings::SaveSearchEngines(engines));
+  CSafNode* agent = CSafClient::CreateAgent("Secure");
+  ASSERT_NE(agent, nullptr);
+  CSafNode* node = CSafClient::CreateSearchCategoryNode(agent, "x", 0);
+  ASSERT_NE(node, nullptr);
+  auto* folder = static_cast<CSearchCategoryAnchor*>(static_cast<CBaseNode*>(node)->m_pAnchor);
+  ASSERT_EQ(folder->GetChildCount(), 1);
+  EXPECT_EQ(folder->GetChild(0)->GetPageUrl(), "https://find.example/s?q=%KEY");
+}
+
 TEST_F(SearchFolder, an_empty_search_asks_nothing) {
   CSafNode* agent = CSafClient::CreateAgent("Empty");
   ASSERT_NE(agent, nullptr);

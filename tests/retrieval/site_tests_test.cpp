@@ -25,6 +25,13 @@ TEST(SiteServer, compares_host_and_port) {
       {"http://www.example.com/", "http://example.com/", false},
       {"ftp://Host:80/", "ftp://host/", false},  // the default port is http's only
       {"ftp://Host/", "ftp://host/", true},
+      // https listens on 443 unless told otherwise, http on 80.
+      {"https://WWW.Example.com:443/a", "https://www.example.com/b", true},
+      {"https://h/", "http://h/", false},
+      {"https://h:80/", "http://h/", true},
+      {"HTTPS://h:8443/", "https://H:8443/x", true},
+      {"https://[::1]/", "https://[::1]:443/", true},
+      {"https://[::1]/", "http://[::1]/", false},
       {"a.html", "b/c.html", true},  // relative links have no server of their own
       {"a.html", "http://s/", false},
       {nullptr, "", true},
@@ -49,6 +56,10 @@ TEST(SiteSite, page_host_ends_with_the_links_site) {
       {"http://www.example.com/", "http://ftp.EXAMPLE.com/", true},  // hosts are lower-cased first
       {"ftp://www.example.com/", "ftp://ftp.EXAMPLE.com/", false},   // but only http hosts
       {"http://www.example.com:8080/", "http://www.example.com/", false},
+      // The same site whether reached over http or https.
+      {"https://www.example.com/", "http://ftp.example.com/", true},
+      {"http://www.example.com/", "HTTPS://WWW.EXAMPLE.com:443/", true},
+      {"https://www.example.com:8443/", "http://www.example.com/", false},
       {"a.html", "b.html", true},
       {"http://abc/", "http://xabc/", true},
       {nullptr, nullptr, true},
@@ -64,6 +75,8 @@ TEST(SiteSite, an_address_is_its_own_site) {
       {"http://0.0.1/", "http://127.0.0.1/", false},
       {"http://127.0.0.1/", "http://10.127.0.0.1/", false},
       {"http://127.0.0.1/a", "http://127.0.0.1:80/b", true},
+      {"https://127.0.0.1:443/a", "http://127.0.0.1/b", true},
+      {"http://127.0.0.1:8443/", "https://127.0.0.1:8443/", true},
       {"http://127.0.0.1:8080/", "http://127.0.0.1:8081/", false},
       {"http://1.example.com/", "http://127.0.0.1/", false},
       {"http://0x7f.1/", "http://1.0x7f.1/", false},

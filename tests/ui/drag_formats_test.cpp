@@ -156,6 +156,8 @@ TEST_F(DragFormatsFiles, outside_drops_give_one_page) {
       {{{kDropFilesMime, DropFiles({Path("News Site.url")})}}, "http://news.example/", "News Site"},
       {{{kDropFilesMime, DropFiles({Path("News Site.url")}, true)}}, "http://news.example/", "News Site"},
       {{{kDropFilesMime, DropFiles({Path("site.desktop")})}}, "http://site.example/page", "Example Site"},
+      {{{kNetscapeUrlMime, "HTTPS://secure.example/\nSecure"}}, "HTTPS://secure.example/", "Secure"},
+      {{{kUriListMime, FileUrl("Secure.url")}}, "https://secure.example/", "Secure"},
   };
   for (const auto& c : cases) {
     const DropOffer offer = ReadDrop(Mime(c.formats).get());
@@ -178,10 +180,10 @@ TEST_F(DragFormatsFiles, drops_outside_the_rules_add_nothing) {
       {"a file list without its end", {{kDropFilesMime, DropFiles({Path("News Site.url")}).chopped(2)}}},
       {"a file list pointing past its end", {{kDropFilesMime, Uint32(4000) + QByteArray(20, '\0')}}},
       {"two links in a uri-list", {{kUriListMime, ok + "\r\nhttp://two.example/\r\n"}, {kUrlMime, ok}}},
-      {"https", {{kUriListMime, "https://secure.example/"}}},
+      {"httpsx", {{kUriListMime, "httpsx://secure.example/"}}},
       {"ftp", {{kNetscapeBookmarkMime, "ftp://files.example/"}}},
       {"no host", {{kUrlMime, "http:///path"}}},
-      {"a shortcut to https", {{kUriListMime, FileUrl("Secure.url")}}},
+      {"no https host", {{kUrlMime, "https:///path"}}},
       {"a shortcut without its section", {{kUriListMime, FileUrl("Empty.URL")}}},
       {"a desktop application", {{kUriListMime, FileUrl("app.desktop")}}},
       {"a text file", {{kUriListMime, FileUrl("notes.txt")}}},

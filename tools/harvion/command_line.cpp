@@ -64,10 +64,10 @@ const std::vector<CommandSpec>& Commands() {
        "those of the Startup Agent (created when missing).",
        RunTree},
       {"add", "NAME URL", 2, 2, {"--title", "--in"},
-       "Add the web location URL (an http: address) to agent NAME.", RunAdd},
+       "Add the web location URL (an http: or https: address) to agent NAME.", RunAdd},
       {"folder", "NAME FOLDER", 2, 2, {"--in"}, "Add a folder named FOLDER to agent NAME.", RunFolder},
       {"import", "NAME FILE", 2, 2, {"--in"},
-       "Add to agent NAME a web location for every absolute http link of the local HTML file FILE (a "
+       "Add to agent NAME a web location for every absolute http or https link of the local HTML file FILE (a "
        "bookmark file, say), named by the link's text, and print how many were added. Links that the "
        "agent's cache has no room for are counted in a message, and the command fails.",
        RunImport},

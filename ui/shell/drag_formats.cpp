@@ -147,11 +147,13 @@ std::vector<std::string> Lines(std::string_view text) {
   }
 }
 
-// Only what the agent's cache takes as a web address: http with a host.
+// Only what the agent's cache takes as a web address: http or https with a
+// host.
 bool IsWebUrl(std::string_view url) {
-  constexpr std::string_view kScheme = "http://";
-  if (url.size() > kMaxUrl || url.size() <= kScheme.size() || !StartsWithNoCase(url, kScheme)) return false;
-  if (url[kScheme.size()] == '/') return false;
+  std::size_t host = 0;
+  for (const std::string_view scheme : {"http://", "https://"})
+    if (StartsWithNoCase(url, scheme)) host = scheme.size();
+  if (host == 0 || url.size() > kMaxUrl || url.size() <= host || url[host] == '/') return false;
   return std::none_of(url.begin(), url.end(), [](char c) {
     const auto u = static_cast<unsigned char>(c);
     return u < 0x20 || u == 0x7F;

@@ -59,7 +59,8 @@ struct DropOffer {
 //   a file:// URL of a ".url" shortcut or a ".desktop" file of Type=Link
 //   (URL= and Name=).
 // Two or more files or URLs are refused, as is every URL the agent's cache
-// would not take (only http:, at most 4096 bytes) and any format over 64 KiB.
+// would not take (only http: and https:, at most 4096 bytes) and any format
+// over 64 KiB.
 // Names are cleaned with CreateName; an empty one becomes the URL.
 DropOffer ReadDrop(const QMimeData* data);
 

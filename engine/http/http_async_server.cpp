@@ -69,6 +69,7 @@ bool CHTTPAsyncServer::OnStart() {
 void CHTTPAsyncServer::OnJobCutOff(int index) { m_sockets.CutOff(index); }
 
 void CHTTPAsyncServer::OnStopped() {
+  m_pool.CloseAll();
   if (m_noHangup == 0) m_ras.Hangup();
   m_noHangup = 1;
 }

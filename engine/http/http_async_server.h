@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/http/async_server.h"
+#include "engine/http/connection_pool.h"
 #include "harvion/ras.h"
 #include "platform/net/open_sockets.h"
 
@@ -30,6 +31,9 @@ class CHTTPAsyncServer : public CAsyncServer {
   int SocketTimeout() const { return m_nTimeout.load(); }
   // The sockets of running transfers, by worker index: a stop shuts them down.
   hv::net::OpenSockets& Sockets() { return m_sockets; }
+  // The connections workers keep open between transfers; closed at the end
+  // of a run.
+  ConnectionPool& Pool() { return m_pool; }
 
   int m_noHangup = 1;  // 0 while the connection is one this run dialled
 
@@ -46,5 +50,6 @@ class CHTTPAsyncServer : public CAsyncServer {
   std::atomic<int> m_nTimeout{0};
   int m_nNextTimeout = 0;  // the time-out of the run being started
   hv::net::OpenSockets m_sockets;
+  ConnectionPool m_pool;
   CRas m_ras;
 };

@@ -1,6 +1,7 @@
 #include "engine/http/http_worker_thread.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -83,6 +84,20 @@ void SplitHostPort(const std::string& hostPort, std::string& host, std::uint16_t
   port = error == std::errc() && end == last && value <= 0xFFFF ? static_cast<std::uint16_t>(value) : 0;
 }
 
+// Where a connection for address leads: the server, and the proxy between.
+ConnectionPool::Destination DestinationOf(const std::string& address) {
+  ConnectionPool::Destination destination;
+  destination.scheme = address.substr(0, address.find(':'));
+  for (char& c : destination.scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string hostPort;
+  ComposeUrl(hostPort, address.c_str(), nullptr, URL_CONNECT_HOST);
+  SplitHostPort(hostPort, destination.host, destination.port);
+  std::string target;
+  if (EngineApp::Instance().GetProxiedTarget(address, target))
+    destination.proxy = target.substr(0, target.size() - address.size());
+  return destination;
+}
+
 // An HTTP/1.1 request leaves the connection open for the next one.
 bool AsksToKeep(const std::string& request) {
   return std::string_view(request).substr(0, request.find("\r\n")).ends_with(" HTTP/1.1");
@@ -150,18 +165,63 @@ int CHTTPWorkerThread::RunTransfer(int& socketError) {
   // A thread here makes one blocking call at a time, so the socket layer is
   // never busy with another (HttpStatus::socketBusy cannot arise).
 
-  std::unique_ptr<hv::net::ByteStream> stream;  // closed exactly once, at the latest when it goes
-  if (const int failed = Connect(address, stream, socketError); failed != 0) return failed;
   m_bKeepAsked = AsksToKeep(request);
-  if (!stream->SendAll(request.data(), request.size())) {
-    socketError = stream->LastError();
-    stream->CloseHard();
-    return HttpStatus::sendFailed;
+  const ConnectionPool::Destination destination = DestinationOf(address);
+  ConnectionPool::Connection connection;  // closed exactly once, at the latest when it goes
+  if (m_bKeepAsked) {
+    connection = TakeKept(destination);
+    if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) return CAsyncServer::statusCutOff;
   }
-  return Receive(*stream, status, socketError);
+  const bool reused = static_cast<bool>(connection);
+  const int result = Exchange(address, destination, request, connection, status, socketError);
+  // The server may close a kept connection whenever it likes; until it has
+  // answered, the request is as good as not sent, so it goes once more on a
+  // new connection. A time-out is the server's answer too: not retried.
+  if (reused && !m_bAnswered && socketError != hv::net::kErrorTimedOut &&
+      (result == HttpStatus::closed || result == HttpStatus::sendFailed || result == HttpStatus::receiveFailed) &&
+      !m_pHttpServer->Sockets().IsCutOff(m_nIndex)) {
+    connection = {};
+    socketError = 0;
+    return Exchange(address, destination, request, connection, status, socketError);
+  }
+  return result;
 }
 
-int CHTTPWorkerThread::Connect(const std::string& address, std::unique_ptr<hv::net::ByteStream>& stream,
+int CHTTPWorkerThread::Exchange(const std::string& address, const ConnectionPool::Destination& destination,
+                                const std::string& request, ConnectionPool::Connection& connection, int status,
+                                int& socketError) {
+  m_bAnswered = m_bKeep = false;
+  if (!connection) {
+    if (const int failed = Connect(address, connection, socketError); failed != 0) return failed;
+  }
+  hv::net::ByteStream& stream = *connection.stream;
+  if (!stream.SendAll(request.data(), request.size())) {
+    socketError = stream.LastError();
+    stream.CloseHard();
+    return HttpStatus::sendFailed;
+  }
+  status = Receive(stream, status, socketError);
+  if (m_bKeep && stream.IsOpen()) {
+    if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) {
+      stream.Close();
+    } else {
+      m_pHttpServer->Pool().GiveBack(m_nIndex, destination, std::move(connection));
+    }
+  }
+  return status;
+}
+
+ConnectionPool::Connection CHTTPWorkerThread::TakeKept(const ConnectionPool::Destination& destination) {
+  ConnectionPool::Connection connection = m_pHttpServer->Pool().Take(m_nIndex, destination);
+  // Back in this worker's slot, so that a stop can shut it down mid-answer.
+  if (connection && !m_pHttpServer->Sockets().Enter(m_nIndex, connection.fd)) {
+    connection.stream->CloseHard();
+    return {};
+  }
+  return connection;
+}
+
+int CHTTPWorkerThread::Connect(const std::string& address, ConnectionPool::Connection& connection,
                                int& socketError) {
   auto socket = std::make_unique<hv::net::TcpSocket>();
   if (!socket->Create()) {
@@ -184,7 +244,8 @@ int CHTTPWorkerThread::Connect(const std::string& address, std::unique_ptr<hv::n
     socketError = socket->LastError();
     return HttpStatus::connectFailed;
   }
-  stream = std::move(socket);
+  connection.fd = socket->Fd();
+  connection.stream = std::move(socket);
   return 0;
 }
 
@@ -207,17 +268,20 @@ int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& soc
       stream.CloseHard();
       return HttpStatus::receiveFailed;
     }
+    m_bAnswered = true;
     const std::size_t bodyBytes = framing.Add(block, static_cast<std::size_t>(received));
     pace.Received(framing.HeaderDone(), bodyBytes, Clock::now());
     block[received] = '\0';
     const Delivery delivery = Deliver(block, static_cast<std::size_t>(received), bodyBytes, framing, body);
     if (delivery.clientGone) break;  // a stop completed the job meanwhile
-    if (delivery.result == 1 || delivery.result == 2) {
-      status = HttpStatus::ownerStopped;
-      break;
-    }
-    if (delivery.result == 3) {
-      status = HttpStatus::ownerCancelled;
+    if (delivery.result == 1 || delivery.result == 2 || delivery.result == 3) {
+      status = delivery.result == 3 ? HttpStatus::ownerCancelled : HttpStatus::ownerStopped;
+      // Done with at its header (not modified, moved, refused): a short
+      // rest read to its end leaves the connection for the next request.
+      if (delivery.stoppedAtHeader && body && SkipRest(stream, *body)) {
+        m_bKeep = true;
+        return status;
+      }
       break;
     }
     if (delivery.result == CHTTPAsyncClient::headerTooLong) {
@@ -229,8 +293,10 @@ int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& soc
       return HttpStatus::badBody;
     }
     if (body && body->Ended()) {
-      // The whole answer is in; whatever the server does next is not this page's.
-      if (!stream.Close()) socketError = stream.LastError();
+      // The whole answer is in; whatever the server does next is not this
+      // page's, or is the next page's answer on a kept connection.
+      m_bKeep = body->MayCarryMore();
+      if (!m_bKeep && !stream.Close()) socketError = stream.LastError();
       return status;
     }
   }
@@ -271,11 +337,33 @@ CHTTPWorkerThread::Delivery CHTTPWorkerThread::Deliver(const char* block, std::s
            delivery.result != CHTTPAsyncClient::headerTooLong;
   };
   const std::size_t headerBytes = length - bodyBytes;
-  if (headerBytes > 0 && !toClient(block, headerBytes)) return delivery;
-  if (!framing.HeaderDone()) return delivery;
+  const bool more = headerBytes == 0 || toClient(block, headerBytes);
+  if (delivery.clientGone || !framing.HeaderDone()) return delivery;
   if (!body) body.emplace(framing.Body(), m_bKeepAsked && framing.Body().keepAlive);
-  body->Add(block + headerBytes, bodyBytes, toClient);
+  if (more) {
+    body->Add(block + headerBytes, bodyBytes, toClient);
+  } else {
+    delivery.stoppedAtHeader = true;
+    body->StopDecoding();
+    body->Add(block + headerBytes, bodyBytes, [](const char*, std::size_t) { return true; });
+  }
   return delivery;
+}
+
+bool CHTTPWorkerThread::SkipRest(hv::net::ByteStream& stream, ResponseBody& body) {
+  using Clock = std::chrono::steady_clock;
+  if (!body.Kept()) return false;
+  char block[kBlockSize];
+  const auto deadline = Clock::now() + kMaxDiscardTime;
+  std::size_t discarded = 0;
+  while (!body.Ended() && !body.Failed() && discarded <= kMaxDiscard) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const long received = left > 0 ? stream.Receive(block, kBlockSize, static_cast<int>(left)) : -1;
+    if (received <= 0) return false;
+    discarded += static_cast<std::size_t>(received);
+    body.Add(block, static_cast<std::size_t>(received), [](const char*, std::size_t) { return true; });
+  }
+  return body.MayCarryMore();
 }
 
 void CHTTPWorkerThread::Drain(hv::net::ByteStream& stream) {

@@ -19,7 +19,7 @@ bool ResponseBody::Failed() const { return m_chunks.Failed() || (m_pGzip && m_pG
 bool ResponseBody::ShortAtClose() const {
   if (m_framing.noBody) return false;
   if (m_framing.chunked ? !m_chunks.Done() : m_framing.hasLength && m_nRaw < m_framing.length) return true;
-  return m_bGzipStarted && m_pGzip->GetState() == GzipStream::State::inflating;
+  return m_bGzipStarted && m_pGzip && m_pGzip->GetState() == GzipStream::State::inflating;
 }
 
 bool ResponseBody::Add(const char* data, std::size_t length, const Sink& sink) {

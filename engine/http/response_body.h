@@ -33,6 +33,12 @@ class ResponseBody {
   bool Failed() const;
   // Bytes came after the end: the connection is out of step.
   bool Overrun() const { return m_bOverrun; }
+  // Ended on a connection that is to carry another answer, with nothing
+  // after the end that was not asked for.
+  bool MayCarryMore() const { return m_bKept && Ended() && !m_bOverrun; }
+  bool Kept() const { return m_bKept; }
+  // The rest is only skipped: a gzip coding need not be undone any more.
+  void StopDecoding() { m_pGzip.reset(); }
   // At the close: the end the framing promised has not come.
   bool ShortAtClose() const;
   // Decoded bytes handed on.

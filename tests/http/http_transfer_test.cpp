@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cache/page_descr.h"
@@ -20,8 +21,10 @@
 #include "engine/settings/engine_app.h"
 #include "platform/threads/event.h"
 #include "support/gzip_bytes.h"
+#include "support/nginx_server.h"
 #include "support/script_server.h"
 #include "support/test_home.h"
+#include "support/text_files.h"
 
 namespace {
 
@@ -483,6 +486,130 @@ TEST_F(HttpTransfer, keep_alive_asks_for_http_1_1_and_gzip) {
   ASSERT_EQ(CHTTPAsyncClient(&secure).BuildRequest(request), 0);
   EXPECT_TRUE(request.starts_with("GET /s HTTP/1.1\r\n")) << request;
   EXPECT_NE(request.find("\r\nAccept-Encoding: gzip\r\n"), std::string::npos) << request;
+}
+
+// nginx logs each request with its connection's number: with keep-alive on,
+// a worker sends all its requests over one connection, and gzip answers
+// (chunked by nginx) come out as the files are.
+TEST_F(HttpTransfer, kept_connections_carry_every_request_of_a_worker_to_nginx) {
+  if (hvtest::NginxServer::Program().empty()) GTEST_SKIP() << "nginx is not installed";
+  hvtest::NginxServer nginx;
+  std::vector<std::string> pages;
+  for (int i = 0; i < 12; ++i) {
+    pages.push_back("<html><p>" + std::string(200 + 500 * i, static_cast<char>('a' + i)) + "</p></html>");
+    ASSERT_TRUE(hvtest::WriteText(nginx.Path("site/p" + std::to_string(i) + ".html"), pages.back()));
+  }
+  hvtest::NginxServer::Options options;
+  options.root = nginx.Path("site");
+  options.serverConfig = "    gzip on;\n    gzip_min_length 1;\n";
+  options.keepAlive = options.accessLog = options.logConnection = true;
+  ASSERT_TRUE(nginx.Start(options)) << nginx.Messages();
+  const struct {
+    bool keepAlive;
+    int threads;
+    std::size_t connections;  // at most; with keep-alive off exactly one per request
+  } cases[] = {{false, 1, 12}, {true, 1, 1}, {true, 3, 3}};
+  std::size_t logged = 0;
+  for (const auto& c : cases) {
+    EngineApp::Instance().SetKeepAlive(c.keepAlive);
+    std::vector<std::unique_ptr<Owner>> owners;
+    std::vector<Owner*> run;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      owners.push_back(std::make_unique<Owner>(nginx.BaseUrl() + "p" + std::to_string(i) + ".html"));
+      run.push_back(owners.back().get());
+    }
+    Run(run, c.threads);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      EXPECT_EQ(owners[i]->m_statuses, std::vector<int>{HttpStatus::closed}) << i;
+      EXPECT_EQ(owners[i]->Body(), pages[i]) << i;
+      EXPECT_EQ(owners[i]->m_page.m_nContentLength, static_cast<std::int32_t>(pages[i].size())) << i;
+    }
+    // nginx logs a request once it has sent the answer: wait for the lines.
+    std::vector<std::string> log;
+    for (const auto until = Clock::now() + kPatience; Clock::now() < until;) {
+      log = nginx.AccessLog();
+      if (log.size() >= logged + pages.size()) break;
+      std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(log.size(), logged + pages.size());
+    std::set<std::string> connections;
+    for (std::size_t i = logged; i < log.size(); ++i) connections.insert(log[i].substr(log[i].rfind(' ') + 1));
+    logged = log.size();
+    if (c.keepAlive) {
+      EXPECT_LE(connections.size(), c.connections) << c.threads << " threads";
+    } else {
+      EXPECT_EQ(connections.size(), c.connections);
+    }
+  }
+  EngineApp::Instance().SetKeepAlive(false);
+}
+
+// A kept connection that the server closed, or reset, before the next
+// request is answered is left for a new one, once; an answer that ends
+// reuse (Connection: close, HTTP/1.0) leaves nothing to retry.
+TEST_F(HttpTransfer, a_kept_connection_the_server_closed_is_retried_once_on_a_new_one) {
+  using S = ScriptServer;
+  const std::string kept = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  const std::string closing = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok";
+  const struct Case {
+    const char* name;
+    std::vector<Script> scripts;  // by connection
+    std::vector<std::string> bodies;
+    int connections;
+  } cases[] = {
+      {"closed after the first answer",
+       {{S::ReadRequest(), S::Send(kept), S::Close()}, {S::ReadRequest(), S::Send(kept), S::Close()}}, {"ok", "ok"}, 2},
+      {"reset after the first answer",
+       {{S::ReadRequest(), S::Send(kept), S::WaitRelease(), S::Reset()}, {S::ReadRequest(), S::Send(kept), S::Close()}},
+       {"ok", "ok"}, 2},
+      {"kept open: both over one",
+       {{S::ReadRequest(), S::Send(kept), S::ReadRequest(), S::Send(kept), S::Close()}}, {"ok", "ok"}, 1},
+      {"the new one closes too: retried only once",
+       {{S::ReadRequest(), S::Send(kept), S::Close()}, {S::ReadRequest(), S::Close()}}, {"ok", ""}, 2},
+      {"Connection: close", {{S::ReadRequest(), S::Send(closing), S::Close()}}, {"ok", "ok"}, 2},
+      {"HTTP/1.0 answer",
+       {{S::ReadRequest(), S::Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"), S::Close()}}, {"ok", "ok"}, 2},
+  };
+  EngineApp::Instance().SetKeepAlive(true);
+  for (const Case& c : cases) {
+    S server(S::PerConnection{}, c.scripts);
+    Owner first(server.Url("/1")), second(server.Url("/2"));
+    // The reset comes once the first answer is in.
+    first.m_onBody = [&server] { server.Release(); };
+    Run({&first, &second});
+    EXPECT_EQ(first.Body(), c.bodies[0]) << c.name;
+    EXPECT_EQ(second.Body(), c.bodies[1]) << c.name;
+    EXPECT_EQ(second.m_statuses, std::vector<int>{HttpStatus::closed}) << c.name;
+    EXPECT_EQ(server.Connections(), c.connections) << c.name;
+  }
+  EngineApp::Instance().SetKeepAlive(false);
+}
+
+// An owner done with an answer at its header (moved, not modified) leaves
+// the connection for the next request when the rest has a known end.
+TEST_F(HttpTransfer, an_answer_stopped_at_its_header_leaves_the_connection_kept) {
+  using S = ScriptServer;
+  const std::string next = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  const struct {
+    std::string first;
+    int connections;
+  } cases[] = {
+      {"HTTP/1.1 301 Moved\r\nLocation: /2\r\nContent-Length: 5\r\n\r\nmoved", 1},
+      {"HTTP/1.1 304 Not Modified\r\n\r\n", 1},
+      {"HTTP/1.1 302 Found\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n", 1},
+      {"HTTP/1.1 302 Found\r\n\r\nmoved", 2},  // ends only at the close
+  };
+  EngineApp::Instance().SetKeepAlive(true);
+  for (const auto& c : cases) {
+    S server(S::PerConnection{}, {{S::ReadRequest(), S::Send(c.first), S::ReadRequest(), S::Send(next), S::Close()},
+                                  {S::ReadRequest(), S::Send(next), S::Close()}});
+    Owner first(server.Url("/1")), second(server.Url("/2"));
+    first.m_headersResult = 1;
+    Run({&first, &second});
+    EXPECT_EQ(second.Body(), "ok") << c.first;
+    EXPECT_EQ(server.Connections(), c.connections) << c.first;
+  }
+  EngineApp::Instance().SetKeepAlive(false);
 }
 
 }  // namespace

@@ -180,7 +180,8 @@ std::string NginxServer::Config(const Options& options) const {
   if (::geteuid() == 0) conf += WorkerUser();
   conf += "events { worker_connections 1024; }\nhttp {\n";
   if (options.accessLog) {
-    conf += "  log_format hv '$request_method $request_uri $status $body_bytes_sent';\n";
+    conf += std::string("  log_format hv '$request_method $request_uri $status $body_bytes_sent") +
+            (options.logConnection ? " $connection" : "") + "';\n";
     conf += "  access_log " + Path("access.log") + " hv;\n";
   } else {
     conf += "  access_log off;\n";

@@ -17,6 +17,7 @@ class NginxServer {
     std::string serverConfig;   // lines inside the server block
     bool keepAlive = false;
     bool accessLog = false;     // "METHOD URI STATUS BYTES" per request
+    bool logConnection = false;  // with accessLog: " CONNECTION" after it, nginx's serial number
   };
 
   // The folder for nginx's own files; empty: a temporary one, removed at the end.

@@ -201,6 +201,11 @@ TEST_F(FrameTest, drops_from_outside_add_one_page_and_refuse_two) {
   EXPECT_EQ(hvui::DropEffect(shortcut, false, true), Qt::CopyAction);
   drop(shortcut);
   ASSERT_TRUE(WaitFor([&] { return Child(Root(), "News") != nullptr; }));
+
+  auto* secure = new QMimeData;
+  secure->setData("text/uri-list", "https://secure.example/\r\n");
+  drop(secure);
+  ASSERT_TRUE(WaitFor([&] { return Child(Root(), "https://secure.example/") != nullptr; }));
 }
 
 TEST_F(FrameTest, the_agent_menu_lists_at_most_99_agents_and_opens_the_one_chosen) {

@@ -58,6 +58,13 @@ std::string ServerKey(const char* url) {
   return key;
 }
 
+// http and https name the same directories, as they name the same site.
+bool SameSchemeFamily(const char* link, const char* page) {
+  const std::string linkScheme = Upper(Key(link, URL_SCHEME));
+  const std::string pageScheme = Upper(Key(page, URL_SCHEME));
+  return linkScheme == pageScheme || (hv::http::DefaultPort(linkScheme) != 0 && hv::http::DefaultPort(pageScheme) != 0);
+}
+
 // How much of host comes before its site; 0 when the host is no longer
 // than the site, so the whole host is the site.
 std::size_t SitePrefixLength(const std::string& host) {
@@ -111,7 +118,7 @@ bool InDirectoryOf(const char* link, const char* page) {
   if (!link || !page) return false;
   const std::string server = Upper(Key(link, URL_CONNECT_HOST));
   if (server.empty() || server != Upper(Key(page, URL_CONNECT_HOST))) return false;
-  if (Upper(Key(link, URL_SCHEME)) != Upper(Key(page, URL_SCHEME))) return false;
+  if (!SameSchemeFamily(link, page)) return false;
   // Paths without their queries: a "/" in a query is no directory.
   const auto path = [](const char* url) {
     std::string text = Upper(Key(url, URL_REQUEST_PATH));

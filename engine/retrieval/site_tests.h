@@ -20,8 +20,9 @@ bool SameSite(const char* link, const char* page);
 // The page lies in the link's directory or below it.
 bool SameDirectory(const char* link, const char* page);
 
-// The link lies in the page's directory or below it, on the same scheme and
-// server: what "links within directory" follows.
+// The link lies in the page's directory or below it, on the same server and
+// scheme (http and https count as one): what "links within directory"
+// follows.
 bool InDirectoryOf(const char* link, const char* page);
 
 }  // namespace hv

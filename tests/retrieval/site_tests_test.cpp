@@ -131,6 +131,8 @@ TEST(SiteDirectory, link_inside_the_pages_directory) {
       {"http://h:81/docs/b.html", "http://h/docs/index.html", false},
       {"http://hdocs/b.html", "http://h/docs/index.html", false},
       {"ftp://h/docs/b.html", "http://h/docs/index.html", false},
+      {"HTTPS://h/docs/b.html", "http://h/docs/index.html", true},
+      {"http://h/docs/b.html", "https://h:443/docs/index.html", true},
       {"docs/b.html", "docs/index.html", false},  // no server, no directory
       {nullptr, "http://h/docs/index.html", false},
       {"http://h/docs/b.html", nullptr, false},

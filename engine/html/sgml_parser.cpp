@@ -166,7 +166,7 @@ CSGMLParser::CSGMLParser(const SGMLDtd* dtd) : m_pDtd(dtd) {
     longest = std::max(longest, std::strlen(tag.name));
     for (int a = 0; a < tag.attributeCount; ++a) longest = std::max(longest, std::strlen(tag.attributes[a]));
   }
-  m_nNameLimit = std::max(longest, kLongestRawTextName) + 1;
+  m_nNameLimit = std::max({longest, kLongestRawTextName, ForeignContent::kLongestName}) + 1;
   // Names sorted without regard to case keep those of one first letter
   // together.
   for (int i = 0; i < dtd->tagCount; ++i) {
@@ -289,6 +289,7 @@ void CSGMLParser::EndTagName() {
     else
       m_nCurrentTag = -1;
   }
+  m_strTagName = m_strToken;
   m_strToken.clear();
   m_nCurrentAttribute = -1;
 }
@@ -343,8 +344,9 @@ void CSGMLParser::CompleteTag() {
   if (m_bEndTag) {
     m_bEndTag = false;
     if (m_nCurrentTag >= 0) CloseElement(m_nCurrentTag);
+    m_foreign.EndTag(m_strTagName);
   } else {
-    m_nRawText = m_nTagRawText;
+    m_nRawText = m_foreign.StartTag(m_strTagName, m_bSelfClosing) ? m_nTagRawText : -1;
     m_nScriptEscape = ScriptEscape::kNone;
     m_nScriptDashes = 0;
     if (Collecting() && !TagTooLong()) {
@@ -356,6 +358,7 @@ void CSGMLParser::CompleteTag() {
   }
   m_nCurrentTag = -1;
   m_nCurrentAttribute = -1;
+  m_bSelfClosing = false;
   m_strToken.clear();
 }
 
@@ -666,6 +669,7 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
         m_nPosition = at(p);
         if (*p == '>') {
           ++p;
+          m_bSelfClosing = true;
           CompleteTag();
         } else {
           m_state = State::kBetweenAttributes;
@@ -779,11 +783,42 @@ void CSGMLParser::Parse(const char* data, std::size_t length) {
           m_state = State::kMarkupDash;
         } else if (byte == '>') {
           m_state = State::kContent;
+        } else if (byte == '[' && m_state == State::kMarkupDeclaration && m_foreign.Active()) {
+          m_nCdata = 1;
+          m_state = State::kCdataOpen;
         } else {
           m_state = State::kBogusComment;
           break;
         }
         ++p;
+        break;
+      }
+
+      case State::kCdataOpen: {  // "<![" and part of "CDATA["; anything else makes a bogus comment
+        static constexpr char kOpen[] = "[CDATA[";
+        if (*p != static_cast<unsigned char>(kOpen[m_nCdata])) {
+          m_state = State::kBogusComment;
+          break;
+        }
+        ++p;
+        if (++m_nCdata == 7) {
+          m_nCdata = 0;
+          m_state = State::kCdata;
+        }
+        break;
+      }
+
+      case State::kCdata: {  // text up to "]]>"
+        if (m_nCdata == 0 && (p = FindByte(p, end, ']')) == end) break;
+        const unsigned char byte = *p++;
+        if (byte == ']') {
+          m_nCdata = std::min(m_nCdata + 1, 2);
+        } else if (byte == '>' && m_nCdata == 2) {
+          m_nCdata = 0;
+          m_state = State::kContent;
+        } else {
+          m_nCdata = 0;
+        }
         break;
       }
 

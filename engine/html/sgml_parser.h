@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/html/foreign_content.h"
 #include "platform/framework/serial.h"
 
 struct SGMLTagDef {
@@ -123,6 +124,8 @@ class CSGMLParser : public CObject {
     kSelfClosing = 22,
     kMarkupDeclaration = 23,
     kMarkupDash = 24,
+    kCdataOpen = 25,  // "<![" in SVG or MathML: "CDATA[" may follow
+    kCdata = 26,      // a CDATA section: text up to "]]>"
   };
 
   int TopType() const;
@@ -201,4 +204,11 @@ class CSGMLParser : public CObject {
   int m_nCommentDashes = 0;
   bool m_bCommentBang = false;
   int m_nCommentStart = 0;
+  // Inside SVG and MathML a browser reads no raw text; the name and form of
+  // the tag being read decide where that is.
+  ForeignContent m_foreign;
+  std::string m_strTagName;
+  bool m_bSelfClosing = false;
+  // Of "[CDATA[" the bytes matched; in a CDATA section the ']' just seen (up to 2).
+  int m_nCdata = 0;
 };

@@ -108,6 +108,21 @@ TEST(StoredCopyMarkup, HostilePagesKeepTheirElementsAndAttributes) {
       "<style>p{} <p title=\"</style><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
       "<textarea><p title=\"</textarea><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
       "<title><p title=\"</title><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      // In SVG and MathML these elements hold markup, not text; in their
+      // HTML islands, and once a tag breaks out, text again.
+      "<svg><style><p title=\"</style><a href=/x onmouseover=alert(1)//>\"></svg>",
+      "<math><title><i title=\"</title><a href=/x onmouseover=alert(1)//>\"></math>",
+      "<svg><script><i title=\"</script><a href=/x onmouseover=alert(1)//>\"></svg>",
+      "<svg><g><textarea><i title=\"</textarea><a href=/x onmouseover=alert(1)//>\"></g></svg>",
+      "<svg><foreignObject><style><p title=\"</style><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      "<math><mi><textarea><p title=\"</textarea><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      "<svg><p><style><p title=\"</style><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      "<svg/><style><p title=\"</style><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      "<svg><svg></svg><style><p title=\"</style><a href=/x onmouseover=alert(1)//>\"></svg>",
+      "<svg></svg><style><p title=\"</style><i title=\"> <a href=/x onmouseover=alert(1)//>\">",
+      "<svg><![CDATA[ > <a href=\"/x\" title=\"]]><i title='\"> <a href=/x onmouseover=alert(1)//>'>\"></svg>",
+      "<svg><![CDATA[ > <a href='/x'> ]]><p title=\"<![CDATA[ > <a href=/x onmouseover=alert(1)//>\">",
+      "<![CDATA[ > <a href=/x title=\"]]><i title='\"> <a href=/x onmouseover=alert(1)//>'>\">",
       // A quote never closed: a browser drops the tag and all after it.
       "<a href=\"/x>t</a><b>more",
   };

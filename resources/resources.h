@@ -78,6 +78,7 @@ enum StringId : unsigned {
   IDS_REG_SERVER = 926,            // "Server"
   IDS_REG_REALM = 927,             // "Realm"
   IDS_REG_KEEP_ALIVE = 930,        // "Keep Alive"
+  IDS_REG_CA_FILE = 931,           // "CA File"
 };
 
 // Numbers of the built-in files.

@@ -175,6 +175,7 @@ constexpr Entry kStrings[] = {
     {926, "Server"},
     {927, "Realm"},
     {930, "Keep Alive"},
+    {931, "CA File"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

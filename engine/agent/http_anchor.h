@@ -67,6 +67,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   void OnRequestQueued() override;
   void OnRequestStarted() override;
   void OnRequestFinished(int status) override;
+  void OnRequestFailureDetail(const std::string& detail) override { m_strFailureDetail = detail; }
   void OnRequestFreed(CHTTPAsyncClient* request) override;
 
   CPageNode m_node;  // the node of a page lives inside its anchor
@@ -173,5 +174,6 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
 
   std::string m_strLoadAddress;  // the page's address when its load began
   std::string m_strFailure;      // why the load failed, for its end
+  std::string m_strFailureDetail;  // the transfer's own words for its failure, until it ends
   int m_nRedirects = 0;          // followed in this load
 };

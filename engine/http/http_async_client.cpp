@@ -1,12 +1,12 @@
 #include "engine/http/http_async_client.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
 #include "engine/cache/page_descr.h"
+#include "engine/http/connect_target.h"
 #include "engine/http/cookies.h"
 #include "engine/http/http_date.h"
 #include "engine/http/http_header.h"
@@ -61,15 +61,6 @@ HGLOBAL CopyToGlobal(const std::string& text) {
   return block;
 }
 
-bool IsSecure(std::string_view address) {
-  constexpr std::string_view scheme = "https:";
-  if (address.size() < scheme.size()) return false;
-  for (std::size_t i = 0; i < scheme.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
-  }
-  return true;
-}
-
 bool PassedToOwner(int status) { return status == 0 || (status & 0x8000) != 0 || (status & 0x1000) != 0; }
 
 }  // namespace
@@ -90,7 +81,13 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   // meets it half read.
   const EngineApp::RequestSettings settings = EngineApp::Instance().GetRequestSettings();
   std::string target;
-  const bool proxied = settings.ProxiedTarget(address, target);
+  bool proxied = settings.ProxiedTarget(address, target);
+  // An https: request goes through a tunnel to its server and names only
+  // the path there.
+  if (proxied && IsSecureAddress(address)) {
+    proxied = false;
+    target = address;
+  }
   std::string path;
   ComposeUrl(path, target.c_str(), nullptr, URL_REQUEST_PATH);
   // Through a proxy the path is "/" and the full address: the request names
@@ -100,7 +97,7 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
 
   // An http: server gets the first HTTP it always got, unless the user
   // turned connections kept open on.
-  const bool current = IsSecure(address) || EngineApp::Instance().m_bKeepAlive;
+  const bool current = IsSecureAddress(address) || EngineApp::Instance().m_bKeepAlive;
   text = "GET ";
   AppendRequestPath(text, requestPath);
   std::string accept;
@@ -220,7 +217,10 @@ void CHTTPAsyncClient::OnComplete(int status) {
       page->m_nContentLength = static_cast<std::int32_t>(
           std::min<std::uint64_t>(m_nBodyBytes, std::numeric_limits<std::int32_t>::max()));
     }
-    if (PassedToOwner(status) && !m_bEndedByOwner && page) owner->OnRequestFinished(status);
+    if (PassedToOwner(status) && !m_bEndedByOwner && page) {
+      if (!m_strFailureDetail.empty()) owner->OnRequestFailureDetail(m_strFailureDetail);
+      owner->OnRequestFinished(status);
+    }
     if (m_pOwner) m_pOwner->OnRequestFreed(this);
   }
   delete this;

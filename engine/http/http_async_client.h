@@ -30,6 +30,12 @@ constexpr int noRequestText = 0x800A;
 constexpr int headerTooLong = 0x800B;  // the header block grew past its limit
 constexpr int notHttp = 0x800C;        // the server closed inside its header block
 constexpr int badBody = 0x8010;        // the body's chunks or gzip coding are broken
+constexpr int certificateUntrusted = 0x800D;  // the chain leads to no certificate trusted here
+constexpr int certificateOtherHost = 0x800E;  // the certificate names another host
+constexpr int certificateExpired = 0x800F;
+constexpr int tlsFailed = 0x8011;         // the TLS handshake failed otherwise
+constexpr int caFileUnusable = 0x8012;    // the user's CA file cannot be read
+constexpr int proxyRefused = 0x8013;      // the proxy opened no tunnel to an https: server
 }  // namespace HttpStatus
 
 class CHTTPAsyncClient : public CAsyncClient {
@@ -79,6 +85,9 @@ class CHTTPAsyncClient : public CAsyncClient {
   // The body comes decoded (chunked, gzip); its length is counted here.
   bool m_bBodyDecoded = false;
   std::uint64_t m_nBodyBytes = 0;
+  // The transfer's failure in words beyond its status (a certificate's
+  // fault, a TLS alert); set by the worker before it ends the job.
+  std::string m_strFailureDetail;
 
  private:
   static std::recursive_mutex& SharedOwnerLock();

@@ -37,6 +37,9 @@ class CHTTPRequestOwner {
   // job-server status 0x1xxx or a failure 0x8xxx); only while the owner
   // has a page record.
   virtual void OnRequestFinished(int status) = 0;
+  // Just before OnRequestFinished, when the failure has words beyond its
+  // status: OpenSSL's reason a certificate was refused, a TLS alert.
+  virtual void OnRequestFailureDetail(const std::string& detail) { (void)detail; }
   // Always last: the request is about to be deleted, so the owner forgets
   // any pointer it keeps to it.
   virtual void OnRequestFreed(CHTTPAsyncClient* request) { (void)request; }

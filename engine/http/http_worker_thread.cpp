@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -12,8 +11,10 @@
 
 #include "engine/http/async_client.h"
 #include "engine/http/async_thunk.h"
+#include "engine/http/connect_target.h"
 #include "engine/http/http_async_client.h"
 #include "engine/http/http_async_server.h"
+#include "engine/http/proxy_tunnel.h"
 #include "engine/http/response_body.h"
 #include "engine/http/response_framing.h"
 #include "engine/http/transfer_pace.h"
@@ -22,6 +23,7 @@
 #include "harvion/global_memory.h"
 #include "platform/net/byte_stream.h"
 #include "platform/net/tcp_socket.h"
+#include "platform/net/tls_stream.h"
 
 namespace {
 
@@ -42,6 +44,7 @@ class LockedClient {
   LockedClient& operator=(const LockedClient&) = delete;
   explicit operator bool() const { return m_pClient != nullptr; }
   CAsyncClient* operator->() const { return m_pClient; }
+  CAsyncClient* get() const { return m_pClient; }
 
  private:
   CAsyncThunk* const m_pThunk;
@@ -70,28 +73,15 @@ bool RequestText(CAsyncThunk* thunk, CWorkerThread* worker, int kind, int& statu
   return true;
 }
 
-// "host" or "host:port" into its parts; the port is 80 without one, and 0
-// (which no connection reaches) when it is not a port number.
-void SplitHostPort(const std::string& hostPort, std::string& host, std::uint16_t& port) {
-  const std::size_t colon = hostPort.find(':');
-  host = hostPort.substr(0, colon);
-  port = 80;
-  if (colon == std::string::npos) return;
-  const char* first = hostPort.data() + colon + 1;
-  const char* last = hostPort.data() + hostPort.size();
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(first, last, value);
-  port = error == std::errc() && end == last && value <= 0xFFFF ? static_cast<std::uint16_t>(value) : 0;
-}
-
 // Where a connection for address leads: the server, and the proxy between.
 ConnectionPool::Destination DestinationOf(const std::string& address) {
   ConnectionPool::Destination destination;
   destination.scheme = address.substr(0, address.find(':'));
   for (char& c : destination.scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::string hostPort;
-  ComposeUrl(hostPort, address.c_str(), nullptr, URL_CONNECT_HOST);
-  SplitHostPort(hostPort, destination.host, destination.port);
+  ConnectTarget server;  // the server itself, whatever the proxy
+  MakeConnectTarget(address, {}, server);
+  destination.host = server.host;
+  destination.port = server.port;
   std::string target;
   if (EngineApp::Instance().GetProxiedTarget(address, target))
     destination.proxy = target.substr(0, target.size() - address.size());
@@ -133,6 +123,7 @@ void CHTTPWorkerThread::StartJob() {
 void CHTTPWorkerThread::Transfer() {
   int socketError = 0;
   int status = 0;
+  m_strFailureDetail.clear();
   try {
     status = RunTransfer(socketError);
   } catch (...) {
@@ -140,10 +131,20 @@ void CHTTPWorkerThread::Transfer() {
     // still ends its transfer, as a failure its owner hears of.
     status = HttpStatus::receiveFailed;
   }
-  if (socketError == hv::net::kErrorTimedOut) status = HttpStatus::timedOut;
+  if (socketError == hv::net::kErrorTimedOut) {
+    status = HttpStatus::timedOut;
+    m_strFailureDetail.clear();
+  }
   // A job bound just as a stop began was not there to be cut off; it ends
   // as cut off all the same, not with what its shut socket made of it.
-  if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) status = CAsyncServer::statusCutOff;
+  if (m_pHttpServer->Sockets().IsCutOff(m_nIndex)) {
+    status = CAsyncServer::statusCutOff;
+    m_strFailureDetail.clear();
+  }
+  if (!m_strFailureDetail.empty()) {
+    LockedClient client(m_pThunk);
+    if (auto* http = dynamic_cast<CHTTPAsyncClient*>(client.get())) http->m_strFailureDetail = m_strFailureDetail;
+  }
   if (socketError == hv::net::kErrorNetworkDown || socketError == hv::net::kErrorNetworkUnreachable) {
     JobDoneAndAbort(status);
   } else {
@@ -191,12 +192,14 @@ int CHTTPWorkerThread::Exchange(const std::string& address, const ConnectionPool
                                 const std::string& request, ConnectionPool::Connection& connection, int status,
                                 int& socketError) {
   m_bAnswered = m_bKeep = false;
+  m_strFailureDetail.clear();  // of an attempt on a kept connection before
   if (!connection) {
     if (const int failed = Connect(address, connection, socketError); failed != 0) return failed;
   }
   hv::net::ByteStream& stream = *connection.stream;
   if (!stream.SendAll(request.data(), request.size())) {
     socketError = stream.LastError();
+    m_strFailureDetail = stream.FailureText();
     stream.CloseHard();
     return HttpStatus::sendFailed;
   }
@@ -229,24 +232,49 @@ int CHTTPWorkerThread::Connect(const std::string& address, ConnectionPool::Conne
     return HttpStatus::noSocket;
   }
   if (!socket->Watch(m_pHttpServer->Sockets(), m_nIndex)) return CAsyncServer::statusCutOff;
-  std::string target;
-  EngineApp::Instance().GetProxiedTarget(address, target);
-  std::string hostPort;
-  ComposeUrl(hostPort, target.c_str(), nullptr, URL_CONNECT_HOST);
-  if (hostPort.empty()) return HttpStatus::noHost;
-  std::string host;
-  std::uint16_t port = 0;
-  SplitHostPort(hostPort, host, port);
+  const EngineApp::RequestSettings settings = EngineApp::Instance().GetRequestSettings();
+  ConnectTarget target;
+  if (!MakeConnectTarget(address, settings, target)) return HttpStatus::noHost;
   std::uint32_t ip = 0;
-  if (!hv::net::ResolveIPv4(host, ip, socketError)) return HttpStatus::noHostAddress;
-  if (const int timeout = m_pHttpServer->SocketTimeout(); timeout > 0) socket->SetTimeouts(timeout);
-  if (port == 0 || !socket->Connect(ip, port)) {
+  if (!hv::net::ResolveIPv4(target.host, ip, socketError)) return HttpStatus::noHostAddress;
+  const int timeout = m_pHttpServer->SocketTimeout();
+  if (timeout > 0) socket->SetTimeouts(timeout);
+  if (target.port == 0 || !socket->Connect(ip, target.port)) {
     socketError = socket->LastError();
     return HttpStatus::connectFailed;
   }
   connection.fd = socket->Fd();
-  connection.stream = std::move(socket);
-  return 0;
+  if (!target.secure) {
+    connection.stream = std::move(socket);
+    return 0;
+  }
+  if (!target.tunnel.empty()) {
+    TunnelResult tunnel = OpenProxyTunnel(*socket, target.tunnel, settings.userAgent, timeout);
+    if (tunnel.status != 0) {
+      socketError = tunnel.socketError;
+      m_strFailureDetail = std::move(tunnel.failure);
+      socket->CloseHard();
+      return tunnel.status;
+    }
+  }
+  hv::net::TlsFailure failure;
+  connection.stream = hv::net::StartTls(std::move(*socket), target.serverHost, settings.caFile, failure);
+  if (connection) return 0;
+  using Kind = hv::net::TlsFailure::Kind;
+  socketError = failure.socketError;
+  m_strFailureDetail = failure.reason;
+  switch (failure.kind) {
+    case Kind::untrusted:
+      return HttpStatus::certificateUntrusted;
+    case Kind::otherHost:
+      return HttpStatus::certificateOtherHost;
+    case Kind::expired:
+      return HttpStatus::certificateExpired;
+    case Kind::caFile:
+      return HttpStatus::caFileUnusable;
+    default:
+      return HttpStatus::tlsFailed;
+  }
 }
 
 int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& socketError) {
@@ -265,6 +293,7 @@ int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& soc
     }
     if (received < 0) {
       socketError = wait == 0 ? hv::net::kErrorTimedOut : stream.LastError();
+      m_strFailureDetail = stream.FailureText();
       stream.CloseHard();
       return HttpStatus::receiveFailed;
     }

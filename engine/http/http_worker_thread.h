@@ -72,4 +72,6 @@ class CHTTPWorkerThread : public CWorkerThread {
   bool m_bKeepAsked = false;   // this transfer's request asked to keep the connection
   bool m_bAnswered = false;    // the server sent a byte of an answer over the connection
   bool m_bKeep = false;        // the answer ended where the connection may carry another
+  // The running transfer's failure in words, for its client.
+  std::string m_strFailureDetail;
 };

@@ -6,7 +6,9 @@
 
 namespace hv::http {
 
-std::string TransferFailureText(int status) {
+namespace {
+
+std::string PlainFailureText(int status) {
   switch (status) {
     case HttpStatus::closed:
       return {};
@@ -39,6 +41,31 @@ std::string TransferFailureText(int status) {
   char text[40];
   std::snprintf(text, sizeof text, "transfer failed (status 0x%04X)", static_cast<unsigned>(status));
   return text;
+}
+
+}  // namespace
+
+std::string WithDetail(const std::string& text, const std::string& detail) {
+  return detail.empty() || text.empty() ? text : text + " (" + detail + ")";
+}
+
+std::string TransferFailureText(int status, const std::string& detail) {
+  switch (status) {
+    case HttpStatus::certificateUntrusted:
+      return detail.empty() ? "certificate not trusted" : "certificate not trusted: " + detail;
+    case HttpStatus::certificateOtherHost:
+      return "certificate is for another host";
+    case HttpStatus::certificateExpired:
+      return "certificate expired";
+    case HttpStatus::tlsFailed:
+      return detail.empty() ? "secure connection failed" : "secure connection failed: " + detail;
+    case HttpStatus::caFileUnusable:
+      return detail.empty() ? "the CA file cannot be used" : detail;
+    case HttpStatus::proxyRefused:
+      return detail.empty() ? "the proxy refused the tunnel" : detail;
+    default:
+      return WithDetail(PlainFailureText(status), detail);
+  }
 }
 
 }  // namespace hv::http

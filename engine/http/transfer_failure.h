@@ -17,6 +17,9 @@ inline constexpr const char* kDiskFull = "the disk is full";
 
 // The words for a transfer's final status (HttpStatus, the job server's);
 // empty for a normal end and for a stop, which the run reports as such.
-std::string TransferFailureText(int status);
+// detail, the transfer's own words for its failure, completes them.
+std::string TransferFailureText(int status, const std::string& detail = {});
+// text, followed by detail in brackets when there is one.
+std::string WithDetail(const std::string& text, const std::string& detail);
 
 }  // namespace hv::http

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_manager.h"
@@ -219,8 +220,14 @@ void CHTTPAnchor::OnRequestStarted() {
 void CHTTPAnchor::OnRequestFinished(int status) {
   // A server that closed without a word sent no page: that is a failure,
   // not an empty page.
-  if (!m_bAnswered && status == HttpStatus::closed) m_strFailure = hv::http::kClosedUnanswered;
-  if (!m_bAnswered && status == HttpStatus::receiveFailed) m_strFailure = hv::http::kBrokenUnanswered;
+  const std::string detail = std::exchange(m_strFailureDetail, {});
+  if (!m_bAnswered && status == HttpStatus::closed) {
+    m_strFailure = hv::http::kClosedUnanswered;
+  } else if (!m_bAnswered && status == HttpStatus::receiveFailed) {
+    m_strFailure = hv::http::WithDetail(hv::http::kBrokenUnanswered, detail);
+  } else if (!detail.empty()) {
+    m_strFailure = hv::http::TransferFailureText(status, detail);
+  }
   // A load that already ended (cut off at a limit) was counted then.
   if (m_bOwnPagePending) hv::run::NoteRequestEnd(status);
   OnLoaded(status);

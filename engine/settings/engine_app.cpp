@@ -141,6 +141,12 @@ void EngineApp::InitInstance() {
   std::uint32_t keepAlive = 0;
   st::ReadDWord(Key(IDS_REG_CONNECTIONS), IDS_REG_KEEP_ALIVE, keepAlive);
   m_bKeepAlive = keepAlive != 0;
+  std::string caFile;
+  st::ReadString(Key(IDS_REG_CONNECTIONS), IDS_REG_CA_FILE, caFile);
+  {
+    const std::lock_guard lock(m_requestSettingsLock);
+    m_strCaFile = std::move(caFile);
+  }
   CSchedule::Instance().Load();
   // Told once per start: every value above is then its default.
   if (const std::string problem = hv::reg::StoreProblem(); !problem.empty()) DisplayError(problem.c_str(), nullptr);
@@ -176,7 +182,7 @@ bool EngineApp::RequestSettings::ProxiedTarget(const std::string& location, std:
 
 EngineApp::RequestSettings EngineApp::GetRequestSettings() const {
   const std::lock_guard lock(m_requestSettingsLock);
-  return {m_strUserAgent, m_bUseProxy, m_strProxyLocation};
+  return {m_strUserAgent, m_bUseProxy, m_strProxyLocation, m_strCaFile};
 }
 
 bool EngineApp::GetProxiedTarget(const std::string& location, std::string& target) const {
@@ -281,6 +287,15 @@ bool EngineApp::SetUserAgent(const std::string& userAgent) {
   const std::string key = Key(IDS_REG_AGENTS);
   return userAgent.empty() ? st::DeleteValue(key, IDS_REG_USER_AGENT)
                            : st::WriteString(key, IDS_REG_USER_AGENT, userAgent);
+}
+
+bool EngineApp::SetCaFile(const std::string& path) {
+  {
+    const std::lock_guard lock(m_requestSettingsLock);
+    m_strCaFile = path;
+  }
+  const std::string key = Key(IDS_REG_CONNECTIONS);
+  return path.empty() ? st::DeleteValue(key, IDS_REG_CA_FILE) : st::WriteString(key, IDS_REG_CA_FILE, path);
 }
 
 bool EngineApp::SetMaxPageSize(std::uint32_t kilobytes) {

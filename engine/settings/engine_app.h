@@ -26,6 +26,8 @@ class EngineApp {
     std::string userAgent;
     bool useProxy = false;
     std::string proxyLocation;
+    // Certificates trusted beside the system's for https: servers; empty for none.
+    std::string caFile;
     // With the proxy on: the proxy location followed by the location, and
     // true; otherwise the location and false.
     bool ProxiedTarget(const std::string& location, std::string& target) const;
@@ -63,6 +65,9 @@ class EngineApp {
   // made one.
   bool ChangeAgentsFolder(const std::string& path);
   bool SetUserAgent(const std::string& userAgent);
+  // The file of certificates the user trusts beside the system's; empty
+  // for none. False when the store could not be written.
+  bool SetCaFile(const std::string& path);
   // The largest body one page may have, in kilobytes (0 is taken as the
   // default); false when the store could not be written.
   bool SetMaxPageSize(std::uint32_t kilobytes);
@@ -74,7 +79,7 @@ class EngineApp {
   // process happens to start.
   static bool IsFolderPath(const std::string& path);
 
-  // Guards the user agent and the proxy fields, which workers read while a
+  // Guards the user agent, the proxy fields and the CA file, which workers read while a
   // run goes on; their writers hold it, and so does any reader off the
   // thread that changes settings.
   std::mutex& RequestSettingsLock() const { return m_requestSettingsLock; }
@@ -86,6 +91,7 @@ class EngineApp {
   std::string m_strProxyServer;
   int m_nProxyPort = 0;
   std::string m_strProxyLocation;  // "http://server:port/", empty without both
+  std::string m_strCaFile;
   int m_nThreads = 4;
   int m_nTimeout = 30;  // seconds
   bool m_bEnableAutodial = false;

@@ -7,6 +7,7 @@
 #include "engine/settings/engine_app.h"
 #include "engine/settings/settings_store.h"
 #include "platform/files/file_system.h"
+#include "platform/net/tls_context.h"
 #include "harvion/settings.h"
 #include "resources/resources.h"
 
@@ -133,6 +134,16 @@ const std::vector<Setting>& Settings() {
          if (v.size() >= 260 || HasControlBytes(v))
            return std::optional<bool>();
          return std::optional<bool>(a.SetUserAgent(v));
+       }},
+      {"ca-file", IDS_REG_CONNECTIONS, IDS_REG_CA_FILE,
+       "an absolute path to a readable file of PEM certificates, or empty for none",
+       [](const EngineApp& a) { return a.GetRequestSettings().caFile; },
+       [](EngineApp& a, const std::string& v) {
+         // A file that cannot be used is refused now, not found out page by page.
+         std::string why;
+         if (!v.empty() && (!EngineApp::IsFolderPath(v) || !hv::net::SharedTlsContext(v, why)))
+           return std::optional<bool>();
+         return std::optional<bool>(a.SetCaFile(v));
        }},
       {"scheduling", IDS_REG_SCHEDULE, IDS_REG_ENABLE_SCHEDULE, "",
        [](const EngineApp&) { return std::string(CSchedule::Instance().m_bEnabled ? "on" : "off"); }, nullptr},

@@ -20,7 +20,9 @@
 #include "platform/files/file_system.h"
 #include "platform/registry/registry.h"
 #include "resources/resources.h"
+#include "support/test_certificates.h"
 #include "support/test_home.h"
+#include "support/text_files.h"
 
 namespace {
 
@@ -355,6 +357,20 @@ TEST_F(Settings, a_settings_page_writes_only_the_values_its_user_changed) {
   EXPECT_EQ(Stored(kProxy, "HTTP Proxy Server"), "p");
   EXPECT_EQ(app.m_nTimeout, 77);
   EXPECT_EQ(app.m_strProxyLocation, "http://p:3128/");
+}
+
+TEST_F(Settings, a_ca_file_is_taken_only_when_it_holds_certificates) {
+  hvtest::TestCertificates certificates(Path("certificates"));
+  if (hvtest::TestCertificates::Program().empty()) GTEST_SKIP() << "no openssl command";
+  ASSERT_TRUE(certificates.Made()) << certificates.Messages();
+  ASSERT_TRUE(hvtest::WriteText(Path("plain.pem"), "no certificate here\n"));
+  for (const std::string& refused : {std::string("relative.pem"), Path("missing.pem"), Path("plain.pem"), m_dir})
+    EXPECT_NE(CEngineSettings::Change("ca-file", refused), "") << refused;
+  EXPECT_FALSE(hv::reg::KeyExists(kBase + "\\Connections"));
+  EXPECT_EQ(CEngineSettings::Change("ca-file", certificates.CaFile()), "");
+  EXPECT_EQ(Restart().GetRequestSettings().caFile, certificates.CaFile());
+  EXPECT_EQ(CEngineSettings::Change("ca-file", ""), "");
+  EXPECT_EQ(Restart().GetRequestSettings().caFile, "");
 }
 
 }  // namespace

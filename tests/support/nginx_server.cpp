@@ -111,7 +111,9 @@ std::string NginxServer::Program() {
 
 std::string NginxServer::Path(const std::string& name) const { return m_dir + "/" + name; }
 
-std::string NginxServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+std::string NginxServer::BaseUrl() const {
+  return (m_bTls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port) + "/";
+}
 
 std::string NginxServer::Messages() const {
   return ReadText(Path("nginx.out")) + ReadText(Path("nginx-error.log"));
@@ -134,6 +136,7 @@ bool NginxServer::Start(const Options& options) {
   const std::string program = Program();
   if (program.empty() || m_dir.empty()) return false;
   if (::geteuid() == 0) OpenToAll(options.root);
+  m_bTls = !options.sslCertificate.empty();
   for (int attempt = 0; attempt < 5; ++attempt) {
     m_port = FreePort();
     if (m_port == 0) continue;
@@ -191,7 +194,11 @@ std::string NginxServer::Config(const Options& options) const {
   conf += "  default_type text/html;\n  sendfile on;\n";
   conf += options.keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
   conf += "  types { text/html html htm; image/gif gif; image/png png; image/jpeg jpg; application/zip zip; }\n";
-  conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + " backlog=1024;\n";
+  conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + (m_bTls ? " ssl" : "") + " backlog=1024;\n";
+  if (m_bTls) {
+    conf += "    ssl_certificate " + options.sslCertificate + ";\n";
+    conf += "    ssl_certificate_key " + options.sslKey + ";\n";
+  }
   conf += "    root " + options.root + ";\n";
   conf += options.serverConfig;
   conf += "  }\n}\n";

@@ -18,6 +18,8 @@ class NginxServer {
     bool keepAlive = false;
     bool accessLog = false;     // "METHOD URI STATUS BYTES" per request
     bool logConnection = false;  // with accessLog: " CONNECTION" after it, nginx's serial number
+    // TLS on the port with this certificate and key when set (https: addresses).
+    std::string sslCertificate, sslKey;
   };
 
   // The folder for nginx's own files; empty: a temporary one, removed at the end.
@@ -35,7 +37,7 @@ class NginxServer {
   void Stop();
 
   int Port() const { return m_port; }
-  // "http://127.0.0.1:PORT/"
+  // "http://127.0.0.1:PORT/", or https: with TLS
   std::string BaseUrl() const;
   const std::string& Dir() const { return m_dir; }
   // A path in nginx's folder, where configuration the server lines name can go.
@@ -55,6 +57,7 @@ class NginxServer {
   bool m_bOwnDir = false;
   pid_t m_pid = -1;
   int m_port = 0;
+  bool m_bTls = false;
 };
 
 }  // namespace hvtest

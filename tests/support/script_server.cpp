@@ -145,6 +145,12 @@ bool ScriptServer::WaitRequests(std::size_t count) {
   return m_requestRead.wait_for(lock, std::chrono::seconds(10), [&] { return m_requests.size() >= count; });
 }
 
+bool ScriptServer::WaitConnections(int count) {
+  std::unique_lock lock(m_mutex);
+  return m_requestRead.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return static_cast<int>(m_connections.size()) >= count; });
+}
+
 int ScriptServer::Connections() {
   std::lock_guard lock(m_mutex);
   return static_cast<int>(m_connections.size());
@@ -163,6 +169,7 @@ void ScriptServer::AcceptLoop() {
     const std::size_t index = m_connections.size();
     m_connections.push_back({fd, {}});
     m_connections[index].thread = std::thread([this, index] { Serve(index); });
+    m_requestRead.notify_all();
   }
 }
 

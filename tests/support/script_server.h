@@ -76,6 +76,8 @@ class ScriptServer {
   // Waits (a while at most) until count requests have been read.
   bool WaitRequests(std::size_t count);
   int Connections();
+  // Waits (a while at most) until count connections have been accepted.
+  bool WaitConnections(int count);
 
  private:
   struct Connection {
@@ -99,7 +101,7 @@ class ScriptServer {
   bool m_bStopping = false;
   std::vector<Connection> m_connections;
   std::vector<std::string> m_requests;
-  std::condition_variable m_requestRead;
+  std::condition_variable m_requestRead;  // also told of each connection accepted
   std::thread m_acceptThread;
 };
 

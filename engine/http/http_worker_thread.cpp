@@ -22,6 +22,7 @@
 #include "engine/settings/engine_app.h"
 #include "harvion/global_memory.h"
 #include "platform/net/byte_stream.h"
+#include "platform/net/host_lookup.h"
 #include "platform/net/tcp_socket.h"
 #include "platform/net/tls_stream.h"
 
@@ -33,6 +34,8 @@ constexpr std::size_t kBlockSize = 4096;
 // a reset.
 constexpr std::size_t kMaxDiscard = 64 * 1024;
 constexpr auto kMaxDiscardTime = std::chrono::seconds(1);
+// How long a name may take to look up when transfers have no time-out.
+constexpr auto kLookupLimit = std::chrono::minutes(2);
 
 // The bound client with its slot locked for one call; empty when a stop has
 // taken the client away, and the transfer then gives up.
@@ -236,8 +239,21 @@ int CHTTPWorkerThread::Connect(const std::string& address, ConnectionPool::Conne
   ConnectTarget target;
   if (!MakeConnectTarget(address, settings, target)) return HttpStatus::noHost;
   std::uint32_t ip = 0;
-  if (!hv::net::ResolveIPv4(target.host, ip, socketError)) return HttpStatus::noHostAddress;
   const int timeout = m_pHttpServer->SocketTimeout();
+  const auto cutOff = [this] { return m_pHttpServer->Sockets().IsCutOff(m_nIndex); };
+  switch (hv::net::LookUpHost(target.host, ip, socketError,
+                              timeout > 0 ? std::chrono::milliseconds(timeout) : kLookupLimit, cutOff,
+                              hv::net::ResolveIPv4)) {
+    case hv::net::LookupEnd::found:
+      break;
+    case hv::net::LookupEnd::failed:
+      return HttpStatus::noHostAddress;
+    case hv::net::LookupEnd::cutOff:
+      return CAsyncServer::statusCutOff;
+    case hv::net::LookupEnd::timedOut:
+      socketError = hv::net::kErrorTimedOut;
+      return HttpStatus::noHostAddress;
+  }
   if (timeout > 0) socket->SetTimeouts(timeout);
   if (target.port == 0 || !socket->Connect(ip, target.port)) {
     socketError = socket->LastError();

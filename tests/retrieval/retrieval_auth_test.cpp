@@ -54,11 +54,14 @@ TEST_F(RetrievalAuthentication, credentials_reach_only_their_server_and_not_a_re
 TEST_F(RetrievalAuthentication, a_location_waiting_for_a_realm_another_holds_does_not_spin) {
   const std::string challenge = "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"Zone\"";
   const std::string page = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>in</p>";
-  // Both pages are refused at first; the first credentials sent are held
-  // until the test releases them, and the other location waits its turn.
+  // Both pages are refused at first (neither answer leaves before both
+  // were asked for); the first credentials sent are held until the test
+  // releases them, and the other location waits its turn.
+  const ScriptServer::Script refused = {ScriptServer::ReadRequest(), ScriptServer::WaitForRequests(2),
+                                        ScriptServer::Send(challenge + "\r\n\r\n"), ScriptServer::Close()};
   ScriptServer home(ScriptServer::PerConnection{},
-                    {Answer(challenge),
-                     Answer(challenge),
+                    {refused,
+                     refused,
                      {ScriptServer::ReadRequest(), ScriptServer::WaitRelease(), ScriptServer::Send(page),
                       ScriptServer::Close()},
                      {ScriptServer::ReadRequest(), ScriptServer::Send(page), ScriptServer::Close()}});

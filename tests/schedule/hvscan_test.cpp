@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <regex>
 #include <fstream>
 #include <memory>
 
@@ -143,7 +144,8 @@ TEST_F(HvScan, pages_a_limit_left_unfetched_are_logged_with_the_run) {
   CSafClient::DeleteAgent();
   const hvtest::ProgramResult run = Scan("--once");
   ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(Log().find(" failed; 2 pages not fetched: the agent's size limit was reached"), std::string::npos)
+  // How many the limit leaves depends on which link comes first.
+  EXPECT_TRUE(std::regex_search(Log(), std::regex(" failed; [12] pages? not fetched: the agent's size limit was reached")))
       << Log();
 }
 

@@ -223,6 +223,8 @@ bool ScriptServer::RunStep(std::size_t index, int fd, const Step& step) {
       std::lock_guard lock(m_mutex);
       return !m_bStopping;
     }
+    case Step::waitRequests:
+      return WaitRequests(step.piece);
     case Step::close: {
       shutdown(fd, SHUT_WR);
       // Closing with the peer's bytes unread would reset the connection.

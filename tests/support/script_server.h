@@ -20,12 +20,12 @@ namespace hv::test {
 class ScriptServer {
  public:
   struct Step {
-    enum Kind { readRequest, send, waitRelease, close, reset, sendForever, trickle } kind;
+    enum Kind { readRequest, send, waitRelease, close, reset, sendForever, trickle, waitRequests } kind;
     std::string bytes;                 // send: the bytes; sendForever: the first bytes
     std::vector<std::size_t> splitAt;  // send: offsets where a new send starts
     bool paced = false;                // send: each piece once the peer has read the one before
     std::chrono::milliseconds interval{0};  // trickle: the pause before each piece
-    std::size_t piece = 1;                  // trickle: bytes per piece
+    std::size_t piece = 1;                  // trickle: bytes per piece; waitRequests: how many
     bool endless = false;                   // trickle: filler pieces after the bytes
   };
   using Script = std::vector<Step>;
@@ -43,6 +43,9 @@ class ScriptServer {
   }
   // Waits until the test calls Release (or the server ends).
   static Step WaitRelease() { return {Step::waitRelease, {}, {}}; }
+  // Waits (a while at most) until count requests have been read on all
+  // connections: orders answers when the order of connections is not sure.
+  static Step WaitForRequests(std::size_t count) { return {Step::waitRequests, {}, {}, false, {}, count}; }
   // Ends the sending side and reads until the peer closes too.
   static Step Close() { return {Step::close, {}, {}}; }
   // Closes with a reset.

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QSettings>
 #include <QTimer>
 
 #include "harvion/settings.h"
@@ -17,6 +16,7 @@
 #include "shell/main_frame.h"
 #include "shell/message_boxes.h"
 #include "shell/splash_window.h"
+#include "shell/window_layout.h"
 
 namespace hvui {
 
@@ -78,9 +78,7 @@ CHarvionApp::CHarvionApp() = default;
 
 CHarvionApp::~CHarvionApp() {
   if (m_frame && m_keepLayout) {
-    QSettings layout(LayoutFile(), QSettings::IniFormat);
-    layout.setValue("window/geometry", m_frame->AgentFrame()->saveGeometry());
-    layout.setValue("window/state", m_frame->AgentFrame()->saveState());
+    SaveWindowLayout(LayoutFile(), {m_frame->AgentFrame()->saveGeometry(), m_frame->AgentFrame()->saveState()});
   }
   // The frame saves and closes the agent while the interface still runs.
   m_frame.reset();
@@ -119,9 +117,9 @@ bool CHarvionApp::Start(const StartOptions& options) {
   // taken at the first size.
   m_keepLayout = options.screenshot.isEmpty();
   if (m_keepLayout) {
-    const QSettings layout(LayoutFile(), QSettings::IniFormat);
-    window->restoreGeometry(layout.value("window/geometry").toByteArray());
-    window->restoreState(layout.value("window/state").toByteArray());
+    const WindowLayout layout = LoadWindowLayout(LayoutFile());
+    window->restoreGeometry(layout.geometry);
+    window->restoreState(layout.state);
   }
   if (options.splash) CSplashWindow::OpenAtStartup(nullptr);
   m_frame->OpenAgent(options.agent);

@@ -77,12 +77,16 @@ long PeerUnread(int fd) {
 // looked at in short intervals; after a while the send goes on regardless.
 void WaitPeerRead(int fd) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  // Soon at first, then less often: on a busy machine reading the system's
+  // table in a tight loop takes the time the peer needs to read.
+  auto pause = std::chrono::microseconds(50);
   for (;;) {
     int unacknowledged = 0;
     if (ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) return;
     if (unacknowledged == 0 && PeerUnread(fd) <= 0) return;
     if (std::chrono::steady_clock::now() > deadline) return;
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
   }
 }
 

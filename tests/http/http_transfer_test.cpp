@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -533,12 +534,23 @@ TEST_F(HttpTransfer, kept_connections_carry_every_request_of_a_worker_to_nginx) 
     }
     ASSERT_EQ(log.size(), logged + pages.size());
     std::set<std::string> connections;
-    for (std::size_t i = logged; i < log.size(); ++i) connections.insert(log[i].substr(log[i].rfind(' ') + 1));
+    std::size_t sent = 0, sizes = 0;  // "GET URI STATUS BYTES CONNECTION"
+    for (std::size_t i = logged; i < log.size(); ++i) {
+      std::istringstream fields(log[i]);
+      std::string method, uri, status, connection;
+      std::size_t bytes = 0;
+      fields >> method >> uri >> status >> bytes >> connection;
+      connections.insert(connection);
+      sent += bytes;
+      sizes += pages[i - logged].size();
+    }
     logged = log.size();
     if (c.keepAlive) {
       EXPECT_LE(connections.size(), c.connections) << c.threads << " threads";
+      EXPECT_LT(sent, sizes / 10) << "sent compressed";
     } else {
       EXPECT_EQ(connections.size(), c.connections);
+      EXPECT_GE(sent, sizes) << "sent as it is";
     }
   }
   EngineApp::Instance().SetKeepAlive(false);

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "engine/agent/agent_anchor.h"
@@ -82,6 +83,11 @@ class RetrievalEndToEnd : public TestHome {
     options.root = m_site->Root();
     options.serverConfig = serverConfig;
     options.accessLog = true;
+    // Keeping connections and compressing as nginx does when asked to.
+    if (m_bKeepingServer) {
+      options.serverConfig += "    gzip on;\n    gzip_min_length 1;\n";
+      options.keepAlive = options.logConnection = true;
+    }
     ASSERT_TRUE(m_nginx->Start(options)) << m_nginx->Messages();
   }
 
@@ -175,6 +181,7 @@ class RetrievalEndToEnd : public TestHome {
   std::unique_ptr<NginxServer> m_nginx;
   std::unique_ptr<SiteBuilder> m_site;
   std::string m_agentName;
+  bool m_bKeepingServer = false;
 };
 
 // ------------------------------------------------------------ one site, many rules
@@ -321,6 +328,39 @@ TEST_F(SiteWalk, second_run_asks_if_modified_and_finds_changes_and_removals) {
   const std::string a = ReadAll(StoredPath(records.at(Url("a.html"))));
   EXPECT_NE(a.find("HREF=\"" + Url("a2.html") + "\""), std::string::npos) << a;
 
+  ExpectLinksResolve();
+}
+
+// With keep-alive on, against a server that keeps connections and sends
+// gzip, the walk stores the same pages decoded over no more connections
+// than workers, and the second run's answers without a body keep them too.
+TEST_F(SiteWalk, kept_connections_and_gzip_answers_give_the_same_walk) {
+  m_bKeepingServer = true;
+  ASSERT_EQ(CEngineSettings::Change("keep-alive", "on"), "");
+  BuildSite();
+  MakeAgent();
+  const auto connections = [](const std::vector<std::string>& lines) {
+    std::set<std::string> numbers;
+    for (const std::string& line : lines) numbers.insert(line.substr(line.rfind(' ') + 1));
+    return numbers.size();
+  };
+  const auto workers = static_cast<std::size_t>(EngineApp::Instance().m_nThreads);
+  ASSERT_TRUE(RunAndWait(m_agent));
+  const auto records = Records();
+  for (const char* path : {"index.html", "a.html", "a2.html", "b.html", "frames.html", "f1deep.html", "logo.gif"}) {
+    EXPECT_TRUE(Stored(records, path)) << path;
+  }
+  EXPECT_EQ(ReadAll(StoredPath(records.at(Url("logo.gif")))), SiteBuilder::Gif());
+  EXPECT_NE(ReadAll(StoredPath(records.at(Url("b.html")))).find("first text"), std::string::npos);
+  const std::size_t firstRun = m_nginx->AccessLog().size();
+  EXPECT_LE(connections(Requests()), workers) << firstRun << " requests";
+
+  ASSERT_TRUE(RunAndWait(m_agent));
+  const auto second = Requests(firstRun);
+  for (const char* path : {"index.html", "a.html", "frames.html", "f1deep.html", "logo.gif"}) {
+    EXPECT_EQ(CountRequests(second, path, "304"), 1) << path;
+  }
+  EXPECT_LE(connections(second), workers) << second.size() << " requests";
   ExpectLinksResolve();
 }
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -145,11 +146,33 @@ bool TcpSocket::Connect(std::uint32_t address, std::uint16_t port) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address;
-  // The send time-out also bounds connect: it then fails with EINPROGRESS.
-  while (connect(m_fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-    if (errno != EINTR) return Fail();
+  // Begun without blocking: a stop that shut the socket down before the
+  // connection began did nothing to it and is seen here; one after it
+  // aborts the attempt and ends the wait below.
+  const int flags = fcntl(m_fd, F_GETFL);
+  if (flags < 0 || fcntl(m_fd, F_SETFL, flags | O_NONBLOCK) != 0) return Fail();
+  const bool begun = connect(m_fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ||
+                     errno == EINPROGRESS || errno == EINTR;
+  int error = begun ? 0 : errno;
+  if (begun && m_pWatch && m_pWatch->IsCutOff(m_nWatchSlot)) error = ECONNABORTED;
+  if (begun && error == 0) {
+    // The time-out bounds the attempt, as the send time-out bounds a blocking connect.
+    pollfd writable{m_fd, POLLOUT, 0};
+    int ready;
+    do {
+      ready = poll(&writable, 1, m_nTimeoutMs > 0 ? m_nTimeoutMs : -1);
+    } while (ready < 0 && errno == EINTR);
+    socklen_t length = sizeof error;
+    if (ready == 0) {
+      error = ETIMEDOUT;
+    } else if (ready < 0 || getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+      error = errno;
+    }
   }
-  return true;
+  fcntl(m_fd, F_SETFL, flags);
+  if (error == 0) return true;
+  errno = error;
+  return Fail();
 }
 
 bool TcpSocket::SendAll(const char* data, std::size_t length) {

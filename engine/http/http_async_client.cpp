@@ -103,6 +103,7 @@ int CHTTPAsyncClient::BuildRequest(std::string& text) {
   std::string accept;
   m_pOwner->GetAcceptTypes(accept);
   text += current ? " HTTP/1.1\r\n" : " HTTP/1.0\r\n";
+  m_bAskedCurrent = current;
   AppendHeader(text, "Accept: ", accept);
   AppendHeader(text, "User-Agent: ", settings.userAgent);
   // Servers today host many sites on one address and pick one by this name.
@@ -172,6 +173,14 @@ int CHTTPAsyncClient::OnData(CWorkerThread* worker, int kind, const char* data, 
 
   std::string body = m_strHeader.substr(end);
   m_strHeader.resize(end);
+  // An interim answer to HTTP/1.1 is no page's: the answer proper follows,
+  // as the transport reads it too.
+  m_nInterimBytes += end;
+  if (m_bAskedCurrent && m_nInterimBytes <= kMaxHttpHeader && ReadBodyFraming(m_strHeader).interim) {
+    m_strHeader.clear();
+    if (body.empty()) return 0;
+    return OnData(worker, kind, body.data(), static_cast<int>(body.size()));
+  }
   ParseHttpHeader(m_strHeader, *page,
                   [&](const std::string& cookie) { CCookies::Instance().SetCookie(page->m_strAddress, cookie); });
   // The transport hands a chunked or gzip body on decoded: the length sent
@@ -200,6 +209,7 @@ void CHTTPAsyncClient::OnStarted() {
     m_strHeader.clear();
     m_bBodyDecoded = false;
     m_nBodyBytes = 0;
+    m_nInterimBytes = 0;
   }
   m_pOwner->OnRequestStarted();
 }

@@ -85,6 +85,8 @@ class CHTTPAsyncClient : public CAsyncClient {
   // The body comes decoded (chunked, gzip); its length is counted here.
   bool m_bBodyDecoded = false;
   std::uint64_t m_nBodyBytes = 0;
+  bool m_bAskedCurrent = false;     // the request was HTTP/1.1
+  std::size_t m_nInterimBytes = 0;  // of header blocks so far, interim ones included
   // The transfer's failure in words beyond its status (a certificate's
   // fault, a TLS alert); set by the worker before it ends the job.
   std::string m_strFailureDetail;

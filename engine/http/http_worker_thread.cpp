@@ -296,7 +296,7 @@ int CHTTPWorkerThread::Connect(const std::string& address, ConnectionPool::Conne
 int CHTTPWorkerThread::Receive(hv::net::ByteStream& stream, int status, int& socketError) {
   using Clock = TransferPace::Clock;
   char block[kBlockSize + 1];
-  ResponseFraming framing;
+  ResponseFraming framing(m_bKeepAsked);
   std::optional<ResponseBody> body;  // once the header block has ended
   TransferPace pace(m_pHttpServer->SocketTimeout(), Clock::now());
   for (;;) {

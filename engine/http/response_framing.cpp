@@ -98,7 +98,7 @@ BodyFraming ReadBodyFraming(std::string_view header) {
   }
   if (conflicting) body = BodyFraming{};
   if ((code >= 100 && code < 200) || code == 204 || code == 304) {
-    body = BodyFraming{.noBody = true, .keepAlive = persistent};
+    body = BodyFraming{.interim = code < 200 && code != 101, .noBody = true, .keepAlive = persistent};
     return body;
   }
   body.chunked = NameIs(lastTransfer, "chunked");
@@ -128,10 +128,12 @@ std::size_t ResponseFraming::Add(const char* data, std::size_t length) {
     m_tail[1] = m_tail[2];
     m_tail[2] = c;
     if (end) {
-      m_bHeaderDone = true;
       m_body = ReadBodyFraming(m_header);
+      m_nInterimBytes += m_header.size();
+      m_bHeaderDone = !(m_bSkipInterim && m_body.interim && m_nInterimBytes <= kMaxHttpHeader);
       m_header.clear();
-      m_header.shrink_to_fit();
+      if (m_bHeaderDone) m_header.shrink_to_fit();
+      std::fill(std::begin(m_tail), std::end(m_tail), '\0');
     }
   }
   m_nBody += length - used;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 struct BodyFraming {
+  bool interim = false;    // 1xx but 101: the answer proper follows
   bool noBody = false;     // 1xx, 204, 304: nothing follows the header
   bool hasLength = false;  // one Content-Length, which counts when not chunked
   std::uint64_t length = 0;
@@ -26,6 +27,11 @@ BodyFraming ReadBodyFraming(std::string_view header);
 
 class ResponseFraming {
  public:
+  // skipInterim: an interim answer (100 Continue, 103 Early Hints), which an
+  // HTTP/1.1 server may send before the answer proper, is taken as part of
+  // the header block, up to the header size the transport accepts.
+  explicit ResponseFraming(bool skipInterim = false) : m_bSkipInterim(skipInterim) {}
+
   // Takes the next received bytes, in pieces cut anywhere; returns how
   // many of them are body bytes.
   std::size_t Add(const char* data, std::size_t length);
@@ -40,6 +46,8 @@ class ResponseFraming {
   std::string m_header;  // up to the header size the transport accepts
   char m_tail[3] = {};   // the last header bytes, for an end marker across pieces
   bool m_bHeaderDone = false;
+  const bool m_bSkipInterim;
+  std::size_t m_nInterimBytes = 0;
   BodyFraming m_body;
   std::uint64_t m_nBody = 0;
 };

@@ -624,4 +624,27 @@ TEST_F(HttpTransfer, an_answer_stopped_at_its_header_leaves_the_connection_kept)
   EngineApp::Instance().SetKeepAlive(false);
 }
 
+// Interim answers an HTTP/1.1 server may send first are no page's: the
+// answer proper follows them, cut anywhere, on a connection kept after it.
+TEST_F(HttpTransfer, interim_answers_before_the_answer_proper_are_passed_over) {
+  using S = ScriptServer;
+  const std::string first =
+      "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\nSet-Cookie: early=1\r\n\r\n"
+      "HTTP/1.1 200 OK\r\nTitle: Proper\r\nContent-Length: 2\r\n\r\nok";
+  EngineApp::Instance().SetKeepAlive(true);
+  for (std::size_t cut = 0; cut < first.size(); cut += 3) {
+    S server({S::ReadRequest(), S::SendPaced(first, cut == 0 ? std::vector<std::size_t>{} : std::vector{cut}),
+              S::ReadRequest(), S::Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo"), S::Close()});
+    Owner one(server.Url("/1")), two(server.Url("/2"));
+    Run({&one, &two});
+    EXPECT_EQ(one.m_page.m_nStatusCode, 200) << cut;
+    EXPECT_EQ(one.m_page.m_strTitle, "Proper") << cut;
+    EXPECT_EQ(one.m_headerEvents, 1) << cut;
+    EXPECT_EQ(one.Body(), "ok") << cut;
+    EXPECT_EQ(two.Body(), "two") << cut;
+    EXPECT_EQ(server.Connections(), 1) << cut;
+  }
+  EngineApp::Instance().SetKeepAlive(false);
+}
+
 }  // namespace

@@ -858,7 +858,7 @@ class SecureSite : public RetrievalEndToEnd {
   void ServeTls(Certificates::Server certificate) {
     NginxServer::Options options;
     options.root = m_site->Root();
-    options.accessLog = true;
+    options.accessLog = options.keepAlive = options.logConnection = true;
     options.sslCertificate = m_certificates->CertFile(certificate);
     options.sslKey = m_certificates->KeyFile(certificate);
     options.serverConfig = "    error_page 497 =301 https://$host:$server_port$request_uri;\n";
@@ -866,6 +866,14 @@ class SecureSite : public RetrievalEndToEnd {
   }
   std::string PlainUrl(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_nginx->Port()) + "/" + path;
+  }
+  // The connections the answers over TLS came on (the redirects of plain
+  // http: requests are the others).
+  static std::size_t SecureConnections(const std::vector<std::string>& lines) {
+    std::set<std::string> numbers;
+    for (const std::string& line : lines)
+      if (line.find(" 301 ") == std::string::npos) numbers.insert(line.substr(line.rfind(' ') + 1));
+    return numbers.size();
   }
   static unsigned long TwoLevels() {
     return CSafClient::PackLoadInfo(CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 2,
@@ -877,6 +885,7 @@ class SecureSite : public RetrievalEndToEnd {
 
 TEST_F(SecureSite, an_http_site_moved_to_https_is_mirrored_from_there_and_updated_with_conditional_requests) {
   ServeTls(Certificates::good);
+  ASSERT_EQ(CEngineSettings::Change("threads", "1"), "");
   m_site->WritePage("index.html", Page("Home", {"a.html", Url("b.html")}, {"logo.gif"}));
   m_site->WritePage("a.html", Page("A", {"index.html", PlainUrl("b.html")}));
   m_site->WritePage("b.html", Page("B", {}, {}, "first text"));
@@ -898,6 +907,7 @@ TEST_F(SecureSite, an_http_site_moved_to_https_is_mirrored_from_there_and_update
   EXPECT_EQ(CountRequests(first, "index.html", "301"), 1);  // the http: address, redirected
   EXPECT_EQ(CountRequests(first, "index.html", "200"), 1);
   EXPECT_EQ(CountRequests(first, "b.html", "200"), 1);
+  EXPECT_EQ(SecureConnections(first), 1u) << "the one worker's requests over one kept connection";
 
   m_site->m_tDate = std::time(nullptr) + 60;  // newer than the stored copy
   m_site->WritePage("b.html", Page("B", {}, {}, "second text"));
@@ -907,6 +917,7 @@ TEST_F(SecureSite, an_http_site_moved_to_https_is_mirrored_from_there_and_update
   EXPECT_EQ(CountRequests(second, "logo.gif", "304"), 1);
   EXPECT_EQ(CountRequests(second, "b.html", "200"), 1);
   EXPECT_NE(ReadAll(StoredPath(Records().at(Url("b.html")))).find("second text"), std::string::npos);
+  EXPECT_EQ(SecureConnections(second), 1u);
 }
 
 TEST_F(SecureSite, a_certificate_that_fails_its_check_fails_the_page_with_its_reason_and_stores_nothing) {

@@ -19,6 +19,7 @@
 #include "engine/http/http_request_owner.h"
 #include "engine/http/transfer_failure.h"
 #include "engine/settings/engine_app.h"
+#include "platform/threads/event.h"
 #include "support/relay_server.h"
 #include "support/script_server.h"
 #include "support/test_certificates.h"
@@ -177,28 +178,45 @@ TEST_F(HttpsTransfer, a_connection_failing_under_tls_ends_as_a_plain_one_does) {
   }
 }
 
-TEST_F(HttpsTransfer, a_handshake_the_server_never_answers_ends_at_the_time_out_or_at_once_on_a_stop) {
-  // A plain server that takes the connection and never speaks.
-  ScriptServer silent({ScriptServer::WaitRelease()});
-  for (const bool stop : {false, true}) {
-    Owner owner(Https("127.0.0.1", silent.Port()));
+TEST_F(HttpsTransfer, a_silent_server_ends_a_tls_transfer_at_the_time_out_or_at_once_on_a_stop) {
+  using S = ScriptServer;
+  ScriptServer silent({S::WaitRelease()});  // takes the connection and never answers the handshake
+  ScriptServer stalling({S::ReadRequest(), S::Send(kOk.substr(0, kOk.size() - 3)), S::WaitRelease()});
+  RelayServer front(Front(TestCertificates::good, stalling.Port()));
+  const struct Case {
+    const char* name;
+    std::uint16_t port;
+    bool stop;  // else the time-out ends it
+    int status;
+    std::string body;
+  } cases[] = {
+      {"in the handshake", silent.Port(), false, HttpStatus::timedOut, ""},
+      {"in the handshake", silent.Port(), true, CAsyncServer::statusCutOff, ""},
+      {"in the body", front.Port(), false, HttpStatus::timedOut, "he"},
+      {"in the body", front.Port(), true, CAsyncServer::statusCutOff, "he"},
+  };
+  for (const Case& c : cases) {
+    Owner owner(Https("127.0.0.1", c.port));
+    CEvent bodyCame;
+    owner.m_onBody = [&bodyCame] { bodyCame.SetEvent(); };
     const int connections = silent.Connections();
     CHTTPAsyncServer transfers(-1);
-    ASSERT_TRUE(transfers.Start(1, stop ? 30 : 1));
+    ASSERT_TRUE(transfers.Start(1, c.stop ? 30 : 1));
     const Clock::time_point start = Clock::now();
     transfers.Submit(new CHTTPAsyncClient(&owner));
-    if (stop) {
-      // The handshake is under way once the server holds the connection.
-      ASSERT_TRUE(silent.WaitConnections(connections + 1));
+    if (c.stop) {
+      // In the handshake once the silent server holds the connection; in a read once body came.
+      ASSERT_TRUE(c.port == silent.Port() ? silent.WaitConnections(connections + 1) : bodyCame.WaitFor(10'000));
       const Clock::time_point stopAt = Clock::now();
       transfers.Finish();
       transfers.Stop(1);
       transfers.Shutdown();
-      EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 1.0);
+      EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 1.0) << c.name;
     }
     ASSERT_TRUE(owner.WaitFreed());
-    EXPECT_EQ(owner.m_statuses, std::vector<int>{stop ? CAsyncServer::statusCutOff : HttpStatus::timedOut});
-    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), stop ? 12.0 : 3.0);
+    EXPECT_EQ(owner.m_statuses, std::vector<int>{c.status}) << c.name;
+    EXPECT_EQ(owner.m_body, c.body) << c.name;
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), c.stop ? 12.0 : 3.0) << c.name;
   }
 }
 

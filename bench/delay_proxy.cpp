@@ -103,6 +103,15 @@ void DelayProxy::Relay(int client) {
     pollfd fds[2] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}};
     char buffer[65536];
     std::string tail;  // the last bytes from the client, to find a header end split across reads
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point asked{};  // the end of the open request's header
+    Clock::time_point answered{};  // the last answer byte passed back since
+    bool inFlight = false;
+    const auto settle = [&] {
+      if (inFlight && answered > asked)
+        m_busyNs += std::chrono::duration_cast<std::chrono::nanoseconds>(answered - asked).count();
+      inFlight = false;
+    };
     bool open = true;
     while (open && !m_bStopping) {
       if (::poll(fds, 2, 1000) < 0 && errno != EINTR) break;
@@ -119,11 +128,18 @@ void DelayProxy::Relay(int client) {
           for (std::size_t at = seen.find("\r\n\r\n"); at != std::string::npos; at = seen.find("\r\n\r\n", at + 4))
             ++requests;
           tail = seen.substr(seen.size() - std::min<std::size_t>(seen.size(), 3));
-          if (requests > 0) std::this_thread::sleep_for(m_delay * requests);
+          if (requests > 0) {
+            settle();
+            asked = Clock::now();
+            inFlight = true;
+            std::this_thread::sleep_for(m_delay * requests);
+          }
         }
         open = SendAll(fds[1 - i].fd, buffer, static_cast<std::size_t>(got));
+        if (i == 1) answered = Clock::now();
       }
     }
+    settle();
   }
   std::lock_guard lock(m_mutex);
   for (int fd : {client, upstream}) {

@@ -1,7 +1,11 @@
 // A forwarding proxy on 127.0.0.1 that holds every request a fixed time
 // before passing it on, so a local server answers like a distant one. One
 // thread per connection; a request is counted at the blank line ending its
-// header (the clients measured send no bodies).
+// header (the clients measured send no bodies). It adds up how long requests
+// were in flight: from the end of a request's header to the last byte of
+// the answer passed back before the next request or the close, which is the
+// whole transfer for a client that waits for each answer before it asks
+// again on that connection.
 #pragma once
 
 #include <atomic>
@@ -24,6 +28,9 @@ class DelayProxy {
   bool Start();
   void Stop();
   int Port() const { return m_port; }
+  // Seconds of requests in flight so far, summed over connections; a
+  // connection's request still open counts up to its last answer byte.
+  double BusySeconds() const { return static_cast<double>(m_busyNs.load()) / 1e9; }
 
  private:
   void AcceptLoop();
@@ -34,6 +41,7 @@ class DelayProxy {
   int m_listener = -1;
   int m_port = 0;
   std::atomic<bool> m_bStopping{false};
+  std::atomic<long long> m_busyNs{0};
   std::thread m_acceptor;
   std::mutex m_mutex;
   std::condition_variable m_relayEnded;

@@ -1,5 +1,6 @@
 // A generated site for the mirroring benchmarks: pages that link in a
-// binary tree and across, and images, written into a folder nginx serves.
+// binary tree and across, or widely as documentation does, and images,
+// written into a folder nginx serves.
 #pragma once
 
 #include <sys/time.h>
@@ -19,15 +20,26 @@ inline bool SetDate(const std::string& path, std::time_t when) {
   return ::utimes(path.c_str(), times) == 0;
 }
 
-// Pages in folders of 100, each linking its two children in a binary tree
-// (so all are reachable from the top), its parent and three others, and
-// showing two images; each carries the marker PAGE-<n>, a changed one also
-// CHANGED-<n>. Images are GIF-headed files of 1-4 KiB; pages are filled up
-// to pageBytes plus up to pageSpread bytes.
+// Pages in folders of 100, each carrying the marker PAGE-<n>, a changed one
+// also CHANGED-<n>, and showing two images. In a tree each page links its
+// two children in a binary tree (so all are reachable from the top), its
+// parent and three others. A wide site is shaped like documentation: each
+// page links the same eight top sections, its own eight children, its
+// parent, and others up to 10-40 links, so a page hands over many links at
+// once. Images are GIF-headed files of 1-4 KiB; pages are filled up to
+// pageBytes plus up to pageSpread bytes.
 class Site {
  public:
-  Site(std::string root, int pages, int images, std::size_t pageBytes = 2048, std::size_t pageSpread = 3072)
-      : m_root(std::move(root)), m_nPages(pages), m_nImages(images), m_pageBytes(pageBytes), m_pageSpread(pageSpread) {}
+  enum class Shape { tree, wide };
+
+  Site(std::string root, int pages, int images, std::size_t pageBytes = 2048, std::size_t pageSpread = 3072,
+       Shape shape = Shape::tree)
+      : m_root(std::move(root)),
+        m_nPages(pages),
+        m_nImages(images),
+        m_pageBytes(pageBytes),
+        m_pageSpread(pageSpread),
+        m_shape(shape) {}
 
   static std::string PagePath(int i) {
     return i == 0 ? "index.html" : "s" + std::to_string(i / 100) + "/page" + std::to_string(i) + ".html";
@@ -78,16 +90,33 @@ class Site {
 
   std::string Path(const std::string& path) const { return m_root + "/" + path; }
 
+  // The pages page i links, none of them itself.
+  std::vector<int> Links(int i) const {
+    std::vector<int> links;
+    const auto add = [&](int link) {
+      if (link >= 0 && link < m_nPages && link != i) links.push_back(link);
+    };
+    std::size_t count = 0;
+    if (m_shape == Shape::tree) {
+      for (int link : {2 * i + 1, 2 * i + 2, (i - 1) / 2}) add(link);
+      count = links.size() + 3;
+    } else {
+      for (int k = 1; k <= 8; ++k) add(k);
+      for (int k = 1; k <= 8; ++k) add(8 * i + k);
+      add((i - 1) / 8);
+      count = static_cast<std::size_t>(10 + i * 7919 % 31);
+    }
+    for (int k = 1; links.size() < count && k <= 40; ++k)
+      add(static_cast<int>((static_cast<long>(i) * 7919 + k * 104729) % m_nPages));
+    return links;
+  }
+
   bool WritePage(int i, bool changed) const {
     std::string html = "<html><head><title>Page " + std::to_string(i) + "</title></head><body>\n<h1>Page " +
                        std::to_string(i) + "</h1>\n<p>PAGE-" + std::to_string(i) + "</p>\n";
     if (changed) html += "<p>CHANGED-" + std::to_string(i) + "</p>\n";
-    std::vector<int> links = {2 * i + 1, 2 * i + 2, (i - 1) / 2};
-    for (int k = 1; k <= 3; ++k)
-      links.push_back(static_cast<int>((static_cast<long>(i) * 7919 + k * 104729) % m_nPages));
-    for (int link : links)
-      if (link >= 0 && link < m_nPages && link != i)
-        html += "<p><a href=\"/" + PagePath(link) + "\">Page " + std::to_string(link) + "</a></p>\n";
+    for (int link : Links(i))
+      html += "<p><a href=\"/" + PagePath(link) + "\">Page " + std::to_string(link) + "</a></p>\n";
     for (int image : {i % m_nImages, (i * 3 + 1) % m_nImages})
       html += "<p><img src=\"/" + ImagePath(image) + "\" alt=\"\"></p>\n";
     const std::size_t size = m_pageBytes + static_cast<std::size_t>(i) * 7919 % m_pageSpread;
@@ -104,6 +133,7 @@ class Site {
   int m_nImages;
   std::size_t m_pageBytes;
   std::size_t m_pageSpread;
+  Shape m_shape;
 };
 
 }  // namespace bench

@@ -1,11 +1,17 @@
-// Mirrors one generated site with `harvion run` and with wget, side by side:
+// Mirrors generated sites with `harvion run`, wget and wget2, side by side:
 // plain loopback to nginx, then through a proxy that holds every request
-// 20 ms; then an update run of each after 9 pages changed and 2 went away.
-// Run by hand:
-//   bin/mirror_bench [--harvion PATH] [--pages N] [--images N] [--delay MS] [--keep]
+// 20 ms; each mirror is followed by an update run after 9 pages changed and
+// 2 went away. Sites: a binary tree of pages, and a wide one shaped like
+// documentation. Harvion and wget2 run at 1, 4 and 8 connections, every
+// tool with keep-alive off and on. Run by hand:
+//   bin/mirror_bench [--harvion PATH] [--pages N] [--images N] [--delay MS]
+//                    [--sites tree,wide] [--settings loopback,delayed]
+//                    [--tools wget,wget2,harvion] [--connections 1,4,8]
+//                    [--keep-alive off,on] [--repeat N] [--keep]
 // Figures are those of the tool's process as its parent sees them (wait4):
-// wall, user + system CPU, peak resident memory; requests and bytes are
-// counted in nginx's access log.
+// wall, user + system CPU, peak resident memory; requests, bytes and
+// connections are counted in nginx's access log, time in flight by the
+// delaying proxy.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +36,7 @@
 #include "bench_folder.h"
 #include "delay_proxy.h"
 #include "generated_site.h"
+#include "mirror_table.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/text_files.h"
@@ -37,10 +45,12 @@
 namespace {
 
 namespace stdfs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using hvtest::FindProgram;
 using hvtest::ReadText;
+using bench::Found;
 using bench::Measure;
+using bench::Pass;
+using bench::Row;
 using bench::RunTool;
 using bench::Site;
 
@@ -49,14 +59,13 @@ struct Options {
   int pages = 1500;
   int images = 800;
   int delayMs = 20;
+  int repeat = 1;
+  std::vector<std::string> sites = {"tree", "wide"};
+  std::vector<std::string> settings = {"loopback", "delayed"};
+  std::vector<std::string> tools = {"wget", "wget2", "harvion"};
+  std::vector<int> connections = {1, 4, 8};
+  std::vector<bool> keepAlive = {false, true};
   bool keep = false;  // leave the tools' folders for a look
-};
-
-// What a tool left in its folder: which page markers, how many images.
-struct Found {
-  std::set<int> pages;
-  std::set<int> changed;
-  int images = 0;
 };
 
 Found Scan(const std::string& dir) {
@@ -64,6 +73,8 @@ Found Scan(const std::string& dir) {
   std::error_code error;
   for (auto it = stdfs::recursive_directory_iterator(dir, error); !error && it != stdfs::end(it); it.increment(error)) {
     if (!it->is_regular_file(error) || it->path().filename() == "hvempty.gif") continue;
+    // wget's originals of converted pages would count twice.
+    if (it->path().extension() == ".orig") continue;
     const std::string text = ReadText(it->path().string());
     if (text.rfind("GIF89a", 0) == 0) {
       ++found.images;
@@ -78,18 +89,23 @@ Found Scan(const std::string& dir) {
   return found;
 }
 
-// ---------------------------------------------------------------- processes
-
-// Requests and body bytes the server logged since line first.
-void CountServed(const hvtest::NginxServer& nginx, std::size_t first, Measure& m) {
+// Requests, body bytes and connections the server logged since line first
+// ("METHOD URI STATUS BYTES CONNECTION").
+long CountServed(const hvtest::NginxServer& nginx, std::size_t first, Measure& m) {
   const std::vector<std::string> lines = nginx.AccessLog();
   m.requests = 0;
   double bytes = 0;
+  std::set<std::string> connections;
   for (std::size_t i = first; i < lines.size(); ++i) {
+    std::istringstream fields(lines[i]);
+    std::string method, uri, status, size, connection;
+    fields >> method >> uri >> status >> size >> connection;
     ++m.requests;
-    bytes += std::atof(lines[i].substr(lines[i].rfind(' ') + 1).c_str());
+    bytes += std::atof(size.c_str());
+    connections.insert(connection);
   }
   m.mbytes = bytes / 1e6;
+  return static_cast<long>(connections.size());
 }
 
 std::string FirstLines(const std::string& path, int count) {
@@ -99,79 +115,90 @@ std::string FirstLines(const std::string& path, int count) {
   return lines;
 }
 
-// ---------------------------------------------------------------- tools
-
-struct Row {
-  std::string setting;
-  std::string tool;
-  int connections = 1;
-  Measure mirror;
-  Measure update;
-  Found found;
-  int changesFound = 0;
-  std::string note;
-};
-
 void NextSecond() {
   const std::time_t now = std::time(nullptr);
   while (std::time(nullptr) == now) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
+
+// Where a row's tools connect: nginx itself or the delaying proxy before it.
+struct Setting {
+  std::string name;
+  int port = 0;
+  int delayMs = 0;
+  bench::DelayProxy* proxy = nullptr;
+};
 
 class Bench {
  public:
   Bench(const Options& options, std::string dir, Site& site, hvtest::NginxServer& nginx)
       : m_options(options), m_dir(std::move(dir)), m_site(site), m_nginx(nginx) {}
 
-  // A mirror and an update run of one tool at one setting.
-  Row RunRow(const std::string& setting, int port, const std::string& tool, int connections) {
-    Row row;
-    row.setting = setting;
-    row.tool = tool;
-    row.connections = connections;
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/index.html";
-    const std::string work = m_dir + "/" + tool + "-" + setting + "-" + std::to_string(connections);
+  // A mirror and an update run of the row's tool, added to its passes.
+  void RunPass(Row& row, const Setting& setting) {
+    Pass pass;
+    const std::string url = "http://127.0.0.1:" + std::to_string(setting.port) + "/index.html";
+    const std::string work = m_dir + "/" + row.tool + "-" + row.site + "-" + row.setting + "-" +
+                             (row.keepAlive ? "ka" : "close") + "-" + std::to_string(row.connections) + "-" +
+                             std::to_string(row.passes.size());
     std::error_code error;
     stdfs::create_directories(work, error);
     if (!m_site.Restore()) row.note = "cannot restore the site";
-    const bool harvion = tool == "harvion";
-    if (harvion && !PrepareHarvion(work, url, connections, row.note)) return row;
-    for (Measure* m : {&row.mirror, &row.update}) {
+    const bool harvion = row.tool == "harvion";
+    if (harvion && !PrepareHarvion(work, url, row, row.note)) return;
+    for (Measure* m : {&pass.mirror, &pass.update}) {
       // Dates are whole seconds, and a run waits out the second its agent's
       // index was last written in: the setup just before would be timed too.
       NextSecond();
-      if (m == &row.update && !m_site.Change()) row.note = "cannot change the site";
+      if (m == &pass.update && !m_site.Change()) row.note = "cannot change the site";
       const std::size_t first = m_nginx.AccessLog().size();
-      const std::string log = work + (m == &row.mirror ? "/mirror.out" : "/update.out");
+      const double busy = setting.proxy ? setting.proxy->BusySeconds() : 0;
+      const std::string log = work + (m == &pass.mirror ? "/mirror.out" : "/update.out");
       *m = harvion ? RunTool({m_options.harvion, "run", "Mirror"}, {"HARVION_HOME=" + work + "/home"}, log)
-                   : RunTool(WgetArgs(work, url), {}, log);
+                   : RunTool(WgetArgs(work, url, row), {}, log);
       // wget ends with 8 when the server answered an error: the robots.txt the site lacks, the removed pages.
       if (!harvion && m->exitCode == 8) m->ok = true;
-      CountServed(m_nginx, first, *m);
+      const long connections = CountServed(m_nginx, first, *m);
+      if (m == &pass.mirror) {
+        pass.connections = connections;
+        if (setting.proxy && m->wall > 0) pass.inFlight = (setting.proxy->BusySeconds() - busy) / m->wall;
+        pass.found = Scan(work);
+      }
       if (!m->ok && row.note.empty())
-        row.note = tool + " exit " + std::to_string(m->exitCode) + ":\n" + FirstLines(log, 5);
-      if (m == &row.mirror) row.found = Scan(work);
+        row.note = row.tool + " exit " + std::to_string(m->exitCode) + ":\n" + FirstLines(log, 5);
     }
     // Changes found: new text of a changed page stored, a removed page's copy gone.
     const Found after = Scan(work);
-    for (int i : m_site.Changed()) row.changesFound += after.changed.count(i) ? 1 : 0;
-    for (int i : m_site.Removed()) row.changesFound += after.pages.count(i) ? 0 : 1;
+    for (int i : m_site.Changed()) pass.changesFound += after.changed.count(i) ? 1 : 0;
+    for (int i : m_site.Removed()) pass.changesFound += after.pages.count(i) ? 0 : 1;
+    row.passes.push_back(std::move(pass));
     if (!m_options.keep) stdfs::remove_all(work, error);
-    return row;
   }
+
+  std::string m_wget;
+  std::string m_wget2;
 
  private:
-  // wget has one connection. -N (with -K, so that converted pages are
-  // compared by their originals) makes the second run an update; asked with
-  // If-Modified-Since, wget does not follow the links of a page answered 304.
-  std::vector<std::string> WgetArgs(const std::string& work, const std::string& url) const {
-    return {m_wget, "-r",  "-l", "inf", "-np", "-p", "-k", "-K", "-N", "--no-if-modified-since", "-q", "--no-proxy",
-            "-P",   work + "/out", url};
+  // -N (with -K, so that converted pages are compared by their originals)
+  // makes the second run an update; asked with If-Modified-Since, wget does
+  // not follow the links of a page answered 304. wget has one connection.
+  std::vector<std::string> WgetArgs(const std::string& work, const std::string& url, const Row& row) const {
+    std::vector<std::string> args = {row.tool == "wget2" ? m_wget2 : m_wget, "-r", "-l", "inf", "-np", "-p", "-k",
+                                     "-K", "-N", "-q", "--no-proxy", "-P", work + "/out"};
+    if (row.tool == "wget2") {
+      args.insert(args.end(), {"--max-threads", std::to_string(row.connections)});
+    } else {
+      args.push_back("--no-if-modified-since");
+    }
+    if (!row.keepAlive) args.push_back("--no-http-keep-alive");
+    args.push_back(url);
+    return args;
   }
 
-  bool PrepareHarvion(const std::string& work, const std::string& url, int connections, std::string& note) const {
+  bool PrepareHarvion(const std::string& work, const std::string& url, const Row& row, std::string& note) const {
     const std::vector<std::string> env = {"HARVION_HOME=" + work + "/home"};
     const std::vector<std::vector<std::string>> steps = {
-        {"config", "threads", std::to_string(connections)},
+        {"config", "threads", std::to_string(row.connections)},
+        {"config", "keep-alive", row.keepAlive ? "on" : "off"},
         {"new", "Mirror"},
         {"add", "Mirror", url, "--title", "Site"},
         {"set", "Mirror", "--levels", "all", "--files", "graphics", "--confine", "site"},
@@ -183,7 +210,7 @@ class Bench {
       args.insert(args.end(), step.begin(), step.end());
       const Measure m = RunTool(args, env, work + "/setup.out");
       if (!m.ok) {
-        note = "harvion " + step[0] + " exit " + std::to_string(m.exitCode) + ":\n" +
+        note = "harvion " + step[0] + " " + step[1] + " exit " + std::to_string(m.exitCode) + ":\n" +
                FirstLines(work + "/setup.out", 5);
         return false;
       }
@@ -191,52 +218,22 @@ class Bench {
     return true;
   }
 
- public:
-  std::string m_wget;
-
- private:
   const Options& m_options;
   std::string m_dir;
   Site& m_site;
   hvtest::NginxServer& m_nginx;
 };
 
-void PrintRows(const std::vector<Row>& rows, const Site& site, const Options& options) {
-  const int files = site.Pages() + site.Images();
-  std::printf("\n%-9s %-8s %5s | %8s %7s %7s %8s %8s %11s | %8s %7s %8s %7s | %s\n", "setting", "tool", "conns",
-              "wall s", "CPU s", "peak MB", "requests", "MB", "pages+imgs", "upd wall", "upd CPU", "upd reqs",
-              "changes", "x wget wall/CPU");
-  for (const Row& row : rows) {
-    const Row* wget = nullptr;
-    for (const Row& other : rows)
-      if (other.setting == row.setting && other.tool == "wget") wget = &other;
-    char ratio[64] = "-";
-    if (wget && wget->mirror.ok && row.mirror.ok && wget->mirror.wall > 0 && wget->mirror.cpu > 0)
-      std::snprintf(ratio, sizeof ratio, "%.2f / %.2f", row.mirror.wall / wget->mirror.wall,
-                    row.mirror.cpu / wget->mirror.cpu);
-    const auto figures = [](const Measure& m, bool full) {
-      char text[96];
-      if (m.exitCode < 0)
-        std::snprintf(text, sizeof text, full ? "%8s %7s %7s %8s %8s" : "%8s %7s %8s", "-", "-", "-", "-", "-");
-      else if (full)
-        std::snprintf(text, sizeof text, "%8.2f %7.2f %7.1f %8ld %8.2f", m.wall, m.cpu, m.peakMb, m.requests, m.mbytes);
-      else
-        std::snprintf(text, sizeof text, "%8.2f %7.2f %8ld", m.wall, m.cpu, m.requests);
-      return std::string(text);
-    };
-    char stored[32];
-    std::snprintf(stored, sizeof stored, "%zu+%d", row.found.pages.size(), row.found.images);
-    std::printf("%-9s %-8s %5d | %s %11s | %s %4d/11 | %s\n", row.setting.c_str(), row.tool.c_str(), row.connections,
-                figures(row.mirror, true).c_str(), stored, figures(row.update, false).c_str(), row.changesFound,
-                ratio);
-    if (!row.note.empty()) std::printf("    %s\n", row.note.c_str());
-  }
-  std::printf("\nsite: %d pages + %d images = %d files; with %d ms per request the limit at 8 connections is "
-              "%.1f s (x 1.1 = %.1f s)\n",
-              site.Pages(), site.Images(), files, options.delayMs, files * options.delayMs / 1000.0 / 8,
-              files * options.delayMs / 1000.0 / 8 * 1.1);
-  std::printf("changes: of the 9 changed pages, those whose new text was stored; of the 2 removed, those whose copy "
-              "went away\n");
+bool Listed(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> items;
+  std::istringstream in(text);
+  for (std::string item; std::getline(in, item, ',');)
+    if (!item.empty()) items.push_back(item);
+  return items;
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -249,74 +246,133 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     if (i + 1 >= argc) return false;
     const std::string value = argv[i + 1];
-    if (arg == "--harvion")
+    if (arg == "--harvion") {
       options.harvion = value;
-    else if (arg == "--pages")
+    } else if (arg == "--pages") {
       options.pages = std::atoi(value.c_str());
-    else if (arg == "--images")
+    } else if (arg == "--images") {
       options.images = std::atoi(value.c_str());
-    else if (arg == "--delay")
+    } else if (arg == "--delay") {
       options.delayMs = std::atoi(value.c_str());
-    else
+    } else if (arg == "--repeat") {
+      options.repeat = std::atoi(value.c_str());
+    } else if (arg == "--sites") {
+      options.sites = Split(value);
+    } else if (arg == "--settings") {
+      options.settings = Split(value);
+    } else if (arg == "--tools") {
+      options.tools = Split(value);
+    } else if (arg == "--connections") {
+      options.connections.clear();
+      for (const std::string& item : Split(value)) options.connections.push_back(std::atoi(item.c_str()));
+    } else if (arg == "--keep-alive") {
+      options.keepAlive.clear();
+      for (const std::string& item : Split(value)) options.keepAlive.push_back(item == "on");
+    } else {
       return false;
+    }
   }
-  return options.pages >= 20 && options.pages <= 20000 && options.images >= 1 &&
-         options.images <= 20000 && options.delayMs >= 0;
+  for (int connections : options.connections)
+    if (connections < 1 || connections > 63) return false;
+  return options.pages >= 20 && options.pages <= 20000 && options.images >= 1 && options.images <= 20000 &&
+         options.delayMs >= 0 && options.repeat >= 1 && options.repeat <= 9;
 }
 
-int Run(Options options, const std::string& dir) {
+// One site, written, served and mirrored by every tool asked for.
+void RunSite(const Options& options, const std::string& dir, const std::string& shape, std::vector<Row>& rows) {
+  const std::string siteDir = dir + "/" + shape;
+  std::error_code error;
+  stdfs::create_directories(siteDir, error);
+  Site site(siteDir + "/site", options.pages, options.images, 2048, 3072,
+            shape == "wide" ? Site::Shape::wide : Site::Shape::tree);
+  if (!site.Write()) {
+    std::fprintf(stderr, "cannot write the %s site\n", shape.c_str());
+    return;
+  }
+  hvtest::NginxServer nginx(siteDir + "/nginx");
+  stdfs::create_directories(nginx.Dir(), error);
+  hvtest::NginxServer::Options serve;
+  serve.root = site.Root();
+  serve.keepAlive = true;
+  serve.accessLog = true;
+  serve.logConnection = true;
+  if (!nginx.Start(serve)) {
+    std::fprintf(stderr, "nginx did not start; its messages:\n%s", nginx.Messages().c_str());
+    return;
+  }
+  bench::DelayProxy proxy(nginx.Port(), std::chrono::milliseconds(options.delayMs));
+  if (!proxy.Start()) {
+    std::fprintf(stderr, "the delaying proxy did not start\n");
+    return;
+  }
+  std::vector<Setting> settings;
+  if (Listed(options.settings, "loopback")) settings.push_back({"loopback", nginx.Port(), 0, nullptr});
+  if (Listed(options.settings, "delayed"))
+    settings.push_back({std::to_string(options.delayMs) + "ms", proxy.Port(), options.delayMs, &proxy});
+
+  Bench bench(options, dir, site, nginx);
+  bench.m_wget = FindProgram("wget");
+  bench.m_wget2 = FindProgram("wget2");
+  const bool haveHarvion = ::access(options.harvion.c_str(), X_OK) == 0;
+  for (const Setting& setting : settings) {
+    for (bool keepAlive : options.keepAlive) {
+      // The rows of one setting side by side: each repeat runs every tool once.
+      std::vector<Row> batch;
+      const auto add = [&](const std::string& tool, int connections) {
+        Row row;
+        row.site = shape;
+        row.setting = setting.name;
+        row.keepAlive = keepAlive;
+        row.tool = tool;
+        row.connections = connections;
+        row.delayMs = setting.delayMs;
+        batch.push_back(row);
+      };
+      if (Listed(options.tools, "wget") && !bench.m_wget.empty()) add("wget", 1);
+      for (int connections : options.connections) {
+        if (Listed(options.tools, "wget2") && !bench.m_wget2.empty()) add("wget2", connections);
+        if (Listed(options.tools, "harvion") && haveHarvion) add("harvion", connections);
+      }
+      for (int pass = 0; pass < options.repeat; ++pass)
+        for (Row& row : batch) {
+          bench.RunPass(row, setting);
+          std::fprintf(stderr, "%s %s keep-alive %s: %s %d, pass %d done\n", shape.c_str(), setting.name.c_str(),
+                       keepAlive ? "on" : "off", row.tool.c_str(), row.connections, pass + 1);
+        }
+      rows.insert(rows.end(), batch.begin(), batch.end());
+    }
+  }
+  proxy.Stop();
+  nginx.Stop();
+}
+
+double LoadAverage() {
+  double load = -1;
+  std::ifstream in("/proc/loadavg");
+  in >> load;
+  return load;
+}
+
+int Run(const Options& options, const std::string& dir) {
   if (hvtest::NginxServer::Program().empty()) {
     std::fprintf(stderr, "nginx is not installed (scripts/setup.sh installs it)\n");
     return 1;
   }
   // nginx's worker may run as another user: it must reach the site inside.
   ::chmod(dir.c_str(), 0755);
-  Site site(dir + "/site", options.pages, options.images);
-  if (!site.Write()) {
-    std::fprintf(stderr, "cannot write the site\n");
-    return 1;
-  }
-  hvtest::NginxServer nginx(dir + "/nginx");
-  std::error_code error;
-  stdfs::create_directories(nginx.Dir(), error);
-  hvtest::NginxServer::Options serve;
-  serve.root = site.Root();
-  serve.keepAlive = true;
-  serve.accessLog = true;
-  if (!nginx.Start(serve)) {
-    std::fprintf(stderr, "nginx did not start; its messages:\n%s", nginx.Messages().c_str());
-    return 1;
-  }
-  bench::DelayProxy proxy(nginx.Port(), std::chrono::milliseconds(options.delayMs));
-  if (!proxy.Start()) {
-    std::fprintf(stderr, "the delaying proxy did not start\n");
-    return 1;
-  }
-
-  Bench bench(options, dir, site, nginx);
-  bench.m_wget = FindProgram("wget");
   const bool haveHarvion = ::access(options.harvion.c_str(), X_OK) == 0;
-  std::printf("mirror of %d pages and %d images from nginx on 127.0.0.1 (keep-alive on)\n", site.Pages(),
-              site.Images());
-  if (bench.m_wget.empty()) std::printf("wget is not installed: its rows are left out\n");
-  if (FindProgram("wget2").empty()) std::printf("wget2 is not installed: its rows are left out, ratios are to wget\n");
+  std::printf("mirrors of %d pages and %d images from nginx on 127.0.0.1; %u processors, load %.2f at the start\n",
+              options.pages, options.images, std::thread::hardware_concurrency(), LoadAverage());
+  if (FindProgram("wget").empty()) std::printf("wget is not installed: its rows are left out\n");
+  if (FindProgram("wget2").empty()) std::printf("wget2 is not installed: its rows are left out\n");
   if (!haveHarvion) std::printf("no harvion at %s: its rows are left out\n", options.harvion.c_str());
-  std::printf("wget -r -l inf -np -p -k -K -N --no-if-modified-since (one connection); harvion run: all levels, "
-              "within site, text and graphics\n");
+  std::printf("wget and wget2 -r -l inf -np -p -k -K -N (wget also --no-if-modified-since, wget2 --max-threads N); "
+              "harvion run: all levels, within site, text and graphics, config threads N\n");
   std::fflush(stdout);
-
   std::vector<Row> rows;
-  const std::string delayed = std::to_string(options.delayMs) + "ms";
-  for (const auto& [setting, port] : {std::pair<std::string, int>{"loopback", nginx.Port()},
-                                      std::pair<std::string, int>{delayed, proxy.Port()}}) {
-    if (!bench.m_wget.empty()) rows.push_back(bench.RunRow(setting, port, "wget", 1));
-    if (haveHarvion)
-      for (int connections : {1, 4, 8}) rows.push_back(bench.RunRow(setting, port, "harvion", connections));
-    std::fprintf(stderr, "%s done\n", setting.c_str());
-  }
-  PrintRows(rows, site, options);
-  proxy.Stop();
-  nginx.Stop();
+  for (const std::string& shape : options.sites) RunSite(options, dir, shape, rows);
+  bench::PrintRows(rows);
+  std::printf("load at the end %.2f\n", LoadAverage());
   return 0;
 }
 
@@ -327,7 +383,11 @@ int main(int argc, char** argv) {
   const std::string self = stdfs::read_symlink("/proc/self/exe").parent_path().string();
   options.harvion = self + "/harvion";
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--harvion PATH] [--pages N] [--images N] [--delay MS] [--keep]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s [--harvion PATH] [--pages N] [--images N] [--delay MS] [--sites tree,wide]\n"
+                 "          [--settings loopback,delayed] [--tools wget,wget2,harvion] [--connections 1,4,8]\n"
+                 "          [--keep-alive off,on] [--repeat N] [--keep]\n",
+                 argv[0]);
     return 2;
   }
   const std::string dir = bench::MakeBenchFolder();

@@ -88,7 +88,10 @@ class TlsStream final : public ByteStream {
   bool SendAll(const char* data, std::size_t length) override;
   long Receive(char* buffer, std::size_t size, int waitMs) override;
   void ShutdownSend() override;
-  bool Close() override { return m_socket.Close(); }
+  bool Close() override {
+    SendCloseNotify();
+    return m_socket.Close();
+  }
   void CloseHard() override { m_socket.CloseHard(); }
   bool IsOpen() const override { return m_socket.IsOpen(); }
   int LastError() const override { return m_nError; }
@@ -108,6 +111,9 @@ class TlsStream final : public ByteStream {
   bool WaitFor(int sslError, const Deadline& deadline);
   // Keeps the error of a failed OpenSSL call; returns false.
   bool Fail(int sslError);
+  // close_notify, once, if the socket takes it now; never after a failure,
+  // when OpenSSL must not write again.
+  void SendCloseNotify();
 
   TcpSocket m_socket;
   Channel m_channel;
@@ -115,6 +121,7 @@ class TlsStream final : public ByteStream {
   int m_nError = 0;
   std::string m_strFailure;
   bool m_bCloseSent = false;
+  bool m_bFailed = false;  // an OpenSSL call failed: the connection is done
 };
 
 bool TlsStream::WaitFor(int sslError, const Deadline& deadline) {
@@ -136,6 +143,7 @@ bool TlsStream::WaitFor(int sslError, const Deadline& deadline) {
 }
 
 bool TlsStream::Fail(int sslError) {
+  m_bFailed = true;
   if (sslError == SSL_ERROR_SYSCALL && m_channel.lastErrno != 0) {
     m_nError = WinSockError(m_channel.lastErrno);
     m_strFailure = std::strerror(m_channel.lastErrno);
@@ -253,11 +261,15 @@ long TlsStream::Receive(char* buffer, std::size_t size, int waitMs) {
   }
 }
 
-void TlsStream::ShutdownSend() {
-  // close_notify goes out if the socket takes it now; nothing waits for it.
-  if (!m_bCloseSent && m_ssl) SSL_shutdown(m_ssl.get());
+void TlsStream::SendCloseNotify() {
+  // Nothing waits for it: the socket takes it now or never.
+  if (!m_bCloseSent && !m_bFailed && m_ssl && SSL_is_init_finished(m_ssl.get())) SSL_shutdown(m_ssl.get());
   m_bCloseSent = true;
   ERR_clear_error();
+}
+
+void TlsStream::ShutdownSend() {
+  SendCloseNotify();
   m_socket.ShutdownSend();
 }
 

@@ -124,8 +124,9 @@ void DelayProxy::Relay(int client) {
         }
         if (i == 0) {
           std::string seen = tail + std::string(buffer, static_cast<std::size_t>(got));
-          int requests = 0;
-          for (std::size_t at = seen.find("\r\n\r\n"); at != std::string::npos; at = seen.find("\r\n\r\n", at + 4))
+          int requests = m_hold == Hold::perRead ? 1 : 0;
+          for (std::size_t at = seen.find("\r\n\r\n"); m_hold == Hold::perRequest && at != std::string::npos;
+               at = seen.find("\r\n\r\n", at + 4))
             ++requests;
           tail = seen.substr(seen.size() - std::min<std::size_t>(seen.size(), 3));
           if (requests > 0) {

@@ -5,7 +5,9 @@
 // were in flight: from the end of a request's header to the last byte of
 // the answer passed back before the next request or the close, which is the
 // whole transfer for a client that waits for each answer before it asks
-// again on that connection.
+// again on that connection. Bytes it cannot read (TLS) are held once per
+// read from the client instead: each flight of the handshake and each
+// request then waits the delay, as over a distant network.
 #pragma once
 
 #include <atomic>
@@ -19,7 +21,10 @@ namespace bench {
 
 class DelayProxy {
  public:
-  DelayProxy(int upstreamPort, std::chrono::milliseconds delay) : m_upstreamPort(upstreamPort), m_delay(delay) {}
+  enum class Hold { perRequest, perRead };
+
+  DelayProxy(int upstreamPort, std::chrono::milliseconds delay, Hold hold = Hold::perRequest)
+      : m_upstreamPort(upstreamPort), m_delay(delay), m_hold(hold) {}
   ~DelayProxy();
   DelayProxy(const DelayProxy&) = delete;
   DelayProxy& operator=(const DelayProxy&) = delete;
@@ -38,6 +43,7 @@ class DelayProxy {
 
   int m_upstreamPort;
   std::chrono::milliseconds m_delay;
+  Hold m_hold;
   int m_listener = -1;
   int m_port = 0;
   std::atomic<bool> m_bStopping{false};

@@ -3,9 +3,12 @@
 // 20 ms; each mirror is followed by an update run after 9 pages changed and
 // 2 went away. Sites: a binary tree of pages, and a wide one shaped like
 // documentation. Harvion and wget2 run at 1, 4 and 8 connections, every
-// tool with keep-alive off and on. Run by hand:
+// tool with keep-alive off and on. The https settings serve the same site
+// over TLS with a certificate from a CA the benchmark makes (openssl), which
+// the tools are told to trust; delayed, every read from the client waits.
+// Run by hand:
 //   bin/mirror_bench [--harvion PATH] [--pages N] [--images N] [--delay MS]
-//                    [--sites tree,wide] [--settings loopback,delayed]
+//                    [--sites tree,wide] [--settings loopback,delayed,https,https-delayed]
 //                    [--tools wget,wget2,harvion] [--connections 1,4,8]
 //                    [--keep-alive off,on] [--repeat N] [--keep]
 // Figures are those of the tool's process as its parent sees them (wait4):
@@ -26,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -39,6 +43,7 @@
 #include "mirror_table.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
+#include "support/test_certificates.h"
 #include "support/text_files.h"
 #include "tool_run.h"
 
@@ -61,7 +66,7 @@ struct Options {
   int delayMs = 20;
   int repeat = 1;
   std::vector<std::string> sites = {"tree", "wide"};
-  std::vector<std::string> settings = {"loopback", "delayed"};
+  std::vector<std::string> settings = {"loopback", "delayed", "https", "https-delayed"};
   std::vector<std::string> tools = {"wget", "wget2", "harvion"};
   std::vector<int> connections = {1, 4, 8};
   std::vector<bool> keepAlive = {false, true};
@@ -126,17 +131,20 @@ struct Setting {
   int port = 0;
   int delayMs = 0;
   bench::DelayProxy* proxy = nullptr;
+  hvtest::NginxServer* nginx = nullptr;  // whose log counts the requests
+  std::string caFile;  // over TLS: the CA the tools trust
 };
 
 class Bench {
  public:
-  Bench(const Options& options, std::string dir, Site& site, hvtest::NginxServer& nginx)
-      : m_options(options), m_dir(std::move(dir)), m_site(site), m_nginx(nginx) {}
+  Bench(const Options& options, std::string dir, Site& site)
+      : m_options(options), m_dir(std::move(dir)), m_site(site) {}
 
   // A mirror and an update run of the row's tool, added to its passes.
   void RunPass(Row& row, const Setting& setting) {
     Pass pass;
-    const std::string url = "http://127.0.0.1:" + std::to_string(setting.port) + "/index.html";
+    const std::string url = (setting.caFile.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") +
+                            std::to_string(setting.port) + "/index.html";
     const std::string work = m_dir + "/" + row.tool + "-" + row.site + "-" + row.setting + "-" +
                              (row.keepAlive ? "ka" : "close") + "-" + std::to_string(row.connections) + "-" +
                              std::to_string(row.passes.size());
@@ -144,20 +152,20 @@ class Bench {
     stdfs::create_directories(work, error);
     if (!m_site.Restore()) row.note = "cannot restore the site";
     const bool harvion = row.tool == "harvion";
-    if (harvion && !PrepareHarvion(work, url, row, row.note)) return;
+    if (harvion && !PrepareHarvion(work, url, row, setting, row.note)) return;
     for (Measure* m : {&pass.mirror, &pass.update}) {
       // Dates are whole seconds, and a run waits out the second its agent's
       // index was last written in: the setup just before would be timed too.
       NextSecond();
       if (m == &pass.update && !m_site.Change()) row.note = "cannot change the site";
-      const std::size_t first = m_nginx.AccessLog().size();
+      const std::size_t first = setting.nginx->AccessLog().size();
       const double busy = setting.proxy ? setting.proxy->BusySeconds() : 0;
       const std::string log = work + (m == &pass.mirror ? "/mirror.out" : "/update.out");
       *m = harvion ? RunTool({m_options.harvion, "run", "Mirror"}, {"HARVION_HOME=" + work + "/home"}, log)
-                   : RunTool(WgetArgs(work, url, row), {}, log);
+                   : RunTool(WgetArgs(work, url, row, setting), {"HOME=" + work}, log);
       // wget ends with 8 when the server answered an error: the robots.txt the site lacks, the removed pages.
       if (!harvion && m->exitCode == 8) m->ok = true;
-      const long connections = CountServed(m_nginx, first, *m);
+      const long connections = CountServed(*setting.nginx, first, *m);
       if (m == &pass.mirror) {
         pass.connections = connections;
         if (setting.proxy && m->wall > 0) pass.inFlight = (setting.proxy->BusySeconds() - busy) / m->wall;
@@ -181,7 +189,8 @@ class Bench {
   // -N (with -K, so that converted pages are compared by their originals)
   // makes the second run an update; asked with If-Modified-Since, wget does
   // not follow the links of a page answered 304. wget has one connection.
-  std::vector<std::string> WgetArgs(const std::string& work, const std::string& url, const Row& row) const {
+  std::vector<std::string> WgetArgs(const std::string& work, const std::string& url, const Row& row,
+                                    const Setting& setting) const {
     std::vector<std::string> args = {row.tool == "wget2" ? m_wget2 : m_wget, "-r", "-l", "inf", "-np", "-p", "-k",
                                      "-K", "-N", "-q", "--no-proxy", "-P", work + "/out"};
     if (row.tool == "wget2") {
@@ -190,19 +199,24 @@ class Bench {
       args.push_back("--no-if-modified-since");
     }
     if (!row.keepAlive) args.push_back("--no-http-keep-alive");
+    if (!setting.caFile.empty()) args.push_back("--ca-certificate=" + setting.caFile);
+    // Harvion asks no certificate status server either.
+    if (!setting.caFile.empty() && row.tool == "wget2") args.push_back("--no-ocsp");
     args.push_back(url);
     return args;
   }
 
-  bool PrepareHarvion(const std::string& work, const std::string& url, const Row& row, std::string& note) const {
+  bool PrepareHarvion(const std::string& work, const std::string& url, const Row& row, const Setting& setting,
+                      std::string& note) const {
     const std::vector<std::string> env = {"HARVION_HOME=" + work + "/home"};
-    const std::vector<std::vector<std::string>> steps = {
+    std::vector<std::vector<std::string>> steps = {
         {"config", "threads", std::to_string(row.connections)},
         {"config", "keep-alive", row.keepAlive ? "on" : "off"},
         {"new", "Mirror"},
         {"add", "Mirror", url, "--title", "Site"},
         {"set", "Mirror", "--levels", "all", "--files", "graphics", "--confine", "site"},
         {"set", "Mirror", "Site", "--inherit"}};
+    if (!setting.caFile.empty()) steps.insert(steps.begin(), {"config", "ca-file", setting.caFile});
     std::error_code error;
     stdfs::create_directories(work + "/home", error);
     for (const auto& step : steps) {
@@ -221,7 +235,6 @@ class Bench {
   const Options& m_options;
   std::string m_dir;
   Site& m_site;
-  hvtest::NginxServer& m_nginx;
 };
 
 bool Listed(const std::vector<std::string>& list, const std::string& name) {
@@ -290,27 +303,52 @@ void RunSite(const Options& options, const std::string& dir, const std::string& 
     return;
   }
   hvtest::NginxServer nginx(siteDir + "/nginx");
-  stdfs::create_directories(nginx.Dir(), error);
+  hvtest::NginxServer tlsNginx(siteDir + "/nginx-tls");
   hvtest::NginxServer::Options serve;
   serve.root = site.Root();
   serve.keepAlive = true;
   serve.accessLog = true;
   serve.logConnection = true;
-  if (!nginx.Start(serve)) {
-    std::fprintf(stderr, "nginx did not start; its messages:\n%s", nginx.Messages().c_str());
-    return;
-  }
-  bench::DelayProxy proxy(nginx.Port(), std::chrono::milliseconds(options.delayMs));
+  const auto start = [&](hvtest::NginxServer& server, const hvtest::NginxServer::Options& with) {
+    stdfs::create_directories(server.Dir(), error);
+    if (server.Start(with)) return true;
+    std::fprintf(stderr, "nginx did not start; its messages:\n%s", server.Messages().c_str());
+    return false;
+  };
+  if (!start(nginx, serve)) return;
+  const std::chrono::milliseconds delay(options.delayMs);
+  bench::DelayProxy proxy(nginx.Port(), delay);
   if (!proxy.Start()) {
     std::fprintf(stderr, "the delaying proxy did not start\n");
     return;
   }
+  const std::string delayed = std::to_string(options.delayMs) + "ms";
   std::vector<Setting> settings;
-  if (Listed(options.settings, "loopback")) settings.push_back({"loopback", nginx.Port(), 0, nullptr});
-  if (Listed(options.settings, "delayed"))
-    settings.push_back({std::to_string(options.delayMs) + "ms", proxy.Port(), options.delayMs, &proxy});
+  if (Listed(options.settings, "loopback")) settings.push_back({"loopback", nginx.Port(), 0, nullptr, &nginx, {}});
+  if (Listed(options.settings, "delayed")) settings.push_back({delayed, proxy.Port(), options.delayMs, &proxy, &nginx, {}});
 
-  Bench bench(options, dir, site, nginx);
+  // The same site over TLS, from a second nginx with a certificate the
+  // benchmark's own CA signed.
+  std::unique_ptr<bench::DelayProxy> tlsProxy;
+  if (Listed(options.settings, "https") || Listed(options.settings, "https-delayed")) {
+    stdfs::create_directories(siteDir + "/certs", error);
+    const hvtest::TestCertificates certificates(siteDir + "/certs");
+    hvtest::NginxServer::Options tls = serve;
+    tls.sslCertificate = certificates.CertFile(hvtest::TestCertificates::good);
+    tls.sslKey = certificates.KeyFile(hvtest::TestCertificates::good);
+    if (!certificates.Made()) {
+      std::fprintf(stderr, "no certificates for the https settings: %s\n", certificates.Messages().c_str());
+    } else if (start(tlsNginx, tls)) {
+      tlsProxy = std::make_unique<bench::DelayProxy>(tlsNginx.Port(), delay, bench::DelayProxy::Hold::perRead);
+      if (Listed(options.settings, "https"))
+        settings.push_back({"https", tlsNginx.Port(), 0, nullptr, &tlsNginx, certificates.CaFile()});
+      if (Listed(options.settings, "https-delayed") && tlsProxy->Start())
+        settings.push_back({"tls-" + delayed, tlsProxy->Port(), options.delayMs, tlsProxy.get(), &tlsNginx,
+                            certificates.CaFile()});
+    }
+  }
+
+  Bench bench(options, dir, site);
   bench.m_wget = FindProgram("wget");
   bench.m_wget2 = FindProgram("wget2");
   const bool haveHarvion = ::access(options.harvion.c_str(), X_OK) == 0;
@@ -342,7 +380,9 @@ void RunSite(const Options& options, const std::string& dir, const std::string& 
       rows.insert(rows.end(), batch.begin(), batch.end());
     }
   }
+  if (tlsProxy) tlsProxy->Stop();
   proxy.Stop();
+  tlsNginx.Stop();
   nginx.Stop();
 }
 
@@ -385,7 +425,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: %s [--harvion PATH] [--pages N] [--images N] [--delay MS] [--sites tree,wide]\n"
-                 "          [--settings loopback,delayed] [--tools wget,wget2,harvion] [--connections 1,4,8]\n"
+                 "          [--settings loopback,delayed,https,https-delayed] [--tools wget,wget2,harvion]\n"
+                 "          [--connections 1,4,8]\n"
                  "          [--keep-alive off,on] [--repeat N] [--keep]\n",
                  argv[0]);
     return 2;

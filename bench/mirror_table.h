@@ -56,9 +56,9 @@ struct Row {
 };
 
 inline void PrintRows(const std::vector<Row>& rows) {
-  std::printf("\n%-5s %-9s %-3s %-8s %2s | %7s %6s %6s %6s %5s %5s %6s %6s %9s | %7s %6s %6s %5s | %s\n", "site",
+  std::printf("\n%-5s %-9s %-3s %-8s %2s | %7s %6s %6s %6s %5s %5s %6s %6s %9s | %7s %6s %6s %5s %5s | %s\n", "site",
               "setting", "ka", "tool", "cn", "wall s", "CPU s", "peakMB", "reqs", "MB", "tcp", "flight", "limit",
-              "pgs+imgs", "upd s", "updCPU", "updreq", "chg", "x wget2 wall/CPU/mem");
+              "pgs+imgs", "upd s", "updCPU", "updreq", "updMB", "chg", "x wget2 wall/CPU/mem");
   for (const Row& row : rows) {
     const Pass* pass = row.Median();
     const Pass* wget2 = nullptr;
@@ -88,16 +88,17 @@ inline void PrintRows(const std::vector<Row>& rows) {
                                                        row.connections);
       char stored[32];
       std::snprintf(stored, sizeof stored, "%zu+%d", pass->found.pages.size(), pass->found.images);
-      std::printf("%7.2f %6.2f %6.1f %6ld %5.1f %5ld %6s %6s %9s | %7.2f %6.2f %6ld %2d/11 | %s\n", m.wall, m.cpu,
-                  m.peakMb, m.requests, m.mbytes, pass->connections, flight, limit, stored, u.wall, u.cpu, u.requests,
-                  pass->changesFound, ratio.c_str());
+      std::printf("%7.2f %6.2f %6.1f %6ld %5.1f %5ld %6s %6s %9s | %7.2f %6.2f %6ld %5.2f %2d/11 | %s\n", m.wall,
+                  m.cpu, m.peakMb, m.requests, m.mbytes, pass->connections, flight, limit, stored, u.wall, u.cpu,
+                  u.requests, u.mbytes, pass->changesFound, ratio.c_str());
     }
     if (!row.note.empty()) std::printf("    %s\n", row.note.c_str());
   }
   std::printf("\nfigures: median of the repeats by mirror wall time; cn connections asked for; tcp connections the "
               "server saw; flight: transfers in flight on average (time requests spent between the end of their "
               "header and their answer's last byte, summed, over the wall time; delayed settings only); limit: "
-              "requests x delay / connections\n");
+              "requests x delay / connections; tls-Nms rows hold every read from the client, so a handshake costs "
+              "two delays the limit leaves out and counts in flight; updMB: bodies sent in the update\n");
   std::printf("chg: of the 9 changed pages, those whose new text was stored; of the 2 removed, those whose copy "
               "went away\n");
 }

@@ -647,4 +647,19 @@ TEST_F(HttpTransfer, interim_answers_before_the_answer_proper_are_passed_over) {
   EngineApp::Instance().SetKeepAlive(false);
 }
 
+TEST_F(HttpTransfer, the_end_of_a_run_closes_the_kept_connections) {
+  using S = ScriptServer;
+  S server({S::ReadRequest(), S::Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"), S::ReadRequest()});
+  EngineApp::Instance().SetKeepAlive(true);
+  CHTTPAsyncServer transfers(-1);
+  ASSERT_TRUE(transfers.Start(1, 10));
+  Owner owner(server.Url("/"));
+  transfers.Submit(new CHTTPAsyncClient(&owner));
+  ASSERT_TRUE(owner.WaitFreed());
+  EXPECT_EQ(transfers.Pool().IdleCount(), 1u);
+  transfers.Shutdown();
+  EXPECT_EQ(transfers.Pool().IdleCount(), 0u);
+  EngineApp::Instance().SetKeepAlive(false);
+}
+
 }  // namespace

@@ -15,7 +15,7 @@ IMPLEMENT_SERIAL(CPageDescr, CObject, 1)
 void CPageDescr::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
     ar.WriteCount(static_cast<std::uint32_t>(m_links.size()));
-    for (const auto& link : m_links) ar.WriteObject(link.get());
+    for (const auto& link : m_links) ar.WriteOwnedObject(link.get());
     ar.WriteString(m_strAddress);
     ar.WriteString(m_strLocalFile);
     ar.WriteByte(static_cast<std::uint8_t>(m_nState));

@@ -95,7 +95,11 @@ void CArchive::WriteCount(std::uint32_t n) {
   }
 }
 
-void CArchive::WriteObject(const CObject* obj) {
+void CArchive::WriteObject(const CObject* obj) { WriteNewOrKnown(obj, true); }
+
+void CArchive::WriteOwnedObject(const CObject* obj) { WriteNewOrKnown(obj, false); }
+
+void CArchive::WriteNewOrKnown(const CObject* obj, bool remember) {
   if (obj == nullptr) {
     WriteWord(kNullTag);
     return;
@@ -125,7 +129,9 @@ void CArchive::WriteObject(const CObject* obj) {
     WriteBytes(cls->m_lpszClassName, len);
     m_storeMap.emplace(cls, m_nextIndex++);
   }
-  m_storeMap.emplace(obj, m_nextIndex++);
+  // The object takes its index all the same: the reader counts it.
+  const std::uint32_t index = m_nextIndex++;
+  if (remember) m_storeMap.emplace(obj, index);
   const_cast<CObject*>(obj)->Serialize(*this);
 }
 

@@ -58,6 +58,10 @@ class CArchive {
   // Writes a reference: null, a back-reference to an object already written,
   // or a new object (with its class record the first time) and its fields.
   void WriteObject(const CObject* obj);
+  // Writes an object that nothing else refers to and that is written only
+  // here: the same bytes as WriteObject, without remembering the object for
+  // a back-reference that cannot come. An index keeps one per link.
+  void WriteOwnedObject(const CObject* obj);
 
   // Reads any reference. A new object is returned with *isNew set and
   // belongs to the caller; a back-reference returns the object read earlier.
@@ -85,6 +89,7 @@ class CArchive {
   [[noreturn]] void Fail(const char* what);
   CObject* ReadObjectTag(const CRuntimeClass* expected, bool* isNew);
   const CRuntimeClass* ReadClassRecord();
+  void WriteNewOrKnown(const CObject* obj, bool remember);
 
   CFile* m_pFile;
   Mode m_mode;

@@ -115,6 +115,35 @@ TEST(Archive, classes_and_objects_share_one_index_sequence) {
   });
 }
 
+TEST(Archive, an_owned_object_takes_its_index_so_later_references_stay_right) {
+  CArchiveItem a, owned, b;
+  a.m_text = "a";
+  owned.m_text = "owned";
+  b.m_text = "b";
+  b.m_link = &a;
+  const auto write = [&](bool ownedForm) {
+    return Store([&](CArchive& ar) {
+      ar.WriteObject(&a);
+      if (ownedForm) {
+        ar.WriteOwnedObject(&owned);
+        ar.WriteOwnedObject(nullptr);
+      } else {
+        ar.WriteObject(&owned);
+        ar.WriteObject(nullptr);
+      }
+      ar.WriteObject(&b);
+      ar.WriteObject(&b);
+    });
+  };
+  GoldenBytes g;
+  g.newClass("CArchiveItem").str("a").null();  // class 1, a = 2
+  g.classRef(1).str("owned").null().null();    // owned = 3
+  g.classRef(1).str("b").objectRef(2);         // b = 4, links back to a
+  g.objectRef(4);
+  EXPECT_EQ(write(true), g.bytes());
+  EXPECT_EQ(write(true), write(false));
+}
+
 TEST(Archive, indexes_past_0x7ffe_use_the_long_forms) {
   // Class 1 and objects 2 .. 0x8000; then a new class gets index 0x8001.
   std::vector<std::unique_ptr<CArchiveItem>> items(0x7FFF);

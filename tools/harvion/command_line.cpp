@@ -104,7 +104,8 @@ const std::vector<CommandSpec>& Commands() {
        "Print every setting with its value and whether it is stored or the default; with KEY, that "
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "
        "threads (1-63), timeout (seconds), autodial, connection, max-page-size (kilobytes one page may "
-       "have, 1 GiB by default), agents-folder, user-agent.",
+       "have, 1 GiB by default), agents-folder, user-agent, keep-alive (HTTP/1.1 to http: servers too), "
+       "ca-file (certificates trusted for https: beside the system's; empty for none).",
        RunConfig},
       {"schedule", "[on|off|add NAME|modify NAME|remove NAME]", 0, 2,
        {"--kind", "--minute", "--days", "--every", "--between", "--and", "--at", "--day"},

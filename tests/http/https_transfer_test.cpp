@@ -93,12 +93,14 @@ class HttpsTransfer : public TestHome {
   RelayServer::Options Front(TestCertificates::Server server, std::uint16_t port) const {
     return {port, m_certificates->CertFile(server), m_certificates->KeyFile(server)};
   }
-  static void Run(Owner& owner, int timeoutSeconds = 10) {
+  // The owners' transfers, one after the other on one worker.
+  static void Run(std::vector<Owner*> owners, int timeoutSeconds = 10) {
     CHTTPAsyncServer transfers(-1);
     ASSERT_TRUE(transfers.Start(1, timeoutSeconds));
-    transfers.Submit(new CHTTPAsyncClient(&owner));
-    ASSERT_TRUE(owner.WaitFreed());
+    for (Owner* owner : owners) transfers.Submit(new CHTTPAsyncClient(owner));
+    for (Owner* owner : owners) ASSERT_TRUE(owner->WaitFreed());
   }
+  static void Run(Owner& owner, int timeoutSeconds = 10) { Run(std::vector<Owner*>{&owner}, timeoutSeconds); }
 
   std::unique_ptr<TestCertificates> m_certificates;
 };
@@ -217,6 +219,34 @@ TEST_F(HttpsTransfer, a_silent_server_ends_a_tls_transfer_at_the_time_out_or_at_
     EXPECT_EQ(owner.m_statuses, std::vector<int>{c.status}) << c.name;
     EXPECT_EQ(owner.m_body, c.body) << c.name;
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), c.stop ? 12.0 : 3.0) << c.name;
+  }
+}
+
+TEST_F(HttpsTransfer, a_kept_tls_connection_carries_the_next_request_or_is_retried_once_the_server_closed_it) {
+  using S = ScriptServer;
+  const std::string kept = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  const struct Case {
+    const char* name;
+    std::vector<ScriptServer::Script> scripts;  // by connection
+    int connections;
+  } cases[] = {
+      {"kept open", {{S::ReadRequest(), S::Send(kept), S::ReadRequest(), S::Send(kept), S::Close()}}, 1},
+      {"closed after the first answer",
+       {{S::ReadRequest(), S::Send(kept), S::Close()}, {S::ReadRequest(), S::Send(kept), S::Close()}}, 2},
+      {"reset after the first answer",
+       {{S::ReadRequest(), S::Send(kept), S::WaitRelease(), S::Reset()}, {S::ReadRequest(), S::Send(kept), S::Close()}},
+       2},
+  };
+  for (const Case& c : cases) {
+    S server(S::PerConnection{}, c.scripts);
+    RelayServer front(Front(TestCertificates::good, server.Port()));
+    Owner first(Https("127.0.0.1", front.Port())), second(Https("127.0.0.1", front.Port()));
+    first.m_onBody = [&server] { server.Release(); };
+    Run({&first, &second});
+    EXPECT_EQ(first.m_statuses, std::vector<int>{0}) << c.name;
+    EXPECT_EQ(second.m_statuses, std::vector<int>{0}) << c.name;
+    EXPECT_EQ(first.m_body + second.m_body, "okok") << c.name;
+    EXPECT_EQ(server.Connections(), c.connections) << c.name;
   }
 }
 

@@ -30,10 +30,11 @@ std::size_t GzipStream::Output(char* out, std::size_t size) {
   m_zs.next_out = reinterpret_cast<Bytef*>(out);
   m_zs.avail_out = static_cast<uInt>(size);
   for (;;) {
+    if (m_state == State::done && m_zs.avail_in == 0) break;
     if (m_state == State::done) {
       // Only another member goes on; anything else after the end is dropped.
-      if (m_zs.avail_in == 0) break;
-      if (*m_zs.next_in != kMagic || inflateReset(&m_zs) != Z_OK) {
+      if (m_bDropRest || *m_zs.next_in != kMagic || inflateReset(&m_zs) != Z_OK) {
+        m_bDropRest = true;  // for good: where the input was cut must not matter
         m_zs.avail_in = 0;
         break;
       }

@@ -35,5 +35,6 @@ class GzipStream {
  private:
   z_stream m_zs{};
   bool m_bOpen = false;
+  bool m_bDropRest = false;  // bytes other than a member followed the end
   State m_state = State::inflating;
 };

@@ -54,7 +54,7 @@ TEST(GzipStream, inflates_in_any_pieces_and_blocks) {
       {"one member", gz, text, State::done},
       {"empty body's member", Gzip(""), "", State::done},
       {"two members", Gzip("first ") + Gzip("second"), "first second", State::done},
-      {"garbage after the end", Gzip("page") + "\r\n\0junk", "page", State::done},
+      {"garbage after the end", Gzip("page") + "\r\n\0junk" + Gzip("more"), "page", State::done},
       {"cut short", gz.substr(0, gz.size() - 10), "", State::inflating},
       {"not gzip", "<html>plain</html>", "", State::failed},
       {"corrupt", corrupt, "", State::failed},

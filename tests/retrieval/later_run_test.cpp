@@ -5,10 +5,6 @@
 namespace {
 
 using namespace hvtest::e2e;
-using hvtest::NginxServer;
-using hvtest::SiteBuilder;
-using Page = hvtest::SiteBuilder::Page;
-using namespace std::chrono_literals;
 
 // One location whose page is read at each run; after the runs the agent is
 // saved and opened again, as the next program to use it would find it.

@@ -5,11 +5,9 @@
 
 namespace {
 
+// The fixture's namespace brings its names: the server, the site builder,
+// Page and the time literals.
 using namespace hvtest::e2e;
-using hvtest::NginxServer;
-using hvtest::SiteBuilder;
-using Page = hvtest::SiteBuilder::Page;
-using namespace std::chrono_literals;
 
 // ------------------------------------------------------------ one site, many rules
 

@@ -4,10 +4,6 @@
 namespace {
 
 using namespace hvtest::e2e;
-using hvtest::NginxServer;
-using hvtest::SiteBuilder;
-using Page = hvtest::SiteBuilder::Page;
-using namespace std::chrono_literals;
 
 // nginx with TLS from a CA the test makes and trusts through the CA file
 // setting; plain http: sent to its port is redirected to https:, as sites do.

@@ -155,11 +155,14 @@ test_names_and_text() {
   expect_ok "add a Latin-1 title"
   hv add Spaced http://example.org/q --title 'say "hi" \ bye'
   expect_ok "add a title with quotes"
+  hv add Spaced http://example.org/c --title $'\e[31m red \xc2\x9b1m'
+  expect_ok "add a title with terminal controls"
   hv tree Spaced
   local inherited='[Text and graphics, Links within site, + 1 level, inherited]'
   expect_output "tree of escaped titles" "agent \"Spaced\"  [Text and graphics, Links within site, + 1 level]
   location \"Café\" <http://example.org/cafe>  $inherited
-  location \"say \\\"hi\\\" \\\\ bye\" <http://example.org/q>  $inherited"
+  location \"say \\\"hi\\\" \\\\ bye\" <http://example.org/q>  $inherited
+  location \"\\x1B[31m red \\xC2\\x9B1m\" <http://example.org/c>  $inherited"
 
   # The file system tells letter case apart, so such a rename moves the files.
   hv rename Spaced SPACED

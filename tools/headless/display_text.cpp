@@ -65,9 +65,15 @@ std::string Escape(std::string_view text, Quoting quoting) {
   const std::string utf8 = IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
   std::string out;
   out.reserve(utf8.size() + 2);
-  for (const char c : utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F)
+    // C1 controls (U+0080 to U+009F) steer some terminals as C0 ones do.
+    const bool c1 = byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+    if (c1) {
+      AppendEscaped(out, c);
+      AppendEscaped(out, utf8[++i]);
+    } else if (byte < 0x20 || byte == 0x7F)
       AppendEscaped(out, c);
     else if ((quoting != Quoting::none && (c == '"' || c == '\\')) || (quoting == Quoting::quotesAndSlash && c == '/'))
       out += {'\\', c};

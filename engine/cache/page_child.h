@@ -9,7 +9,11 @@
 class CPageChild : public CObject {
   DECLARE_SERIAL(CPageChild)
  public:
-  enum LinkKind : std::int32_t { kPage = 0, kEmbedded = 1, kFrame = 2 };
+  // kEmbedded is an image: a copy not stored shows the placeholder. The
+  // other requisites a page needs to look as it did keep their web address
+  // when not stored: kStyle is read as text (stylesheets, scripts), kMedia
+  // as graphics (fonts, video, audio, objects).
+  enum LinkKind : std::int32_t { kPage = 0, kEmbedded = 1, kFrame = 2, kStyle = 3, kMedia = 4 };
 
   void Serialize(CArchive& ar) override;
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/cache/shared_text.h"
 #include "platform/framework/serial.h"
 
 class CPageChild : public CObject {
@@ -17,7 +18,9 @@ class CPageChild : public CObject {
 
   void Serialize(CArchive& ar) override;
 
+  // A site's pages link to the same few addresses with the same texts: the
+  // records share them, which keeps the index of a large site small in memory.
+  hv::SharedText m_strAddress;
+  hv::SharedText m_strTitle;  // the link's text
   std::int32_t m_nLinkType = kPage;
-  std::string m_strAddress;
-  std::string m_strTitle;  // the link's text
 };

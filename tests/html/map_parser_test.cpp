@@ -120,7 +120,7 @@ TEST(MapParserOwner, ReadOnlyKeepsTitleAndLinkTextsOnTheRecord) {
   EXPECT_EQ(site.page->m_strTitle, "Home");
   Log links;
   for (const auto& link : site.page->m_links)
-    links.push_back(std::to_string(link->m_nLinkType) + " " + link->m_strAddress + " \"" + link->m_strTitle + "\"");
+    links.push_back(std::to_string(link->m_nLinkType) + " " + link->m_strAddress.str() + " \"" + link->m_strTitle.str() + "\"");
   EXPECT_EQ(links, (Log{"0 http://host/dir/stored.html \"First\"", "0 http://host/dir/b.html \"\"",
                         "1 http://host/dir/b.gif \"\""}));
   // Nothing written, nothing counted.

@@ -7,6 +7,8 @@
 
 #include "engine/cache/cache.h"
 #include "engine/html/attribute_text.h"
+#include "engine/html/requisite_tags.h"
+#include "engine/html/srcset.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "platform/files/file.h"
@@ -27,24 +29,29 @@ constexpr std::size_t kKeptInMemory = 64u << 10;
 const char* const kHref[] = {"HREF"};
 const char* const kBackground[] = {"BACKGROUND"};
 const char* const kSrc[] = {"SRC"};
-const char* const kImg[] = {"ISMAP", "SRC"};
 const char* const kUrl[] = {"URL"};
 
 // Only the tags whose links point at stored copies; the rest pass through.
 const SGMLTagDef kTags[] = {
-    {"A", kHref, 1, 5},   {"AREA", kHref, 1, 1}, {"BODY", kBackground, 1, 5}, {"FRAME", kSrc, 1, 1},
-    {"IMG", kImg, 2, 1},  {"INPUT", kSrc, 1, 1}, {"META", kUrl, 1, 1},
+    {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1},   hv::html::kAudioTag,  {"BODY", kBackground, 1, 5},
+    hv::html::kEmbedTag,     {"FRAME", kSrc, 1, 1},   hv::html::kIframeTag, hv::html::kImgTag,
+    {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,      {"META", kUrl, 1, 1}, hv::html::kObjectTag,
+    hv::html::kScriptTag,    hv::html::kSourceTag,    hv::html::kTrackTag,  hv::html::kVideoTag,
 };
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
 
-// Per tag of the table: which attribute holds the link, and its kind.
+// Per tag of the table: which attribute holds the link copies have always
+// had, and its kind; -1 for the tags whose links are all requisites.
 struct LinkSlot {
   int attribute;
   int linkType;
 };
+constexpr LinkSlot kNone = {-1, 0};
 const LinkSlot kLinks[] = {
-    {0, CPageChild::kPage},     {0, CPageChild::kPage},     {0, CPageChild::kEmbedded}, {0, CPageChild::kFrame},
-    {1, CPageChild::kEmbedded}, {0, CPageChild::kEmbedded}, {0, CPageChild::kEmbedded},
+    {0, CPageChild::kPage},  {0, CPageChild::kPage},     kNone, {0, CPageChild::kEmbedded},
+    kNone,                   {0, CPageChild::kFrame},    kNone, {hv::html::kImgSrc, CPageChild::kEmbedded},
+    {0, CPageChild::kEmbedded}, kNone,                   {0, CPageChild::kEmbedded}, kNone,
+    kNone,                   kNone,                      kNone, kNone,
 };
 static_assert(std::size(kLinks) == std::size(kTags));
 
@@ -246,33 +253,75 @@ bool CContentParser::PassOnUpTo(int tagLength, std::string* tagText) {
   return done;
 }
 
-void CContentParser::WriteRewrittenTag(int tagLength, const char* attributeName, const CSGMLAttribute& attribute,
-                                       const std::string& value) {
-  std::string& tag = m_strTag;
-  if (!PassOnUpTo(tagLength, &tag)) return;
-  const auto start = static_cast<std::size_t>(std::max(attribute.m_nStart, 0));
-  const auto end = static_cast<std::size_t>(std::max(attribute.m_nEnd, 0)) + 1;
-  if (start >= end || end > tag.size()) {
-    WritePage(tag.data(), tag.size());  // offsets the tokenizer never gives; keep the tag as it was
-    return;
+void CContentParser::WriteRewrittenTag(int tagLength, const SGMLTagDef& tag, const CSGMLAttribute* attributes,
+                                       std::vector<Rewrite>& rewrites) {
+  if (rewrites.empty()) return;
+  std::string& text = m_strTag;
+  if (!PassOnUpTo(tagLength, &text)) return;
+  std::sort(rewrites.begin(), rewrites.end(), [attributes](const Rewrite& a, const Rewrite& b) {
+    return attributes[a.attribute].m_nStart < attributes[b.attribute].m_nStart;
+  });
+  // Offsets the tokenizer never gives (outside the tag, overlapping) keep
+  // the tag as it was.
+  std::size_t from = 0;
+  for (const Rewrite& rewrite : rewrites) {
+    const CSGMLAttribute& attribute = attributes[rewrite.attribute];
+    const auto start = static_cast<std::size_t>(std::max(attribute.m_nStart, 0));
+    const auto end = static_cast<std::size_t>(std::max(attribute.m_nEnd, 0)) + 1;
+    if (start < from || start >= end || end > text.size()) {
+      WritePage(text.data(), text.size());
+      return;
+    }
+    from = end;
   }
-  m_strPending.append(tag, 0, start);
-  m_strPending += attributeName;
-  m_strPending += "=\"";
-  hv::AppendQuotedValue(m_strPending, value);
-  m_strPending += '"';
-  WritePage(tag.data() + end, tag.size() - end);
+  from = 0;
+  for (const Rewrite& rewrite : rewrites) {
+    const CSGMLAttribute& attribute = attributes[rewrite.attribute];
+    const auto start = static_cast<std::size_t>(attribute.m_nStart);
+    m_strPending.append(text, from, start - from);
+    m_strPending += tag.attributes[rewrite.attribute];
+    m_strPending += "=\"";
+    hv::AppendQuotedValue(m_strPending, rewrite.value);
+    m_strPending += '"';
+    from = static_cast<std::size_t>(attribute.m_nEnd) + 1;
+  }
+  WritePage(text.data() + from, text.size() - from);
 }
 
 void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
   if (tagIndex < 0 || tagIndex >= static_cast<int>(std::size(kLinks)) || m_bFailed || !m_pPage) return;
-  const LinkSlot& slot = kLinks[tagIndex];
-  const CSGMLAttribute& attribute = attributes[slot.attribute];
-  if (!attribute.m_bPresent || attribute.m_strValue.empty()) return;
+  m_rewrites.clear();
   // The value as the page has it, with no base: a stored copy holds
   // absolute addresses and local file names only.
-  const std::string replacement = m_pPage->ReplacementFor(m_cache, attribute.m_strValue, slot.linkType, {});
-  if (!replacement.empty()) WriteRewrittenTag(tagLength, tag->attributes[slot.attribute], attribute, replacement);
+  const auto replacement = [this](const std::string& value, int linkType) {
+    return m_pPage->ReplacementFor(m_cache, value, linkType, {});
+  };
+  // The links copies have always had are written again even where they
+  // stay the same.
+  const LinkSlot& slot = kLinks[tagIndex];
+  if (slot.attribute >= 0) {
+    const CSGMLAttribute& attribute = attributes[slot.attribute];
+    if (attribute.m_bPresent && !attribute.m_strValue.empty()) {
+      std::string value = replacement(attribute.m_strValue, slot.linkType);
+      if (!value.empty()) m_rewrites.push_back({slot.attribute, std::move(value)});
+    }
+  }
+  // A requisite is written only where it changes, so a copy whose
+  // requisites stay keeps their bytes.
+  hv::html::RequisiteLink links[hv::html::kMaxRequisites];
+  const int count = hv::html::RequisiteLinks(*tag, attributes, links);
+  for (int i = 0; i < count; ++i) {
+    const CSGMLAttribute& attribute = attributes[links[i].attribute];
+    if (!attribute.m_bPresent || attribute.m_strValue.empty()) continue;
+    const int linkType = links[i].linkType;
+    std::string value =
+        links[i].srcset
+            ? hv::html::RewriteSrcset(attribute.m_strValue,
+                                      [&](std::string_view url) { return replacement(std::string(url), linkType); })
+            : replacement(attribute.m_strValue, linkType);
+    if (!value.empty() && value != attribute.m_strValue) m_rewrites.push_back({links[i].attribute, std::move(value)});
+  }
+  WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 
 bool CContentParser::CommitPageFile() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/html/sgml_parser.h"
 
@@ -58,14 +59,22 @@ class CContentParser : public CSGMLParser {
   // What the copy says for a link to address, already resolved by
   // ResolveLink (so never resolved twice), with the fragment it had.
   std::string ReplacementForAddress(const std::string& address, const std::string& fragment, int linkType);
-  // Writes the tag ending at the current byte with one attribute's value
-  // replaced: the name as the table spells it, the value double-quoted.
-  void WriteRewrittenTag(int tagLength, const char* attributeName, const CSGMLAttribute& attribute,
-                         const std::string& value);
+  // One attribute of a start tag and its new value.
+  struct Rewrite {
+    int attribute;
+    std::string value;
+  };
+  // Writes the tag ending at the current byte with the attributes' values
+  // replaced, each written as the table spells its name and the value
+  // double-quoted; the rest of the tag keeps its bytes. Nothing to replace
+  // leaves the tag to be copied on with the page.
+  void WriteRewrittenTag(int tagLength, const SGMLTagDef& tag, const CSGMLAttribute* attributes,
+                         std::vector<Rewrite>& rewrites);
 
   CCache& m_cache;
   CPageDescr* m_pPage;
   int m_bFailed = 1;
+  std::vector<Rewrite> m_rewrites;  // of the start tag being handled
 
  private:
   bool Writing() const;

@@ -7,6 +7,8 @@
 #include "engine/agent/anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/link_owner.h"
+#include "engine/html/requisite_tags.h"
+#include "engine/html/srcset.h"
 #include "harvion/exports.h"
 
 namespace {
@@ -15,21 +17,39 @@ const char* const kHref[] = {"HREF"};
 const char* const kBackground[] = {"BACKGROUND"};
 const char* const kAction[] = {"ACTION"};
 const char* const kSrc[] = {"SRC"};
-const char* const kImg[] = {"ISMAP", "SRC"};
 const char* const kUrl[] = {"URL"};
 
-enum TagIndex { kTagA, kTagArea, kTagBase, kTagBody, kTagForm, kTagFrame, kTagImg, kTagInput, kTagMeta, kTagTitle };
+enum TagIndex {
+  kTagA,
+  kTagArea,
+  kTagAudio,
+  kTagBase,
+  kTagBody,
+  kTagEmbed,
+  kTagForm,
+  kTagFrame,
+  kTagIframe,
+  kTagImg,
+  kTagInput,
+  kTagLink,
+  kTagMeta,
+  kTagObject,
+  kTagScript,
+  kTagSource,
+  kTagTitle,
+  kTagTrack,
+  kTagVideo,
+};
 
 const SGMLTagDef kTags[] = {
-    {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1}, {"BASE", kHref, 1, 5}, {"BODY", kBackground, 1, 5},
-    {"FORM", kAction, 1, 5}, {"FRAME", kSrc, 1, 1}, {"IMG", kImg, 2, 1},   {"INPUT", kSrc, 1, 1},
-    {"META", kUrl, 1, 1},    {"TITLE", nullptr, 0, 5},
+    {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1},  hv::html::kAudioTag,     {"BASE", kHref, 1, 5},
+    {"BODY", kBackground, 1, 5}, hv::html::kEmbedTag, {"FORM", kAction, 1, 5}, {"FRAME", kSrc, 1, 1},
+    hv::html::kIframeTag,    hv::html::kImgTag,      {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,
+    {"META", kUrl, 1, 1},    hv::html::kObjectTag,   hv::html::kScriptTag,    hv::html::kSourceTag,
+    {"TITLE", nullptr, 0, 5}, hv::html::kTrackTag,   hv::html::kVideoTag,
 };
-static_assert(std::size(kTags) == kTagTitle + 1);
+static_assert(std::size(kTags) == kTagVideo + 1);
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
-
-constexpr int kIsmap = 0;
-constexpr int kImgSrc = 1;
 
 std::string Trimmed(const std::string& text) {
   constexpr const char* kBlanks = " \t\r\n\f\v";
@@ -71,15 +91,12 @@ void CMapParser::ReleasePending() {
   ClearPending();
 }
 
-void CMapParser::AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, const CSGMLAttribute* attributes,
-                         int attributeIndex, int linkType, bool collectText) {
-  if (tagIndex == kTagA) ReleasePending();
-  const CSGMLAttribute& attribute = attributes[attributeIndex];
-  if (!attribute.m_bPresent || attribute.m_strValue.empty() || !m_pPage || !m_pOwner) return;
-  const std::string& address = Resolved(attribute.m_strValue);
-  if (address.empty()) return;  // not http: the tag is copied as it is
+std::string CMapParser::AddLink(const std::string& value, int linkType, bool pageLink, bool collectText) {
+  if (value.empty() || !m_pPage || !m_pOwner) return {};
+  const std::string& address = Resolved(value);
+  if (address.empty()) return {};  // not http: the tag is copied as it is
 
-  if (tagIndex == kTagA) {
+  if (pageLink) {
     CPageChild* record = nullptr;
     m_pPendingLocation = m_pOwner->AddLink(address, linkType, collectText, nullptr, &record);
     m_pPendingChild = record;
@@ -87,26 +104,52 @@ void CMapParser::AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, con
   } else {
     m_pOwner->AddLink(address, linkType, false, nullptr, nullptr);
   }
-  if (m_bFailed) return;
+  if (m_bFailed) return {};
 
   // The address keeps the value's fragment, so a link into a stored page
   // still lands on its place. Normalising the fragment alone gives what it
   // is in the normalised value: it starts with '#', no blank.
-  const std::size_t hash = attribute.m_strValue.find('#');
-  const std::string fragment =
-      hash == std::string::npos ? std::string() : Normalised(attribute.m_strValue.substr(hash));
-  const std::string replacement = ReplacementForAddress(address, fragment, linkType);
-  if (!replacement.empty()) WriteRewrittenTag(tagLength, tag->attributes[attributeIndex], attribute, replacement);
+  const std::size_t hash = value.find('#');
+  const std::string fragment = hash == std::string::npos ? std::string() : Normalised(value.substr(hash));
+  return ReplacementForAddress(address, fragment, linkType);
+}
+
+void CMapParser::AddAttributeLink(const CSGMLAttribute* attributes, int attributeIndex, int linkType, bool pageLink,
+                                  bool collectText) {
+  const CSGMLAttribute& attribute = attributes[attributeIndex];
+  if (!attribute.m_bPresent) return;
+  std::string replacement = AddLink(attribute.m_strValue, linkType, pageLink, collectText);
+  if (!replacement.empty()) m_rewrites.push_back({attributeIndex, std::move(replacement)});
+}
+
+void CMapParser::AddRequisites(const SGMLTagDef* tag, const CSGMLAttribute* attributes) {
+  hv::html::RequisiteLink links[hv::html::kMaxRequisites];
+  const int count = hv::html::RequisiteLinks(*tag, attributes, links);
+  for (int i = 0; i < count; ++i) {
+    const CSGMLAttribute& attribute = attributes[links[i].attribute];
+    if (!attribute.m_bPresent || attribute.m_strValue.empty()) continue;
+    const int linkType = links[i].linkType;
+    // Written only where it changes: a requisite left alone keeps its bytes.
+    std::string value = links[i].srcset ? hv::html::RewriteSrcset(attribute.m_strValue,
+                                                                  [&](std::string_view url) {
+                                                                    return AddLink(std::string(url), linkType, false,
+                                                                                   false);
+                                                                  })
+                                        : AddLink(attribute.m_strValue, linkType, false, false);
+    if (!value.empty() && value != attribute.m_strValue) m_rewrites.push_back({links[i].attribute, std::move(value)});
+  }
 }
 
 void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
+  m_rewrites.clear();
   switch (tagIndex) {
     case kTagA:
-      AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kPage, true);
+      ReleasePending();
+      AddAttributeLink(attributes, 0, CPageChild::kPage, true, true);
       m_text.Clear();
       break;
     case kTagArea:
-      AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kPage, false);
+      AddAttributeLink(attributes, 0, CPageChild::kPage, false, false);
       break;
     case kTagBase: {
       const CSGMLAttribute& href = attributes[0];
@@ -118,34 +161,35 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       break;
     }
     case kTagBody:
-      AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kEmbedded, false);
+    case kTagInput:
+    case kTagMeta:
+      AddAttributeLink(attributes, 0, CPageChild::kEmbedded, false, false);
       break;
     case kTagForm: {
       // Forms are not followed, but the copy must still submit to the site.
       const CSGMLAttribute& action = attributes[0];
       if (m_bFailed || !m_pPage || !action.m_bPresent || action.m_strValue.empty()) break;
       const std::string& address = Resolved(action.m_strValue);
-      if (!address.empty()) WriteRewrittenTag(tagLength, tag->attributes[0], action, address);
+      if (!address.empty()) m_rewrites.push_back({0, address});
       break;
     }
     case kTagFrame:
-      AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kFrame, false);
+      AddAttributeLink(attributes, 0, CPageChild::kFrame, false, false);
       break;
     case kTagImg:
       // A server-side image map: the link's target is no page to keep.
-      if (attributes[kIsmap].m_bPresent && m_bLinkPending) ReleasePending();
-      AddLink(tag, tagLength, tagIndex, attributes, kImgSrc, CPageChild::kEmbedded, false);
-      break;
-    case kTagInput:
-    case kTagMeta:
-      AddLink(tag, tagLength, tagIndex, attributes, 0, CPageChild::kEmbedded, false);
+      if (attributes[hv::html::kImgIsmap].m_bPresent && m_bLinkPending) ReleasePending();
+      AddAttributeLink(attributes, hv::html::kImgSrc, CPageChild::kEmbedded, false, false);
+      AddRequisites(tag, attributes);
       break;
     case kTagTitle:
       m_text.Clear();
       break;
     default:
+      AddRequisites(tag, attributes);
       break;
   }
+  WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 
 bool CMapParser::CollectsText(int tagIndex) const {

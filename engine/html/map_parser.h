@@ -34,8 +34,15 @@ class CMapParser : public CContentParser {
   void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
 
  private:
-  void AddLink(const SGMLTagDef* tag, int tagLength, int tagIndex, const CSGMLAttribute* attributes,
-               int attributeIndex, int linkType, bool collectText);
+  // Hands the link in value to the owner (a page link as the pending one,
+  // with its text collected if asked) and returns what the copy says in
+  // its place; empty when the link is none to follow or nothing is written.
+  std::string AddLink(const std::string& value, int linkType, bool pageLink, bool collectText);
+  // The same for one attribute, its replacement queued for the tag.
+  void AddAttributeLink(const CSGMLAttribute* attributes, int attributeIndex, int linkType, bool pageLink,
+                        bool collectText);
+  // The requisites of the tag: stylesheets, scripts, frames, media, srcset.
+  void AddRequisites(const SGMLTagDef* tag, const CSGMLAttribute* attributes);
   bool CollectsText(int tagIndex) const;
   // The page's ResolveLink, remembered: pages repeat their links.
   const std::string& Resolved(const std::string& value);

@@ -16,7 +16,8 @@ namespace {
 using hvtest::PageSite;
 
 bool IsLinkAttribute(const std::string& name) {
-  return name == "href" || name == "src" || name == "background" || name == "action" || name == "url";
+  return name == "href" || name == "src" || name == "background" || name == "action" || name == "url" ||
+         name == "srcset" || name == "poster" || name == "data";
 }
 
 // One line per element, in document order: its name and its attributes,
@@ -123,6 +124,13 @@ TEST(StoredCopyMarkup, HostilePagesKeepTheirElementsAndAttributes) {
       "<svg><![CDATA[ > <a href=\"/x\" title=\"]]><i title='\"> <a href=/x onmouseover=alert(1)//>'>\"></svg>",
       "<svg><![CDATA[ > <a href='/x'> ]]><p title=\"<![CDATA[ > <a href=/x onmouseover=alert(1)//>\">",
       "<![CDATA[ > <a href=/x title=\"]]><i title='\"> <a href=/x onmouseover=alert(1)//>'>\">",
+      // Requisites, and srcset candidates with quotes, references and line breaks.
+      "<link rel=stylesheet href='/x\"><script>alert(1)</script>'>",
+      "<img srcset='/q.gif 1x, /n.gif\" onerror=alert(1) 2x'>",
+      "<img srcset=\"/q.gif 1x,&quot;><script>alert(1)</script> 2x\">",
+      "<source srcset=\"/q.gif\n1x,\n/n.gif>2x,'\">",
+      "<video poster='/q.gif\"><script>alert(1)</script>' src=/x\"\">",
+      "<object data='/o\"<b>'></object><iframe src=\"/x'><script>alert(1)</script>\"></iframe>",
       // A quote never closed: a browser drops the tag and all after it.
       "<a href=\"/x>t</a><b>more",
   };
@@ -142,20 +150,22 @@ TEST(StoredCopyMarkup, HostilePagesKeepTheirElementsAndAttributes) {
 // keep their references, and a quote from a value does not end the copy's.
 TEST(StoredCopyMarkup, RewrittenValuesReadAsWritten) {
   struct Case {
-    std::string page, value;
+    std::string page, attribute, value;
   };
   const std::vector<Case> cases = {
-      {"<a href='/x'>t</a>", "3S000002.html"},
-      {"<a href=\"/x#a>b\">t</a>", "3S000002.html#a>b"},
-      {"<a href='/gone?a=\"1\"&amp;b=<2>'>t</a>", "http://host/gone?a=\"1\"&b=<2>"},
-      {"<form action='/f\"x'></form>", "http://host/f\"x"},
+      {"<a href='/x'>t</a>", "href", "3S000002.html"},
+      {"<a href=\"/x#a>b\">t</a>", "href", "3S000002.html#a>b"},
+      {"<a href='/gone?a=\"1\"&amp;b=<2>'>t</a>", "href", "http://host/gone?a=\"1\"&b=<2>"},
+      {"<form action='/f\"x'></form>", "action", "http://host/f\"x"},
+      {"<script src='/s.js?a=\"1\"&amp;b=<2>'></script>", "src", "http://host/s.js?a=\"1\"&b=<2>"},
+      {"<img srcset='/q.gif 1x,\n/x\"&quot;.gif 2x'>", "srcset", "3S000003.gif 1x,\nhvempty.gif 2x"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.page);
     PageSite site;
     StoreSome(site);
     const std::string copy = site.Map(c.page).copy;
-    EXPECT_EQ(AttributeOf(copy, c.page[1] == 'f' ? "action" : "href"), c.value) << "stored as " << copy;
+    EXPECT_EQ(AttributeOf(copy, c.attribute.c_str()), c.value) << "stored as " << copy;
   }
 }
 

@@ -18,6 +18,11 @@ constexpr const char* kBuiltIn[] = {
     "aiff", "mp3",  "mpg",   "mpeg", "mov", "avi", "qt", "doc", "xls",  "ppt", "rtf", "class", "jar",
     "xml"};
 
+// What a stored page needs beside it, whatever the system's table lists: a
+// stylesheet, script, font or picture opened from the disk is read as the
+// type its extension names.
+constexpr const char* kRequisites[] = {"css", "js", "mjs", "woff", "woff2", "svg", "webp", "avif", "ico", "json"};
+
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
@@ -47,6 +52,9 @@ std::string KnownExtensionsFrom(const std::string& mimeTable) {
   }
   if (!listed)
     for (const char* extension : kBuiltIn) Append(out, extension);
+  // Names are matched anywhere in the string, so one found already is there.
+  for (const char* extension : kRequisites)
+    if (out.find(std::string(".") + extension) == std::string::npos) Append(out, extension);
   return out + ".vbx.ocx";
 }
 

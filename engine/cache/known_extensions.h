@@ -10,7 +10,8 @@ namespace hv::cache {
 // The table's extensions: each line is a MIME type followed by extensions
 // without dots; '#' starts a comment. ".com" is left out (a program, never a
 // page) and ".vbx.ocx" added. A table that cannot be read or lists nothing
-// gives the built-in list of common extensions instead.
+// gives the built-in list of common extensions instead. The extensions of
+// stylesheets, scripts, fonts and modern pictures are added when missing.
 std::string KnownExtensionsFrom(const std::string& mimeTable);
 
 // From the system's table, read once per process.

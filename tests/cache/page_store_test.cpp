@@ -30,7 +30,12 @@ TEST(PageStoreExtensions, BuiltFromTheMimeTable) {
             "application/x-msdos-program com exe\n"
             "application/x-empty\n\n"
             "image/x-Test TIF PNG # a note gif\n");
-  EXPECT_EQ(hv::cache::KnownExtensionsFrom(temp / "mime.types"), ".html.htm.exe.tif.png.vbx.ocx");
+  EXPECT_EQ(hv::cache::KnownExtensionsFrom(temp / "mime.types"),
+            ".html.htm.exe.tif.png.css.js.mjs.woff.woff2.svg.webp.avif.ico.json.vbx.ocx");
+  // Those of a page's requisites are added only where they are not found.
+  WriteText(temp / "requisites.types", "text/javascript js mjs\nfont/woff2 woff2\nimage/svg+xml svgz\n");
+  EXPECT_EQ(hv::cache::KnownExtensionsFrom(temp / "requisites.types"),
+            ".js.mjs.woff2.svgz.css.webp.avif.ico.json.vbx.ocx");
 
   // Without a table, or with one listing nothing: the common extensions.
   WriteText(temp / "empty.types", "text/plain\n");

@@ -1,30 +1,14 @@
 #include "engine/html/content_parser.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <iterator>
-#include <mutex>
 
 #include "engine/cache/cache.h"
 #include "engine/html/attribute_text.h"
 #include "engine/html/requisite_tags.h"
 #include "engine/html/srcset.h"
-#include "harvion/exports.h"
-#include "harvion/saf_client.h"
-#include "platform/files/file.h"
-#include "platform/files/file_system.h"
-#include "platform/files/temp_file.h"
-#include "platform/framework/exceptions.h"
-#include "resources/resources.h"
 
 namespace {
-
-// The scratch file is read back in chunks of this size at most, and the
-// page file written in blocks of about the other.
-constexpr std::int64_t kChunk = 4096;
-constexpr std::size_t kWriteBlock = 64u << 10;
-// Fed bytes still needed after a Parse call are kept in memory up to this.
-constexpr std::size_t kKeptInMemory = 64u << 10;
 
 const char* const kHref[] = {"HREF"};
 const char* const kBackground[] = {"BACKGROUND"};
@@ -55,202 +39,46 @@ const LinkSlot kLinks[] = {
 };
 static_assert(std::size(kLinks) == std::size(kTags));
 
-HWND MainWindow() { return CSafClient::GetSafClient()->GetMainWnd(); }
-
 }  // namespace
 
 CContentParser::CContentParser(CCache& cache, CPageDescr* page) : CContentParser(cache, page, &kDtd) {}
 
 CContentParser::CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd)
-    : CSGMLParser(dtd), m_cache(cache), m_pPage(page) {}
+    : CSGMLParser(dtd), m_cache(cache), m_pPage(page), m_writer(cache, page) {}
 
 CContentParser::~CContentParser() = default;
 
 bool CContentParser::OpenFiles() {
   if (!m_bFailed) return true;
   // Offsets into the scratch file count from the first byte fed.
-  if (!m_pPage || Position() != 0) return false;
-  // Most pages never need the scratch file, so it is made when one does;
-  // where it could not be made, the page is not stored at all.
-  if (!hv::fs::TemporaryFolderWritable()) {
-    DisplayError(hv::res::IDS_NO_TEMPORARY_FILE, MainWindow());
-    return false;
-  }
-  std::string localFile;
-  {
-    std::lock_guard guard(CCache::Lock());
-    localFile = m_pPage->m_strLocalFile;
-  }
-  // A new file rather than the old one emptied: truncating in place waits
-  // on some disks, and a failure would leave half a page under its name.
-  try {
-    if (localFile.empty()) throw CFileException(localFile, ENOENT, "no local file name");
-    m_pPageFile = hv::fs::CreateReplacement(m_cache.PathOf(localFile));
-  } catch (const CFileException&) {
-    DisplayError(hv::res::IDS_NO_CACHE_FILE, MainWindow());
-    return false;
-  }
-  m_strPending.reserve(kWriteBlock / 2);  // most pages in one piece, without growing it step by step
+  if (!m_pPage || Position() != 0 || !m_writer.Open()) return false;
   m_bFailed = 0;
   return true;
 }
 
-bool CContentParser::Writing() const { return !m_bFailed && !m_bWriteFailed && !m_bFinished && m_pPageFile; }
-
-void CContentParser::NoteWriteError(int error) {
-  m_bWriteFailed = true;
-  m_strPending.clear();
-  if (error == ENOSPC) m_bDiskFull = true;
-}
-
-bool CContentParser::FlushPage() {
-  if (m_strPending.empty()) return true;
-  try {
-    m_pPageFile->Write(m_strPending.data(), m_strPending.size());
-    m_nWritten += static_cast<std::int64_t>(m_strPending.size());
-    m_strPending.clear();
-    return true;
-  } catch (const CFileException& e) {
-    // Part of it may be on the disk: any later write would go to the wrong place.
-    NoteWriteError(e.m_lOsError);
-    return false;
-  }
+void CContentParser::Parse(const char* data, std::size_t length) {
+  // While the call lasts its bytes are read from its buffer, not the disk.
+  struct Fed {
+    CCopyWriter& writer;
+    ~Fed() { writer.Unfeed(); }
+  } fed{m_writer};
+  m_writer.BeginFeed(data, length);
+  CSGMLParser::Parse(data, length);
+  // Bytes before a start tag still being read can no longer change.
+  const std::int64_t open = OpenTagStart();
+  m_writer.EndFeed(open > 0 ? open - 1 : CCopyWriter::kNothingOpen);
 }
 
 bool CContentParser::WritePage(const char* data, std::size_t size) {
-  if (!m_pPageFile || m_bWriteFailed) return false;
   m_strPending.append(data, size);
-  return m_strPending.size() < kWriteBlock || FlushPage();
-}
-
-void CContentParser::Parse(const char* data, std::size_t length) {
-  const bool keeping = Writing();
-  // While the call lasts its bytes are read from its buffer, not the disk.
-  struct Fed {
-    CContentParser& parser;
-    ~Fed() { parser.m_pFed = nullptr; }
-  } fed{*this};
-  m_pFed = keeping ? data : nullptr;
-  m_nFedStart = m_nStored;
-  if (keeping) m_nStored += static_cast<std::int64_t>(length);
-  CSGMLParser::Parse(data, length);
-  if (keeping) KeepRest();
-}
-
-void CContentParser::KeepRest() {
-  if (!Writing()) return;
-  // Bytes before a start tag still being read can no longer change.
-  const std::int64_t open = OpenTagStart();
-  const std::int64_t needed = open > 0 ? std::min(open - 1, m_nStored) : m_nStored;
-  if (m_nCopied < needed) CopyUpTo(needed);  // what fails here stays for the next step
-  const std::int64_t from = std::max(m_nCopied, m_nFedStart);
-  if (!Writing()) return;
-  const char* rest = m_pFed + (from - m_nFedStart);
-  const auto size = static_cast<std::size_t>(std::max<std::int64_t>(m_nStored - from, 0));
-  if (!m_pTemporary) {
-    // Kept in memory while it is little: then most pages need no scratch
-    // file at all. Bytes passed on are let go; what is left runs up to the
-    // start of this call, so the rest follows on.
-    const std::int64_t keptEnd = m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size());
-    if (m_nCopied >= keptEnd) {
-      m_strKept.clear();
-      m_nKeptFrom = m_nCopied;
-    } else if (m_nCopied > m_nKeptFrom) {
-      m_strKept.erase(0, static_cast<std::size_t>(m_nCopied - m_nKeptFrom));
-      m_nKeptFrom = m_nCopied;
-    }
-    if (m_strKept.size() + size <= kKeptInMemory) {
-      m_strKept.append(rest, size);
-      return;
-    }
-  }
-  try {
-    if (!m_pTemporary) {
-      try {
-        m_pTemporary = hv::fs::CreateTemporaryFile("HVT");
-      } catch (const CFileException&) {
-        DisplayError(hv::res::IDS_NO_TEMPORARY_FILE, MainWindow());
-        throw;
-      }
-      m_pTemporary->Seek(static_cast<std::uint64_t>(m_nKeptFrom));
-      m_pTemporary->Write(m_strKept.data(), m_strKept.size());
-      m_nScratchAt = m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size());
-      m_strKept = std::string();
-    }
-    if (m_nScratchAt != from) {
-      m_nScratchAt = -1;  // unknown until the seek is done
-      m_pTemporary->Seek(static_cast<std::uint64_t>(from));
-    }
-    m_pTemporary->Write(rest, size);
-    m_nScratchAt = m_nStored;
-  } catch (const CFileException& e) {
-    NoteWriteError(e.m_lOsError);
-  }
-}
-
-bool CContentParser::ReadFed(std::int64_t from, std::int64_t to, std::string& out) {
-  if (from < 0 || from > to || to > m_nStored) return false;
-  const std::int64_t inBuffer = m_pFed ? m_nFedStart : m_nStored;
-  if (from < inBuffer) {
-    const std::int64_t end = std::min(to, inBuffer);
-    const auto size = static_cast<std::size_t>(end - from);
-    if (!m_pTemporary) {
-      if (from < m_nKeptFrom || end > m_nKeptFrom + static_cast<std::int64_t>(m_strKept.size())) return false;
-      out.append(m_strKept, static_cast<std::size_t>(from - m_nKeptFrom), size);
-    } else if (!ReadScratch(from, size, out)) {
-      return false;
-    }
-    from = end;
-  }
-  if (from < to) out.append(m_pFed + (from - m_nFedStart), static_cast<std::size_t>(to - from));
-  return true;
-}
-
-bool CContentParser::ReadScratch(std::int64_t from, std::size_t size, std::string& out) {
-  const std::size_t had = out.size();
-  try {
-    if (m_nScratchAt != from) {
-      m_nScratchAt = -1;  // unknown until the seek is done
-      m_pTemporary->Seek(static_cast<std::uint64_t>(from));
-    }
-    out.resize(had + size);
-    const std::size_t got = m_pTemporary->Read(out.data() + had, size);
-    m_nScratchAt = from + static_cast<std::int64_t>(got);
-    if (got == size) return true;
-  } catch (const CFileException&) {
-  }
-  out.resize(had);
-  return false;
-}
-
-bool CContentParser::CopyUpTo(std::int64_t offset) {
-  const std::int64_t inBuffer = m_pFed ? m_nFedStart : m_nStored;
-  bool done = true;
-  while (done && m_nCopied < offset) {
-    // Older bytes come back a chunk at a time, so a long stretch without
-    // tags never sits in memory twice.
-    const std::int64_t end = m_nCopied < inBuffer ? std::min({offset, inBuffer, m_nCopied + kChunk}) : offset;
-    done = ReadFed(m_nCopied, end, m_strPending);
-    if (!done) break;
-    // Counted as it goes, so a later step never passes a stretch on twice.
-    m_nCopied = end;
-    if (m_strPending.size() >= kWriteBlock) done = FlushPage();
-  }
-  return done;
+  m_writer.Write(m_strPending);
+  m_strPending.clear();
+  return m_writer.Writing();
 }
 
 bool CContentParser::PassOnUpTo(int tagLength, std::string* tagText) {
-  if (!Writing() || tagLength < 0) return false;
-  const std::int64_t tagOffset = Position() - tagLength;
-  if (tagOffset < m_nCopied || Position() > m_nStored) return false;
-  bool done = true;
-  if (tagText) {
-    tagText->clear();
-    done = ReadFed(tagOffset, Position(), *tagText);
-  }
-  if (done) done = CopyUpTo(tagOffset);
-  if (done) m_nCopied = tagOffset + tagLength;
-  return done;
+  if (tagLength < 0) return false;
+  return m_writer.Skip(Position() - tagLength, Position(), tagText);
 }
 
 void CContentParser::WriteRewrittenTag(int tagLength, const SGMLTagDef& tag, const CSGMLAttribute* attributes,
@@ -324,24 +152,4 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 
-bool CContentParser::CommitPageFile() {
-  try {
-    m_pPageFile->Commit();
-    m_cache.CountCreatedFile(m_pPageFile->ReplacedSize());
-    if (CCacheTotals* totals = m_cache.Totals()) totals->AddBytes(m_nWritten);
-    return true;
-  } catch (const CFileException&) {
-    return false;
-  }
-}
-
-int CContentParser::Finish() {
-  if (m_bFinished) return 0;
-  const bool complete = Writing() && PassOnUpTo(0, nullptr) && FlushPage();
-  m_bFinished = true;
-  if (m_bFailed || !m_pPage) return 0;
-  const bool committed = complete && !m_bWriteFailed && CommitPageFile();
-  m_pPageFile.reset();
-  m_pTemporary.reset();
-  return committed ? 1 : 0;
-}
+int CContentParser::Finish() { return m_writer.Finish() && !m_bFailed && m_pPage ? 1 : 0; }

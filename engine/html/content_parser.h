@@ -6,18 +6,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/html/copy_writer.h"
 #include "engine/html/sgml_parser.h"
 
 class CCache;
 class CPageDescr;
-
-namespace hv::fs {
-class CTemporaryFile;
-}
 
 class CContentParser : public CSGMLParser {
  public:
@@ -42,7 +38,7 @@ class CContentParser : public CSGMLParser {
   // Bytes fed so far.
   std::int64_t Received() const { return Position(); }
   // A write failed because the disk is full: retrieval must stop.
-  bool DiskFull() const { return m_bDiskFull; }
+  bool DiskFull() const { return m_writer.DiskFull(); }
   // 1 while the files are not open: nothing is written or rewritten.
   int Failed() const { return m_bFailed; }
 
@@ -75,46 +71,12 @@ class CContentParser : public CSGMLParser {
   CPageDescr* m_pPage;
   int m_bFailed = 1;
   std::vector<Rewrite> m_rewrites;  // of the start tag being handled
+  CCopyWriter m_writer;
 
  private:
-  bool Writing() const;
-  // After a Parse call: passes on what no later tag can change and keeps
-  // the rest (the start of a tag still being read).
-  void KeepRest();
-  // Appends the fed bytes [from, to) to out: those of the Parse call under
-  // way from its buffer, older ones from where they are kept.
-  bool ReadFed(std::int64_t from, std::int64_t to, std::string& out);
-  bool ReadScratch(std::int64_t from, std::size_t size, std::string& out);
-  // Passes on the fed bytes from where the last step stopped up to offset.
-  bool CopyUpTo(std::int64_t offset);
-  // Queues bytes for the page file; written in large blocks.
+  // Sends what m_strPending holds on to the copy, followed by the bytes.
   bool WritePage(const char* data, std::size_t size);
-  // Writes the queued bytes; a failure stops all further writing.
-  bool FlushPage();
-  void NoteWriteError(int error);
-  // Renames the new copy over the page's file and counts it; false when
-  // that fails.
-  bool CommitPageFile();
 
-  // Fed bytes from earlier calls that a later step still needs: in memory
-  // from m_nKeptFrom on, or, once too many, in a scratch file at their own
-  // offsets.
-  std::string m_strKept;
-  std::int64_t m_nKeptFrom = 0;
-  std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;
-  std::unique_ptr<hv::fs::CTemporaryFile> m_pPageFile;  // the new copy, until it replaces the page's file
-  std::string m_strPending;    // for the page file, not yet written
-  std::string m_strTag;        // the tag being rewritten
-  std::int64_t m_nCopied = 0;  // fed bytes before this offset are passed on or skipped
-  // Bytes fed while the files were fine; those not passed on are in the
-  // buffer of the Parse call under way or kept from earlier calls.
-  std::int64_t m_nStored = 0;
-  std::int64_t m_nScratchAt = 0;  // where the scratch file is positioned
-  std::int64_t m_nWritten = 0;    // bytes in the page file
-  // The buffer of the Parse call under way and the offset of its first byte.
-  const char* m_pFed = nullptr;
-  std::int64_t m_nFedStart = 0;
-  bool m_bDiskFull = false;
-  bool m_bWriteFailed = false;
-  bool m_bFinished = false;
+  std::string m_strTag;      // the tag being rewritten
+  std::string m_strPending;  // the rewritten tag, put together
 };

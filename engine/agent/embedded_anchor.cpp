@@ -1,5 +1,6 @@
 #include "engine/agent/embedded_anchor.h"
 
+#include "engine/html/css_rewriter.h"
 #include "platform/files/temp_file.h"
 
 IMPLEMENT_SERIAL(CEmbeddedAnchor, CHTTPAnchor, 1)

@@ -11,13 +11,15 @@
 #include "engine/agent/anchor.h"
 #include "engine/agent/page_node.h"
 #include "engine/cache/kept_copy.h"
+#include "engine/cache/link_owner.h"
 #include "engine/http/http_request_owner.h"
+#include "engine/retrieval/link_test.h"
 
 class CCache;
 class CHTTPAsyncClient;
 class CPageDescr;
 
-class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
+class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner {
   DECLARE_SERIAL(CHTTPAnchor)
  public:
   CHTTPAnchor();
@@ -56,6 +58,15 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   bool NeedsLoadingInRun(int loadDetail, bool loaderRule);
   // The load detail of the run's settings for this anchor.
   int LoadDetail();
+
+  // The links of the page or stylesheet being read: which become children.
+  CPageDescr* OwnerPage() override { return m_pPage; }
+  CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
+                   CPageChild** record) override;
+  void CompleteLink(CAnchor* child) override;
+  void ReleaseLink(CAnchor* child) override;
+  void SetTitle(const std::string& title) override { (void)title; }
+  bool KeepsRefusedLink(const CPageChild& link) override;
 
   // What the transfer asks of its owner.
   CPageDescr* RequestPage() override { return m_pPage; }
@@ -150,6 +161,13 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner {
   std::unique_ptr<CKeptCopy> m_pKeptCopy;
 
  private:
+  // Puts a prepared child into the tree and asks for its page; a child too
+  // deep for the tree is given up instead.
+  void InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child);
+  // A prepared child that will not be loaded after all.
+  void GiveUp(CHTTPAnchor* child);
+  // What the link test is asked for a link of this page (the cache lock held).
+  hv::LinkQuery QueryFor(const std::string& url, int linkType);
   void OnLoaded(int status, CopyEnd copyEnd);
   // The record of a failed load: the copy it had, under the address it had.
   void EndFailedLoad(CPageDescr& page, CCache& cache);

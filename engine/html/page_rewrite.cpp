@@ -7,6 +7,7 @@
 
 #include "engine/cache/cache.h"
 #include "engine/html/content_parser.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/http/url.h"
 #include "engine/http/web_scheme.h"
 #include "harvion/exports.h"
@@ -94,10 +95,15 @@ std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, 
                      linkType);
 }
 
+std::string CPageDescr::ReplacementForAddress(CCache& cache, const std::string& address, const std::string& fragment,
+                                              int linkType) {
+  std::lock_guard guard(CCache::Lock());
+  return Replacement(cache, *this, address, fragment, nullptr, linkType);
+}
+
 std::string CContentParser::ReplacementForAddress(const std::string& address, const std::string& fragment,
                                                   int linkType) {
-  std::lock_guard guard(CCache::Lock());
-  return Replacement(m_cache, *m_pPage, address, fragment, nullptr, linkType);
+  return m_pPage->ReplacementForAddress(m_cache, address, fragment, linkType);
 }
 
 void CPageDescr::Relink(CCache& cache) {
@@ -124,12 +130,14 @@ void CPageDescr::Relink(CCache& cache) {
 void CPageDescr::RewriteLinks(CCache& cache) {
   const HWND window = CSafClient::GetSafClient()->GetMainWnd();
   std::string path;
+  bool stylesheet = false;
   {
     std::lock_guard guard(CCache::Lock());
     if (m_nState != kStored || m_nCopyKept == 0 || !FileExists(cache)) return;
     m_tLinksUpdated = static_cast<std::uint32_t>(std::time(nullptr));
     if (CCacheTotals* totals = cache.Totals()) totals->MarkCacheChanged();
     path = cache.PathOf(m_strLocalFile);
+    stylesheet = hv::IsStylesheetType(m_strContentType);
   }
 
   // The page file is rewritten from a copy, so a failure before the parser
@@ -146,12 +154,21 @@ void CPageDescr::RewriteLinks(CCache& cache) {
     return;
   }
 
-  CContentParser parser(cache, this);
-  if (!parser.OpenFiles()) return;
-  try {
-    for (std::size_t n; (n = copy->Read(buffer, sizeof buffer)) > 0;) parser.Parse(buffer, n);
-  } catch (const CFileException&) {
-    // What was read is written; the rest of the copy is lost with the scratch file.
+  // A stylesheet's copy is CSS, anything else a page.
+  const auto rewrite = [&](auto& parser) {
+    if (!parser.OpenFiles()) return;
+    try {
+      for (std::size_t n; (n = copy->Read(buffer, sizeof buffer)) > 0;) parser.Parse(buffer, n);
+    } catch (const CFileException&) {
+      // What was read is written; the rest of the copy is lost with the scratch file.
+    }
+    parser.Finish();
+  };
+  if (stylesheet) {
+    CCssRewriter parser(cache, this, nullptr);
+    rewrite(parser);
+  } else {
+    CContentParser parser(cache, this);
+    rewrite(parser);
   }
-  parser.Finish();
 }

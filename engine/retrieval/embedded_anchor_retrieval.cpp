@@ -1,10 +1,12 @@
-// An embedded object in a run: its body is the stored file, byte for byte.
+// An embedded object in a run: its body is the stored file, byte for byte;
+// a stylesheet's is rewritten on its way (and its links become children).
 #include <cerrno>
 #include <mutex>
 
 #include "engine/agent/embedded_anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/page_descr.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/retrieval/retrieval_run.h"
 #include "platform/files/temp_file.h"
 #include "platform/framework/exceptions.h"
@@ -14,6 +16,17 @@ bool CEmbeddedAnchor::BeginBody() {
   m_nReceived = 0;
   m_bWriteFailed = m_bDiskFull = false;
   m_pFile.reset();
+  m_pStylesheet.reset();
+  if (cache && hv::IsStylesheetType(m_pPage->m_strContentType)) {
+    m_pStylesheet = std::make_unique<CCssRewriter>(*cache, m_pPage, this);
+    if (!m_pStylesheet->OpenFiles()) {
+      m_pStylesheet.reset();
+      m_bWriteFailed = true;
+      return false;
+    }
+    m_bFileWritten = 1;
+    return true;
+  }
   const std::string path = cache && !m_pPage->m_strLocalFile.empty() ? cache->PathOf(m_pPage->m_strLocalFile)
                                                                       : std::string();
   try {
@@ -30,6 +43,11 @@ bool CEmbeddedAnchor::BeginBody() {
 }
 
 int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
+  if (m_pStylesheet) {
+    m_pStylesheet->Parse(data, static_cast<std::size_t>(length));
+    if (m_pStylesheet->DiskFull()) hv::run::Stop();
+    return 0;
+  }
   if (!m_pFile || m_bWriteFailed) return -1;
   try {
     m_pFile->Write(data, static_cast<std::size_t>(length));
@@ -47,6 +65,7 @@ int CEmbeddedAnchor::ReceiveBody(const char* data, int length) {
 
 void CEmbeddedAnchor::DiscardBody() {
   m_pFile.reset();
+  m_pStylesheet.reset();
   m_bFileWritten = 0;
 }
 
@@ -55,6 +74,7 @@ CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
   end.diskFull = m_bDiskFull;
   end.writeFailed = m_bWriteFailed;
   m_bWriteFailed = m_bDiskFull = false;
+  if (m_pStylesheet) return EndStylesheet(transferCompleted);
   if (!m_pFile) {
     end.copyComplete = !end.writeFailed;
     m_bFileWritten = 0;
@@ -77,4 +97,19 @@ CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
   // An object cut short is no use: its file goes (partialCopy stays false).
   m_bFileWritten = 0;
   return end;
+}
+
+CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndStylesheet(bool transferCompleted) {
+  const std::unique_ptr<CCssRewriter> sheet = std::move(m_pStylesheet);
+  m_bFileWritten = 0;
+  BodyEnd end;
+  // Part of a stylesheet is no use: its new copy goes unfinished.
+  end.copyComplete = transferCompleted && sheet->Finish() == 1;
+  end.diskFull = sheet->DiskFull();
+  end.writeFailed = transferCompleted && !end.copyComplete && !end.diskFull;
+  return end;
+}
+
+void CEmbeddedAnchor::RebuildChildren() {
+  if (m_pPage) m_pPage->RebuildLinks(*this);
 }

@@ -1,6 +1,7 @@
 // An HTML page in a run: its body goes through the link parser, which
 // writes the stored copy and hands over the links; each link the strategy
 // and the levels allow becomes a child location that is loaded in turn.
+// A stylesheet's links become children the same way.
 #include <mutex>
 
 #include "engine/agent/agent_manager.h"
@@ -62,7 +63,7 @@ void CHTMLAnchor::RebuildChildren() {
 
 void CHTMLAnchor::SetTitle(const std::string& title) { SetName(title, 1); }
 
-CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
+CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
                               CPageChild** record) {
   CCache* cache = hv::run::Cache();
   if (!cache || !m_pPage) return nullptr;
@@ -132,7 +133,7 @@ CAnchor* CHTMLAnchor::AddLink(const std::string& address, int linkType, bool def
   return made;
 }
 
-hv::LinkQuery CHTMLAnchor::QueryFor(const std::string& url, int linkType) {
+hv::LinkQuery CHTTPAnchor::QueryFor(const std::string& url, int linkType) {
   const hv::LoadSettings s = EffectiveSettings();
   hv::LinkQuery query;
   query.levels = hv::RetrievalLevels(this) - (linkType == CPageChild::kPage ? 1 : 0);
@@ -144,12 +145,12 @@ hv::LinkQuery CHTMLAnchor::QueryFor(const std::string& url, int linkType) {
   return query;
 }
 
-bool CHTMLAnchor::KeepsRefusedLink(const CPageChild& link) {
+bool CHTTPAnchor::KeepsRefusedLink(const CPageChild& link) {
   std::lock_guard guard(CCache::Lock());
   return hv::LevelsAloneRefuse(QueryFor(link.m_strAddress, link.m_nLinkType));
 }
 
-void CHTMLAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {
+void CHTTPAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {
   CHTTPAnchor* anchor = child.get();
   if (!HasRoomFor(*anchor)) {
     hv::run::NoteDepthLimit();
@@ -160,19 +161,19 @@ void CHTMLAnchor::InsertAndSubmit(std::unique_ptr<CHTTPAnchor> child) {
   anchor->SubmitRequest();
 }
 
-void CHTMLAnchor::CompleteLink(CAnchor* child) {
+void CHTTPAnchor::CompleteLink(CAnchor* child) {
   std::lock_guard guard(CCache::Lock());
   if (!child || IndexOfChild(child) >= 0) return;
   InsertAndSubmit(std::unique_ptr<CHTTPAnchor>(static_cast<CHTTPAnchor*>(child)));
 }
 
-void CHTMLAnchor::ReleaseLink(CAnchor* child) {
+void CHTTPAnchor::ReleaseLink(CAnchor* child) {
   std::lock_guard guard(CCache::Lock());
   if (!child || IndexOfChild(child) >= 0) return;
   GiveUp(static_cast<CHTTPAnchor*>(child));
 }
 
-void CHTMLAnchor::GiveUp(CHTTPAnchor* child) {
+void CHTTPAnchor::GiveUp(CHTTPAnchor* child) {
   CCache* cache = hv::run::Cache();
   CPageDescr* page = child->m_pPage;
   if (cache && page && page->m_pRetriever == child) {

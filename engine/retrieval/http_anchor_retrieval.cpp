@@ -11,6 +11,7 @@
 #include "engine/agent/http_anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/page_descr.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/http/authen.h"
 #include "engine/http/http_async_client.h"
 #include "engine/http/http_async_server.h"
@@ -265,7 +266,8 @@ int CHTTPAnchor::OnHeaders() {
     OnLoaded(2);
     return rejected;
   }
-  page->m_strContentType.clear();
+  // A stylesheet's type stays: its copy is written anew as CSS, also later.
+  if (!hv::IsStylesheetType(page->m_strContentType)) page->m_strContentType.clear();
   return OnStatusCode();
 }
 
@@ -405,6 +407,8 @@ void CHTTPAnchor::KeepEarlierAnswer() {
     page->m_strLastModifiedText = m_pEarlier->lastModifiedText;
   }
   if (page->m_strTitle.empty()) page->m_strTitle = m_pEarlier->title;
+  if (page->m_strContentType.empty() && hv::IsStylesheetType(m_pEarlier->contentType))
+    page->m_strContentType = m_pEarlier->contentType;
 }
 
 int CHTTPAnchor::OnData(const char* data, int length) {
@@ -519,6 +523,7 @@ void CHTTPAnchor::EndFailedLoad(CPageDescr& page, CCache& cache) {
     page.m_tLastModified = m_pEarlier->lastModified;
     page.m_strLastModifiedText = m_pEarlier->lastModifiedText;
     page.m_strTitle = m_pEarlier->title;
+    if (hv::IsStylesheetType(m_pEarlier->contentType)) page.m_strContentType = m_pEarlier->contentType;
   }
   int keptState = CPageDescr::kNotStored;
   if (m_pKeptCopy) {

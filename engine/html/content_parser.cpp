@@ -5,6 +5,7 @@
 
 #include "engine/cache/cache.h"
 #include "engine/html/attribute_text.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/html/requisite_tags.h"
 #include "engine/html/srcset.h"
 
@@ -20,8 +21,10 @@ const SGMLTagDef kTags[] = {
     {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1},   hv::html::kAudioTag,  {"BODY", kBackground, 1, 5},
     hv::html::kEmbedTag,     {"FRAME", kSrc, 1, 1},   hv::html::kIframeTag, hv::html::kImgTag,
     {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,      {"META", kUrl, 1, 1}, hv::html::kObjectTag,
-    hv::html::kScriptTag,    hv::html::kSourceTag,    hv::html::kTrackTag,  hv::html::kVideoTag,
+    hv::html::kScriptTag,    hv::html::kSourceTag,    {"STYLE", nullptr, 0, 5}, hv::html::kTrackTag,
+    hv::html::kVideoTag,
 };
+constexpr int kTagStyle = 14;  // its CSS is read for references
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
 
 // Per tag of the table: which attribute holds the link copies have always
@@ -36,8 +39,9 @@ const LinkSlot kLinks[] = {
     kNone,                   {0, CPageChild::kFrame},    kNone, {hv::html::kImgSrc, CPageChild::kEmbedded},
     {0, CPageChild::kEmbedded}, kNone,                   {0, CPageChild::kEmbedded}, kNone,
     kNone,                   kNone,                      kNone, kNone,
+    kNone,
 };
-static_assert(std::size(kLinks) == std::size(kTags));
+static_assert(std::size(kLinks) == std::size(kTags) && kTagStyle == 14 && std::size(kTags) == 17);
 
 }  // namespace
 
@@ -45,6 +49,20 @@ CContentParser::CContentParser(CCache& cache, CPageDescr* page) : CContentParser
 
 CContentParser::CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd)
     : CSGMLParser(dtd), m_cache(cache), m_pPage(page), m_writer(cache, page) {}
+
+// The CSS of a STYLE element: its references have offsets in the page.
+class CContentParser::StyleScanner : public CCssScanner {
+ public:
+  StyleScanner(CContentParser& parser, std::int64_t origin) : m_parser(parser), m_nOrigin(origin) {}
+  std::int64_t Origin() const { return m_nOrigin; }
+
+ protected:
+  void OnReference(const Reference& reference) override { m_parser.ReplaceCss(reference, m_nOrigin); }
+
+ private:
+  CContentParser& m_parser;
+  std::int64_t m_nOrigin;  // offset in the page of the CSS's first byte
+};
 
 CContentParser::~CContentParser() = default;
 
@@ -63,10 +81,53 @@ void CContentParser::Parse(const char* data, std::size_t length) {
     ~Fed() { writer.Unfeed(); }
   } fed{m_writer};
   m_writer.BeginFeed(data, length);
+  m_pData = data;
+  m_nDataLength = length;
+  m_nDataStart = Position();
   CSGMLParser::Parse(data, length);
-  // Bytes before a start tag still being read can no longer change.
+  // Bytes before a start tag still being read, or before a reference of a
+  // STYLE element's CSS not yet complete, can no longer change.
   const std::int64_t open = OpenTagStart();
-  m_writer.EndFeed(open > 0 ? open - 1 : CCopyWriter::kNothingOpen);
+  std::int64_t keepFrom = open > 0 ? open - 1 : CCopyWriter::kNothingOpen;
+  if (m_pStyle) {
+    FeedStyle(Position());
+    keepFrom = std::min(keepFrom, m_pStyle->Origin() + m_pStyle->OpenFrom());
+  }
+  m_pData = nullptr;
+  m_writer.EndFeed(keepFrom);
+}
+
+void CContentParser::BeginStyle() {
+  m_pStyle.reset();
+  if (m_pPage) m_pStyle = std::make_unique<StyleScanner>(*this, Position());
+}
+
+void CContentParser::EndStyle() {
+  if (!m_pStyle) return;
+  FeedStyle(LastOpen() - 1);
+  m_pStyle->Finish();
+  m_pStyle.reset();
+}
+
+void CContentParser::FeedStyle(std::int64_t offset) {
+  const std::int64_t from = m_pStyle->Origin() + m_pStyle->Scanned();
+  // Everything before this buffer was read at the end of the last one.
+  if (!m_pData || from < m_nDataStart || offset <= from) return;
+  const std::int64_t end = std::min(offset, m_nDataStart + static_cast<std::int64_t>(m_nDataLength));
+  if (end > from) m_pStyle->Scan(m_pData + (from - m_nDataStart), static_cast<std::size_t>(end - from));
+}
+
+void CContentParser::ReplaceCss(const CCssScanner::Reference& reference, std::int64_t origin) {
+  const std::string text = CssReplacementFor(reference);
+  if (!text.empty() && m_writer.Skip(origin + reference.start, origin + reference.end, nullptr)) m_writer.Write(text);
+}
+
+std::string CContentParser::CssReplacementFor(const CCssScanner::Reference& reference) {
+  return hv::CssReplacement(m_cache, *m_pPage, nullptr, {}, reference, m_writer.Writing());
+}
+
+void CContentParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
+  if (tagIndex == kTagStyle) EndStyle();
 }
 
 bool CContentParser::WritePage(const char* data, std::size_t size) {
@@ -117,6 +178,7 @@ void CContentParser::WriteRewrittenTag(int tagLength, const SGMLTagDef& tag, con
 }
 
 void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
+  if (tagIndex == kTagStyle) BeginStyle();
   if (tagIndex < 0 || tagIndex >= static_cast<int>(std::size(kLinks)) || m_bFailed || !m_pPage) return;
   m_rewrites.clear();
   // The value as the page has it, with no base: a stored copy holds
@@ -152,4 +214,11 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 
-int CContentParser::Finish() { return m_writer.Finish() && !m_bFailed && m_pPage ? 1 : 0; }
+int CContentParser::Finish() {
+  // A STYLE element the page never closed ends with it.
+  if (m_pStyle) {
+    m_pStyle->Finish();
+    m_pStyle.reset();
+  }
+  return m_writer.Finish() && !m_bFailed && m_pPage ? 1 : 0;
+}

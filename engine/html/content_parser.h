@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/html/copy_writer.h"
+#include "engine/html/css_scanner.h"
 #include "engine/html/sgml_parser.h"
 
 class CCache;
@@ -46,6 +48,17 @@ class CContentParser : public CSGMLParser {
   CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd);
 
   void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
+  void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
+
+  // A STYLE start tag ends at the current byte: its CSS follows.
+  void BeginStyle();
+  // Its end tag ends at the current byte: the CSS up to it is read.
+  void EndStyle();
+  // What the copy says instead of a reference in the CSS of the page: the
+  // text replacing its bytes, empty to keep them. A stored copy holds
+  // absolute addresses and local names only; the map parser resolves and
+  // hands over links.
+  virtual std::string CssReplacementFor(const CCssScanner::Reference& reference);
 
   // Copies the page from where the last step stopped up to the tag that
   // ends at the current byte and moves past the tag without copying it;
@@ -74,9 +87,20 @@ class CContentParser : public CSGMLParser {
   CCopyWriter m_writer;
 
  private:
+  class StyleScanner;
+
+  // Reads the STYLE element's CSS from the buffer under way up to offset.
+  void FeedStyle(std::int64_t offset);
+  void ReplaceCss(const CCssScanner::Reference& reference, std::int64_t origin);
+
   // Sends what m_strPending holds on to the copy, followed by the bytes.
   bool WritePage(const char* data, std::size_t size);
 
   std::string m_strTag;      // the tag being rewritten
   std::string m_strPending;  // the rewritten tag, put together
+  std::unique_ptr<StyleScanner> m_pStyle;  // the CSS of the STYLE element being read
+  // The buffer of the Parse call under way and the offset of its first byte.
+  const char* m_pData = nullptr;
+  std::size_t m_nDataLength = 0;
+  std::int64_t m_nDataStart = 0;
 };

@@ -7,6 +7,7 @@
 #include "engine/agent/anchor.h"
 #include "engine/cache/cache.h"
 #include "engine/cache/link_owner.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/html/requisite_tags.h"
 #include "engine/html/srcset.h"
 #include "harvion/exports.h"
@@ -36,6 +37,7 @@ enum TagIndex {
   kTagObject,
   kTagScript,
   kTagSource,
+  kTagStyle,
   kTagTitle,
   kTagTrack,
   kTagVideo,
@@ -46,7 +48,7 @@ const SGMLTagDef kTags[] = {
     {"BODY", kBackground, 1, 5}, hv::html::kEmbedTag, {"FORM", kAction, 1, 5}, {"FRAME", kSrc, 1, 1},
     hv::html::kIframeTag,    hv::html::kImgTag,      {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,
     {"META", kUrl, 1, 1},    hv::html::kObjectTag,   hv::html::kScriptTag,    hv::html::kSourceTag,
-    {"TITLE", nullptr, 0, 5}, hv::html::kTrackTag,   hv::html::kVideoTag,
+    {"STYLE", nullptr, 0, 5}, {"TITLE", nullptr, 0, 5}, hv::html::kTrackTag,   hv::html::kVideoTag,
 };
 static_assert(std::size(kTags) == kTagVideo + 1);
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
@@ -185,6 +187,9 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
     case kTagTitle:
       m_text.Clear();
       break;
+    case kTagStyle:
+      BeginStyle();
+      break;
     default:
       AddRequisites(tag, attributes);
       break;
@@ -204,8 +209,15 @@ void CMapParser::OnText(const SGMLTagDef*, int tagIndex, const char* text, std::
   if (CollectsText(tagIndex)) m_text.AddBytes(text, length);
 }
 
+std::string CMapParser::CssReplacementFor(const CCssScanner::Reference& reference) {
+  if (!m_pPage) return {};
+  return hv::CssReplacement(m_cache, *m_pPage, m_pOwner, m_strBase, reference, !m_bFailed);
+}
+
 void CMapParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
-  if (tagIndex == kTagA) {
+  if (tagIndex == kTagStyle) {
+    EndStyle();
+  } else if (tagIndex == kTagA) {
     std::string text = m_text.Take();
     CreateName(text);
     if (m_pPendingChild) {

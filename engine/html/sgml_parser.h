@@ -91,6 +91,8 @@ class CSGMLParser : public CObject {
   // The position of the '<' of a start tag still being read, which a later
   // OnStartTag counts its length from; 0 when none is being read.
   std::int64_t OpenTagStart() const;
+  // The position of the most recent '<' (in OnEndTag, the end tag's own).
+  std::int64_t LastOpen() const { return m_nLastOpen; }
   const SGMLDtd* Dtd() const { return m_pDtd; }
   // Index of a tag definition in the table.
   int IndexOf(const SGMLTagDef* tag) const;

@@ -91,7 +91,8 @@ TEST_F(StoredCopy, LinksFollowTheirTargets) {
             "<A HREF=\"3S000002.html#s\">dropped page</A> <img src='3S000003.gif' alt=x>\n"
             "<A HREF=\"http://host/dir/later.html#t\">stored since</A> <IMG SRC=\"hvempty.gif\">\n"
             "<A HREF=3S000009.gif>kept</A> <FRAME SRC=\"3S000008.html\"> <A HREF=\"mailto:x\">mail</A>\n"
-            "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n");
+            "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n"
+            "<STYLE>a{b:url(\"3S000003.gif\")} c{d:url(http://host/dir/later.html)} e{f:url(3S000009.gif)}</STYLE>\n");
   site.totals.files = 1;
   site.totals.bytes = hv::fs::FileSize(PagePath());
 
@@ -106,7 +107,8 @@ TEST_F(StoredCopy, LinksFollowTheirTargets) {
       "<A HREF=\"http://host/dir/stored.html#s\">dropped page</A> <img SRC=\"hvempty.gif\" alt=x>\n"
       "<A HREF=\"3S00000a.html#t\">stored since</A> <IMG SRC=\"hvempty.gif\">\n"
       "<A HREF=\"3S000009.gif\">kept</A> <FRAME SRC=\"http://host/dir/map.html\"> <A HREF=\"mailto:x\">mail</A>\n"
-      "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n";
+      "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n"
+      "<STYLE>a{b:url(\"http://host/img/logo.gif\")} c{d:url(\"3S00000a.html\")} e{f:url(3S000009.gif)}</STYLE>\n";
   EXPECT_EQ(site.ReadPage(), expected);
   EXPECT_EQ(page->m_bPlaceholderUsed, 1);
   EXPECT_GE(page->m_tLinksUpdated, Now() - 1);

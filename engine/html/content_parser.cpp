@@ -8,24 +8,28 @@
 #include "engine/html/css_rewriter.h"
 #include "engine/html/requisite_tags.h"
 #include "engine/html/srcset.h"
+#include "engine/html/style_attribute.h"
 
 namespace {
 
-const char* const kHref[] = {"HREF"};
-const char* const kBackground[] = {"BACKGROUND"};
-const char* const kSrc[] = {"SRC"};
-const char* const kUrl[] = {"URL"};
+const char* const kHref[] = {"HREF", "STYLE"};
+const char* const kBackground[] = {"BACKGROUND", "STYLE"};
+const char* const kSrc[] = {"SRC", "STYLE"};
+const char* const kUrl[] = {"URL", "STYLE"};
+const char* const kStyle[] = {"STYLE"};
 
 // Only the tags whose links point at stored copies; the rest pass through.
 const SGMLTagDef kTags[] = {
-    {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1},   hv::html::kAudioTag,  {"BODY", kBackground, 1, 5},
-    hv::html::kEmbedTag,     {"FRAME", kSrc, 1, 1},   hv::html::kIframeTag, hv::html::kImgTag,
-    {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,      {"META", kUrl, 1, 1}, hv::html::kObjectTag,
-    hv::html::kScriptTag,    hv::html::kSourceTag,    {"STYLE", nullptr, 0, 5}, hv::html::kTrackTag,
+    {"A", kHref, 2, 5},      {"AREA", kHref, 2, 1},   hv::html::kAudioTag,  {"BODY", kBackground, 2, 5},
+    hv::html::kEmbedTag,     {"FRAME", kSrc, 2, 1},   hv::html::kIframeTag, hv::html::kImgTag,
+    {"INPUT", kSrc, 2, 1},   hv::html::kLinkTag,      {"META", kUrl, 2, 1}, hv::html::kObjectTag,
+    hv::html::kScriptTag,    hv::html::kSourceTag,    {"STYLE", kStyle, 1, 5}, hv::html::kTrackTag,
     hv::html::kVideoTag,
 };
 constexpr int kTagStyle = 14;  // its CSS is read for references
-const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
+// Every other tag is read for its style attribute.
+const SGMLTagDef kOtherTags = {"", kStyle, 1, 1};
+const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100, &kOtherTags};
 
 // Per tag of the table: which attribute holds the link copies have always
 // had, and its kind; -1 for the tags whose links are all requisites.
@@ -118,12 +122,22 @@ void CContentParser::FeedStyle(std::int64_t offset) {
 }
 
 void CContentParser::ReplaceCss(const CCssScanner::Reference& reference, std::int64_t origin) {
-  const std::string text = CssReplacementFor(reference);
+  const std::string text = CssReplacementFor(reference, '"');
   if (!text.empty() && m_writer.Skip(origin + reference.start, origin + reference.end, nullptr)) m_writer.Write(text);
 }
 
-std::string CContentParser::CssReplacementFor(const CCssScanner::Reference& reference) {
-  return hv::CssReplacement(m_cache, *m_pPage, nullptr, {}, reference, m_writer.Writing());
+std::string CContentParser::CssReplacementFor(const CCssScanner::Reference& reference, char quote) {
+  return hv::CssReplacement(m_cache, *m_pPage, nullptr, {}, reference, m_writer.Writing(), quote);
+}
+
+void CContentParser::AddStyleRewrite(const SGMLTagDef& tag, const CSGMLAttribute* attributes) {
+  const int slot = hv::StyleSlot(tag);
+  if (slot < 0 || !m_pPage) return;
+  const CSGMLAttribute& style = attributes[slot];
+  if (!style.m_bPresent || style.m_strValue.empty()) return;
+  std::string value = hv::RewriteStyleAttribute(
+      style.m_strValue, [this](const CCssScanner::Reference& reference) { return CssReplacementFor(reference, '\''); });
+  if (value != style.m_strValue) m_rewrites.push_back({slot, std::move(value)});
 }
 
 void CContentParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
@@ -179,8 +193,14 @@ void CContentParser::WriteRewrittenTag(int tagLength, const SGMLTagDef& tag, con
 
 void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
   if (tagIndex == kTagStyle) BeginStyle();
-  if (tagIndex < 0 || tagIndex >= static_cast<int>(std::size(kLinks)) || m_bFailed || !m_pPage) return;
+  if (tagIndex < 0 || m_bFailed || !m_pPage) return;
   m_rewrites.clear();
+  // Any other tag: only its style attribute may need writing anew.
+  if (tagIndex >= static_cast<int>(std::size(kLinks))) {
+    AddStyleRewrite(*tag, attributes);
+    WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
+    return;
+  }
   // The value as the page has it, with no base: a stored copy holds
   // absolute addresses and local file names only.
   const auto replacement = [this](const std::string& value, int linkType) {
@@ -211,6 +231,7 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
             : replacement(attribute.m_strValue, linkType);
     if (!value.empty() && value != attribute.m_strValue) m_rewrites.push_back({links[i].attribute, std::move(value)});
   }
+  AddStyleRewrite(*tag, attributes);
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 

@@ -58,7 +58,10 @@ class CContentParser : public CSGMLParser {
   // text replacing its bytes, empty to keep them. A stored copy holds
   // absolute addresses and local names only; the map parser resolves and
   // hands over links.
-  virtual std::string CssReplacementFor(const CCssScanner::Reference& reference);
+  // quote: that of the string written.
+  virtual std::string CssReplacementFor(const CCssScanner::Reference& reference, char quote);
+  // Queues the tag's style attribute, its references replaced, when one changes.
+  void AddStyleRewrite(const SGMLTagDef& tag, const CSGMLAttribute* attributes);
 
   // Copies the page from where the last step stopped up to the tag that
   // ends at the current byte and moves past the tag without copying it;

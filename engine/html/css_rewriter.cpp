@@ -17,7 +17,7 @@ bool IsStylesheetType(const std::string& contentType) {
 }
 
 std::string CssReplacement(CCache& cache, CPageDescr& page, CLinkOwner* owner, const std::string& base,
-                           const CCssScanner::Reference& reference, bool writing) {
+                           const CCssScanner::Reference& reference, bool writing, char quote) {
   // A font or a picture is no image to show the placeholder for: what is
   // not stored keeps its address.
   const int linkType = reference.kind == CCssScanner::Kind::import ? CPageChild::kStyle : CPageChild::kMedia;
@@ -42,7 +42,7 @@ std::string CssReplacement(CCache& cache, CPageDescr& page, CLinkOwner* owner, c
   if (replacement.empty() || replacement == reference.value) return {};
   std::string text;
   if (!reference.quoted) text = "url(";
-  hv::AppendCssString(text, replacement);
+  hv::AppendCssString(text, replacement, quote);
   if (!reference.quoted) text += ')';
   return text;
 }

@@ -28,9 +28,10 @@ bool IsStylesheetType(const std::string& contentType);
 // empty to keep them. With an owner the value is resolved against base
 // (empty: the page's address) and handed over as a link; without one it is
 // a value a stored copy holds (a local name or an absolute address).
-// writing: whether a copy is being written at all.
+// writing: whether a copy is being written at all; quote: that of the
+// string written.
 std::string CssReplacement(CCache& cache, CPageDescr& page, CLinkOwner* owner, const std::string& base,
-                           const CCssScanner::Reference& reference, bool writing);
+                           const CCssScanner::Reference& reference, bool writing, char quote = '"');
 
 }  // namespace hv
 

@@ -1,7 +1,8 @@
 // An address written into a stylesheet we rewrite. Addresses come from
-// pages and servers; written as a double-quoted CSS string with every byte
-// that could end the string, the url() or the STYLE element around it
-// escaped, none of them can break out.
+// pages and servers; written as a CSS string with every byte that could end
+// the string, the url() or the STYLE element around it escaped, none of
+// them can break out. In a style attribute the string is single-quoted, so
+// the attribute's own double quotes need no reference.
 #pragma once
 
 #include <string>
@@ -9,12 +10,12 @@
 
 namespace hv {
 
-inline void AppendCssString(std::string& out, std::string_view value) {
+inline void AppendCssString(std::string& out, std::string_view value, char quote = '"') {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
+  out += quote;
   for (const char ch : value) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
+    if (ch == quote || c == '\\') {
       out += '\\';
       out += ch;
     } else if (c < 0x20 || c == 0x7F || c == '<' || c == '>') {
@@ -27,7 +28,7 @@ inline void AppendCssString(std::string& out, std::string_view value) {
       out += ch;
     }
   }
-  out += '"';
+  out += quote;
 }
 
 }  // namespace hv

@@ -14,11 +14,12 @@
 
 namespace {
 
-const char* const kHref[] = {"HREF"};
-const char* const kBackground[] = {"BACKGROUND"};
-const char* const kAction[] = {"ACTION"};
-const char* const kSrc[] = {"SRC"};
-const char* const kUrl[] = {"URL"};
+const char* const kHref[] = {"HREF", "STYLE"};
+const char* const kBackground[] = {"BACKGROUND", "STYLE"};
+const char* const kAction[] = {"ACTION", "STYLE"};
+const char* const kSrc[] = {"SRC", "STYLE"};
+const char* const kUrl[] = {"URL", "STYLE"};
+const char* const kStyle[] = {"STYLE"};
 
 enum TagIndex {
   kTagA,
@@ -44,14 +45,16 @@ enum TagIndex {
 };
 
 const SGMLTagDef kTags[] = {
-    {"A", kHref, 1, 5},      {"AREA", kHref, 1, 1},  hv::html::kAudioTag,     {"BASE", kHref, 1, 5},
-    {"BODY", kBackground, 1, 5}, hv::html::kEmbedTag, {"FORM", kAction, 1, 5}, {"FRAME", kSrc, 1, 1},
-    hv::html::kIframeTag,    hv::html::kImgTag,      {"INPUT", kSrc, 1, 1},   hv::html::kLinkTag,
-    {"META", kUrl, 1, 1},    hv::html::kObjectTag,   hv::html::kScriptTag,    hv::html::kSourceTag,
-    {"STYLE", nullptr, 0, 5}, {"TITLE", nullptr, 0, 5}, hv::html::kTrackTag,   hv::html::kVideoTag,
+    {"A", kHref, 2, 5},      {"AREA", kHref, 2, 1},  hv::html::kAudioTag,     {"BASE", kHref, 1, 5},
+    {"BODY", kBackground, 2, 5}, hv::html::kEmbedTag, {"FORM", kAction, 2, 5}, {"FRAME", kSrc, 2, 1},
+    hv::html::kIframeTag,    hv::html::kImgTag,      {"INPUT", kSrc, 2, 1},   hv::html::kLinkTag,
+    {"META", kUrl, 2, 1},    hv::html::kObjectTag,   hv::html::kScriptTag,    hv::html::kSourceTag,
+    {"STYLE", kStyle, 1, 5}, {"TITLE", nullptr, 0, 5}, hv::html::kTrackTag,   hv::html::kVideoTag,
 };
 static_assert(std::size(kTags) == kTagVideo + 1);
-const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
+// Every other tag is read for its style attribute.
+const SGMLTagDef kOtherTags = {"", kStyle, 1, 1};
+const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100, &kOtherTags};
 
 std::string Trimmed(const std::string& text) {
   constexpr const char* kBlanks = " \t\r\n\f\v";
@@ -144,6 +147,12 @@ void CMapParser::AddRequisites(const SGMLTagDef* tag, const CSGMLAttribute* attr
 
 void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) {
   m_rewrites.clear();
+  // Any other tag: only its style attribute may hold links.
+  if (tagIndex == static_cast<int>(std::size(kTags))) {
+    AddStyleRewrite(*tag, attributes);
+    WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
+    return;
+  }
   switch (tagIndex) {
     case kTagA:
       ReleasePending();
@@ -194,6 +203,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       AddRequisites(tag, attributes);
       break;
   }
+  AddStyleRewrite(*tag, attributes);
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 
@@ -209,9 +219,9 @@ void CMapParser::OnText(const SGMLTagDef*, int tagIndex, const char* text, std::
   if (CollectsText(tagIndex)) m_text.AddBytes(text, length);
 }
 
-std::string CMapParser::CssReplacementFor(const CCssScanner::Reference& reference) {
+std::string CMapParser::CssReplacementFor(const CCssScanner::Reference& reference, char quote) {
   if (!m_pPage) return {};
-  return hv::CssReplacement(m_cache, *m_pPage, m_pOwner, m_strBase, reference, !m_bFailed);
+  return hv::CssReplacement(m_cache, *m_pPage, m_pOwner, m_strBase, reference, !m_bFailed, quote);
 }
 
 void CMapParser::OnEndTag(const SGMLTagDef*, int tagIndex) {

@@ -33,7 +33,7 @@ class CMapParser : public CContentParser {
   void OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, CSGMLAttribute* attributes) override;
   void OnEndTag(const SGMLTagDef* tag, int tagIndex) override;
   // A reference of the page's CSS is a link, resolved against the BASE.
-  std::string CssReplacementFor(const CCssScanner::Reference& reference) override;
+  std::string CssReplacementFor(const CCssScanner::Reference& reference, char quote) override;
 
  private:
   // Hands the link in value to the owner (a page link as the pending one,

@@ -10,13 +10,14 @@
 
 namespace hv::html {
 
-// Attribute names, sorted as the tokenizer needs them.
-inline constexpr const char* kLinkAttributes[] = {"AS", "HREF", "REL"};
-inline constexpr const char* kSourceAttributes[] = {"SRC", "SRCSET"};
-inline constexpr const char* kVideoAttributes[] = {"POSTER", "SRC"};
-inline constexpr const char* kObjectAttributes[] = {"DATA"};
-inline constexpr const char* kSrcAttribute[] = {"SRC"};
-inline constexpr const char* kImgAttributes[] = {"ISMAP", "SRC", "SRCSET"};
+// Attribute names, sorted as the tokenizer needs them; STYLE last, read
+// for the CSS of the tag.
+inline constexpr const char* kLinkAttributes[] = {"AS", "HREF", "REL", "STYLE"};
+inline constexpr const char* kSourceAttributes[] = {"SRC", "SRCSET", "STYLE"};
+inline constexpr const char* kVideoAttributes[] = {"POSTER", "SRC", "STYLE"};
+inline constexpr const char* kObjectAttributes[] = {"DATA", "STYLE"};
+inline constexpr const char* kSrcAttribute[] = {"SRC", "STYLE"};
+inline constexpr const char* kImgAttributes[] = {"ISMAP", "SRC", "SRCSET", "STYLE"};
 inline constexpr int kImgIsmap = 0;
 inline constexpr int kImgSrc = 1;
 inline constexpr int kImgSrcset = 2;
@@ -24,16 +25,16 @@ inline constexpr int kImgSrcset = 2;
 // The rows of the tag tables. All are empty elements: they are never put on
 // the stack, so the text of a link or title is collected around them as
 // before, and their content (a script's, an inline frame's) stays text.
-inline constexpr SGMLTagDef kAudioTag = {"AUDIO", kSrcAttribute, 1, 1};
-inline constexpr SGMLTagDef kEmbedTag = {"EMBED", kSrcAttribute, 1, 1};
-inline constexpr SGMLTagDef kIframeTag = {"IFRAME", kSrcAttribute, 1, 1};
-inline constexpr SGMLTagDef kImgTag = {"IMG", kImgAttributes, 3, 1};
-inline constexpr SGMLTagDef kLinkTag = {"LINK", kLinkAttributes, 3, 1};
-inline constexpr SGMLTagDef kObjectTag = {"OBJECT", kObjectAttributes, 1, 1};
-inline constexpr SGMLTagDef kScriptTag = {"SCRIPT", kSrcAttribute, 1, 1};
-inline constexpr SGMLTagDef kSourceTag = {"SOURCE", kSourceAttributes, 2, 1};
-inline constexpr SGMLTagDef kTrackTag = {"TRACK", kSrcAttribute, 1, 1};
-inline constexpr SGMLTagDef kVideoTag = {"VIDEO", kVideoAttributes, 2, 1};
+inline constexpr SGMLTagDef kAudioTag = {"AUDIO", kSrcAttribute, 2, 1};
+inline constexpr SGMLTagDef kEmbedTag = {"EMBED", kSrcAttribute, 2, 1};
+inline constexpr SGMLTagDef kIframeTag = {"IFRAME", kSrcAttribute, 2, 1};
+inline constexpr SGMLTagDef kImgTag = {"IMG", kImgAttributes, 4, 1};
+inline constexpr SGMLTagDef kLinkTag = {"LINK", kLinkAttributes, 4, 1};
+inline constexpr SGMLTagDef kObjectTag = {"OBJECT", kObjectAttributes, 2, 1};
+inline constexpr SGMLTagDef kScriptTag = {"SCRIPT", kSrcAttribute, 2, 1};
+inline constexpr SGMLTagDef kSourceTag = {"SOURCE", kSourceAttributes, 3, 1};
+inline constexpr SGMLTagDef kTrackTag = {"TRACK", kSrcAttribute, 2, 1};
+inline constexpr SGMLTagDef kVideoTag = {"VIDEO", kVideoAttributes, 3, 1};
 
 // One attribute of a start tag that names a link.
 struct RequisiteLink {

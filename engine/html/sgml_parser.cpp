@@ -166,6 +166,8 @@ CSGMLParser::CSGMLParser(const SGMLDtd* dtd) : m_pDtd(dtd) {
     longest = std::max(longest, std::strlen(tag.name));
     for (int a = 0; a < tag.attributeCount; ++a) longest = std::max(longest, std::strlen(tag.attributes[a]));
   }
+  if (const SGMLTagDef* other = dtd->otherTags)
+    for (int a = 0; a < other->attributeCount; ++a) longest = std::max(longest, std::strlen(other->attributes[a]));
   m_nNameLimit = std::max({longest, kLongestRawTextName, ForeignContent::kLongestName}) + 1;
   // Names sorted without regard to case keep those of one first letter
   // together.
@@ -266,7 +268,7 @@ int CSGMLParser::FindTag(const std::string& name) const {
 }
 
 int CSGMLParser::FindAttribute(const std::string& name) const {
-  const SGMLTagDef& tag = m_pDtd->tags[m_nCurrentTag];
+  const SGMLTagDef& tag = TagAt(m_nCurrentTag);
   return BinarySearch(
       0, m_nAttributeCount, [&tag](int i) { return tag.attributes[i]; },
       [&name](const char* candidate) { return CompareNoCase(name, candidate); });
@@ -286,6 +288,8 @@ void CSGMLParser::EndTagName() {
     m_nTagRawText = FindRawText(m_strToken);
     if (index >= 0)
       BeginTag(index);
+    else if (m_pDtd->otherTags)
+      BeginTag(m_pDtd->tagCount);
     else
       m_nCurrentTag = -1;
   }
@@ -295,7 +299,7 @@ void CSGMLParser::EndTagName() {
 }
 
 void CSGMLParser::BeginTag(int tagIndex) {
-  const SGMLTagDef& tag = m_pDtd->tags[tagIndex];
+  const SGMLTagDef& tag = TagAt(tagIndex);
   m_nCurrentTag = tagIndex;
   // A table that lists more attributes than there are slots loses the rest.
   m_nAttributeCount = tag.attributes == nullptr ? 0 : std::min(tag.attributeCount, kMaxAttributes);
@@ -350,9 +354,10 @@ void CSGMLParser::CompleteTag() {
     m_nScriptEscape = ScriptEscape::kNone;
     m_nScriptDashes = 0;
     if (Collecting() && !TagTooLong()) {
-      const SGMLTagDef& tag = m_pDtd->tags[m_nCurrentTag];
+      const SGMLTagDef& tag = TagAt(m_nCurrentTag);
       if (!IsEmptyType(tag.contentType)) m_stack.push_back(m_nCurrentTag);
-      m_state = State::kAfterStartTag;
+      // Other tags leave the line feeds after them as they were.
+      if (m_nCurrentTag < m_pDtd->tagCount) m_state = State::kAfterStartTag;
       OnStartTag(&tag, static_cast<int>(m_nPosition - m_nTagStart + 1), m_nCurrentTag, m_attributes);
     }
   }

@@ -34,6 +34,9 @@ struct SGMLDtd {
   int tagCount;
   const SGMLEntityDef* entities;  // sorted by name, byte order
   int entityCount;
+  // When set, every other start tag is read as this one, with the index
+  // tagCount: an empty element whose attributes are collected.
+  const SGMLTagDef* otherTags = nullptr;
 };
 
 // The 100 character entities every table shares, in byte order of the names.
@@ -96,6 +99,10 @@ class CSGMLParser : public CObject {
   const SGMLDtd* Dtd() const { return m_pDtd; }
   // Index of a tag definition in the table.
   int IndexOf(const SGMLTagDef* tag) const;
+  // The definition of a tag index, otherTags included.
+  const SGMLTagDef& TagAt(int tagIndex) const {
+    return tagIndex == m_pDtd->tagCount ? *m_pDtd->otherTags : m_pDtd->tags[tagIndex];
+  }
   // The innermost open element, or null.
   const SGMLTagDef* Top() const;
 

@@ -92,7 +92,8 @@ TEST_F(StoredCopy, LinksFollowTheirTargets) {
             "<A HREF=\"http://host/dir/later.html#t\">stored since</A> <IMG SRC=\"hvempty.gif\">\n"
             "<A HREF=3S000009.gif>kept</A> <FRAME SRC=\"3S000008.html\"> <A HREF=\"mailto:x\">mail</A>\n"
             "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n"
-            "<STYLE>a{b:url(\"3S000003.gif\")} c{d:url(http://host/dir/later.html)} e{f:url(3S000009.gif)}</STYLE>\n");
+            "<STYLE>a{b:url(\"3S000003.gif\")} c{d:url(http://host/dir/later.html)} e{f:url(3S000009.gif)}</STYLE>\n"
+            "<div style=\"g:url('3S000003.gif')\"><A HREF=3S000009.gif style='h:url(3S000009.gif)'>\n");
   site.totals.files = 1;
   site.totals.bytes = hv::fs::FileSize(PagePath());
 
@@ -108,7 +109,8 @@ TEST_F(StoredCopy, LinksFollowTheirTargets) {
       "<A HREF=\"3S00000a.html#t\">stored since</A> <IMG SRC=\"hvempty.gif\">\n"
       "<A HREF=\"3S000009.gif\">kept</A> <FRAME SRC=\"http://host/dir/map.html\"> <A HREF=\"mailto:x\">mail</A>\n"
       "<BASE HREF=\"http://other/\"> <FORM ACTION=\"/q\"> <A HREF=\"http://host/dir/stored.html\">\n"
-      "<STYLE>a{b:url(\"http://host/img/logo.gif\")} c{d:url(\"3S00000a.html\")} e{f:url(3S000009.gif)}</STYLE>\n";
+      "<STYLE>a{b:url(\"http://host/img/logo.gif\")} c{d:url(\"3S00000a.html\")} e{f:url(3S000009.gif)}</STYLE>\n"
+      "<div STYLE=\"g:url('http://host/img/logo.gif')\"><A HREF=\"3S000009.gif\" style='h:url(3S000009.gif)'>\n";
   EXPECT_EQ(site.ReadPage(), expected);
   EXPECT_EQ(page->m_bPlaceholderUsed, 1);
   EXPECT_GE(page->m_tLinksUpdated, Now() - 1);

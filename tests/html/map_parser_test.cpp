@@ -101,12 +101,12 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
       {"<A HREF=\"HTTPS://Sec:443/a\">s</A><BASE HREF=\"https://other/d/\"><IMG SRC=o.gif><IMG SRC=\"//cdn/i\">",
        {"add 0 HTTPS://sec/a deferred", "complete HTTPS://sec/a \"s\"", "add 1 https://other/d/o.gif",
         "add 1 https://cdn/i"}},
-      // A STYLE element's imports are stylesheets, its url()s media; the
-      // text of a link around one is not its CSS.
+      // A STYLE element's imports are stylesheets, its url()s and those of
+      // style attributes media; the text of a link around one is not its CSS.
       {"<A HREF=l.html>x<STYLE>@import 'a.css'; b{c:url(d.png)}</STYLE>y</A><BASE HREF=\"http://other/\">"
-       "<STYLE>e{f:url(g.png)}",
+       "<P STYLE='h:url(i.png)'><STYLE>e{f:url(g.png)}",
        {"add 0 " + dir + "l.html deferred", "add 3 " + dir + "a.css", "add 4 " + dir + "d.png",
-        "complete " + dir + "l.html \"xy\"", "add 4 http://other/g.png"}},
+        "complete " + dir + "l.html \"xy\"", "add 4 http://other/i.png", "add 4 http://other/g.png"}},
   };
   for (const OwnerCase& c : cases) {
     SCOPED_TRACE(c.page);

@@ -58,6 +58,18 @@ std::string KnownExtensionsFrom(const std::string& mimeTable) {
   return out + ".vbx.ocx";
 }
 
+std::string RequisiteExtension(const std::string& address) {
+  const std::size_t query = address.find_first_of("?#");
+  if (query == std::string::npos) return {};
+  const std::string path = address.substr(0, query);
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return {};
+  const std::string extension = Lower(path.substr(dot + 1));
+  for (const char* requisite : kRequisites)
+    if (extension == requisite) return "." + extension;
+  return {};
+}
+
 const std::string& KnownExtensions() {
   static const std::string known = KnownExtensionsFrom(kSystemTable);
   return known;

@@ -14,6 +14,12 @@ namespace hv::cache {
 // stylesheets, scripts, fonts and modern pictures are added when missing.
 std::string KnownExtensionsFrom(const std::string& mimeTable);
 
+// The extension of a stylesheet, script, font or picture whose address
+// carries a query or fragment ("site.css?v=3"): the path's own extension,
+// in lower case, when it is one of those always added above, else empty. A
+// browser reads a stored stylesheet or module only under its own extension.
+std::string RequisiteExtension(const std::string& address);
+
 // From the system's table, read once per process.
 const std::string& KnownExtensions();
 

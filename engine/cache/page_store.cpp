@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "engine/cache/cache.h"
+#include "engine/cache/known_extensions.h"
 #include "engine/cache/local_name.h"
 #include "engine/http/url.h"
 #include "platform/files/file.h"
@@ -86,8 +87,8 @@ void RemoveOwnKey(CCache& cache, const std::string& key, const CPageDescr* recor
 // ---- CCache ----------------------------------------------------------------
 
 void CCache::AssignFileName(const std::string& address, CPageDescr* record) {
-  std::string extension;
-  ExtensionOf(address, extension);
+  std::string extension = hv::cache::RequisiteExtension(address);
+  if (extension.empty()) ExtensionOf(address, extension);
   if (!extension.empty() && m_strKnownExtensions.find(extension) == std::string::npos) extension.clear();
   if (extension.empty()) extension = ".html";
 

@@ -40,7 +40,9 @@ bool NeedsNormalising(const std::string& text) {
 
 // What the copy of page says for a link whose target is resolved (absolute,
 // without fragment) and which the page writes as *written (null: resolved
-// and fragment). The cache lock is held.
+// and fragment). The cache lock is held. Only a picture not stored shows
+// the placeholder; a page, frame, stylesheet, script, font or medium not
+// stored is named by its web address, so a browser fetches it from there.
 std::string Replacement(CCache& cache, CPageDescr& page, const std::string& resolved, const std::string& fragment,
                         const std::string* written, int linkType) {
   const auto value = [&] { return written ? *written : resolved + fragment; };

@@ -109,6 +109,19 @@ TEST_F(PageStore, NamesKeepAKnownExtensionOnly) {
   EXPECT_EQ(m_cache.Find("3S1234568.html"), other);
 }
 
+// A stylesheet, script or picture with a query keeps its extension: a
+// browser reads a stored stylesheet only as ".css". Other pages with a
+// query keep the names they always had.
+TEST_F(PageStore, RequisitesWithAQueryKeepTheirExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://h/s/site.css?v=1.2", "3S000000.css"},   {"http://h/app.MJS?x#f", "3S000001.mjs"},
+      {"http://h/f.woff2?#iefix", "3S000002.woff2"},    {"http://h/q.cgi?x=1", "3S000003.html"},
+      {"http://h/d.css/x?y", "3S000004.html"},          {"http://h/i.svg#a?b", "3S000005.svg"},
+      {"http://h/q.cgi?x=1.gif", "3S000006.gif"},
+  };
+  for (const auto& [address, name] : cases) EXPECT_EQ(NameFor(address), name) << address;
+}
+
 TEST_F(PageStore, FileExistsOnlyForAWritableRegularFile) {
   CPageDescr record("http://h/");
   EXPECT_FALSE(record.FileExists(m_cache));  // no name

@@ -1,6 +1,7 @@
 // Throughput of the parser of retrieved pages with its stored copies: a
 // generated corpus of pages like the ones agents retrieve (text, many links,
-// pictures, comments, references, forms, tags the table does not know) goes
+// pictures, comments, references, forms, tags the table does not know,
+// stylesheets, scripts, srcset pictures, media and inline frames) goes
 // through a map parser each, fed in network-sized buffers, which hands the
 // links to the page's record and writes the rewritten copy into a cache in a
 // temporary folder where half of the link targets are stored.
@@ -54,12 +55,17 @@ class Owner : public CLinkOwner {
 void StoreHalfTheTargets(CCache& cache) {
   std::vector<std::string> targets = {"http://bench.example/index.html", "http://bench.example/news.html",
                                       "http://bench.example/dir/images/back.gif",
-                                      "http://bench.example/dir/images/go.gif"};
+                                      "http://bench.example/dir/images/go.gif", "http://bench.example/css/site.css",
+                                      "http://bench.example/favicon.ico", "http://bench.example/js/app.js",
+                                      "http://bench.example/fonts/text.woff2", "http://bench.example/media/clip.mp4",
+                                      "http://bench.example/embed/map.html"};
   for (int s = 0; s < 10; ++s)
     for (int p = 0; p < 100; ++p)
       targets.push_back("http://www.example.com/section" + std::to_string(s) + "/page" + std::to_string(p) + ".html");
   for (int i = 0; i < 200; ++i) targets.push_back("http://bench.example/docs/item" + std::to_string(i) + ".htm");
-  for (int i = 0; i < 100; ++i) targets.push_back("http://bench.example/dir/images/pic" + std::to_string(i) + ".gif");
+  for (int i = 0; i < 100; ++i)
+    for (const char* variant : {".gif", "@2x.gif", ".webp", "@2x.webp"})
+      targets.push_back("http://bench.example/dir/images/pic" + std::to_string(i) + variant);
   for (std::size_t i = 0; i < targets.size(); i += 2) {
     CPageDescr* record = cache.FindOrCreate(targets[i]);
     cache.AssignFileName(targets[i], record);

@@ -1,6 +1,8 @@
 // A generated corpus of pages like the ones agents retrieve: text, many
-// links, pictures, comments, references, image maps, forms and tags a parser
-// table does not know. The same seed gives the same bytes, so figures from
+// links, pictures, comments, references, image maps, forms, tags a parser
+// table does not know, and what today's pages need beside them: stylesheets,
+// scripts (with markup in their text), srcset pictures, media and inline
+// frames. The same seed gives the same bytes, so figures from
 // different runs compare.
 #pragma once
 
@@ -51,10 +53,13 @@ inline void Page(Random& r, std::string& out, int page) {
   out += "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n<HTML>\n<HEAD>\n<TITLE>Page " +
          std::to_string(page) +
          " &amp; more</TITLE>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=iso-8859-1\">\n"
+         "<link rel=\"stylesheet\" href=\"/css/site.css\"><link rel=icon href=/favicon.ico>\n"
+         "<link rel=preload as=font href=\"/fonts/text.woff2\" crossorigin><link rel=canonical href=\"/p.html\">\n"
+         "<script src=\"/js/app.js\" defer></script>\n<script>var nav = '<a href=\"x\">' + n + '</a>';</script>\n"
          "</HEAD>\n<BODY BACKGROUND=\"images/back.gif\">\n<!-- navigation bar -->\n";
   const int blocks = 60 + static_cast<int>(r.Below(120));
   for (int b = 0; b < blocks; ++b) {
-    switch (r.Below(9)) {
+    switch (r.Below(11)) {
       case 0:
       case 1:
         out += r.Pick(kUnknownOpen);
@@ -91,6 +96,20 @@ inline void Page(Random& r, std::string& out, int page) {
         out +=
             "<FORM ACTION=\"/cgi-bin/search\" METHOD=get><INPUT NAME=q SIZE=20>"
             "<INPUT TYPE=image SRC=\"images/go.gif\"></FORM>\n";
+        break;
+      case 9: {
+        const std::string pic = "images/pic" + std::to_string(r.Below(100));
+        out += "<picture><source srcset=\"" + pic + ".webp 1x, " + pic + "@2x.webp 2x\" type=image/webp>"
+               "<img src=\"" + pic + ".gif\" srcset=\"" + pic + ".gif 1x, " + pic + "@2x.gif 2x\" alt=\"\"></picture>\n";
+        break;
+      }
+      case 10:
+        if (r.Below(2) == 0)
+          out += "<video controls poster=\"images/pic" + std::to_string(r.Below(100)) +
+                 ".gif\"><source src=\"/media/clip.mp4\" type=video/mp4><track src=subs.vtt kind=subtitles>"
+                 "</video>\n";
+        else
+          out += "<iframe src=\"/embed/map.html\" width=300 height=200></iframe>\n";
         break;
       default:
         out += "<TABLE><TR><TD>";

@@ -31,6 +31,7 @@ void CAuthen::Load() {
   }
   std::lock_guard lock(m_mutex);
   m_realms.swap(realms);
+  m_loadedPasswords = passwords;
   m_passwords.swap(passwords);
   m_bStoreUnread = unread;
   m_tRunStart = 0;
@@ -38,13 +39,19 @@ void CAuthen::Load() {
 
 bool CAuthen::Save() {
   std::lock_guard saveLock(m_saveMutex);
-  hv::http::PasswordList copy;
+  hv::http::PasswordList loaded, copy;
   {
     std::lock_guard lock(m_mutex);
     if (m_bStoreUnread) return false;
+    loaded = m_loadedPasswords;
     copy = m_passwords;
   }
-  return hv::http::SavePasswords(copy);
+  // Only what the run changed is written: passwords the user edited in the
+  // settings meanwhile stay.
+  if (!hv::http::ChangePasswords(loaded, copy)) return false;
+  std::lock_guard lock(m_mutex);
+  m_loadedPasswords = std::move(copy);
+  return true;
 }
 
 std::shared_ptr<CRealm> CAuthen::FindOwned(const std::string& server, const std::string& realm,

@@ -34,9 +34,9 @@ class CAuthen : public CObject {
   // Forgets every realm and reads the stored passwords afresh; each stored
   // realm starts free and unchecked. Done at every run start.
   void Load();
-  // Writes the whole passwords list back. False when the store could not be
-  // written, or was unreadable at the last Load (writing the list then would
-  // drop every password it did not show).
+  // Writes what changed in the passwords list since the last Load or Save
+  // back to the store. False when the store could not be written, or was
+  // unreadable at the last Load.
   bool Save();
 
   // Realms are named by the server ("http://host:port", see ServerOf) and
@@ -105,6 +105,7 @@ class CAuthen : public CObject {
   // while a Load replaces the map.
   std::map<RealmKey, std::shared_ptr<CRealm>> m_realms;
   hv::http::PasswordList m_passwords;
+  hv::http::PasswordList m_loadedPasswords;  // as read at Load: what Save compares with
   bool m_bStoreUnread = false;
   std::uint32_t m_tRunStart = 0;  // the latest run start a request named since Load
 };

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "engine/http/url.h"
+#include "engine/settings/list_merge.h"
 #include "engine/settings/settings_store.h"
 #include "platform/registry/registry.h"
 #include "resources/resources.h"
@@ -37,49 +38,65 @@ std::string UniqueKeyName(const StoredPassword& entry, std::set<std::string>& ta
   return name;
 }
 
+// Caller is inside a View or an Edit of the store; key is the list's key.
+PasswordList ReadPasswords(const reg::Tree& tree, const std::string& key) {
+  PasswordList list;
+  const std::string password = settings::ValueName(res::IDS_REG_PASSWORD);
+  const std::string server = settings::ValueName(res::IDS_REG_SERVER);
+  const std::string realm = settings::ValueName(res::IDS_REG_REALM);
+  for (const std::string& name : tree.SubKeys(key)) {
+    const std::string itemKey = key + '\\' + name;
+    StoredPassword entry;
+    if (!tree.ReadString(itemKey, realm, entry.realm)) entry.realm = name;
+    tree.ReadString(itemKey, server, entry.server);
+    tree.ReadString(itemKey, std::string(), entry.user);
+    tree.ReadString(itemKey, password, entry.password);
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+void WritePasswords(reg::Tree& tree, const std::string& key, const PasswordList& list) {
+  const std::string password = settings::ValueName(res::IDS_REG_PASSWORD);
+  const std::string server = settings::ValueName(res::IDS_REG_SERVER);
+  const std::string realm = settings::ValueName(res::IDS_REG_REALM);
+  for (const std::string& sub : tree.SubKeys(key)) tree.DeleteKey(key + '\\' + sub);
+  std::set<std::string> taken;
+  for (const StoredPassword& entry : list) {
+    if (entry.realm.empty() || (entry.user.empty() && entry.password.empty()) || HasControlBytes(entry.realm) ||
+        HasControlBytes(entry.server))
+      continue;
+    const std::string name = UniqueKeyName(entry, taken);
+    const std::string itemKey = key + '\\' + name;
+    tree.WriteString(itemKey, std::string(), entry.user);
+    tree.WriteString(itemKey, password, entry.password);
+    if (!entry.server.empty()) tree.WriteString(itemKey, server, entry.server);
+    if (name != entry.realm) tree.WriteString(itemKey, realm, entry.realm);
+  }
+}
+
 }  // namespace
 
 PasswordList LoadPasswords() {
   PasswordList list;
   std::string key;
   if (!settings::KeyPath(res::IDS_REG_AUTHENTICATION, key)) return list;
-  const std::string password = settings::ValueName(res::IDS_REG_PASSWORD);
-  const std::string server = settings::ValueName(res::IDS_REG_SERVER);
-  const std::string realm = settings::ValueName(res::IDS_REG_REALM);
-  reg::View([&](const reg::Tree& tree) {
-    for (const std::string& name : tree.SubKeys(key)) {
-      const std::string itemKey = key + '\\' + name;
-      StoredPassword entry;
-      if (!tree.ReadString(itemKey, realm, entry.realm)) entry.realm = name;
-      tree.ReadString(itemKey, server, entry.server);
-      tree.ReadString(itemKey, std::string(), entry.user);
-      tree.ReadString(itemKey, password, entry.password);
-      list.push_back(std::move(entry));
-    }
-  });
+  reg::View([&](const reg::Tree& tree) { list = ReadPasswords(tree, key); });
   return list;
 }
 
 bool SavePasswords(const PasswordList& list) {
   std::string key;
   if (!settings::KeyPath(res::IDS_REG_AUTHENTICATION, key)) return false;
-  const std::string password = settings::ValueName(res::IDS_REG_PASSWORD);
-  const std::string server = settings::ValueName(res::IDS_REG_SERVER);
-  const std::string realm = settings::ValueName(res::IDS_REG_REALM);
+  return reg::Edit([&](reg::Tree& tree) { WritePasswords(tree, key, list); });
+}
+
+bool ChangePasswords(const PasswordList& shown, const PasswordList& edited) {
+  std::string key;
+  if (!settings::KeyPath(res::IDS_REG_AUTHENTICATION, key)) return false;
+  const auto keyOf = [](const StoredPassword& entry) { return std::make_pair(entry.realm, entry.server); };
   return reg::Edit([&](reg::Tree& tree) {
-    for (const std::string& sub : tree.SubKeys(key)) tree.DeleteKey(key + '\\' + sub);
-    std::set<std::string> taken;
-    for (const StoredPassword& entry : list) {
-      if (entry.realm.empty() || (entry.user.empty() && entry.password.empty()) || HasControlBytes(entry.realm) ||
-          HasControlBytes(entry.server))
-        continue;
-      const std::string name = UniqueKeyName(entry, taken);
-      const std::string itemKey = key + '\\' + name;
-      tree.WriteString(itemKey, std::string(), entry.user);
-      tree.WriteString(itemKey, password, entry.password);
-      if (!entry.server.empty()) tree.WriteString(itemKey, server, entry.server);
-      if (name != entry.realm) tree.WriteString(itemKey, realm, entry.realm);
-    }
+    WritePasswords(tree, key, settings::MergeListEdits(ReadPasswords(tree, key), shown, edited, keyOf));
   });
 }
 

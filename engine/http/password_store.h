@@ -20,6 +20,7 @@ struct StoredPassword {
   std::string server;  // "http://host:port"; empty for an entry of no server yet
   std::string user;
   std::string password;
+  bool operator==(const StoredPassword&) const = default;
 };
 using PasswordList = std::vector<StoredPassword>;
 
@@ -30,6 +31,12 @@ PasswordList LoadPasswords();
 // go raw into lines of the file), are not written. False when the store
 // could not be written.
 bool SavePasswords(const PasswordList& list);
+// Applies the changes from `shown` (the list as read earlier) to `edited` to
+// the list as stored now, in one change of the store, so that an entry
+// another program or a run stored meanwhile stays unless this edit touched
+// it. Entries are known by realm and server. False when the store could not
+// be written.
+bool ChangePasswords(const PasswordList& shown, const PasswordList& edited);
 
 // The protection space's server of an address: "scheme://host:port" in lower
 // case with the scheme's port filled in; empty for an address without host.

@@ -32,6 +32,16 @@ std::string FormatCopyName(const std::string& name, int n) {
 
 }  // namespace
 
+namespace hv::settings {
+
+std::string CopyName(const std::string& name, const std::function<bool(const std::string&)>& taken) {
+  std::string candidate = FormatCopyName(name, 1);
+  for (int n = 2; taken(candidate); ++n) candidate = FormatCopyName(name, n);
+  return candidate;
+}
+
+}  // namespace hv::settings
+
 CNamedItem* CNamedArray::GetAt(int index) const {
   return (index >= 0 && index < GetSize()) ? m_items[static_cast<std::size_t>(index)].get() : nullptr;
 }
@@ -66,9 +76,7 @@ std::unique_ptr<CNamedArray> CNamedArray::CloneArray() const {
 std::unique_ptr<CNamedItem> CNamedArray::Duplicate(int index) const {
   const CNamedItem* item = GetAt(index);
   if (!item) return nullptr;
-  std::string candidate = FormatCopyName(item->GetName(), 1);
-  for (int n = 2; Find(candidate) >= 0; ++n) candidate = FormatCopyName(item->GetName(), n);
-  return item->Clone(candidate);
+  return item->Clone(hv::settings::CopyName(item->GetName(), [this](const std::string& n) { return Find(n) >= 0; }));
 }
 
 void CNamedArray::RemoveAllItems() { m_items.clear(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,3 +40,10 @@ class CNamedArray : public CObject {
  private:
   std::vector<std::unique_ptr<CNamedItem>> m_items;
 };
+
+namespace hv::settings {
+
+// "Copy of NAME", else "Copy(2) of NAME" and so on: the first name not taken.
+std::string CopyName(const std::string& name, const std::function<bool(const std::string&)>& taken);
+
+}  // namespace hv::settings

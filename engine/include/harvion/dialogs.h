@@ -10,7 +10,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "harvion/types.h"
 
@@ -30,16 +32,32 @@ using CredentialsPrompt = std::function<bool(CredentialsRequest& request)>;
 // Installs the prompt (an empty function removes it); returns the one before.
 HV_EXPORT CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt);
 
+// One named retrieval strategy of the open agent, as the list dialogs edit it.
+struct StrategyEntry {
+  std::string name;
+  int kind = 0;             // loadDetail (file types) or linkType (locations)
+  std::string exclusions;   // one item a line, CR LF between lines
+  int permissions = 0;      // bit 0 may be removed, bit 1 modified, bit 2 copied
+};
+struct StrategyList {
+  std::vector<StrategyEntry> entries;
+  int selected = -1;  // the entry chosen: given to the dialog, and its answer
+};
+// Shows a strategy list dialog; the edited list on OK, nothing on Cancel.
+using StrategyDialog = std::function<std::optional<StrategyList>(const StrategyList& list)>;
+
 // The engine's own modal dialogs: the settings sheet and the file-type,
 // location and schedule lists. The module that draws them installs them;
 // without it CSafClient::Settings does nothing and the list dialogs answer
-// Cancel (-1), so a program without windows never waits.
+// Cancel (-1), so a program without windows never waits. The engine hands
+// the strategy lists over and takes the answer back: the dialogs run
+// without any engine lock held.
 struct EngineDialogs {
   std::function<void()> settings;
-  // Each takes the entry to select first and returns the one selected on
-  // OK, -1 on Cancel.
-  std::function<int(int)> fileTypes;
-  std::function<int(int)> constraints;
+  StrategyDialog fileTypes;
+  StrategyDialog constraints;
+  // Takes the entry to select first and returns the one selected on OK, -1
+  // on Cancel.
   std::function<int(int)> schedules;
 };
 // Installs the dialogs (empty members for none); returns the ones before.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "engine/settings/dialogs/install.h"
 #include "harvion/settings.h"
 #include "shell/harvion_app.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) EnsureProgramFolder(self.parent_path().c_str());
 
+  // The settings sheet and the strategy lists draw on this program's windows.
+  hvdlg::InstallEngineDialogs();
   hvui::CHarvionApp harvion;
   if (!harvion.Start(options)) return 0;
   const int result = QApplication::exec();

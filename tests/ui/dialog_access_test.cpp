@@ -1,0 +1,126 @@
+// Every control of the engine's dialogs can be found and reached: a control
+// id as its object name, an accessible name, and no two mnemonics of one
+// page alike. With HARVION_DIALOG_SHOTS set to a folder, each dialog is also
+// saved there as a picture with sample data.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <memory>
+#include <set>
+
+#include "engine/settings/dialogs/dialog_ids.h"
+#include "engine/settings/dialogs/list_editor.h"
+#include "engine/settings/dialogs/password_dialog.h"
+#include "engine/settings/dialogs/program_sheet.h"
+#include "engine/settings/dialogs/search_engine_dialog.h"
+#include "engine/settings/dialogs/sheet_page.h"
+#include "engine/settings/dialogs/strategy_edit_dialog.h"
+#include "engine/settings/dialogs/strategy_list_dialog.h"
+
+namespace {
+
+using namespace hvdlg;
+
+bool IsControl(const QWidget* w) {
+  return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w) ||
+         qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QComboBox*>(w) ||
+         qobject_cast<const QAbstractItemView*>(w) || qobject_cast<const QPlainTextEdit*>(w);
+}
+
+QChar Mnemonic(const QString& text) {
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] != '&') return text[i + 1].toLower();
+    ++i;
+  }
+  return QChar();
+}
+
+// The letters reachable while `scope` shows: its own, and the window's
+// outside every page.
+void CheckPage(const QWidget* window, const QWidget* scope) {
+  std::map<QChar, QString> letters;
+  const QTabWidget* tabs = window->findChild<QTabWidget*>();
+  for (const QWidget* w : window->findChildren<QWidget*>()) {
+    const bool onAnotherPage = tabs && tabs->isAncestorOf(w) && !scope->isAncestorOf(w);
+    if (onAnotherPage) continue;
+    if (IsControl(w) && !w->objectName().startsWith("qt_") && !w->inherits("QTabBar")) {
+      EXPECT_TRUE(w->objectName().startsWith("id_")) << w->metaObject()->className() << " " << w->accessibleName().toStdString();
+      EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+      if (w->focusPolicy() == Qt::NoFocus) ADD_FAILURE() << w->objectName().toStdString() << " takes no focus";
+    }
+    QString text;
+    if (const auto* label = qobject_cast<const QLabel*>(w); label && label->buddy()) text = label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w)) text = button->text();
+    const QChar letter = Mnemonic(text);
+    if (letter.isNull()) continue;
+    const auto [at, fresh] = letters.emplace(letter, text);
+    EXPECT_TRUE(fresh) << "'" << QString(letter).toStdString() << "' in " << at->second.toStdString() << " and "
+                       << text.toStdString();
+  }
+}
+
+void Shoot(QWidget* dialog, const char* name) {
+  const QByteArray folder = qgetenv("HARVION_DIALOG_SHOTS");
+  if (folder.isEmpty()) return;
+  dialog->show();
+  dialog->adjustSize();
+  EXPECT_TRUE(dialog->grab().save(QString::fromLocal8Bit(folder) + "/" + name, "PNG")) << name;
+  dialog->hide();
+}
+
+StrategyList SampleFileTypes() {
+  StrategyList list;
+  const char* names[] = {"Site map", "Text only", "Text and graphics", "All files"};
+  for (int i = 0; i < 4; ++i) list.entries.push_back({names[i], i, "", 6});
+  list.entries.push_back({"Pictures without movies", 2, ".mov\r\n.avi\r\n.mpg", 0xFFFF});
+  list.selected = 4;
+  return list;
+}
+
+TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mnemonic) {
+  CProgramSheet sheet;
+  const char* shots[] = {"dialog-connection.png", "dialog-passwords.png", "dialog-proxy.png", "dialog-search.png"};
+  for (int i = 0; i < sheet.Tabs()->count(); ++i) {
+    sheet.Tabs()->setCurrentIndex(i);
+    SCOPED_TRACE(sheet.Tabs()->tabText(i).toStdString());
+    CheckPage(&sheet, sheet.Page(i));
+    if (auto* editor = sheet.Page(i)->findChild<CListEditor*>()) editor->Select(0);
+    Shoot(&sheet, shots[i]);
+  }
+
+  std::vector<StrategyEntry> entries = SampleFileTypes().entries;
+  std::vector<SearchEngineItem> engines = {{"Lycos", "http://lycos.search.example/cgi-bin/pursuit", "query=%KEY"}};
+  std::vector<PasswordItem> passwords = {{"Members", "http://club.example:80", "ann", "secret"}};
+  const struct {
+    const char* name;
+    std::function<std::unique_ptr<QDialog>()> make;
+  } dialogs[] = {
+      {"dialog-file-types.png", [] { return std::make_unique<CStrategyListDialog>(false, SampleFileTypes()); }},
+      {"dialog-modify-file-types.png",
+       [&] { return std::make_unique<CStrategyEditDialog>(false, CStrategyEditDialog::Mode::modify, entries, 4); }},
+      {"dialog-add-location.png",
+       [&] {
+         static std::vector<StrategyEntry> locations = {{"Links within site", 1, "/private\r\n/cgi-bin", 6}};
+         return std::make_unique<CStrategyEditDialog>(true, CStrategyEditDialog::Mode::copy, locations, 0);
+       }},
+      {"dialog-search-engine.png",
+       [&] { return std::make_unique<CSearchEngineDialog>(CListEditor::Mode::modify, engines, 0); }},
+      {"dialog-password.png", [&] { return std::make_unique<CPasswordDialog>(CListEditor::Mode::add, passwords, 0); }},
+  };
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.name);
+    const std::unique_ptr<QDialog> dialog = d.make();
+    CheckPage(dialog.get(), dialog.get());
+    Shoot(dialog.get(), d.name);
+  }
+}
+
+}  // namespace

@@ -48,17 +48,4 @@ TEST_F(SettingsListsTest, the_sheet_and_a_remembering_run_keep_each_other_s_pass
                                       "Second@http://b.example:80=fay"}));
 }
 
-TEST_F(SettingsListsTest, copy_names_skip_every_name_taken_and_compare_exactly) {
-  const struct {
-    std::vector<std::string> names;
-    const char* expected;
-  } cases[] = {
-      {{"Archive"}, "Copy of Archive"},
-      {{"Archive", "Copy of Archive", "Copy(2) of Archive"}, "Copy(3) of Archive"},
-      {{"Archive", "copy of Archive"}, "Copy of Archive"},
-      {{"Archive", "Copy of Archive", "Copy(3) of Archive"}, "Copy(2) of Archive"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CSettingsLists::CopyName(c.names, "Archive"), c.expected);
-}
-
 }  // namespace

@@ -1,0 +1,57 @@
+// The desktop program with the engine's dialogs installed: "Plugin
+// Options..." opens the settings sheet, and a strategy list edited in its
+// dialog is the open agent's list at once.
+#include <QAction>
+
+#include "engine/settings/dialogs/dialog_ids.h"
+#include "engine/settings/dialogs/install.h"
+#include "harvion/dialogs.h"
+#include "shell/plugin_client.h"
+#include "support/dialog_driver.h"
+#include "support/frame_fixture.h"
+
+namespace {
+
+using dlgtest::Control;
+
+class InstalledDialogs : public hvuitest::FrameTest {
+ protected:
+  void SetUp() override {
+    m_before = SetEngineDialogs({});
+    hvdlg::InstallEngineDialogs();
+    FrameTest::SetUp();
+  }
+  void TearDown() override {
+    FrameTest::TearDown();
+    SetEngineDialogs(m_before);
+  }
+  EngineDialogs m_before;
+};
+
+TEST_F(InstalledDialogs, plugin_options_opens_the_sheet_and_an_edited_location_list_is_the_agent_s) {
+  NewAgent("Dialogs");
+  QAction* options = m_frame->findChild<QAction*>(QStringLiteral("cmd_%1").arg(hvui::kCmdPluginOptions));
+  ASSERT_TRUE(options && options->isEnabled());
+  QString title;
+  EXPECT_TRUE(dlgtest::WithNextModal([&] { options->trigger(); }, [&](QDialog* sheet) {
+    title = sheet->windowTitle();
+    sheet->reject();
+  }));
+  EXPECT_EQ(title, "Plugin Settings");
+
+  int answer = -2;
+  dlgtest::WithNextModal([&] { answer = hvui::PluginClient::Constraints(1); }, [&](QDialog* list) {
+    dlgtest::WithNextModal([&] { Control<QPushButton>(list, hvdlg::kIdCopy)->click(); },
+                           [](QDialog* edit) { dlgtest::FillAndOk(edit, {}); });
+    Control<QPushButton>(list, hvdlg::kIdOk)->click();
+  });
+  EXPECT_EQ(answer, 5);
+  QVector<int> values;
+  QStringList names;
+  ASSERT_TRUE(hvui::TakeValueList(hvui::PluginClient::GetConstraintList(), values, names));
+  EXPECT_EQ(names.value(5), "Copy of Links within site");
+  EXPECT_EQ(values.value(5), 1);
+  hvui::PluginClient::DeleteAgentFile();
+}
+
+}  // namespace

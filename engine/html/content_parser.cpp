@@ -94,8 +94,8 @@ void CContentParser::Parse(const char* data, std::size_t length) {
   const std::int64_t open = OpenTagStart();
   std::int64_t keepFrom = open > 0 ? open - 1 : CCopyWriter::kNothingOpen;
   if (m_pStyle) {
-    FeedStyle(Position());
-    keepFrom = std::min(keepFrom, m_pStyle->Origin() + m_pStyle->OpenFrom());
+    FeedStyleAfterBuffer();
+    if (m_pStyle) keepFrom = std::min(keepFrom, m_pStyle->Origin() + m_pStyle->OpenFrom());
   }
   m_pData = nullptr;
   m_writer.EndFeed(keepFrom);
@@ -103,22 +103,55 @@ void CContentParser::Parse(const char* data, std::size_t length) {
 
 void CContentParser::BeginStyle() {
   m_pStyle.reset();
+  m_strStyleHeld.clear();
   if (m_pPage) m_pStyle = std::make_unique<StyleScanner>(*this, Position());
 }
 
 void CContentParser::EndStyle() {
   if (!m_pStyle) return;
   FeedStyle(LastOpen() - 1);
+  m_strStyleHeld.clear();  // the end tag's own bytes
+  FinishStyle();
+}
+
+void CContentParser::FinishStyle() {
+  if (!m_strStyleHeld.empty()) m_pStyle->Scan(m_strStyleHeld.data(), m_strStyleHeld.size());
+  m_strStyleHeld.clear();
   m_pStyle->Finish();
   m_pStyle.reset();
 }
 
 void CContentParser::FeedStyle(std::int64_t offset) {
-  const std::int64_t from = m_pStyle->Origin() + m_pStyle->Scanned();
-  // Everything before this buffer was read at the end of the last one.
-  if (!m_pData || from < m_nDataStart || offset <= from) return;
+  std::int64_t from = m_pStyle->Origin() + m_pStyle->Scanned();
+  if (offset <= from) return;
+  // The held bytes follow on from what was read.
+  const auto held = static_cast<std::size_t>(std::min<std::int64_t>(offset - from, m_strStyleHeld.size()));
+  if (held > 0) {
+    m_pStyle->Scan(m_strStyleHeld.data(), held);
+    m_strStyleHeld.erase(0, held);
+    from += static_cast<std::int64_t>(held);
+  }
+  if (!m_pData || !m_strStyleHeld.empty() || from < m_nDataStart) return;
   const std::int64_t end = std::min(offset, m_nDataStart + static_cast<std::int64_t>(m_nDataLength));
   if (end > from) m_pStyle->Scan(m_pData + (from - m_nDataStart), static_cast<std::size_t>(end - from));
+}
+
+void CContentParser::FeedStyleAfterBuffer() {
+  // A '<' not yet settled may begin the end tag: the CSS stops before it
+  // until the tag is known, whatever size the buffers are.
+  const std::int64_t pending = PendingMarkup();
+  const std::int64_t upTo = pending > 0 ? std::min(pending - 1, Position()) : Position();
+  FeedStyle(upTo);
+  const std::int64_t from = m_pStyle->Origin() + m_pStyle->Scanned() + static_cast<std::int64_t>(m_strStyleHeld.size());
+  if (m_pData && from >= m_nDataStart && from < Position())
+    m_strStyleHeld.append(m_pData + (from - m_nDataStart), static_cast<std::size_t>(Position() - from));
+  // Held this long it is the end tag itself, with attributes: the CSS ends
+  // before it, as it does once the tag is complete.
+  constexpr std::size_t kMaxHeld = 256;
+  if (m_strStyleHeld.size() > kMaxHeld) {
+    m_strStyleHeld.clear();
+    FinishStyle();
+  }
 }
 
 void CContentParser::ReplaceCss(const CCssScanner::Reference& reference, std::int64_t origin) {
@@ -237,9 +270,6 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
 
 int CContentParser::Finish() {
   // A STYLE element the page never closed ends with it.
-  if (m_pStyle) {
-    m_pStyle->Finish();
-    m_pStyle.reset();
-  }
+  if (m_pStyle) FinishStyle();
   return m_writer.Finish() && !m_bFailed && m_pPage ? 1 : 0;
 }

@@ -92,8 +92,15 @@ class CContentParser : public CSGMLParser {
  private:
   class StyleScanner;
 
-  // Reads the STYLE element's CSS from the buffer under way up to offset.
+  // Reads the STYLE element's CSS up to offset: the bytes held back from
+  // earlier buffers, then those of the buffer under way.
   void FeedStyle(std::int64_t offset);
+  // After a buffer: its CSS is read, except what may still be the start of
+  // the element's end tag, which is held back.
+  void FeedStyleAfterBuffer();
+  // The CSS ends: what was held back is read, and the references it closes
+  // are replaced.
+  void FinishStyle();
   void ReplaceCss(const CCssScanner::Reference& reference, std::int64_t origin);
 
   // Sends what m_strPending holds on to the copy, followed by the bytes.
@@ -102,6 +109,7 @@ class CContentParser : public CSGMLParser {
   std::string m_strTag;      // the tag being rewritten
   std::string m_strPending;  // the rewritten tag, put together
   std::unique_ptr<StyleScanner> m_pStyle;  // the CSS of the STYLE element being read
+  std::string m_strStyleHeld;  // its bytes that may be the start of its end tag
   // The buffer of the Parse call under way and the offset of its first byte.
   const char* m_pData = nullptr;
   std::size_t m_nDataLength = 0;

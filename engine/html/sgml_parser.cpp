@@ -204,6 +204,26 @@ int CSGMLParser::IndexOf(const SGMLTagDef* tag) const {
   return static_cast<int>(tag - m_pDtd->tags);
 }
 
+std::int64_t CSGMLParser::PendingMarkup() const {
+  switch (m_state) {
+    case State::kTagOpen:
+    case State::kEndTagOpen:
+    case State::kLineFeedOpen:
+    case State::kTagName:
+    case State::kBetweenAttributes:
+    case State::kAttributeName:
+    case State::kAfterAttributeName:
+    case State::kAfterEquals:
+    case State::kUnquotedValue:
+    case State::kSingleQuotedValue:
+    case State::kDoubleQuotedValue:
+    case State::kSelfClosing:
+      return m_nLastOpen;
+    default:
+      return 0;
+  }
+}
+
 std::int64_t CSGMLParser::OpenTagStart() const {
   switch (m_state) {
     case State::kTagOpen:

@@ -96,6 +96,9 @@ class CSGMLParser : public CObject {
   std::int64_t OpenTagStart() const;
   // The position of the most recent '<' (in OnEndTag, the end tag's own).
   std::int64_t LastOpen() const { return m_nLastOpen; }
+  // The position of the '<' of a start or end tag still being read, whose
+  // bytes may yet turn out to be markup; 0 when none is.
+  std::int64_t PendingMarkup() const;
   const SGMLDtd* Dtd() const { return m_pDtd; }
   // Index of a tag definition in the table.
   int IndexOf(const SGMLTagDef* tag) const;

@@ -5,10 +5,12 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/agent/agent_node.h"
+#include "engine/agent/item_extras.h"
 #include "engine/cache/cache.h"
 #include "engine/settings/exception_entry.h"
 #include "harvion/ui_node.h"
 #include "platform/framework/archive.h"
+#include "platform/framework/exceptions.h"
 #include "resources/resources.h"
 
 IMPLEMENT_SERIAL(CAgentAnchor, CAnchor, 1)
@@ -74,6 +76,13 @@ void CAgentAnchor::ClearResults() {
     anchor->RelinkPage();
     return 1;
   });
+  // The items' extras went with the folder; the locations name their pages
+  // again, so their paths are whole.
+  try {
+    hv::item_extras::Save(*this, manager.AgentFolderPath(manager.AgentName()));
+  } catch (const CException&) {
+    m_bModified = 1;  // the next save writes them with the agent file
+  }
   manager.RefreshStatistics();
 }
 

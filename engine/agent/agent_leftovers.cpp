@@ -6,6 +6,7 @@
 #include <cctype>
 #include <memory>
 
+#include "engine/agent/item_extras.h"
 #include "platform/files/file_system.h"
 #include "resources/resources.h"
 
@@ -60,8 +61,10 @@ bool HoldsOnlyAgentFiles(const std::string& folder) {
   const std::string index = hv::res::LoadString(hv::res::IDS_CACHE_INDEX);
   const std::string placeholder = hv::res::LoadString(hv::res::IDS_PLACEHOLDER);
   for (const std::string& name : names) {
-    // The index, its temporaries and a damaged index set aside.
-    const bool indexFile = name.rfind(index, 0) == 0 || IsTemporaryOf(name, index);
+    // The index, its temporaries and a damaged index set aside; the items'
+    // extras beside it.
+    const bool indexFile = name.rfind(index, 0) == 0 || IsTemporaryOf(name, index) ||
+                           IsTemporaryOf(name, hv::item_extras::FileName());
     const bool ours = indexFile || name == placeholder || IsStoredPageName(name) ||
                       ::fnmatch("frm*.htm", name.c_str(), FNM_CASEFOLD) == 0;
     if (!ours || !hv::fs::IsRegularFile(hv::fs::JoinPath(folder, name))) return false;

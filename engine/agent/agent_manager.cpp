@@ -14,6 +14,7 @@
 #include "engine/agent/crash_point.h"
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
+#include "engine/agent/item_extras.h"
 #include "engine/cache/cache.h"
 #include "engine/retrieval/run_limits.h"
 #include "engine/schedule/run_entries.h"
@@ -152,6 +153,7 @@ std::unique_ptr<CAgentLock> CAgentManager::LockAgent(const std::string& name, bo
 void CAgentManager::RemoveStaleTemporaries(const std::string& name) const {
   hv::leftovers::RemoveStaleTemporaries(AgentFilesDirectory(), name + "." + AgentExtension());
   hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
+  hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::item_extras::FileName());
 }
 
 bool CAgentManager::IsReusableOrphan(const std::string& name) const {
@@ -186,6 +188,7 @@ void CAgentManager::ReadAgentFile(const std::string& path) {
   m_pAgent->m_strName = m_strAgentName;
   m_pAgent->m_bModified = 0;
   m_pCache->SetTotals(m_pAgent);
+  hv::item_extras::Load(*m_pAgent, AgentFolderPath(m_strAgentName));
 }
 
 bool CAgentManager::Open(const std::string& requested, Access access) {
@@ -246,6 +249,7 @@ bool CAgentManager::Save(std::string* error) {
       ar.WriteObject(agent);
       ar.Close();
     });
+    hv::item_extras::Save(*agent, AgentFolderPath(m_strAgentName));
     return true;
   } catch (const CException& e) {
     if (error) *error = Reason(e);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/agent_load_context.h"
 #include "engine/agent/agent_manager.h"
+#include "engine/agent/html_anchor.h"
+#include "engine/cache/cache.h"
+#include "engine/cache/page_descr.h"
 #include "engine/schedule/schedule.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
@@ -198,6 +202,7 @@ hv::LoadSettings CAnchor::EffectiveSettings() {
     if (s.levels < 0) s.levels = (s.linkType == 1 || s.linkType == 2 || s.linkType == 4) ? 127 : 6;
     s.effectiveLevels = m_nLinkLevels;
     s.inherit = m_bUseParentSettings;
+    s.requisites = m_nRequisites;
   }
   m_nEffFileType = static_cast<std::int16_t>(s.fileTypeIndex);
   m_nEffLocation = static_cast<std::int16_t>(s.locationIndex);
@@ -210,7 +215,8 @@ unsigned long CAnchor::GetLoadInfo() { return hv::PackLoadInfo(EffectiveSettings
 int CAnchor::LevelCost() { return 0; }
 
 bool CAnchor::SetLoadInfo(unsigned long value) {
-  const unsigned long before = GetLoadInfo();
+  const hv::LoadSettings was = EffectiveSettings();
+  const unsigned long before = hv::PackLoadInfo(was);
   const hv::UnpackedLoadInfo v = hv::UnpackLoadInfo(value);
   if (!v.inherit) {
     // Entries up to 3 and 4 are the built-in ones, which a load detail or
@@ -227,9 +233,35 @@ bool CAnchor::SetLoadInfo(unsigned long value) {
     m_strFileTypeName = v.fileTypeIndex > 3 ? agent->m_fileTypes.GetNameAt(v.fileTypeIndex) : "";
     m_strLocationName = v.locationIndex > 4 ? agent->m_locations.GetNameAt(v.locationIndex) : "";
   }
+  // Settings of its own start as those it had in force, as the others do.
+  if (!v.inherit && m_bUseParentSettings) m_nRequisites = was.requisites;
   m_bUseParentSettings = static_cast<std::uint8_t>(v.inherit);
-  if (GetLoadInfo() != before) MarkAgentModified();
+  const hv::LoadSettings now = EffectiveSettings();
+  if (hv::PackLoadInfo(now) != before) MarkAgentModified();
+  if (now.requisites == CUINode::rqAnyServer && was.requisites != CUINode::rqAnyServer) RereadStoredPages();
   return true;
+}
+
+bool CAnchor::SetRequisites(unsigned long value) {
+  if ((m_bUseParentSettings && m_pParent) || (value != CUINode::rqStrategy && value != CUINode::rqAnyServer))
+    return false;
+  if (m_nRequisites != static_cast<std::int32_t>(value)) {
+    m_nRequisites = static_cast<std::int32_t>(value);
+    MarkAgentModified();
+    if (value == CUINode::rqAnyServer) RereadStoredPages();
+  }
+  return true;
+}
+
+void CAnchor::RereadStoredPages() {
+  CAgentAnchor* agent = GetAgent();
+  std::lock_guard guard(CCache::Lock());
+  hv::ForEachBottomUp(this, [](CAnchor* anchor) {
+    if (auto* html = dynamic_cast<CHTMLAnchor*>(anchor))
+      if (CPageDescr* page = html->IndexedPage()) page->m_bPlaceholderUsed = 1;
+    return 1;
+  });
+  if (agent) agent->m_bCacheChanged = 1;
 }
 
 int CAnchor::EffectiveSchedule() {

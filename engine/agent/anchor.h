@@ -91,6 +91,9 @@ class CAnchor : public CObject {
   // SetValue of the settings and schedule words. Settings that name no entry
   // of the agent's lists are refused (false) and change nothing.
   bool SetLoadInfo(unsigned long value);
+  // The item's own choice of where requisites come from; refused (false)
+  // while it inherits its settings, or for a value that names no choice.
+  bool SetRequisites(unsigned long value);
   void SetScheduleInfo(unsigned long value);
   unsigned long GetScheduleInfo();
 
@@ -133,6 +136,9 @@ class CAnchor : public CObject {
   std::int16_t m_nLinkLevels = 0;
   std::int32_t m_nLinkType = 0;
   std::int32_t m_nLoadDetail = 0;
+  // Own choice of CUINode::requisites; not in the agent file's layout, kept
+  // beside it (item_extras.h).
+  std::int32_t m_nRequisites = 0;
   std::int16_t m_nEffFileType = 0;
   std::int16_t m_nEffLocation = 0;
   std::int16_t m_nEffLevels = 0;
@@ -159,6 +165,10 @@ class CAnchor : public CObject {
   void DestroyTree();
   // Calls the node's NameChanged when there is one.
   void NotifyNameChanged();
+  // Copies stored before the item took requisites from any server lack what
+  // other servers hold: the next run reads every page below it whole (as it
+  // does a copy showing the placeholder) instead of asking if it changed.
+  void RereadStoredPages();
 
  private:
   void ReadChildren(CArchive& ar);

@@ -61,6 +61,8 @@ int CBaseNode::SetValue(int item, unsigned long value) {
       case itemSchedule:
         m_pAnchor->SetScheduleInfo(value);
         break;
+      case itemRequisites:
+        return m_pAnchor->SetRequisites(value) ? 1 : 0;
       default:
         return m_pAnchor->SetLoadInfo(value) ? 1 : 0;
     }
@@ -97,6 +99,8 @@ unsigned long CBaseNode::DoGetValue(int item) {
       return CSchedule::Instance().NextRun(m_pAnchor->EffectiveSchedule());
     case itemLoadInfo:
       return m_pAnchor->GetLoadInfo();
+    case itemRequisites:
+      return static_cast<unsigned long>(m_pAnchor->EffectiveSettings().requisites);
     default:
       return 0;
   }

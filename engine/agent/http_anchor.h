@@ -12,6 +12,7 @@
 #include "engine/agent/page_node.h"
 #include "engine/cache/kept_copy.h"
 #include "engine/cache/link_owner.h"
+#include "engine/cache/page_child.h"
 #include "engine/http/http_request_owner.h"
 #include "engine/retrieval/link_test.h"
 
@@ -103,6 +104,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   std::int64_t m_nBodyBytes = 0;  // of it, so far
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
+  // How the page that found it links to it (CPageChild::LinkKind): which
+  // content types its file type takes. A location the user added is a page.
+  std::int32_t m_nLinkKind = CPageChild::kPage;
   bool m_bAnswered = false;  // the request in flight got a header block
   // A load follows this many redirections at most.
   static constexpr int kMaxRedirects = 20;
@@ -189,6 +193,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   void EndOversized(const std::string& reason);
   int OnRedirect();
   void DeletePreviousChildren();
+  // An item read from the agent file knows its link kind only from the
+  // links of the page above it (the cache lock held).
+  void RecallLinkKind();
 
   std::string m_strLoadAddress;  // the page's address when its load began
   std::string m_strFailure;      // why the load failed, for its end

@@ -13,6 +13,7 @@ struct LoadSettings {
   int locationIndex = 0;
   int inherit = 0;
   int effectiveLevels = 0;  // levels that remain at this anchor
+  int requisites = 0;  // CUINode::requisites: where a page's requisites may come from
 };
 
 // Whether the value names an entry of the built-in lists: one of the four

@@ -15,6 +15,7 @@
 #include "engine/retrieval/link_test.h"
 #include "engine/retrieval/retrieval_run.h"
 #include "engine/retrieval/run_limits.h"
+#include "harvion/ui_node.h"
 
 bool CHTMLAnchor::BeginBody() {
   CCache* cache = hv::run::Cache();
@@ -80,6 +81,10 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
       break;
     }
   }
+  // A child of another class than the kind needs (a page linked as a
+  // stylesheet now) is made anew.
+  if (reused && (dynamic_cast<CEmbeddedAnchor*>(reused.get()) != nullptr) != hv::IsRequisite(linkType))
+    reused.release()->DeleteTree();
   auto refuse = [&reused]() -> CAnchor* {
     if (reused) reused.release()->DeleteTree();
     return nullptr;
@@ -87,7 +92,7 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
   if (!m_pNode) return refuse();
 
   const hv::LoadSettings s = EffectiveSettings();
-  if (linkType == CPageChild::kEmbedded && s.loadDetail <= 1) return refuse();
+  if (!hv::LoadDetailKeeps(s.loadDetail, linkType)) return refuse();
   const hv::LinkQuery query = QueryFor(url, linkType);
   const int depth = query.levels < 0 ? -1 : hv::LinkTest(query);
   if (depth < 0) {
@@ -108,12 +113,13 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
   std::unique_ptr<CHTTPAnchor> child;
   if (reused) {
     child.reset(static_cast<CHTTPAnchor*>(reused.release()));
-  } else if (linkType == CPageChild::kEmbedded) {
+  } else if (hv::IsRequisite(linkType)) {
     child = std::make_unique<CEmbeddedAnchor>();
   } else {
     child = std::make_unique<CHTMLAnchor>();
   }
   child->m_pPage = target;
+  child->m_nLinkKind = linkType;
   // Settings are inherited through the parent, before the child is in the tree.
   child->m_pParent = this;
   if (!child->NeedsLoadingInRun(s.loadDetail, false)) {
@@ -142,6 +148,7 @@ hv::LinkQuery CHTTPAnchor::QueryFor(const std::string& url, int linkType) {
   query.url = url;
   query.fileTypeIndex = s.fileTypeIndex;
   query.locationIndex = s.locationIndex;
+  query.anyServer = s.requisites == CUINode::rqAnyServer && hv::IsRequisite(linkType);
   return query;
 }
 

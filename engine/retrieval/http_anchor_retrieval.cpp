@@ -22,6 +22,7 @@
 #include "engine/retrieval/retrieval_run.h"
 #include "engine/retrieval/run_limits.h"
 #include "engine/settings/engine_app.h"
+#include "harvion/ui_node.h"
 
 namespace {
 
@@ -42,12 +43,6 @@ bool SaysGone(int code) { return code == 404 || code == 410; }
 bool IsHttpAnswer(const CPageDescr& page) {
   return StartsWithIgnoringCase(page.m_strStatusLine, "HTTP/") && page.m_nStatusCode >= 100 &&
          page.m_nStatusCode <= 999;
-}
-
-// Whether a location of the load detail takes a body of the content type.
-bool Wanted(const std::string& contentType, int loadDetail) {
-  return loadDetail == 3 || StartsWithIgnoringCase(contentType, "text/") ||
-         (loadDetail == 2 && StartsWithIgnoringCase(contentType, "image/"));
 }
 
 }  // namespace
@@ -79,12 +74,14 @@ int CHTTPAnchor::RetrievalDecision() {
   query.url = GetPageUrl();
   query.fileTypeIndex = s.fileTypeIndex;
   query.locationIndex = s.locationIndex;
+  query.anyServer = s.requisites == CUINode::rqAnyServer && hv::IsRequisite(m_nLinkKind);
   return hv::LinkTest(query);
 }
 
 void CHTTPAnchor::Queue() {
   CCache* cache = hv::run::Cache();
   std::lock_guard guard(CCache::Lock());
+  RecallLinkKind();
   const int depth = m_pNode && m_pPage && cache ? RetrievalDecision() : -1;
   m_nRetrievalDepth = depth;
   CAnchor::Queue();
@@ -94,6 +91,17 @@ void CHTTPAnchor::Queue() {
   }
   PrepareForRetrieval(depth, nullptr);
   SubmitRequest();
+}
+
+void CHTTPAnchor::RecallLinkKind() {
+  const auto* parent = dynamic_cast<CHTTPAnchor*>(m_pParent);
+  if (m_bUserItem || !parent || !parent->m_pPage || !m_pPage) return;
+  for (const auto& link : parent->m_pPage->m_links) {
+    if (link->m_strAddress.str() == m_pPage->m_strAddress) {
+      m_nLinkKind = link->m_nLinkType;
+      return;
+    }
+  }
 }
 
 void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
@@ -144,19 +152,7 @@ void CHTTPAnchor::DetachRequests() {
 
 // ---- what the transfer asks ----------------------------------------------
 
-void CHTTPAnchor::GetAcceptTypes(std::string& types) {
-  switch (LoadDetail()) {
-    case 3:
-      types = "*/*";
-      break;
-    case 2:
-      types = "text/*,image/*";
-      break;
-    default:
-      types = "text/*";
-      break;
-  }
-}
+void CHTTPAnchor::GetAcceptTypes(std::string& types) { types = hv::AcceptTypes(LoadDetail(), m_nLinkKind); }
 
 std::uint32_t CHTTPAnchor::GetIfModifiedSince() {
   const CPageDescr* page = m_pPage;
@@ -178,7 +174,7 @@ std::uint32_t CHTTPAnchor::GetIfModifiedSince() {
 
 bool CHTTPAnchor::RefusedBefore() {
   return m_pEarlier && m_pEarlier->lastModified != 0 && !m_pEarlier->contentType.empty() &&
-         m_nPreviousState == CPageDescr::kNotStored && !Wanted(m_pEarlier->contentType, LoadDetail());
+         m_nPreviousState == CPageDescr::kNotStored && !hv::ContentTypeWanted(m_pEarlier->contentType, LoadDetail(), m_nLinkKind);
 }
 
 int CHTTPAnchor::GetAuthorization(std::string& credentials) {
@@ -258,7 +254,7 @@ int CHTTPAnchor::OnHeaders() {
   }
   CAuthen::Instance().CheckResponse(page->m_nStatusCode, page->m_strAddress, page->m_strRealm, this, hv::run::Now());
   if (page->m_nStatusCode == 401) m_strChallengedUrl = page->m_strAddress;
-  if (!page->m_strContentType.empty() && !Wanted(page->m_strContentType, LoadDetail())) {
+  if (!page->m_strContentType.empty() && !hv::ContentTypeWanted(page->m_strContentType, LoadDetail(), m_nLinkKind)) {
     // The refused type stays in the record: the file is asked for again only
     // if it changed.
     page->ClearLinks();

@@ -2,10 +2,15 @@
 
 #include <strings.h>
 
+#include <cctype>
+#include <string_view>
+
 #include "engine/agent/agent_anchor.h"
 #include "engine/agent/anchor.h"
+#include "engine/cache/page_child.h"
 #include "engine/http/url.h"
 #include "engine/settings/exception_entry.h"
+#include "harvion/ui_node.h"
 
 namespace hv {
 
@@ -19,6 +24,37 @@ CAnchor* RunLocationRoot(CAnchor* anchor) {
     if (anchor->IsRunLocationRoot() == 1) return anchor;
   }
   return nullptr;
+}
+
+// The media type alone, lower-cased: "Text/CSS; charset=x" is "text/css".
+std::string MediaType(const std::string& contentType) {
+  std::string type = contentType.substr(0, contentType.find(';'));
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!type.empty() && blank(type.back())) type.pop_back();
+  std::size_t start = 0;
+  while (start < type.size() && blank(type[start])) ++start;
+  type.erase(0, start);
+  for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return type;
+}
+
+bool StartsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool EndsWith(const std::string& text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Scripts and the data pages load with them.
+bool IsScriptType(const std::string& type) {
+  return type == "application/javascript" || type == "application/x-javascript" ||
+         type == "application/ecmascript" || type == "application/json" || EndsWith(type, "+json");
+}
+
+// Fonts and media; many servers know no type for a font.
+bool IsMediaType(const std::string& type) {
+  return StartsWith(type, "font/") || StartsWith(type, "audio/") || StartsWith(type, "video/") ||
+         StartsWith(type, "application/font-") || StartsWith(type, "application/x-font-") ||
+         type == "application/vnd.ms-fontobject" || type == "application/octet-stream";
 }
 
 bool Excluded(const LinkQuery& query) {
@@ -48,8 +84,48 @@ bool HasLineIgnoringCase(const std::string& text, const std::string& line) {
   return false;
 }
 
+bool IsRequisite(int linkKind) {
+  return linkKind == CPageChild::kEmbedded || linkKind == CPageChild::kStyle || linkKind == CPageChild::kMedia;
+}
+
+bool LoadDetailKeeps(int loadDetail, int linkKind) {
+  switch (linkKind) {
+    case CPageChild::kStyle:
+      return loadDetail >= CUINode::ldTextOnly;
+    case CPageChild::kEmbedded:
+    case CPageChild::kMedia:
+      return loadDetail >= CUINode::ldTextAndGraphics;
+    default:
+      return true;
+  }
+}
+
+bool ContentTypeWanted(const std::string& contentType, int loadDetail, int linkKind) {
+  if (loadDetail == CUINode::ldAllFiles) return true;
+  const std::string type = MediaType(contentType);
+  if (StartsWith(type, "text/")) return true;
+  if (loadDetail == CUINode::ldSiteMap) return false;
+  if (linkKind == CPageChild::kStyle && IsScriptType(type)) return true;
+  if (loadDetail != CUINode::ldTextAndGraphics) return false;
+  return StartsWith(type, "image/") || (linkKind == CPageChild::kMedia && IsMediaType(type));
+}
+
+std::string AcceptTypes(int loadDetail, int linkKind) {
+  if (loadDetail == CUINode::ldAllFiles) return "*/*";
+  std::string types = "text/*";
+  if (loadDetail == CUINode::ldSiteMap) return types;
+  if (linkKind == CPageChild::kStyle) types += ",application/javascript,application/json";
+  if (loadDetail != CUINode::ldTextAndGraphics) return types;
+  types += ",image/*";
+  if (linkKind == CPageChild::kMedia) types += ",font/*,audio/*,video/*,application/octet-stream";
+  return types;
+}
+
 int LinkTest(const LinkQuery& query) {
   if (Excluded(query)) return -1;
+  // The location strategy decides which pages a run reads; a page read
+  // takes what it needs from wherever that is.
+  if (query.anyServer) return query.levels;
   CAnchor* asking = query.asking;
   switch (query.linkType) {
     case unrestricted:

@@ -17,6 +17,9 @@ struct LinkQuery {
   std::string url;
   int fileTypeIndex = 0;  // entries of the agent's lists whose exclusions apply
   int locationIndex = 0;
+  // A requisite the item takes from any server: the exclusions and the
+  // levels still apply, the location strategy does not.
+  bool anyServer = false;
 };
 
 // The depth granted to the location, -1 when it is not to be retrieved.
@@ -31,6 +34,21 @@ bool LevelsAloneRefuse(const LinkQuery& query);
 // value is all the levels its strategy allows), or its parent's less what
 // the parent costs.
 int RetrievalLevels(CAnchor* anchor);
+
+// Whether a link of the kind (CPageChild::LinkKind) is something its page
+// needs to be shown (an image, a stylesheet, a script, a font), stored as a
+// plain file, rather than a page of its own.
+bool IsRequisite(int linkKind);
+// Whether a file-type strategy (the load detail) keeps links of the kind:
+// a site map keeps no requisite, text keeps stylesheets and scripts too,
+// graphics keep every kind.
+bool LoadDetailKeeps(int loadDetail, int linkKind);
+// Whether an answer of the content type is taken for a link of the kind
+// under the load detail: stylesheets and scripts (whose types name
+// scripts and data, not text) count as text, fonts and media as graphics.
+bool ContentTypeWanted(const std::string& contentType, int loadDetail, int linkKind);
+// The Accept header's types for such a request.
+std::string AcceptTypes(int loadDetail, int linkKind);
 
 // Whether text holds line as one of its CR LF separated lines, ignoring case.
 bool HasLineIgnoringCase(const std::string& text, const std::string& line);

@@ -36,12 +36,18 @@ std::string TempDirectory() {
   return path;
 }
 
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return 0;
+sockaddr_in Loopback(const std::string& address, int port) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return addr;
+}
+
+int FreePort(const std::string& address) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in addr = Loopback(address, 0);
   socklen_t length = sizeof addr;
   int port = 0;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
@@ -51,13 +57,10 @@ int FreePort() {
   return port;
 }
 
-bool PortAnswers(int port) {
+bool PortAnswers(const std::string& address, int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  sockaddr_in addr = Loopback(address, port);
   const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
   ::close(fd);
   return ok;
@@ -112,7 +115,7 @@ std::string NginxServer::Program() {
 std::string NginxServer::Path(const std::string& name) const { return m_dir + "/" + name; }
 
 std::string NginxServer::BaseUrl() const {
-  return (m_bTls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port) + "/";
+  return (m_bTls ? "https://" : "http://") + m_address + ":" + std::to_string(m_port) + "/";
 }
 
 std::string NginxServer::Messages() const {
@@ -137,8 +140,9 @@ bool NginxServer::Start(const Options& options) {
   if (program.empty() || m_dir.empty()) return false;
   if (::geteuid() == 0) OpenToAll(options.root);
   m_bTls = !options.sslCertificate.empty();
+  m_address = options.address;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    m_port = FreePort();
+    m_port = FreePort(m_address);
     if (m_port == 0) continue;
     if (!WriteText(Path("nginx.conf"), Config(options))) return false;
     hvtest::SpawnOptions spawn;
@@ -152,7 +156,7 @@ bool NginxServer::Start(const Options& options) {
         m_pid = -1;
         break;
       }
-      if (PortAnswers(m_port)) return true;
+      if (PortAnswers(m_address, m_port)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Stop();
@@ -193,8 +197,9 @@ std::string NginxServer::Config(const Options& options) const {
     conf += std::string("  ") + kind + "_temp_path " + Path(std::string("nginx-") + kind) + ";\n";
   conf += "  default_type text/html;\n  sendfile on;\n";
   conf += options.keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
-  conf += "  types { text/html html htm; image/gif gif; image/png png; image/jpeg jpg; application/zip zip; }\n";
-  conf += "  server {\n    listen 127.0.0.1:" + std::to_string(m_port) + (m_bTls ? " ssl" : "") + " backlog=1024;\n";
+  conf += "  types { text/html html htm; image/gif gif; image/png png; image/jpeg jpg; application/zip zip;\n"
+          "    text/css css; application/javascript js; font/woff2 woff2; image/svg+xml svg; }\n";
+  conf += "  server {\n    listen " + m_address + ":" + std::to_string(m_port) + (m_bTls ? " ssl" : "") + " backlog=1024;\n";
   if (m_bTls) {
     conf += "    ssl_certificate " + options.sslCertificate + ";\n";
     conf += "    ssl_certificate_key " + options.sslKey + ";\n";

@@ -20,6 +20,9 @@ class NginxServer {
     bool logConnection = false;  // with accessLog: " CONNECTION" after it, nginx's serial number
     // TLS on the port with this certificate and key when set (https: addresses).
     std::string sslCertificate, sslKey;
+    // The loopback address it listens on: another one (127.0.0.2) is another
+    // host to the agent, with no set-up on Linux.
+    std::string address = "127.0.0.1";
   };
 
   // The folder for nginx's own files; empty: a temporary one, removed at the end.
@@ -37,7 +40,7 @@ class NginxServer {
   void Stop();
 
   int Port() const { return m_port; }
-  // "http://127.0.0.1:PORT/", or https: with TLS
+  // "http://ADDRESS:PORT/", or https: with TLS
   std::string BaseUrl() const;
   const std::string& Dir() const { return m_dir; }
   // A path in nginx's folder, where configuration the server lines name can go.
@@ -57,6 +60,7 @@ class NginxServer {
   bool m_bOwnDir = false;
   pid_t m_pid = -1;
   int m_port = 0;
+  std::string m_address = "127.0.0.1";
   bool m_bTls = false;
 };
 

@@ -26,6 +26,9 @@ enum : int {
   itemSchedule = 4,
   itemNextRun = 5,
   itemLoadInfo = 6,
+  // CUINode::requisites in force; set only on an item with settings of its
+  // own (one that inherits follows its parent's choice).
+  itemRequisites = 7,
 };
 
 class HV_EXPORT CSafNode {

@@ -19,6 +19,11 @@ class HV_EXPORT CUINode : public CObject {
     ltOutsideSite = 3,
     ltInsideServer = 4
   };
+  // Where the stylesheets, scripts, fonts and images a stored page needs may
+  // come from (itemRequisites): the servers the location strategy follows,
+  // or any server (content delivery hosts), without following any page
+  // links found there.
+  enum requisites { rqStrategy = 0, rqAnyServer = 1 };
 
   // The engine node is going away: remove the tree item and free yourself.
   virtual void Detach() = 0;

@@ -38,6 +38,10 @@ F|--exclude-locations 'Inside server' --files sitemap|  folder "F"|[Site map, In
 F/http://h.example/b/c|--levels 4|    location <http://h.example/b/c>|[Site map, Links outside site, + 4 levels]
 |--files all --confine unrestricted|agent "S"|[All files, Unrestricted, + 3 levels]
 F|--inherit|  folder "F"|[All files, Unrestricted, + 3 levels, inherited]
+F/A|--requisites any-server|    location "A" <http://h.example/a>|[All files, Unrestricted, + 3 levels, requisites from any server]
+F|--requisites any-server|  folder "F"|[All files, Unrestricted, + 3 levels, requisites from any server]
+F/A|--inherit|    location "A" <http://h.example/a>|[All files, Unrestricted, + 3 levels, requisites from any server, inherited]
+F|--requisites strategy --levels 1|  folder "F"|[All files, Unrestricted, + 1 level]
 ROWS
 }
 
@@ -58,8 +62,10 @@ test_refusals_leave_the_agent_alone() {
 --files text --exclude-types 'All files'|the file-type list and the strategy given name different strategies
 --confine site --exclude-locations Unrestricted|the location list and the strategy given name different strategies
 F --inherit --levels 2|--inherit takes no other setting
+--requisites cdn|--requisites must be strategy or any-server
+F --inherit --requisites strategy|--inherit takes no other setting
 --inherit|an agent has no parent to inherit from
-F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --inherit or --schedule
+F|nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --requisites, --inherit or --schedule
 Nowhere --levels 1|no item 'Nowhere' in agent 'S'
 F/ --levels 1|no item 'F/' in agent 'S'
 http://h.example --levels 1|no item 'http://h.example' in agent 'S'

@@ -31,6 +31,10 @@ const std::vector<OptionSpec>& Options() {
       {"--exclude-locations", "LIST",
        "(set) Use the agent's location list named LIST, with the addresses it excludes; a built-in list "
        "(\"Unrestricted\", \"Links within site\", ...) also sets --confine."},
+      {"--requisites", "FROM",
+       "(set) Where the stylesheets, scripts, fonts and images a stored page needs may come from: strategy "
+       "(the servers --confine follows; the default) or any-server (also content delivery hosts, whose "
+       "page links are never followed)."},
       {"--inherit", "", "(set) Use the parent's settings from now on."},
       {"--schedule", "NAME|none|inherit",
        "(set) Run the item unattended on the schedule NAME (see schedule). none: no schedule of its own, so "
@@ -93,7 +97,7 @@ const std::vector<CommandSpec>& Commands() {
        "offline. Fails when the run cannot start, the agent cannot be saved or the run was stopped.",
        RunRun},
       {"set", "NAME [ITEM]", 1, 2, {"--levels", "--files", "--confine", "--exclude-types", "--exclude-locations",
-       "--inherit", "--schedule"},
+       "--requisites", "--inherit", "--schedule"},
        "Change the retrieval settings or the schedule of agent NAME, or of ITEM in it (as for run); what is "
        "not given stays as it is in effect.",
        RunSet},

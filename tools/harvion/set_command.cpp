@@ -24,6 +24,8 @@ constexpr int kBuiltInLocations = 5;
 
 const std::vector<std::string_view> kFileWords = {"sitemap", "text", "graphics", "all"};
 const std::vector<std::string_view> kConfineWords = {"unrestricted", "site", "directory", "outside", "server"};
+// In the order of CUINode::requisites.
+const std::vector<std::string_view> kRequisitesWords = {"strategy", "any-server"};
 
 // The fields of the packed load information that a user sets.
 struct Settings {
@@ -90,22 +92,25 @@ struct RetrievalOptions {
         confine(invocation.Option("--confine")),
         fileList(invocation.Option("--exclude-types")),
         locationList(invocation.Option("--exclude-locations")),
+        requisites(invocation.Option("--requisites")),
         inherit(invocation.Option("--inherit") != nullptr) {}
-  bool AnySetting() const { return levels || files || confine || fileList || locationList; }
+  bool AnySetting() const { return levels || files || confine || fileList || locationList || requisites; }
 
   const std::string* levels;
   const std::string* files;
   const std::string* confine;
   const std::string* fileList;
   const std::string* locationList;
+  const std::string* requisites;
   bool inherit;
 };
 
 // Sets the retrieval settings the options give; what is not given stays as
 // it is in effect now, inherited or not.
 void SetLoadInfo(UITreeNode& item, const RetrievalOptions& o, const std::string& agentName) {
-  const auto& [levels, files, confine, fileList, locationList, inherit] = o;
+  const auto& [levels, files, confine, fileList, locationList, requisites, inherit] = o;
   Settings s = Unpack(item.m_pNode->GetValue(itemLoadInfo));
+  int choice = 0;
   if (!inherit) {
     // Every value is checked before anything changes.
     const StrategyNames names = StrategyNames::OfOpenAgent();
@@ -114,15 +119,20 @@ void SetLoadInfo(UITreeNode& item, const RetrievalOptions& o, const std::string&
     const int linkType = confine ? WordIndex(kConfineWords, *confine, "--confine") : 0;
     const int fileTypeIndex = fileList ? ListIndex(names.fileTypes, *fileList, "file-type", agentName) : 0;
     const int locationIndex = locationList ? ListIndex(names.locations, *locationList, "location", agentName) : 0;
+    const int requisitesChoice = requisites ? WordIndex(kRequisitesWords, *requisites, "--requisites") : 0;
     s.levels = wantedLevels;
     Choose(files, fileList, kBuiltInFileTypes, loadDetail, fileTypeIndex, s.loadDetail, s.fileTypeIndex,
            "file-type");
     Choose(confine, locationList, kBuiltInLocations, linkType, locationIndex, s.linkType, s.locationIndex,
            "location");
+    choice = requisitesChoice;
   }
   const unsigned long value = CSafClient::PackLoadInfo(s.loadDetail, s.linkType, s.levels, s.fileTypeIndex,
                                                        s.locationIndex, inherit ? 1 : 0, 0);
   if (!item.m_pNode->SetValue(itemLoadInfo, value))
+    throw Failure("cannot change the settings of agent '" + agentName + "'");
+  // An item takes its own choice once its settings are its own.
+  if (requisites && !item.m_pNode->SetValue(itemRequisites, static_cast<unsigned long>(choice)))
     throw Failure("cannot change the settings of agent '" + agentName + "'");
 }
 
@@ -151,8 +161,8 @@ void RunSet(const Invocation& invocation, HeadlessUIClient& client) {
   if (inherit && anySetting) throw Failure("--inherit takes no other setting");
   if (!inherit && !anySetting && !schedule)
     throw Failure(
-        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --inherit or "
-        "--schedule");
+        "nothing to set: give --levels, --files, --confine, --exclude-types, --exclude-locations, --requisites, "
+        "--inherit or --schedule");
 
   UITreeNode* item = &OpenAgent(client, agentName);
   if (invocation.operands.size() > 1) {

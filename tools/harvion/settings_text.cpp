@@ -1,6 +1,7 @@
 #include "settings_text.h"
 
 #include "display_text.h"
+#include "harvion/ui_node.h"
 
 namespace harvion {
 
@@ -30,10 +31,11 @@ std::string DescribeLevels(unsigned levels) {
   return "+ " + std::to_string(levels) + " levels";
 }
 
-std::string DescribeSettings(unsigned long loadInfo, const StrategyNames& names) {
+std::string DescribeSettings(unsigned long loadInfo, unsigned long requisites, const StrategyNames& names) {
   std::string text = "[" + EntryName(names.fileTypes, FileTypeIndex(loadInfo), "file types") + ", " +
                      EntryName(names.locations, LocationIndex(loadInfo), "locations") + ", " +
                      DescribeLevels(Levels(loadInfo));
+  if (requisites == CUINode::rqAnyServer) text += ", requisites from any server";
   if (Inherited(loadInfo)) text += ", inherited";
   return text + "]";
 }

@@ -49,7 +49,8 @@ std::string DescribeLastRun(const UITreeNode& item) {
 void PrintItem(std::ostream& out, const UITreeNode& item, const StrategyNames& names,
                const std::vector<std::string>& schedules, int depth) {
   out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << DescribeItem(item) << "  "
-      << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(), names)
+      << DescribeSettings(item.m_pNode ? item.m_pNode->GetValue(itemLoadInfo) : item.LoadInfo(),
+                          item.m_pNode ? item.m_pNode->GetValue(itemRequisites) : 0UL, names)
       << DescribeSchedule(item, schedules) << DescribeLastRun(item) << '\n';
   for (const UITreeNode* child : item.Children()) PrintItem(out, *child, names, schedules, depth + 1);
 }

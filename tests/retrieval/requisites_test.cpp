@@ -43,15 +43,22 @@ class Requisites : public RetrievalEndToEnd {
   std::unique_ptr<SiteBuilder> m_cdn;
 };
 
-// With the choice made, the run takes the images the pages show from the
-// other host, also for a page at the last level, but follows no link there.
+// With the choice made, the run takes the stylesheets, scripts and images
+// the pages show from the other host (and the stylesheet's font), also for
+// a page at the last level, but follows no link there.
 TEST_F(Requisites, any_server_brings_what_pages_show_but_no_page_from_there) {
   ServeBoth();
-  m_site->WritePage("index.html", Page("Index", {"a.html", Cdn("page.html")}, {Cdn("pic.gif"), "local.gif"}));
+  const std::string needs = "<LINK REL=stylesheet HREF=\"" + Cdn("s.css") + "\"><SCRIPT SRC=\"" + Cdn("app.js") +
+                            "\"></SCRIPT>";
+  m_site->WritePage("index.html",
+                    Page("Index", {"a.html", Cdn("page.html")}, {Cdn("pic.gif"), "local.gif"}, needs));
   m_site->WritePage("a.html", Page("A", {"b.html"}, {Cdn("deep.gif")}));
   m_site->WritePage("b.html", Page("B"));
   m_site->Write("local.gif", SiteBuilder::Gif());
   m_cdn->WritePage("page.html", Page("Elsewhere", {}, {"inner.gif"}));
+  m_cdn->Write("s.css", "@font-face { font-family: F; src: url(f.woff2) }");
+  m_cdn->Write("app.js", "var ran = true;");
+  m_cdn->Write("f.woff2", "wOF2 not really a font");
   for (const char* gif : {"pic.gif", "deep.gif", "inner.gif"}) m_cdn->Write(gif, SiteBuilder::Gif());
   CSafNode* location = MakeAgent(CUINode::ldTextAndGraphics, 1);
   ASSERT_NE(location, nullptr);
@@ -65,6 +72,7 @@ TEST_F(Requisites, any_server_brings_what_pages_show_but_no_page_from_there) {
   const auto cdn = CdnRequests();
   EXPECT_EQ(CountRequests(cdn, "pic.gif", "200"), 1);
   EXPECT_EQ(CountRequests(cdn, "deep.gif", "200"), 1) << "a page at the last level still shows its images";
+  for (const char* needed : {"s.css", "app.js", "f.woff2"}) EXPECT_EQ(CountRequests(cdn, needed, "200"), 1) << needed;
   EXPECT_EQ(CountRequests(cdn, "page.html"), 0);
   EXPECT_EQ(CountRequests(cdn, "inner.gif"), 0);
   EXPECT_EQ(CountRequests(Requests(), "b.html"), 0);
@@ -79,6 +87,33 @@ TEST_F(Requisites, any_server_brings_what_pages_show_but_no_page_from_there) {
   const std::string index = ReadAll(StoredPath(records.at(Url("index.html"))));
   EXPECT_EQ(index.find(Cdn("pic.gif")), std::string::npos) << "the stored page shows the stored image";
   ExpectLinksResolve();
+}
+
+// Text only keeps what the page cannot be read without: stylesheets and
+// scripts (whatever type the server gives a script), not pictures or fonts.
+TEST_F(Requisites, text_only_keeps_stylesheets_and_scripts) {
+  m_site->WritePage("index.html", Page("Index", {}, {"pic.gif"},
+                                       "<LINK REL=stylesheet HREF=\"s.css\"><SCRIPT SRC=\"app.js\"></SCRIPT>"
+                                       "<LINK REL=icon HREF=\"icon.gif\"><LINK REL=preload AS=font HREF=\"f.woff2\">"));
+  m_site->Write("s.css", "@import url(more.css); @font-face { font-family: F; src: url(f.woff2) }");
+  m_site->Write("more.css", "body { background: url(bg.gif) }");
+  m_site->Write("app.js", "var ran = true;");
+  for (const char* gif : {"pic.gif", "icon.gif", "bg.gif"}) m_site->Write(gif, SiteBuilder::Gif());
+  m_site->Write("f.woff2", "wOF2 not really a font");
+  Serve();
+  CSafNode* location = MakeAgent(CUINode::ldTextOnly, 0);
+  ASSERT_NE(location, nullptr);
+  ASSERT_TRUE(RunAndWait(location));
+  const auto requests = Requests();
+  const auto records = Records();
+  for (const char* kept : {"s.css", "more.css", "app.js"}) {
+    SCOPED_TRACE(kept);
+    EXPECT_EQ(CountRequests(requests, kept, "200"), 1);
+    EXPECT_TRUE(Stored(records, kept));
+  }
+  for (const char* left : {"pic.gif", "icon.gif", "bg.gif", "f.woff2"}) EXPECT_EQ(CountRequests(requests, left), 0) << left;
+  // Not stored, a font keeps its address in the stylesheet: no placeholder picture.
+  EXPECT_NE(ReadAll(StoredPath(records.at(Url("s.css")))).find(Url("f.woff2")), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // load from the stored files. The page itself says what failed to load.
 #include <filesystem>
 #include <regex>
+#include <tuple>
 
 #include "retrieval/end_to_end.h"
 #include "support/child_process.h"
@@ -40,14 +41,17 @@ TEST_F(RetrievalEndToEnd, a_mirrored_page_shows_whole_offline_in_a_browser) {
   const std::string data = std::string(HV_TEST_DATA_DIR) + "/offline_site/";
   for (const char* file : {"index.html", "frame.html", "other.html", "css/site.css", "js/app.js"})
     ASSERT_TRUE(m_site->Write(file, ReadAll(data + file))) << file;
-  for (const char* gif : {"plain", "wide", "bg", "inner"})
-    ASSERT_TRUE(m_site->Write(std::string("img/") + gif + ".gif", SiteBuilder::Gif()));
-  // A picture of one pixel is no pixel wide at twice the density: the
-  // srcset's pictures are larger.
-  for (const char* svg : {"small", "big"})
-    ASSERT_TRUE(m_site->Write(std::string("img/") + svg + ".svg",
-                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
-                              "<rect width=\"8\" height=\"8\" fill=\"teal\"/></svg>\n"));
+  ASSERT_TRUE(m_site->Write("img/plain.gif", SiteBuilder::Gif()));
+  // Pictures to be seen in a screenshot; a picture of one pixel would be no
+  // pixel wide at twice the density.
+  for (const auto& [name, size, colour] : {std::tuple{"small", 8, "teal"}, {"big", 16, "navy"}, {"wide", 24, "orange"},
+                                           {"bg", 6, "khaki"}, {"inner", 12, "crimson"}}) {
+    const std::string side = std::to_string(size);
+    ASSERT_TRUE(m_site->Write(std::string("img/") + name + ".svg",
+                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + side + "\" height=\"" + side +
+                                  "\"><rect width=\"" + side + "\" height=\"" + side + "\" fill=\"" + colour +
+                                  "\"/></svg>\n"));
+  }
   ASSERT_TRUE(m_site->Write("fonts/lettering.ttf", ReadAll(font)));
   Serve();
 
@@ -59,21 +63,38 @@ TEST_F(RetrievalEndToEnd, a_mirrored_page_shows_whole_offline_in_a_browser) {
                                                             CUINode::ldTextAndGraphics, CUINode::ltWithinSite, 0, 0));
   ASSERT_NE(location, nullptr);
   ASSERT_TRUE(RunAndWait(agent));
-  m_nginx->Stop();
   const auto records = Records();
   ASSERT_TRUE(Stored(records, "index.html"));
+  const std::string stored = "file://" + StoredPath(records.at(Url("index.html")));
 
   // Twice the pixels, so that the srcset's 2x picture is the one shown.
-  const hvtest::ProgramResult result = hvtest::RunProgram(
-      {browser, "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + Path("browser"),
-       "--force-device-scale-factor=2", "--virtual-time-budget=10000", "--dump-dom",
-       "file://" + StoredPath(records.at(Url("index.html")))},
-      60s);
-  ASSERT_FALSE(result.timedOut);
+  const auto browse = [&](const std::string& address, const std::string& what) {
+    return hvtest::RunProgram({browser, "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + Path("browser"),
+                               "--force-device-scale-factor=2", "--window-size=800,600",
+                               "--virtual-time-budget=10000", what, address},
+                              60s);
+  };
+  const hvtest::ProgramResult online = browse(Url("index.html"), "--screenshot=" + Path("online.png"));
+  ASSERT_FALSE(online.timedOut);
+  m_nginx->Stop();
+  const hvtest::ProgramResult offline = browse(stored, "--screenshot=" + Path("offline.png"));
+  ASSERT_FALSE(offline.timedOut);
+  const hvtest::ProgramResult dom = browse(stored, "--dump-dom");
+  ASSERT_FALSE(dom.timedOut);
   std::smatch verdict;
-  ASSERT_TRUE(std::regex_search(result.output, verdict, std::regex("id=\"verdict\">([^<]*)<")))
-      << result.output;
+  ASSERT_TRUE(std::regex_search(dom.output, verdict, std::regex("id=\"verdict\">([^<]*)<"))) << dom.output;
   EXPECT_EQ(verdict[1].str(), "all loaded");
+  // The same machine draws the same page the same: the copy looks exactly
+  // as the site did.
+  const std::string online_png = ReadAll(Path("online.png"));
+  EXPECT_FALSE(online_png.empty());
+  EXPECT_TRUE(online_png == ReadAll(Path("offline.png"))) << "the screenshots online and offline differ";
+  // For showing the two side by side (the README does).
+  if (const char* keep = std::getenv("HV_KEEP_SCREENSHOTS")) {
+    for (const char* shot : {"online.png", "offline.png"})
+      std::filesystem::copy_file(Path(shot), std::string(keep) + "/" + shot,
+                                 std::filesystem::copy_options::overwrite_existing);
+  }
 }
 
 }  // namespace

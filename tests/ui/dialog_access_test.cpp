@@ -67,6 +67,26 @@ void CheckPage(const QWidget* window, const QWidget* scope) {
   }
 }
 
+// Tab reaches the shown controls as they are read: top to bottom, and left
+// to right within a row.
+void CheckTabOrder(QWidget* window) {
+  window->show();
+  std::vector<QWidget*> chain;
+  for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+    if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().startsWith("qt_") &&
+        !w->inherits("QTabBar"))
+      chain.push_back(w);
+  }
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    const QRect a(chain[i - 1]->mapTo(window, QPoint()), chain[i - 1]->size());
+    const QRect b(chain[i]->mapTo(window, QPoint()), chain[i]->size());
+    const bool sameRow = a.top() < b.bottom() && b.top() < a.bottom();
+    EXPECT_TRUE(sameRow ? b.left() > a.left() : b.top() > a.top())
+        << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
+  }
+  window->hide();
+}
+
 void Shoot(QWidget* dialog, const char* name) {
   const QByteArray folder = qgetenv("HARVION_DIALOG_SHOTS");
   if (folder.isEmpty()) return;
@@ -92,6 +112,7 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
     sheet.Tabs()->setCurrentIndex(i);
     SCOPED_TRACE(sheet.Tabs()->tabText(i).toStdString());
     CheckPage(&sheet, sheet.Page(i));
+    CheckTabOrder(&sheet);
     if (auto* editor = sheet.Page(i)->findChild<CListEditor*>()) editor->Select(0);
     Shoot(&sheet, shots[i]);
   }
@@ -119,6 +140,7 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
     SCOPED_TRACE(d.name);
     const std::unique_ptr<QDialog> dialog = d.make();
     CheckPage(dialog.get(), dialog.get());
+    CheckTabOrder(dialog.get());
     Shoot(dialog.get(), d.name);
   }
 }

@@ -30,10 +30,6 @@ CListEditor::CListEditor(const QString& title, bool canAdd, Owner owner, QWidget
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(m_list, 1);
   layout->addLayout(buttons);
-  setTabOrder(m_list, m_add);
-  setTabOrder(m_add, m_copy);
-  setTabOrder(m_copy, m_modify);
-  setTabOrder(m_modify, m_remove);
 
   connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
     UpdateButtons();

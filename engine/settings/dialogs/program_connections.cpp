@@ -108,9 +108,6 @@ CProgramConnections::CProgramConnections(QWidget* parent)
   layout->addWidget(folderLabel);
   layout->addLayout(folderRow);
   layout->addStretch();
-  QWidget* order[] = {m_autodial, m_connection, m_add, m_properties, m_threads,
-                      m_timeout,  m_keepAlive,  m_caFile, m_folder,  m_changeFolder};
-  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(m_autodial, &QCheckBox::toggled, this, &CProgramConnections::UpdateDialControls);
   connect(m_add, &QPushButton::clicked, this, [this] { RunPhonebook(true); });

@@ -13,8 +13,7 @@
 namespace hvdlg {
 
 CProgramPasswords::CProgramPasswords(QWidget* parent)
-    : CSheetPage(parent), m_realm(new QLineEdit(this)), m_server(new QLineEdit(this)), m_user(new QLineEdit(this)),
-      m_password(new QLineEdit(this)) {
+    : CSheetPage(parent) {
   CListEditor::Owner owner;
   owner.names = [this] {
     QStringList names;
@@ -27,6 +26,11 @@ CProgramPasswords::CProgramPasswords(QWidget* parent)
   };
   owner.remove = [this](int index) { m_list.erase(m_list.begin() + index); };
   m_editor = new CListEditor(Text(kTextPasswords), true, std::move(owner), this);
+  // Made after the editor, so Tab reaches them after it, as they are placed.
+  m_realm = new QLineEdit(this);
+  m_server = new QLineEdit(this);
+  m_user = new QLineEdit(this);
+  m_password = new QLineEdit(this);
   auto* details = new QGroupBox(tr("Details"), this);
   auto* form = new QFormLayout(details);
   AddRow(form, tr("R&ealm name:"), m_realm, kIdDetailRealm);

@@ -14,7 +14,7 @@
 namespace hvdlg {
 
 CProgramProxy::CProgramProxy(QWidget* parent)
-    : CSheetPage(parent), m_server(new QLineEdit(this)), m_port(new QSpinBox(this)), m_use(new QCheckBox(this)) {
+    : CSheetPage(parent), m_use(new QCheckBox(this)), m_server(new QLineEdit(this)), m_port(new QSpinBox(this)) {
   // A host name: no spaces, slashes or control characters, shorter than 260 bytes.
   m_server->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\s/\\x00-\\x1f\\x7f]{0,259}")), this));
@@ -28,8 +28,6 @@ CProgramProxy::CProgramProxy(QWidget* parent)
   layout->addWidget(m_use);
   layout->addLayout(form);
   layout->addStretch();
-  setTabOrder(m_use, m_server);
-  setTabOrder(m_server, m_port);
 }
 
 QString CProgramProxy::Title() const { return tr("Proxy"); }

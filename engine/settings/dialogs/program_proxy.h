@@ -27,9 +27,10 @@ class CProgramProxy : public CSheetPage {
   Values Shown() const;
 
   Values m_read;
+  // In the order Tab reaches them.
+  QCheckBox* m_use;
   QLineEdit* m_server;
   QSpinBox* m_port;
-  QCheckBox* m_use;
 };
 
 }  // namespace hvdlg

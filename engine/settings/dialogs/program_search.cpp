@@ -13,8 +13,7 @@
 namespace hvdlg {
 
 CProgramSearch::CProgramSearch(QWidget* parent)
-    : CSheetPage(parent), m_title(new QLineEdit(this)), m_location(new QLineEdit(this)),
-      m_query(new QLineEdit(this)) {
+    : CSheetPage(parent) {
   CListEditor::Owner owner;
   owner.names = [this] {
     QStringList names;
@@ -27,6 +26,10 @@ CProgramSearch::CProgramSearch(QWidget* parent)
   };
   owner.remove = [this](int index) { m_list.erase(m_list.begin() + index); };
   m_editor = new CListEditor(Text(kTextSearchEngines), true, std::move(owner), this);
+  // Made after the editor, so Tab reaches them after it, as they are placed.
+  m_title = new QLineEdit(this);
+  m_location = new QLineEdit(this);
+  m_query = new QLineEdit(this);
   auto* details = new QGroupBox(tr("Details"), this);
   auto* form = new QFormLayout(details);
   AddRow(form, tr("Titl&e:"), m_title, kIdDetailTitle);

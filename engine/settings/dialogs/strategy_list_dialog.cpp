@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "engine/settings/dialogs/dialog_ids.h"
@@ -22,8 +23,7 @@ std::optional<StrategyList> CStrategyListDialog::Edit(QWidget* parent, bool loca
 }
 
 CStrategyListDialog::CStrategyListDialog(bool locations, const StrategyList& current, QWidget* parent)
-    : QDialog(parent), m_locations(locations), m_list(current), m_name(new QLineEdit(this)),
-      m_retrieve(new QLineEdit(this)), m_exclude(new QPlainTextEdit(this)) {
+    : QDialog(parent), m_locations(locations), m_list(current) {
   const QString title = Text(locations ? kTextLocations : kTextFileTypes);
   setWindowTitle(title);
   setObjectName(locations ? QStringLiteral("dialog_152") : QStringLiteral("dialog_309"));
@@ -44,8 +44,12 @@ CStrategyListDialog::CStrategyListDialog(bool locations, const StrategyList& cur
   m_editor = new CListEditor(title, false, std::move(owner), this);
   m_editor->setObjectName(QStringLiteral("id_%1").arg(kIdEditorFrame));
 
-  for (QWidget* field : {static_cast<QWidget*>(m_name), static_cast<QWidget*>(m_retrieve)})
-    static_cast<QLineEdit*>(field)->setReadOnly(true);
+  // Made after the editor, so Tab reaches them after it, as they are placed.
+  m_name = new QLineEdit(this);
+  m_retrieve = new QLineEdit(this);
+  m_exclude = new QPlainTextEdit(this);
+  m_name->setReadOnly(true);
+  m_retrieve->setReadOnly(true);
   m_exclude->setReadOnly(true);
   m_exclude->setTabChangesFocus(true);
   m_exclude->setMaximumHeight(80);

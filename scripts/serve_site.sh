@@ -100,10 +100,14 @@ write_config() {
     for kind in client_body proxy fastcgi uwsgi scgi; do
       echo "  ${kind}_temp_path $state/$kind;"
     done
-    # The types a small site uses, without depending on where the
-    # distribution keeps its list.
-    echo "  types { text/html html htm; text/css css; text/plain txt; image/png png; image/gif gif;"
-    echo "          image/jpeg jpg jpeg; image/svg+xml svg; application/pdf pdf; }"
+    # nginx's own list of types where the distribution keeps it, else the
+    # types a small site uses.
+    if [ -r /etc/nginx/mime.types ]; then
+      echo "  include /etc/nginx/mime.types;"
+    else
+      echo "  types { text/html html htm; text/css css; text/plain txt; image/png png; image/gif gif;"
+      echo "          image/jpeg jpg jpeg; image/svg+xml svg; application/pdf pdf; text/javascript js; }"
+    fi
     echo "  default_type application/octet-stream;"
     echo "  log_format site '\$status \$request_method \$request_uri \$body_bytes_sent \"\$http_if_modified_since\"';"
     echo "  access_log $state/access.log site;"

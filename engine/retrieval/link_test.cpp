@@ -105,7 +105,8 @@ bool ContentTypeWanted(const std::string& contentType, int loadDetail, int linkK
   const std::string type = MediaType(contentType);
   if (StartsWith(type, "text/")) return true;
   if (loadDetail == CUINode::ldSiteMap) return false;
-  if (linkKind == CPageChild::kStyle && IsScriptType(type)) return true;
+  // A server that knows no type for a script still sends the page's script.
+  if (linkKind == CPageChild::kStyle && (IsScriptType(type) || type == "application/octet-stream")) return true;
   if (loadDetail != CUINode::ldTextAndGraphics) return false;
   return StartsWith(type, "image/") || (linkKind == CPageChild::kMedia && IsMediaType(type));
 }
@@ -114,7 +115,7 @@ std::string AcceptTypes(int loadDetail, int linkKind) {
   if (loadDetail == CUINode::ldAllFiles) return "*/*";
   std::string types = "text/*";
   if (loadDetail == CUINode::ldSiteMap) return types;
-  if (linkKind == CPageChild::kStyle) types += ",application/javascript,application/json";
+  if (linkKind == CPageChild::kStyle) types += ",application/javascript,application/json,application/octet-stream";
   if (loadDetail != CUINode::ldTextAndGraphics) return types;
   types += ",image/*";
   if (linkKind == CPageChild::kMedia) types += ",font/*,audio/*,video/*,application/octet-stream";

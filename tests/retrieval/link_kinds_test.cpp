@@ -42,7 +42,7 @@ TEST(LinkKinds, content_types_taken_by_kind_and_strategy) {
       {"application/javascript", kStyle, false, true, true},
       {" Application/JSON ;x", kStyle, false, true, true},
       {"application/manifest+json", kStyle, false, true, true},
-      {"application/octet-stream", kStyle, false, false, false},
+      {"application/octet-stream", kStyle, false, true, true},  // a server that knows no type for .js
       {"font/woff2", kMedia, false, false, true},
       {"application/octet-stream", kMedia, false, false, true},
       {"application/vnd.ms-fontobject", kMedia, false, false, true},
@@ -61,7 +61,7 @@ TEST(LinkKinds, content_types_taken_by_kind_and_strategy) {
   }
   EXPECT_EQ(hv::AcceptTypes(kText, kPage), "text/*");
   EXPECT_EQ(hv::AcceptTypes(kGraphics, kEmbedded), "text/*,image/*");
-  EXPECT_EQ(hv::AcceptTypes(kText, kStyle), "text/*,application/javascript,application/json");
+  EXPECT_EQ(hv::AcceptTypes(kText, kStyle), "text/*,application/javascript,application/json,application/octet-stream");
   EXPECT_EQ(hv::AcceptTypes(kAll, kMedia), "*/*");
 }
 

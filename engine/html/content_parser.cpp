@@ -15,7 +15,7 @@ namespace {
 const char* const kHref[] = {"HREF", "STYLE"};
 const char* const kBackground[] = {"BACKGROUND", "STYLE"};
 const char* const kSrc[] = {"SRC", "STYLE"};
-const char* const kUrl[] = {"URL", "STYLE"};
+const char* const kUrl[] = {"STYLE", "URL"};  // sorted: the tokenizer looks names up in order
 const char* const kStyle[] = {"STYLE"};
 
 // Only the tags whose links point at stored copies; the rest pass through.
@@ -41,7 +41,7 @@ constexpr LinkSlot kNone = {-1, 0};
 const LinkSlot kLinks[] = {
     {0, CPageChild::kPage},  {0, CPageChild::kPage},     kNone, {0, CPageChild::kEmbedded},
     kNone,                   {0, CPageChild::kFrame},    kNone, {hv::html::kImgSrc, CPageChild::kEmbedded},
-    {0, CPageChild::kEmbedded}, kNone,                   {0, CPageChild::kEmbedded}, kNone,
+    {0, CPageChild::kEmbedded}, kNone,                   {1, CPageChild::kEmbedded}, kNone,
     kNone,                   kNone,                      kNone, kNone,
     kNone,
 };

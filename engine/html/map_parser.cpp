@@ -18,7 +18,7 @@ const char* const kHref[] = {"HREF", "STYLE"};
 const char* const kBackground[] = {"BACKGROUND", "STYLE"};
 const char* const kAction[] = {"ACTION", "STYLE"};
 const char* const kSrc[] = {"SRC", "STYLE"};
-const char* const kUrl[] = {"URL", "STYLE"};
+const char* const kUrl[] = {"STYLE", "URL"};  // sorted: the tokenizer looks names up in order
 const char* const kStyle[] = {"STYLE"};
 
 enum TagIndex {
@@ -173,8 +173,10 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
     }
     case kTagBody:
     case kTagInput:
-    case kTagMeta:
       AddAttributeLink(attributes, 0, CPageChild::kEmbedded, false, false);
+      break;
+    case kTagMeta:
+      AddAttributeLink(attributes, 1, CPageChild::kEmbedded, false, false);
       break;
     case kTagForm: {
       // Forms are not followed, but the copy must still submit to the site.

@@ -180,7 +180,7 @@ class PageFetch : public CHTTPRequestOwner {
                     m_page.m_nContentLength, size);
     else
       return {};
-    return m_page.m_strAddress + ": " + text;
+    return m_page.m_strAddress.str() + ": " + text;
   }
 
  private:

@@ -45,7 +45,7 @@ void CHTTPAnchor::Serialize(CArchive& ar) {
 
 void CHTTPAnchor::SerializePage(CArchive& ar) {
   if (ar.IsStoring()) {
-    ar.WriteString(m_pPage ? m_pPage->m_strAddress : std::string());
+    ar.WriteString(m_pPage ? m_pPage->m_strAddress.str() : std::string());
     return;
   }
   const std::string url = ar.ReadString();
@@ -66,7 +66,7 @@ std::string CHTTPAnchor::SearchTemplate() const {
   return folder ? folder->TemplateOf(this) : std::string();
 }
 
-std::string CHTTPAnchor::GetPageUrl() { return m_pPage ? m_pPage->m_strAddress : std::string(); }
+std::string CHTTPAnchor::GetPageUrl() { return m_pPage ? m_pPage->m_strAddress.str() : std::string(); }
 
 void CHTTPAnchor::SetUrl(const std::string& text) {
   if (m_pPage && !text.empty()) m_pPage->m_strAddress = text;

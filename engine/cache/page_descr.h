@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/cache/page_child.h"
+#include "engine/cache/shared_text.h"
 #include "platform/framework/serial.h"
 
 class CAnchor;
@@ -21,7 +22,7 @@ class CPageDescr : public CObject {
   enum State : std::int32_t { kNotStored = 0, kRetrieving = 1, kInterrupted = 2, kStored = 3 };
 
   CPageDescr() = default;
-  explicit CPageDescr(std::string address) : m_strAddress(std::move(address)) {}
+  explicit CPageDescr(std::string address) : m_strAddress(address) {}
 
   void Serialize(CArchive& ar) override;
 
@@ -102,7 +103,7 @@ class CPageDescr : public CObject {
   std::vector<std::unique_ptr<CPageChild>> m_links;
   std::int32_t m_bInUse = 0;
   std::int32_t m_bKeepCopy = 0;
-  std::string m_strAddress;
+  hv::SharedText m_strAddress;
   std::int32_t m_nState = kNotStored;
   std::string m_strLocalFile;
   std::uint32_t m_tRetrievalStart = 0;

@@ -1,5 +1,6 @@
 #include "engine/cache/shared_text.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -9,13 +10,16 @@ namespace hv {
 
 struct SharedText::Entry {
   std::string text;
-  std::size_t holders = 0;
+  // Reaches 0 only under the table's lock, where the entry leaves the table:
+  // a holder copying needs no lock, nor does one letting go of a text others
+  // still hold.
+  std::atomic<std::size_t> holders{0};
 };
 
 namespace {
 
-// Every holder's count changes under one lock: a text found in the table
-// while its last holder lets go must not be freed under the finder.
+// A text is found in the table under its lock, and its last holder lets go
+// under the same lock, so a text being found is never freed under the finder.
 struct Table {
   std::mutex lock;
   std::unordered_map<std::string_view, std::unique_ptr<SharedText::Entry>> entries;  // keys view the entries' text
@@ -42,15 +46,13 @@ SharedText::Entry* Acquire(const std::string& text) {
     const std::string_view key = entry->text;
     it = table.entries.emplace(key, std::move(entry)).first;
   }
-  ++it->second->holders;
+  it->second->holders.fetch_add(1, std::memory_order_relaxed);
   return it->second.get();
 }
 
+// The caller holds the text already, so it cannot go meanwhile.
 void AddHolder(SharedText::Entry* entry) {
-  if (!entry) return;
-  Table& table = TheTable();
-  std::lock_guard guard(table.lock);
-  ++entry->holders;
+  if (entry) entry->holders.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -85,11 +87,16 @@ SharedText& SharedText::operator=(const std::string& text) {
 SharedText::~SharedText() { Release(); }
 
 void SharedText::Release() {
-  if (!m_entry) return;
+  Entry* entry = m_entry;
+  if (!entry) return;
+  m_entry = nullptr;
+  std::size_t holders = entry->holders.load(std::memory_order_relaxed);
+  while (holders > 1) {
+    if (entry->holders.compare_exchange_weak(holders, holders - 1, std::memory_order_acq_rel)) return;
+  }
   Table& table = TheTable();
   std::lock_guard guard(table.lock);
-  if (--m_entry->holders == 0) table.entries.erase(std::string_view(m_entry->text));
-  m_entry = nullptr;
+  if (entry->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) table.entries.erase(std::string_view(entry->text));
 }
 
 const std::string& SharedText::str() const { return m_entry ? m_entry->text : EmptyText(); }

@@ -23,6 +23,8 @@ class SharedText {
 
   const std::string& str() const;
   operator const std::string&() const { return str(); }  // NOLINT(google-explicit-constructor)
+  const char* c_str() const { return str().c_str(); }
+  std::size_t size() const { return str().size(); }
   bool empty() const { return m_entry == nullptr; }
 
   // Distinct texts held in the process (for tests of the counting).
@@ -37,7 +39,10 @@ class SharedText {
 };
 
 inline bool operator==(const SharedText& a, std::string_view b) { return std::string_view(a.str()) == b; }
+inline bool operator==(const SharedText& a, const std::string& b) { return a.str() == b; }
+inline bool operator==(const SharedText& a, const char* b) { return a.str() == b; }
 inline bool operator==(const SharedText& a, const SharedText& b) { return a.str() == b.str(); }
+inline std::string operator+(const SharedText& a, std::string_view b) { return a.str() + std::string(b); }
 std::ostream& operator<<(std::ostream& out, const SharedText& text);
 
 }  // namespace hv

@@ -62,7 +62,7 @@ std::string Replacement(CCache& cache, CPageDescr& page, const std::string& reso
   }
   // A local name written earlier: it stays while the copy it names is kept.
   if (!stored || target->m_nCopyKept == 0)
-    return linkType == CPageChild::kEmbedded ? placeholder() : target->m_strAddress + fragment;
+    return linkType == CPageChild::kEmbedded ? placeholder() : target->m_strAddress.str() + fragment;
   return value();
 }
 

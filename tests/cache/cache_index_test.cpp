@@ -373,7 +373,7 @@ TEST_F(CacheIndex, ATruncatedFileKeepsWhatWasRead) {
     ExpectConsistent(*cache);
     CPageDescr* b = cache->Find("http://h/b.html");
     EXPECT_EQ(b != nullptr, size >= golden.firstEnd);
-    EXPECT_EQ(b ? b->m_strAddress : "http://h/b.html", "http://h/b.html");
+    EXPECT_EQ(b ? b->m_strAddress.str() : "http://h/b.html", "http://h/b.html");
     if (size >= golden.mapEnd) {
       EXPECT_EQ(cache->KeyCount(), 4);
       EXPECT_EQ(cache->m_nNextFileNumber, 1);  // lost, and restarted past the names in use

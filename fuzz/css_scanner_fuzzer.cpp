@@ -14,25 +14,11 @@
 
 #include "engine/html/css_rewriter.h"
 #include "html/recording_owner.h"
+#include "scratch_folder.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "css_scanner_fuzzer: %s\n", what.c_str());
-  std::abort();
-}
-
-void UseScratchFolder() {
-  static const bool done = [] {
-    std::string pattern = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvfuzz.XXXXXX");
-    if (!::mkdtemp(pattern.data())) Fail("cannot make a temporary folder");
-    setenv("HARVION_HOME", pattern.c_str(), 1);
-    setenv("TMPDIR", pattern.c_str(), 1);
-    std::atexit([] { hv::fs::RemoveTree(std::getenv("HARVION_HOME")); });
-    return true;
-  }();
-  (void)done;
-}
+[[noreturn]] void Fail(const std::string& what) { hvfuzz::Fail("css_scanner_fuzzer", what); }
 
 struct Found {
   int kind;
@@ -98,7 +84,7 @@ Rewritten Rewrite(const std::string& css, std::size_t piece) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseScratchFolder();
+  hvfuzz::UseScratchFolder("css_scanner_fuzzer");
   const std::size_t piece = 1u + data[0] % 64u;
   const std::string css(reinterpret_cast<const char*>(data + 1), size - 1);
 

@@ -11,28 +11,11 @@
 #include <string>
 
 #include "html/recording_owner.h"
+#include "scratch_folder.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "map_parser_fuzzer: %s\n", what.c_str());
-  std::abort();
-}
-
-// Everything the engine writes goes below one folder made at start-up. A
-// fresh cache per input, not an agent's: an agent's index would grow with
-// every input until its key limit changed what the parser does.
-void UseScratchFolder() {
-  static const bool done = [] {
-    std::string pattern = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvfuzz.XXXXXX");
-    if (!::mkdtemp(pattern.data())) Fail("cannot make a temporary folder");
-    setenv("HARVION_HOME", pattern.c_str(), 1);
-    setenv("TMPDIR", pattern.c_str(), 1);
-    std::atexit([] { hv::fs::RemoveTree(std::getenv("HARVION_HOME")); });
-    return true;
-  }();
-  (void)done;
-}
+[[noreturn]] void Fail(const std::string& what) { hvfuzz::Fail("map_parser_fuzzer", what); }
 
 hvtest::PageSite::Mapped Run(const std::string& document, std::size_t piece) {
   hvtest::PageSite site;
@@ -51,7 +34,7 @@ hvtest::PageSite::Mapped Run(const std::string& document, std::size_t piece) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseScratchFolder();
+  hvfuzz::UseScratchFolder("map_parser_fuzzer");
   const std::size_t piece = 1u + data[0] % 64u;
   const std::string document(reinterpret_cast<const char*>(data + 1), size - 1);
 

@@ -17,13 +17,11 @@
 
 #include "engine/html/srcset.h"
 #include "html/recording_owner.h"
+#include "scratch_folder.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "requisite_markup_fuzzer: %s\n", what.c_str());
-  std::abort();
-}
+[[noreturn]] void Fail(const std::string& what) { hvfuzz::Fail("requisite_markup_fuzzer", what); }
 
 const char* const kA[] = {"HREF", "ID", "ONCLICK", "TITLE"};
 const char* const kAudio[] = {"ID", "SRC"};
@@ -82,18 +80,6 @@ std::vector<std::string> StructureOf(const std::string& page) {
   return parser.events;
 }
 
-void UseScratchFolder() {
-  static const bool done = [] {
-    std::string pattern = hv::fs::JoinPath(hv::fs::TempDirectory(), "hvfuzz.XXXXXX");
-    if (!::mkdtemp(pattern.data())) Fail("cannot make a temporary folder");
-    setenv("HARVION_HOME", pattern.c_str(), 1);
-    setenv("TMPDIR", pattern.c_str(), 1);
-    std::atexit([] { hv::fs::RemoveTree(std::getenv("HARVION_HOME")); });
-    return true;
-  }();
-  (void)done;
-}
-
 hvtest::PageSite::Mapped Run(const std::string& document, std::size_t piece) {
   hvtest::PageSite site;
   site.Store("http://host/css/site.css", "3S000002.css");
@@ -108,7 +94,7 @@ hvtest::PageSite::Mapped Run(const std::string& document, std::size_t piece) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseScratchFolder();
+  hvfuzz::UseScratchFolder("requisite_markup_fuzzer");
   const std::size_t piece = 1u + data[0] % 64u;
   const std::string document(reinterpret_cast<const char*>(data + 1), size - 1);
 

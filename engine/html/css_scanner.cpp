@@ -180,18 +180,22 @@ const char* CCssScanner::ScanData(const char* p, const char* end) {
       ++p;
       continue;
     }
-    m_bAtKeyword = false;
-    m_kind = Kind::url;
-    m_nNameStart = At(p);
-    m_strName.clear();
-    if (c == '\\') {
-      m_escapeReturn = State::name;
-      m_state = State::nameBackslash;
-    } else {
-      m_strName += 'u';
-      m_state = State::name;
-    }
+    StartUrlName(Kind::url, p);
     return p + 1;
+  }
+}
+
+void CCssScanner::StartUrlName(Kind kind, const char* p) {
+  m_kind = kind;
+  m_bAtKeyword = false;
+  m_nNameStart = At(p);
+  m_strName.clear();
+  if (*p == '\\') {
+    m_escapeReturn = State::name;
+    m_state = State::nameBackslash;
+  } else {
+    m_strName += 'u';
+    m_state = State::name;
   }
 }
 
@@ -305,17 +309,7 @@ const char* CCssScanner::Step(const char* p, const char* end) {
         return p + 1;
       }
       if (c == 'u' || c == 'U' || c == '\\') {
-        m_kind = Kind::import;
-        m_bAtKeyword = false;
-        m_nNameStart = At(p);
-        m_strName.clear();
-        if (c == '\\') {
-          m_escapeReturn = State::name;
-          m_state = State::nameBackslash;
-        } else {
-          m_strName += 'u';
-          m_state = State::name;
-        }
+        StartUrlName(Kind::import, p);
         return p + 1;
       }
       ResetReference();

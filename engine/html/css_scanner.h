@@ -79,6 +79,8 @@ class CCssScanner {
   void AddValue(const char* text, std::size_t size);
   void EndName(char next, bool hasNext);
   void StartString(char quote, bool reference);
+  // A name that may be url( begins at p (its 'u', or a backslash escaping it).
+  void StartUrlName(Kind kind, const char* p);
   void Report(std::int64_t end, bool quoted);
   void ResetReference();
   std::int64_t At(const char* p) const { return m_nBase + (p - m_pBuffer); }

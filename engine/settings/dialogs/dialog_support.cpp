@@ -1,5 +1,6 @@
 #include "engine/settings/dialogs/dialog_support.h"
 
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -38,13 +39,15 @@ QLabel* AddRow(QFormLayout* form, const QString& label, QWidget* control, int id
   return shown;
 }
 
-QDialogButtonBox* OkCancel(QWidget* dialog) {
+QDialogButtonBox* OkCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
   // Enter and Escape reach them; their letters are left to the dialog's fields.
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
   Tag(buttons->button(QDialogButtonBox::Ok), kIdOk, QStringLiteral("OK"));
   Tag(buttons->button(QDialogButtonBox::Cancel), kIdCancel, QStringLiteral("Cancel"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
   return buttons;
 }
 

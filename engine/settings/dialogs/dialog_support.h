@@ -7,6 +7,7 @@
 
 #include <string>
 
+class QDialog;
 class QDialogButtonBox;
 class QFormLayout;
 class QLabel;
@@ -59,8 +60,8 @@ void Tag(QWidget* control, int id, const QString& accessibleName);
 // Adds "label  control" to the form with the label as the control's buddy,
 // so the label's mnemonic reaches the control.
 QLabel* AddRow(QFormLayout* form, const QString& label, QWidget* control, int id);
-// OK and Cancel, tagged with their ids.
-QDialogButtonBox* OkCancel(QWidget* dialog);
+// OK and Cancel, tagged with their ids, accepting and rejecting the dialog.
+QDialogButtonBox* OkCancel(QDialog* dialog);
 
 // Refuses an entry: the engine's warning (beep, product caption), so the
 // desktop program shows it above the dialog and tests can read it.

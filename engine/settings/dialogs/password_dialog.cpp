@@ -47,8 +47,6 @@ CPasswordDialog::CPasswordDialog(CListEditor::Mode mode, std::vector<PasswordIte
   AddRow(form, tr("&User name:"), m_user, kIdUser);
   AddRow(form, tr("&Password:"), m_password, kIdPassword);
   QDialogButtonBox* buttons = OkCancel(this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(prompt);
   layout->addLayout(form);

@@ -23,8 +23,6 @@ CProgramSheet::CProgramSheet(QWidget* parent) : QDialog(parent), m_tabs(new QTab
   auto* buttons = OkCancel(this);
   QPushButton* apply = buttons->addButton(tr("Appl&y"), QDialogButtonBox::ApplyRole);
   Tag(apply, kIdApply, QStringLiteral("Apply"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(apply, &QPushButton::clicked, this, [this] { Apply(); });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tabs);

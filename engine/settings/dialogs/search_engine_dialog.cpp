@@ -46,8 +46,6 @@ CSearchEngineDialog::CSearchEngineDialog(CListEditor::Mode mode, std::vector<Sea
   AddRow(form, tr("&Location:"), m_location, kIdEngineLocation);
   AddRow(form, tr("&Query:"), m_query, kIdEngineQuery);
   QDialogButtonBox* buttons = OkCancel(this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(prompt);
   layout->addLayout(form);

@@ -82,8 +82,6 @@ CStrategyEditDialog::CStrategyEditDialog(bool locations, Mode mode, std::vector<
   help->setWordWrap(true);
   Tag(help, kIdStrategyHelp, help->text());
   QDialogButtonBox* buttons = OkCancel(this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(help);

@@ -60,8 +60,6 @@ CStrategyListDialog::CStrategyListDialog(bool locations, const StrategyList& cur
   AddRow(form, tr("E&xclude:"), m_exclude, kIdDetailExclude);
 
   QDialogButtonBox* buttons = OkCancel(this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_editor);
   layout->addWidget(details);

@@ -71,8 +71,10 @@ class Owner : public CLinkOwner {
   Owner(CCache& cache, CPageDescr* page) : m_cache(cache), m_page(page) {}
   CPageDescr* OwnerPage() override { return m_page; }
   CAnchor* AddLink(const std::string& address, int linkType, bool, CPageChild* existing,
-                   CPageChild** record) override {
-    if (m_page->AddLink(m_cache, address, linkType, existing, record)) CCache::Lock().unlock();
+                   CPageChild** record, CPageDescr** target) override {
+    CPageDescr* found = m_page->AddLink(m_cache, address, linkType, existing, record);
+    if (found) CCache::Lock().unlock();
+    if (target) *target = found;
     ++links;
     return nullptr;
   }

@@ -5,11 +5,18 @@
 // through a map parser each, fed in network-sized buffers, which hands the
 // links to the page's record and writes the rewritten copy into a cache in a
 // temporary folder where half of the link targets are stored.
+//
+//   map_parser_bench [--site FOLDER]
+//
+// With --site the corpus is the HTML files of a real site copy instead (up
+// to the same size, in name order), whose link density is a site's own.
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -36,8 +43,10 @@ class Owner : public CLinkOwner {
   Owner(CCache& cache, CPageDescr* page) : m_cache(cache), m_page(page) {}
   CPageDescr* OwnerPage() override { return m_page; }
   CAnchor* AddLink(const std::string& address, int linkType, bool, CPageChild* existing,
-                   CPageChild** record) override {
-    if (m_page->AddLink(m_cache, address, linkType, existing, record)) CCache::Lock().unlock();
+                   CPageChild** record, CPageDescr** target) override {
+    CPageDescr* found = m_page->AddLink(m_cache, address, linkType, existing, record);
+    if (found) CCache::Lock().unlock();
+    if (target) *target = found;
     ++links;
     return nullptr;
   }
@@ -100,11 +109,39 @@ std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
+// The HTML files under folder, in name order, up to bytes.
+std::string SiteCorpus(const std::string& folder, std::size_t bytes, std::vector<std::size_t>& pageEnds) {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string ext = it->path().extension().string();
+    if (it->is_regular_file(error) && (ext == ".html" || ext == ".htm")) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  std::string corpus;
+  for (const auto& file : files) {
+    if (corpus.size() >= bytes) break;
+    corpus += ReadFile(file.string());
+    pageEnds.push_back(corpus.size());
+  }
+  return corpus;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   std::vector<std::size_t> pageEnds;
-  const std::string corpus = bench::MakeCorpus(kCorpusBytes, pageEnds);
+  const bool site = argc == 3 && std::strcmp(argv[1], "--site") == 0;
+  if (argc != 1 && !site) {
+    std::fprintf(stderr, "usage: map_parser_bench [--site FOLDER]\n");
+    return 2;
+  }
+  const std::string corpus =
+      site ? SiteCorpus(argv[2], kCorpusBytes, pageEnds) : bench::MakeCorpus(kCorpusBytes, pageEnds);
+  if (corpus.empty()) {
+    std::fprintf(stderr, "no HTML files in %s\n", argv[2]);
+    return 1;
+  }
 
   const std::string folder = bench::MakeBenchFolder();
   if (folder.empty()) return 1;
@@ -151,6 +188,7 @@ int main() {
   std::printf("map parser: copies and links hash %016llx\n", static_cast<unsigned long long>(hash));
 
   const double megabytes = static_cast<double>(corpus.size()) / (1u << 20);
+  std::printf("map parser: corpus %s\n", site ? argv[2] : "generated");
   std::printf("map parser: %.1f MB in %zu pages, %llu links, %llu pages not finished; last %d copies %llu bytes\n",
               megabytes, pageEnds.size(), static_cast<unsigned long long>(links),
               static_cast<unsigned long long>(failed), kPageRecords, static_cast<unsigned long long>(written));

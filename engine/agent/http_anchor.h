@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/agent/anchor.h"
@@ -63,7 +64,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   // The links of the page or stylesheet being read: which become children.
   CPageDescr* OwnerPage() override { return m_pPage; }
   CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
-                   CPageChild** record) override;
+                   CPageChild** record, CPageDescr** target) override;
   void CompleteLink(CAnchor* child) override;
   void ReleaseLink(CAnchor* child) override;
   void SetTitle(const std::string& title) override { (void)title; }
@@ -102,7 +103,12 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   std::unique_ptr<EarlierAnswer> m_pEarlier;
   bool m_bBodyTaken = false;  // this load accepted a body
   std::int64_t m_nBodyBytes = 0;  // of it, so far
+  // The children of the last load until this one has read the page; one
+  // taken back leaves its slot empty. Found by address, so a page of many
+  // links costs no search of them all per link.
   std::vector<std::unique_ptr<CAnchor>> m_previousChildren;
+  std::unordered_map<std::string, std::vector<std::size_t>> m_previousAt;  // slots, the first last
+  std::unique_ptr<CAnchor> TakePreviousChild(const std::string& address);
   CPageDescr* m_pPage = nullptr;  // not owned: the cache index owns records
   // How the page that found it links to it (CPageChild::LinkKind): which
   // content types its file type takes. A location the user added is a page.

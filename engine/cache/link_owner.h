@@ -21,9 +21,12 @@ class CLinkOwner {
   // when the children are rebuilt from the index; otherwise, when record is
   // not null, it receives the page's link record for the address. A deferred
   // child (its link text is still being collected) is made but not yet put
-  // into the tree: CompleteLink or ReleaseLink follows.
+  // into the tree: CompleteLink or ReleaseLink follows. When target is not
+  // null it receives the record of the address in the cache index if the
+  // link was recorded (records live until the run's collection), so the
+  // caller need not look the address up again.
   virtual CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
-                           CPageChild** record) = 0;
+                           CPageChild** record, CPageDescr** target) = 0;
   // The deferred child's text is complete: put it into the tree and start it
   // (nothing when it is already there).
   virtual void CompleteLink(CAnchor* child) = 0;

@@ -107,7 +107,7 @@ void CPageDescr::RebuildLinks(CLinkOwner& location) {
   // may call back into this record while it adds children.
   for (std::size_t i = 0; i < m_links.size();) {
     CPageChild* link = m_links[i].get();
-    if (CAnchor* anchor = location.AddLink(link->m_strAddress, link->m_nLinkType, false, link, nullptr)) {
+    if (CAnchor* anchor = location.AddLink(link->m_strAddress, link->m_nLinkType, false, link, nullptr, nullptr)) {
       if (!link->m_strTitle.empty()) anchor->SetName(link->m_strTitle, 1);
       ++i;
       continue;

@@ -89,9 +89,10 @@ class CPageDescr : public CObject {
   // value. Takes the cache lock.
   std::string ReplacementFor(CCache& cache, const std::string& value, int linkType, const std::string& base);
   // The same for an address ResolveLink gave (so never resolved twice),
-  // with the fragment the value had. Takes the cache lock.
+  // with the fragment the value had; target is the address's record when
+  // the caller has it (null: looked up). Takes the cache lock.
   std::string ReplacementForAddress(CCache& cache, const std::string& address, const std::string& fragment,
-                                    int linkType);
+                                    int linkType, const CPageDescr* target = nullptr);
   // Writes the stored copy anew when pages it links to were stored or
   // dropped since its links were last updated, other than through its own
   // links; drops the record's file when it has gone missing.

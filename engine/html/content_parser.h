@@ -69,8 +69,10 @@ class CContentParser : public CSGMLParser {
   // the text still to be copied) when a seek, read or write failed.
   bool PassOnUpTo(int tagLength, std::string* tagText);
   // What the copy says for a link to address, already resolved by
-  // ResolveLink (so never resolved twice), with the fragment it had.
-  std::string ReplacementForAddress(const std::string& address, const std::string& fragment, int linkType);
+  // ResolveLink (so never resolved twice), with the fragment it had, and
+  // its record when known.
+  std::string ReplacementForAddress(const std::string& address, const std::string& fragment, int linkType,
+                                    const CPageDescr* target = nullptr);
   // One attribute of a start tag and its new value.
   struct Rewrite {
     int attribute;

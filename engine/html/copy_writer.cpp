@@ -71,6 +71,7 @@ bool CCopyWriter::FlushPage() {
   try {
     m_pPageFile->Write(m_strPending.data(), m_strPending.size());
     m_nWritten += static_cast<std::int64_t>(m_strPending.size());
+    m_cFlushed = m_strPending.back();
     m_strPending.clear();
     return true;
   } catch (const CFileException& e) {

@@ -53,6 +53,8 @@ class CCopyWriter {
   bool Skip(std::int64_t from, std::int64_t to, std::string* text);
   // Queues bytes for the copy (after a Skip, the range's replacement).
   void Write(const char* data, std::size_t size);
+  // The last byte the copy has so far ('\0' before the first).
+  char LastByte() const { return m_strPending.empty() ? m_cFlushed : m_strPending.back(); }
   void Write(const std::string& text) { Write(text.data(), text.size()); }
 
   // Once after the last byte: writes the rest and puts the new copy in
@@ -90,6 +92,7 @@ class CCopyWriter {
   std::unique_ptr<hv::fs::CTemporaryFile> m_pTemporary;
   std::unique_ptr<hv::fs::CTemporaryFile> m_pPageFile;  // the new copy, until it replaces the page's file
   std::string m_strPending;    // for the page file, not yet written
+  char m_cFlushed = '\0';      // the last byte written before it
   std::int64_t m_nCopied = 0;  // fed bytes before this offset are passed on or skipped
   // Bytes fed while the files were fine; those not passed on are in the
   // buffer of the feed under way or kept from earlier ones.

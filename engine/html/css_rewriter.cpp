@@ -25,7 +25,8 @@ std::string CssReplacement(CCache& cache, CPageDescr& page, CLinkOwner* owner, c
   if (owner) {
     const std::string address = page.ResolveLink(reference.value, base);
     if (address.empty()) return {};  // not http: kept as it is
-    owner->AddLink(address, linkType, false, nullptr, nullptr);
+    CPageDescr* target = nullptr;
+    owner->AddLink(address, linkType, false, nullptr, nullptr, &target);
     if (!writing) return {};
     const std::size_t hash = reference.value.find('#');
     std::string fragment;
@@ -33,7 +34,7 @@ std::string CssReplacement(CCache& cache, CPageDescr& page, CLinkOwner* owner, c
       fragment = reference.value.substr(hash);
       CreateName(fragment);
     }
-    replacement = page.ReplacementForAddress(cache, address, fragment, linkType);
+    replacement = page.ReplacementForAddress(cache, address, fragment, linkType, target);
   } else {
     if (!writing) return {};
     replacement = page.ReplacementFor(cache, reference.value, linkType, {});

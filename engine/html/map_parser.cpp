@@ -72,6 +72,7 @@ std::string Normalised(std::string text) {
 
 CMapParser::CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly)
     : CContentParser(cache, owner ? owner->OwnerPage() : nullptr, &kDtd), m_pOwner(owner) {
+  m_resolved.reserve(256);  // a page's usual links without growing the table as they come
   if (!readOnly) OpenFiles();
 }
 
@@ -101,13 +102,14 @@ std::string CMapParser::AddLink(const std::string& value, int linkType, bool pag
   const std::string& address = Resolved(value);
   if (address.empty()) return {};  // not http: the tag is copied as it is
 
+  CPageDescr* target = nullptr;
   if (pageLink) {
     CPageChild* record = nullptr;
-    m_pPendingLocation = m_pOwner->AddLink(address, linkType, collectText, nullptr, &record);
+    m_pPendingLocation = m_pOwner->AddLink(address, linkType, collectText, nullptr, &record, &target);
     m_pPendingChild = record;
     m_bLinkPending = collectText && m_pPendingLocation ? 1 : 0;
   } else {
-    m_pOwner->AddLink(address, linkType, false, nullptr, nullptr);
+    m_pOwner->AddLink(address, linkType, false, nullptr, nullptr, &target);
   }
   if (m_bFailed) return {};
 
@@ -116,7 +118,7 @@ std::string CMapParser::AddLink(const std::string& value, int linkType, bool pag
   // is in the normalised value: it starts with '#', no blank.
   const std::size_t hash = value.find('#');
   const std::string fragment = hash == std::string::npos ? std::string() : Normalised(value.substr(hash));
-  return ReplacementForAddress(address, fragment, linkType);
+  return ReplacementForAddress(address, fragment, linkType, target);
 }
 
 void CMapParser::AddAttributeLink(const CSGMLAttribute* attributes, int attributeIndex, int linkType, bool pageLink,
@@ -168,7 +170,13 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       m_strBase = Trimmed(href.m_strValue);
       m_resolved.clear();
       // The copy's links are absolute or local: a BASE would misdirect them.
-      if (!m_bFailed) PassOnUpTo(tagLength, nullptr);
+      // Where it sat between a "<" (or "</", "<!") and a name, taking it out
+      // would join them into a tag the page never had ("<<BASE>script>"):
+      // an empty comment keeps them apart.
+      if (!m_bFailed && PassOnUpTo(tagLength, nullptr)) {
+        const char before = m_writer.LastByte();
+        if (before == '<' || before == '/' || before == '!') m_writer.Write("<!---->");
+      }
       break;
     }
     case kTagBody:

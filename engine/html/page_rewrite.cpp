@@ -40,13 +40,14 @@ bool NeedsNormalising(const std::string& text) {
 
 // What the copy of page says for a link whose target is resolved (absolute,
 // without fragment) and which the page writes as *written (null: resolved
-// and fragment). The cache lock is held. Only a picture not stored shows
+// and fragment); known is the target's record when the caller has it. The
+// cache lock is held. Only a picture not stored shows
 // the placeholder; a page, frame, stylesheet, script, font or medium not
 // stored is named by its web address, so a browser fetches it from there.
 std::string Replacement(CCache& cache, CPageDescr& page, const std::string& resolved, const std::string& fragment,
-                        const std::string* written, int linkType) {
+                        const std::string* written, int linkType, const CPageDescr* known = nullptr) {
   const auto value = [&] { return written ? *written : resolved + fragment; };
-  const CPageDescr* target = cache.FindOrCreate(resolved);
+  const CPageDescr* target = known ? known : cache.FindOrCreate(resolved);
   if (!target) return value();
 
   // A record being retrieved for a site map has no file to point at.
@@ -98,14 +99,14 @@ std::string CPageDescr::ReplacementFor(CCache& cache, const std::string& value, 
 }
 
 std::string CPageDescr::ReplacementForAddress(CCache& cache, const std::string& address, const std::string& fragment,
-                                              int linkType) {
+                                              int linkType, const CPageDescr* target) {
   std::lock_guard guard(CCache::Lock());
-  return Replacement(cache, *this, address, fragment, nullptr, linkType);
+  return Replacement(cache, *this, address, fragment, nullptr, linkType, target);
 }
 
 std::string CContentParser::ReplacementForAddress(const std::string& address, const std::string& fragment,
-                                                  int linkType) {
-  return m_pPage->ReplacementForAddress(m_cache, address, fragment, linkType);
+                                                  int linkType, const CPageDescr* target) {
+  return m_pPage->ReplacementForAddress(m_cache, address, fragment, linkType, target);
 }
 
 void CPageDescr::Relink(CCache& cache) {

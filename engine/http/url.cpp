@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "engine/http/web_scheme.h"
@@ -79,6 +80,10 @@ std::string WithoutDotSegments(const std::string& path) {
 void RemoveDotSegmentsFrom(std::string& text, std::size_t root) {
   std::size_t end = text.find_first_of("?#", root);
   if (end == std::string::npos) end = text.size();
+  // Only a slash before a dot can start a dot segment; most paths have none
+  // and are left without being copied.
+  const std::string_view path = std::string_view(text).substr(root, end - root);
+  if (path.find("/.") == std::string_view::npos) return;
   text.replace(root, end - root, WithoutDotSegments(text.substr(root, end - root)));
 }
 
@@ -127,8 +132,10 @@ void SplitUrl(char* text, UrlParts& parts) {
 
 void ComposeUrl(std::string& result, const char* url, const char* base, unsigned flags) {
   // Copied before result is touched: the caller may pass result's own text.
-  std::string urlText = url ? url : "";
-  std::string baseText = base ? base : "";
+  // The copies are kept per thread, so a page of links allocates for none.
+  thread_local std::string urlText, baseText;
+  urlText.assign(url ? url : "");
+  baseText.assign(base ? base : "");
   UrlParts a{};
   UrlParts b{};
   SplitUrl(urlText.data(), a);

@@ -65,7 +65,8 @@ void CHTMLAnchor::RebuildChildren() {
 void CHTMLAnchor::SetTitle(const std::string& title) { SetName(title, 1); }
 
 CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
-                              CPageChild** record) {
+                              CPageChild** record, CPageDescr** recorded) {
+  if (recorded) *recorded = nullptr;
   CCache* cache = hv::run::Cache();
   if (!cache || !m_pPage) return nullptr;
   std::lock_guard guard(CCache::Lock());
@@ -73,14 +74,7 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
   ComposeUrl(url, address.c_str(), nullptr, URL_CANONICAL);
 
   // A child of the last load with this address comes back with its node.
-  std::unique_ptr<CAnchor> reused;
-  for (auto it = m_previousChildren.begin(); it != m_previousChildren.end(); ++it) {
-    if ((*it)->GetPageUrl() == url) {
-      reused = std::move(*it);
-      m_previousChildren.erase(it);
-      break;
-    }
-  }
+  std::unique_ptr<CAnchor> reused = TakePreviousChild(url);
   // A child of another class than the kind needs (a page linked as a
   // stylesheet now) is made anew.
   if (reused && (dynamic_cast<CEmbeddedAnchor*>(reused.get()) != nullptr) != hv::IsRequisite(linkType))
@@ -98,8 +92,12 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
   if (depth < 0) {
     // A link the levels alone refuse is among the page's links all the
     // same: a run granting more levels follows it from the stored links.
-    if (!existing && hv::LevelsAloneRefuse(query) && m_pPage->AddLink(*cache, url, linkType, nullptr, record))
-      CCache::Lock().unlock();
+    if (!existing && hv::LevelsAloneRefuse(query)) {
+      if (CPageDescr* target = m_pPage->AddLink(*cache, url, linkType, nullptr, record)) {
+        CCache::Lock().unlock();
+        if (recorded) *recorded = target;
+      }
+    }
     return refuse();
   }
 
@@ -109,6 +107,7 @@ CAnchor* CHTTPAnchor::AddLink(const std::string& address, int linkType, bool def
     return refuse();
   }
   std::unique_lock held(CCache::Lock(), std::adopt_lock);  // the level AddLink handed over
+  if (recorded) *recorded = target;
 
   std::unique_ptr<CHTTPAnchor> child;
   if (reused) {

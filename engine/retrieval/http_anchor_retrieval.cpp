@@ -2,6 +2,7 @@
 // the answer by status code, and the end of its load.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -116,6 +117,9 @@ void CHTTPAnchor::PrepareForRetrieval(int depth, CPageDescr* referrer) {
       m_previousChildren.push_back(std::move(child));
   }
   m_children = std::move(kept);
+  m_previousAt.clear();
+  for (std::size_t slot = m_previousChildren.size(); slot-- > 0;)
+    if (m_previousChildren[slot]) m_previousAt[m_previousChildren[slot]->GetPageUrl()].push_back(slot);
   m_nRetrievalDepth = depth;
   // The state before an empty file may be made for the page: only a copy
   // that was there may be asked for as not modified.
@@ -442,12 +446,24 @@ void CHTTPAnchor::EndOversized(const std::string& reason) {
 
 // ---- the end -----------------------------------------------------------------
 
+std::unique_ptr<CAnchor> CHTTPAnchor::TakePreviousChild(const std::string& address) {
+  const auto found = m_previousAt.find(address);
+  if (found == m_previousAt.end()) return nullptr;
+  std::unique_ptr<CAnchor> child = std::move(m_previousChildren[found->second.back()]);
+  found->second.pop_back();
+  if (found->second.empty()) m_previousAt.erase(found);
+  return child;
+}
+
 void CHTTPAnchor::DeletePreviousChildren() {
   std::vector<std::unique_ptr<CAnchor>> previous = std::move(m_previousChildren);
   m_previousChildren.clear();
+  m_previousAt.clear();
   // They left the tree when the load began, unnoticed by the agent file.
-  if (!previous.empty()) MarkAgentModified();
-  for (auto& child : previous) child.release()->DeleteTree();
+  if (std::any_of(previous.begin(), previous.end(), [](const auto& child) { return child != nullptr; }))
+    MarkAgentModified();
+  for (auto& child : previous)
+    if (child) child.release()->DeleteTree();
 }
 
 void CHTTPAnchor::OnLoaded(int status) { OnLoaded(status, CopyEnd::asLoaded); }

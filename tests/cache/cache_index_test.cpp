@@ -566,8 +566,9 @@ class FakeLocation : public CLinkOwner {
   void CompleteLink(CAnchor*) override {}
   void ReleaseLink(CAnchor*) override {}
   void SetTitle(const std::string&) override {}
-  CAnchor* AddLink(const std::string& address, int linkType, bool collectText, CPageChild* link,
-                   CPageChild**) override {
+  CAnchor* AddLink(const std::string& address, int linkType, bool collectText, CPageChild* link, CPageChild**,
+                   CPageDescr** target) override {
+    if (target) *target = nullptr;
     calls.push_back(address + " " + std::to_string(linkType) + (collectText ? " text" : ""));
     links.push_back(link);
     if (address.find("refused") != std::string::npos) return nullptr;

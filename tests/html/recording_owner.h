@@ -36,9 +36,11 @@ class RecordingOwner : public CLinkOwner {
   CPageDescr* OwnerPage() override { return m_page; }
 
   CAnchor* AddLink(const std::string& address, int linkType, bool defer, CPageChild* existing,
-                   CPageChild** record) override {
+                   CPageChild** record, CPageDescr** target) override {
     log.push_back("add " + std::to_string(linkType) + " " + address + (defer ? " deferred" : ""));
-    if (m_page && m_page->AddLink(m_cache, address, linkType, existing, record)) CCache::Lock().unlock();
+    CPageDescr* found = m_page ? m_page->AddLink(m_cache, address, linkType, existing, record) : nullptr;
+    if (found) CCache::Lock().unlock();
+    if (target) *target = found;
     if (!defer) return nullptr;
     auto child = std::make_unique<CAnchor>();
     CAnchor* anchor = child.get();

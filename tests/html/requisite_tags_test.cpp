@@ -68,6 +68,9 @@ TEST(RequisiteTags, RetrievedPageLinksAndCopy) {
       {"<a href=x.html>go <script src=/js/app.js></script><img srcset=s.png>there</a>",
        "<a HREF=\"http://host/dir/x.html\">go <script SRC=\"3S000011.js\"></script><img SRCSET=\"hvempty.gif\">there</a>",
        "0 3 1 c"},
+      // A BASE taken out never joins what stood around it into a tag.
+      {"<<BASE HREF=x>script>alert(1)</<base href=y>script><p>a<base href=z>b <!<BASE HREF=w>-- c -->",
+       "<<!---->script>alert(1)</<base href=y>script><p>ab <!<BASE HREF=w>-- c -->", ""},
       // Values that would break out of their attribute.
       {"<script src='q\"><b x=\".js'></script><iframe src='f.html?a=\"1\"&amp;b=<2>'>",
        "<script SRC=\"http://host/dir/q&quot;&gt;&lt;b x=&quot;.js\"></script>"

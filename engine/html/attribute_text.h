@@ -8,29 +8,34 @@
 
 namespace hv {
 
-inline void AppendAttributeText(std::string& out, const std::string& value) {
-  for (char c : value) {
-    switch (c) {
-      case '"': out += "%22"; break;
-      case '<': out += "%3C"; break;
-      case '>': out += "%3E"; break;
-      default: out += c;
-    }
+namespace detail {
+
+// Appends value with each '"', '<' and '>' written as the text given for it;
+// the runs between them go on whole.
+inline void AppendEscaped(std::string& out, const std::string& value, const char* quote, const char* less,
+                          const char* greater) {
+  const char* run = value.data();
+  const char* const end = run + value.size();
+  for (const char* p = run; p != end; ++p) {
+    if (*p != '"' && *p != '<' && *p != '>') continue;
+    out.append(run, p);
+    out += *p == '"' ? quote : *p == '<' ? less : greater;
+    run = p + 1;
   }
+  out.append(run, end);
+}
+
+}  // namespace detail
+
+inline void AppendAttributeText(std::string& out, const std::string& value) {
+  detail::AppendEscaped(out, value, "%22", "%3C", "%3E");
 }
 
 // A value taken from a page's attribute, where its references still mean
 // what they meant there, written back between double quotes: only the bytes
 // that could end the value or be read as markup are written as references.
 inline void AppendQuotedValue(std::string& out, const std::string& value) {
-  for (char c : value) {
-    switch (c) {
-      case '"': out += "&quot;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
-    }
-  }
+  detail::AppendEscaped(out, value, "&quot;", "&lt;", "&gt;");
 }
 
 inline std::string AttributeText(const std::string& value) {

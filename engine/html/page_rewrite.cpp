@@ -28,7 +28,9 @@ bool IsWebAddress(const std::string& text) {
 
 // One pass over the text, not one search of the set per byte.
 bool HasLineBreakOrTab(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
+  // One test for the bytes above the control range, which are nearly all.
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= '\r' && (c == '\t' || c == '\r' || c == '\n'); });
 }
 
 // Whether CreateName would change the text: a blank at either end, or a tab

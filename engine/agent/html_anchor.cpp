@@ -2,6 +2,8 @@
 
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
+#include "engine/html/copy_writer.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/html/map_parser.h"
 #include "engine/retrieval/site_tests.h"
 

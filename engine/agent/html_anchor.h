@@ -5,6 +5,8 @@
 
 #include "engine/agent/http_anchor.h"
 
+class CCopyWriter;
+class CCssRewriter;
 class CMapParser;
 
 class CHTMLAnchor : public CHTTPAnchor {
@@ -36,6 +38,12 @@ class CHTMLAnchor : public CHTTPAnchor {
   void RebuildChildren() override;
 
  private:
-  // Reads the page while it arrives (null between loads).
+  // Ends the stored copy of a stylesheet or plain body: only a whole one is kept.
+  BodyEnd EndWholeCopy(bool transferCompleted, bool written, bool diskFull);
+
+  // Reads the page while it arrives (null between loads): one of them, by
+  // the kind of the body.
   std::unique_ptr<CMapParser> m_pParser;
+  std::unique_ptr<CCssRewriter> m_pStylesheet;
+  std::unique_ptr<CCopyWriter> m_pPlain;
 };

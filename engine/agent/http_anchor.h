@@ -103,6 +103,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   std::unique_ptr<EarlierAnswer> m_pEarlier;
   bool m_bBodyTaken = false;  // this load accepted a body
   std::int64_t m_nBodyBytes = 0;  // of it, so far
+  std::string m_strBodyType;      // the content type of the answer whose body it is
   // The children of the last load until this one has read the page; one
   // taken back leaves its slot empty. Found by address, so a page of many
   // links costs no search of them all per link.

@@ -1,7 +1,8 @@
 // An HTML page in a run: its body goes through the link parser, which
 // writes the stored copy and hands over the links; each link the strategy
 // and the levels allow becomes a child location that is loaded in turn.
-// A stylesheet's links become children the same way.
+// A stylesheet's links become children the same way. A body that is no
+// page or stylesheet is stored as it came.
 #include <mutex>
 
 #include "engine/agent/agent_manager.h"
@@ -10,6 +11,9 @@
 #include "engine/cache/cache.h"
 #include "engine/cache/page_child.h"
 #include "engine/cache/page_descr.h"
+#include "engine/html/body_kind.h"
+#include "engine/html/copy_writer.h"
+#include "engine/html/css_rewriter.h"
 #include "engine/html/map_parser.h"
 #include "engine/http/url.h"
 #include "engine/retrieval/link_test.h"
@@ -20,21 +24,68 @@
 bool CHTMLAnchor::BeginBody() {
   CCache* cache = hv::run::Cache();
   if (!cache) return false;
+  DiscardBody();
+  // A site map reads links and writes nothing: a file without links is not read.
   const bool siteMapOnly = LoadDetail() == 0;
-  m_pParser = std::make_unique<CMapParser>(*cache, this, siteMapOnly);
   m_pPage->m_bPlaceholderUsed = 0;
+  switch (hv::html::BodyKindOf(m_strBodyType)) {
+    case hv::html::BodyKind::stylesheet:
+      m_pStylesheet = std::make_unique<CCssRewriter>(*cache, m_pPage, this);
+      if (!siteMapOnly) m_pStylesheet->OpenFiles();
+      break;
+    case hv::html::BodyKind::plain:
+      m_pPlain = std::make_unique<CCopyWriter>(*cache, m_pPage);
+      if (!siteMapOnly) m_pPlain->Open();
+      break;
+    case hv::html::BodyKind::markup:
+      m_pParser = std::make_unique<CMapParser>(*cache, this, siteMapOnly);
+      break;
+  }
   return true;
 }
 
 int CHTMLAnchor::ReceiveBody(const char* data, int length) {
-  if (!m_pParser) return -1;
-  m_pParser->Parse(data, static_cast<std::size_t>(length));
-  if (m_pParser->DiskFull()) hv::run::Stop();
+  const auto size = static_cast<std::size_t>(length);
+  bool diskFull = false;
+  if (m_pParser) {
+    m_pParser->Parse(data, size);
+    diskFull = m_pParser->DiskFull();
+  } else if (m_pStylesheet) {
+    m_pStylesheet->Parse(data, size);
+    diskFull = m_pStylesheet->DiskFull();
+  } else if (m_pPlain) {
+    m_pPlain->BeginFeed(data, size);
+    m_pPlain->EndFeed(CCopyWriter::kNothingOpen);
+    diskFull = m_pPlain->DiskFull();
+  } else {
+    return -1;
+  }
+  if (diskFull) hv::run::Stop();
   return 0;
+}
+
+CHTTPAnchor::BodyEnd CHTMLAnchor::EndWholeCopy(bool transferCompleted, bool written, bool diskFull) {
+  BodyEnd end;
+  end.diskFull = diskFull;
+  const bool readOnly = LoadDetail() == 0;
+  end.copyComplete = transferCompleted && (written || m_nBodyBytes == 0 || readOnly) && !diskFull;
+  end.writeFailed = transferCompleted && !end.copyComplete && !diskFull;
+  return end;
 }
 
 CHTTPAnchor::BodyEnd CHTMLAnchor::EndBody(bool transferCompleted) {
   BodyEnd end;
+  // Part of a stylesheet or of a file is no use: its new copy goes unfinished.
+  if (m_pStylesheet) {
+    const std::unique_ptr<CCssRewriter> sheet = std::move(m_pStylesheet);
+    const bool written = transferCompleted && sheet->Finish() == 1;
+    return EndWholeCopy(transferCompleted, written, sheet->DiskFull());
+  }
+  if (m_pPlain) {
+    const std::unique_ptr<CCopyWriter> plain = std::move(m_pPlain);
+    const bool written = transferCompleted && plain->Finish();
+    return EndWholeCopy(transferCompleted, written, plain->DiskFull());
+  }
   if (!m_pParser) return end;
   const bool received = m_pParser->Received() > 0;
   if (!transferCompleted && m_pKeptCopy) {
@@ -56,7 +107,11 @@ CHTTPAnchor::BodyEnd CHTMLAnchor::EndBody(bool transferCompleted) {
   return end;
 }
 
-void CHTMLAnchor::DiscardBody() { m_pParser.reset(); }
+void CHTMLAnchor::DiscardBody() {
+  m_pParser.reset();
+  m_pStylesheet.reset();
+  m_pPlain.reset();
+}
 
 void CHTMLAnchor::RebuildChildren() {
   if (m_pPage) m_pPage->RebuildLinks(*this);

@@ -267,6 +267,8 @@ int CHTTPAnchor::OnHeaders() {
     return rejected;
   }
   // A stylesheet's type stays: its copy is written anew as CSS, also later.
+  // The body that follows is read by the type, which the record forgets.
+  m_strBodyType = page->m_strContentType;
   if (!hv::IsStylesheetType(page->m_strContentType)) page->m_strContentType.clear();
   return OnStatusCode();
 }

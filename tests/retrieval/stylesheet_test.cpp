@@ -69,4 +69,37 @@ TEST_F(Stylesheets, stored_stylesheets_point_at_stored_files_and_follow_them) {
   EXPECT_NE(text("css/site.css").find(Local(records, "fonts/f.woff2")), std::string::npos);
 }
 
+// What a page links to as a page may be no page: a stylesheet added as a
+// location is read as CSS, and a text file or a document that holds markup
+// is stored as it came, its "links" neither followed nor rewritten.
+TEST_F(Stylesheets, a_location_is_read_by_the_kind_of_its_answer) {
+  WriteSite();
+  const std::string markup = "see <a href=\"other.html\">other</a> <img src=\"img/h.gif\"> <<BASE HREF=x>b>\n";
+  m_site->Write("list.html", "<A HREF=\"notes.txt\">notes</A> <A HREF=\"doc.pdf\">doc</A> <A HREF=img/bg.gif>bg</A>\n");
+  m_site->Write("notes.txt", markup);
+  m_site->Write("doc.pdf", "%PDF-1.4 " + markup);
+  m_site->Write("other.html", "<P>other</P>\n");
+  Serve();
+  CSafNode* agent = NewAgent("Kinds");
+  const unsigned long all = CSafClient::PackLoadInfo(CUINode::ldAllFiles, CUINode::ltWithinSite, 2,
+                                                     CUINode::ldAllFiles, CUINode::ltWithinSite, 0, 0);
+  CSafNode* sheet = AddLocation(agent, "Sheet", "css/site.css", all);
+  CSafNode* list = AddLocation(agent, "List", "list.html", all);
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(RunAndWait(sheet));
+  ASSERT_TRUE(RunAndWait(list));
+
+  const auto records = Records();
+  const auto text = [&](const std::string& path) { return ReadAll(StoredPath(records.at(Url(path)))); };
+  EXPECT_EQ(text("css/site.css").find("url(../img/bg.gif)"), std::string::npos) << text("css/site.css");
+  EXPECT_NE(text("css/site.css").find(Local(records, "img/bg.gif")), std::string::npos) << text("css/site.css");
+  EXPECT_TRUE(Stored(records, "css/base.css"));
+  EXPECT_TRUE(Stored(records, "fonts/f.woff2"));
+  EXPECT_EQ(text("notes.txt"), markup);
+  EXPECT_EQ(text("doc.pdf"), "%PDF-1.4 " + markup);
+  EXPECT_EQ(text("img/bg.gif"), SiteBuilder::Gif());
+  EXPECT_EQ(CountRequests(Requests(), "other.html"), 0);
+}
+
 }  // namespace

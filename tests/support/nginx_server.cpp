@@ -198,6 +198,7 @@ std::string NginxServer::Config(const Options& options) const {
   conf += "  default_type text/html;\n  sendfile on;\n";
   conf += options.keepAlive ? "  keepalive_timeout 65;\n" : "  keepalive_timeout 0;\n";
   conf += "  types { text/html html htm; image/gif gif; image/png png; image/jpeg jpg; application/zip zip;\n"
+          "    text/plain txt; application/pdf pdf;\n"
           "    text/css css; application/javascript js; font/woff2 woff2; font/ttf ttf; image/svg+xml svg; }\n";
   conf += "  server {\n    listen " + m_address + ":" + std::to_string(m_port) + (m_bTls ? " ssl" : "") + " backlog=1024;\n";
   if (m_bTls) {

@@ -72,18 +72,20 @@ std::string Normalised(std::string text) {
 
 CMapParser::CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly)
     : CContentParser(cache, owner ? owner->OwnerPage() : nullptr, &kDtd), m_pOwner(owner) {
-  m_resolved.reserve(256);  // a page's usual links without growing the table as they come
   if (!readOnly) OpenFiles();
 }
 
 CMapParser::~CMapParser() { ReleasePending(); }
 
 const std::string& CMapParser::Resolved(const std::string& value) {
-  // Bounded, so a page of endless distinct links cannot grow it without end.
-  constexpr std::size_t kMaxRemembered = 4096;
-  if (const auto it = m_resolved.find(value); it != m_resolved.end()) return it->second;
-  if (m_resolved.size() >= kMaxRemembered) m_resolved.clear();
-  return m_resolved.emplace(value, m_pPage->ResolveLink(value, m_strBase)).first->second;
+  if (!m_resolved) m_resolved = std::make_unique<ResolvedSlot[]>(kResolvedSlots);
+  ResolvedSlot& slot = m_resolved[std::hash<std::string>{}(value) % kResolvedSlots];
+  if (slot.used && slot.value == value) return slot.address;
+  slot.used = false;  // until both are the new value's
+  slot.value = value;
+  slot.address = m_pPage->ResolveLink(value, m_strBase);
+  slot.used = true;
+  return slot.address;
 }
 
 void CMapParser::ClearPending() {
@@ -168,7 +170,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       const CSGMLAttribute& href = attributes[0];
       if (!href.m_bPresent || href.m_strValue.empty()) break;
       m_strBase = Trimmed(href.m_strValue);
-      m_resolved.clear();
+      m_resolved.reset();
       // The copy's links are absolute or local: a BASE would misdirect them.
       // Where it sat between a "<" (or "</", "<!") and a name, taking it out
       // would join them into a tag the page never had ("<<BASE>script>"):

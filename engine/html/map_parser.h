@@ -4,8 +4,8 @@
 // pointing at the stored copies and without the page's BASE.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <unordered_map>
 
 #include "engine/html/content_parser.h"
 #include "engine/html/element_text.h"
@@ -55,7 +55,16 @@ class CMapParser : public CContentParser {
   int m_bLinkPending = 0;  // the text of the current A goes to a child not yet in the tree
   CLinkOwner* m_pOwner;
   std::string m_strBase;
-  std::unordered_map<std::string, std::string> m_resolved;  // against m_strBase
+  // Values resolved against m_strBase, by a hash of the value: a slot taken
+  // by another value is resolved anew. Reused, so a page's links cost no
+  // allocation for the table.
+  struct ResolvedSlot {
+    std::string value;
+    std::string address;
+    bool used = false;
+  };
+  static constexpr std::size_t kResolvedSlots = 256;
+  std::unique_ptr<ResolvedSlot[]> m_resolved;
   ElementText m_text{kMaxText};  // of the current A or TITLE
   CAnchor* m_pPendingLocation = nullptr;
   CPageChild* m_pPendingChild = nullptr;

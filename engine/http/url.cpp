@@ -70,7 +70,11 @@ std::string WithoutDotSegments(const std::string& path) {
       if (in == n) out += '/';
       continue;
     }
-    out += path[in++];
+    // Up to the next slash nothing can start a dot segment: the run goes on whole.
+    const std::size_t next = path.find('/', in + 1);
+    const std::size_t runEnd = next == std::string::npos ? n : next;
+    out.append(path, in, runEnd - in);
+    in = runEnd;
   }
   return out;
 }
@@ -143,6 +147,7 @@ void ComposeUrl(std::string& result, const char* url, const char* base, unsigned
 
   const bool separators = (flags & URL_SEPARATORS) != 0;
   result.clear();
+  result.reserve(urlText.size() + baseText.size() + 4);  // the address grows in one block
 
   if (flags & URL_SCHEME) {
     if (const char* scheme = a.scheme ? a.scheme : b.scheme) {

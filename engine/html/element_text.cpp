@@ -81,13 +81,28 @@ std::string ElementText::Take() {
   if (m_references.empty() || IsValidUtf8(m_text)) {
     out.swap(m_text);
   } else {
+    // Single bytes (Latin-1): references become their bytes too, unless one
+    // is beyond Latin-1; then the whole text becomes UTF-8 rather than lose
+    // that character.
+    const bool widen = std::any_of(m_references.begin(), m_references.end(),
+                                   [](const Reference& reference) { return reference.code > 0xFF; });
+    const auto appendOwn = [&](std::size_t from, std::size_t to) {
+      if (!widen) {
+        out.append(m_text, from, to - from);
+        return;
+      }
+      for (std::size_t i = from; i < to; ++i) out += Utf8(static_cast<unsigned char>(m_text[i]));
+    };
     std::size_t from = 0;
     for (const Reference& reference : m_references) {
-      out.append(m_text, from, reference.offset - from);
-      out.push_back(reference.code <= 0xFF ? static_cast<char>(reference.code) : '?');
+      appendOwn(from, reference.offset);
+      if (widen)
+        out.append(m_text, reference.offset, reference.length);
+      else
+        out.push_back(static_cast<char>(reference.code));
       from = reference.offset + reference.length;
     }
-    out.append(m_text, from, std::string::npos);
+    appendOwn(from, m_text.size());
   }
   Clear();
   return out;

@@ -1,8 +1,8 @@
 // The words of an element as a parser collects them (a link's text, a
 // page's title): the page's own bytes, with character references written in
 // the page's encoding. A page in UTF-8 gets its references in UTF-8; a page
-// of single bytes gets each reference as its Latin-1 byte, and '?' for a
-// character beyond Latin-1, as names were always kept.
+// of single bytes gets each reference as its Latin-1 byte, or, when one is
+// beyond Latin-1, the whole text in UTF-8 (never a '?' for a character).
 #pragma once
 
 #include <cstddef>

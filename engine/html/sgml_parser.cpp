@@ -421,11 +421,22 @@ bool CSGMLParser::ResolveEntity() {
 
 void CSGMLParser::ResolveNumber() {
   // Leading digits only; anything past the last character code stays out
-  // of range however long the number is.
+  // of range however long the number is. "x" starts hexadecimal digits, as
+  // pages have written apostrophes and quotes for years ("&#x27;").
+  const bool hex = !m_strToken.empty() && (m_strToken[0] == 'x' || m_strToken[0] == 'X');
   std::int64_t n = 0;
-  for (char c : m_strToken) {
-    if (c < '0' || c > '9') break;
-    n = n * 10 + (c - '0');
+  for (std::size_t i = hex ? 1 : 0; i < m_strToken.size(); ++i) {
+    const char c = m_strToken[i];
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      break;
+    n = n * (hex ? 16 : 10) + digit;
     if (n > kMaxCharacterCode) return;
   }
   if (n > 0) Character(static_cast<int>(n));

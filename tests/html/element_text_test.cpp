@@ -18,8 +18,8 @@ TEST(ElementText, KeepsOneEncodingAtTheLimit) {
       // dash stays UTF-8.
       {"cut inside a sequence", 0x2014, "\xc3\xa9\xc3\xa9", 6, "\xe2\x80\x94\xc3\xa9"},
       {"single bytes take Latin-1 bytes", 0xE9, "t\xe9", 10, "\xe9t\xe9"},
-      {"beyond Latin-1 in single bytes", 0x2014, "\xe9", 10, "?\xe9"},
-      {"an overlong form is not UTF-8", 0x2014, "\xc0\xaf", 10, "?\xc0\xaf"},
+      {"beyond Latin-1 widens single bytes", 0x2014, "\xe9", 10, "\xe2\x80\x94\xc3\xa9"},
+      {"an overlong form is not UTF-8", 0x2014, "\xc0\xaf", 10, "\xe2\x80\x94\xc3\x80\xc2\xaf"},
       {"a surrogate is no character", 0xD800, "x", 10, "?x"},
   };
   for (const Case& c : cases) {

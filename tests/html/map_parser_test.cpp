@@ -74,11 +74,14 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
   const std::string dir = "http://host/dir/";
   const std::vector<OwnerCase> cases = {
       // References come in the page's encoding: UTF-8 unless its own bytes
-      // are single ones (Latin-1), which keep '?' for what they cannot hold.
+      // are single ones (Latin-1); a reference Latin-1 cannot hold makes the
+      // whole title UTF-8.
       {"<TITLE> Caf&eacute; &amp;\n Bar </TITLE>", {"title \"Caf\xc3\xa9 & Bar\""}},
       {"<TITLE>&#8364;&#233;</TITLE>", {"title \"\xe2\x82\xac\xc3\xa9\""}},
       {"<TITLE>Index &#8212; caf\xc3\xa9</TITLE>", {"title \"Index \xe2\x80\x94 caf\xc3\xa9\""}},
-      {"<TITLE>Caf\xe9 &#8212; &eacute;</TITLE>", {"title \"Caf\xe9 ? \xe9\""}},
+      {"<TITLE>Caf\xe9 &#8212; &eacute;</TITLE>", {"title \"Caf\xc3\xa9 \xe2\x80\x94 \xc3\xa9\""}},
+      {"<TITLE>Caf\xe9 &eacute;</TITLE>", {"title \"Caf\xe9 \xe9\""}},
+      {"<TITLE>Tom&#x27;s &#x263A;</TITLE>", {"title \"Tom's \xe2\x98\xba\""}},
       {"<A HREF=x.html>Some <B>bold</B>\n text</A>",
        {"add 0 " + dir + "x.html deferred", "complete " + dir + "x.html \"Some bold text\""}},
       {"<A HREF=e.html><IMG SRC=i.gif></A>",

@@ -96,7 +96,8 @@ TEST(SgmlReferences, DecodedInElementContent) {
 TEST(SgmlReferences, Numeric) {
   RunAll({
       {"<A>&#65;</A>", {"s:A:3", "t:A:A", "e:A"}},
-      {"<A>&#x41;</A>", {"s:A:3", "e:A"}},
+      {"<A>&#x41;&#X6a;&#x1F600;</A>", {"s:A:3", "t:A:Aj{128512}", "e:A"}},
+      {"<A>&#x;&#xg;&#x0;x&#x110000;</A>", {"s:A:3", "t:A:x", "e:A"}},
       {"<A>&#65abc;x</A>", {"s:A:3", "t:A:Ax", "e:A"}},
       {"<A>&#65 x</A>", {"s:A:3", "t:A:Ax", "e:A"}},
       {"<A>&#;x&#0;</A>", {"s:A:3", "t:A:x", "e:A"}},

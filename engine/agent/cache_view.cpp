@@ -3,6 +3,30 @@
 #include "engine/agent/agent_manager.h"
 #include "engine/cache/cache.h"
 
+namespace {
+
+// Called with the cache lock held.
+void FillRecordLocked(const CPageDescr& page, HvCacheRecord& record, bool withLinks) {
+  record.address = page.m_strAddress;
+  record.state = page.m_nState;
+  record.localFile = page.m_strLocalFile;
+  record.lastRetrievalEnd = page.m_tLastRetrievalEnd;
+  record.storedAt = page.m_tStoredAt;
+  record.lastModified = page.m_tLastModified;
+  record.stateChangedAt = page.m_tStateChanged;
+  record.statusCode = page.m_nStatusCode;
+  record.modified = page.m_bFlag && page.m_tLastModified != 0 ? 1 : 0;
+  record.statusText = page.m_strStatusText;
+  record.contentType = page.m_strContentType;
+  record.contentLength = page.m_nContentLength;
+  record.title = page.m_strTitle;
+  record.links.clear();
+  if (withLinks)
+    for (const auto& link : page.m_links) record.links.push_back({link->m_nLinkType, link->m_strAddress, link->m_strTitle});
+}
+
+}  // namespace
+
 bool VisitCacheRecords(const std::function<void(const HvCacheRecord&)>& visit, bool withLinks) {
   try {
     CCache* cache = CAgentManager::Instance().Cache();
@@ -10,25 +34,23 @@ bool VisitCacheRecords(const std::function<void(const HvCacheRecord&)>& visit, b
     std::lock_guard guard(CCache::Lock());
     HvCacheRecord record;  // one, reused: its strings keep their room
     for (const CPageDescr* page : cache->Records()) {
-      record.address = page->m_strAddress;
-      record.state = page->m_nState;
-      record.localFile = page->m_strLocalFile;
-      record.lastRetrievalEnd = page->m_tLastRetrievalEnd;
-      record.storedAt = page->m_tStoredAt;
-      record.lastModified = page->m_tLastModified;
-      record.stateChangedAt = page->m_tStateChanged;
-      record.statusCode = page->m_nStatusCode;
-      record.modified = page->m_bFlag && page->m_tLastModified != 0 ? 1 : 0;
-      record.statusText = page->m_strStatusText;
-      record.contentType = page->m_strContentType;
-      record.contentLength = page->m_nContentLength;
-      record.title = page->m_strTitle;
-      record.links.clear();
-      if (withLinks)
-        for (const auto& link : page->m_links)
-          record.links.push_back({link->m_nLinkType, link->m_strAddress, link->m_strTitle});
+      FillRecordLocked(*page, record, withLinks);
       visit(record);
     }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool GetCacheRecord(const std::string& address, HvCacheRecord& record) {
+  try {
+    CCache* cache = CAgentManager::Instance().Cache();
+    if (!cache || address.empty()) return false;
+    std::lock_guard guard(CCache::Lock());
+    const CPageDescr* page = cache->Find(address);
+    if (!page) return false;
+    FillRecordLocked(*page, record, false);
     return true;
   } catch (...) {
     return false;

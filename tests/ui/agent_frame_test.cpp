@@ -46,9 +46,10 @@ TEST_F(FrameTest, folders_searches_and_deletes_act_on_the_target_folder) {
   m_frame->OnCommand(hvui::kCmdExpandAll);
   EXPECT_TRUE(folder->isExpanded());
   Tree().setCurrentItem(folder->child(0));
-  m_frame->OnCommand(hvui::kCmdDelete);  // not the root: no question
+  m_answer = QMessageBox::Yes;
+  m_frame->OnCommand(hvui::kCmdDelete);
   ASSERT_TRUE(WaitFor([&] { return folder->childCount() == 0; }));
-  EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("\n").toStdString();
+  EXPECT_EQ(m_messages.size(), 1) << m_messages.join("\n").toStdString();
 }
 
 TEST_F(FrameTest, deleting_the_agent_asks_first_and_no_changes_nothing) {

@@ -1,6 +1,7 @@
 // Runs through the agent frame against a local nginx: the page pictures
 // follow the run, and a run survives the user deleting and collapsing items
 // while the engine's threads report on them.
+#include <QStatusBar>
 #include <QTest>
 #include <ctime>
 #include <random>
@@ -88,23 +89,75 @@ TEST_F(TreeRun, page_pictures_follow_the_runs_and_the_progress_counts_them) {
   EXPECT_EQ(children, (std::multiset<int>{hvui::kImagePageMissing, hvui::kImagePageStoredNew}));
   const std::multiset<QString> tips{club->child(0)->toolTip(0), club->child(1)->toolTip(0)};
   EXPECT_EQ(tips, (std::multiset<QString>{"200 OK", "404 Not Found"}));
+  EXPECT_EQ(m_frame->statusBar()->currentMessage().toStdString(), "Run ended: 2 new, 0 modified, 0 gone, 1 failed; 3 pages asked for");
 
-  ASSERT_TRUE(RunToEnd());  // nothing changed on the server
+  ASSERT_TRUE(m_site->Remove("walks.html"));
+  ASSERT_TRUE(RunToEnd());  // one page went from the server
   Drain();
   club = Child(Root(), "Club");
   ASSERT_NE(club, nullptr);
   EXPECT_EQ(Image(club), hvui::kImagePageStored);
+  EXPECT_EQ(m_frame->statusBar()->currentMessage().toStdString(), "Run ended: 0 new, 0 modified, 1 gone, 1 failed; 3 pages asked for");
 }
 
-TEST_F(TreeRun, a_page_that_could_not_be_had_says_why) {
+TEST_F(TreeRun, a_page_says_why_its_load_failed_also_after_the_agent_is_opened_again) {
+  Serve();
+  const struct {
+    const char* name;
+    std::string url;
+    const char* tip;
+  } cases[] = {
+      {"Refused", "http://127.0.0.1:1/", "could not connect"},  // nothing listens on port 1 here
+      {"Nowhere", "http://no-such-host.invalid/", "host name not found"},
+      {"Missing", m_nginx->BaseUrl() + "missing.html", "404 Not Found"},
+  };
   NewAgent("Down");
-  AddLocationAt("Down", "http://127.0.0.1:1/");  // nothing listens on port 1 here
+  for (const auto& c : cases) AddLocationAt(c.name, c.url);
+  for (const auto& c : cases) EXPECT_EQ(Child(Root(), c.name)->toolTip(0), "") << c.name << ": never asked for";
   ASSERT_TRUE(RunToEnd());
   Drain();
-  QTreeWidgetItem* down = Child(Root(), "Down");
-  ASSERT_NE(down, nullptr);
-  EXPECT_EQ(Image(down), hvui::kImagePageFailed);
-  EXPECT_EQ(down->toolTip(0), "could not connect");
+  const auto expectTips = [&](const char* when) {
+    for (const auto& c : cases) {
+      QTreeWidgetItem* item = Child(Root(), c.name);
+      ASSERT_NE(item, nullptr) << c.name;
+      EXPECT_NE(Image(item), hvui::kImagePageStoredNew) << c.name;
+      EXPECT_EQ(item->toolTip(0), c.tip) << c.name << when;
+    }
+  };
+  expectTips("");
+  NewAgent("Aside");
+  m_frame->OpenAgent("Down");
+  ASSERT_TRUE(WaitFor([&] { return Root() && Child(Root(), "Missing"); }));
+  Drain();
+  expectTips(" (opened again)");
+}
+
+TEST_F(TreeRun, page_titles_show_as_written) {
+  const struct {
+    const char* file;
+    std::string title;  // as the page writes it
+    QString shown;
+  } cases[] = {
+      {"latin.html", "Caf\xe9 &#8212; &#x263A;", QString::fromUtf8("Caf\xc3\xa9 \xe2\x80\x94 \xe2\x98\xba")},
+      {"utf8.html", "Gr\xc3\xbc\xc3\x9f""e &amp; &#x27;Tom&#39;", QString::fromUtf8("Gr\xc3\xbc\xc3\x9f""e & 'Tom'")},
+      {"plain.html", "Caf\xe9 cr&egrave;me", QString::fromUtf8("Caf\xc3\xa9 cr\xc3\xa8me")},
+  };
+  std::vector<std::string> links;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(m_site->Write(c.file, "<html><head><title>" + c.title + "</title></head><body>x</body></html>"));
+    links.push_back(c.file);
+  }
+  ASSERT_TRUE(m_site->WritePage("index.html", Page("Titles", links)));
+  Serve();
+  NewAgent("Titles");
+  AddLocation("Start", "index.html");
+  ASSERT_TRUE(RunToEnd());
+  Drain();
+  QTreeWidgetItem* start = Child(Root(), "Start");
+  ASSERT_NE(start, nullptr);
+  QStringList shown;
+  for (int i = 0; i < start->childCount(); ++i) shown << start->child(i)->text(0);
+  for (const auto& c : cases) EXPECT_TRUE(shown.contains(c.shown)) << c.file << ": " << shown.join(" | ").toStdString();
 }
 
 TEST_F(TreeRun, deleting_and_collapsing_items_while_500_pages_arrive_harms_nothing) {
@@ -121,6 +174,7 @@ TEST_F(TreeRun, deleting_and_collapsing_items_while_500_pages_arrive_harms_nothi
   Tree().setCurrentItem(Root());
   m_frame->OnCommand(hvui::kCmdStartStop);
   ASSERT_TRUE(m_frame->Running());
+  m_answer = QMessageBox::Yes;  // each delete asks
   std::mt19937 random(7);
   int deleted = 0;
   const bool ended = WaitFor(

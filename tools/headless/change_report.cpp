@@ -25,15 +25,8 @@ ChangedPage PageOf(const HvCacheRecord& record) {
           record.statusText, record.state};
 }
 
-// Why a page failed, for its line.
 std::string Reason(const ChangedPage& page, bool stopped) {
-  // Without an answer that stands, the engine says why in the status text.
-  if (page.statusCode == 0 && !page.statusText.empty()) return Printable(page.statusText);
-  if (page.state == kInterrupted) return "interrupted";
-  if (page.statusCode == 0) return stopped ? "stopped before it came" : "no response";
-  std::string text = std::to_string(page.statusCode);
-  if (!page.statusText.empty()) text += " " + Printable(page.statusText);
-  return text;
+  return LoadOutcome(page.statusCode, page.statusText, page.state, stopped);
 }
 
 void PrintPages(std::ostream& out, const char* label, const std::vector<ChangedPage>& pages,
@@ -58,6 +51,16 @@ void PrintPages(std::ostream& out, const char* label, const std::vector<ChangedP
 bool Failed(const HvCacheRecord& r) { return r.state == kInterrupted || r.statusCode >= 400 || r.statusCode == 0; }
 
 }  // namespace
+
+std::string LoadOutcome(int statusCode, std::string_view statusText, int state, bool stopped) {
+  // Without an answer that stands, the engine says why in the status text.
+  if (statusCode == 0 && !statusText.empty()) return Printable(statusText);
+  if (state == kInterrupted) return "interrupted";
+  if (statusCode == 0) return stopped ? "stopped before it came" : "no response";
+  std::string text = std::to_string(statusCode);
+  if (!statusText.empty()) text += " " + Printable(statusText);
+  return text;
+}
 
 std::uint32_t LatestTimeStamp(const std::vector<HvCacheRecord>& records) {
   return RunBaseline::Of(records).Latest();
@@ -164,15 +167,19 @@ std::string LimitsText(const HvRunLimits& limits) {
   return text;
 }
 
+std::string ChangeTotals(const ChangeReport& report) {
+  return std::to_string(report.added.size()) + " new, " + std::to_string(report.modified.size()) + " modified, " +
+         std::to_string(report.gone.size()) + " gone, " + std::to_string(report.failed.size()) + " failed; " +
+         std::to_string(report.retrieved) + (report.retrieved == 1 ? " page" : " pages") + " asked for";
+}
+
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
                        const std::string& framesetPath, const std::string& startPage) {
   PrintPages(out, "new", report.added, agentFolder, false, report.stopped);
   PrintPages(out, "modified", report.modified, agentFolder, false, report.stopped);
   PrintPages(out, "gone", report.gone, agentFolder, true, report.stopped);
   PrintPages(out, "failed", report.failed, agentFolder, true, report.stopped);
-  out << report.added.size() << " new, " << report.modified.size() << " modified, " << report.gone.size()
-      << " gone, " << report.failed.size() << " failed; " << report.retrieved
-      << (report.retrieved == 1 ? " page" : " pages") << " asked for\n";
+  out << ChangeTotals(report) << '\n';
   if (const std::string limits = LimitsText(report.limits); !limits.empty()) out << limits << '\n';
   // The frameset's left frame is the agent file, which only a browser with
   // the agent view shows; the start page opens in any browser.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -76,6 +77,14 @@ ChangeReport ClassifyChanges(const RunBaseline& before, std::uint32_t runStart);
 // reading the agent offline.
 void PrintChangeReport(std::ostream& out, const ChangeReport& report, const std::string& agentFolder,
                        const std::string& framesetPath, const std::string& startPage);
+// Why a page's last load came out as it did, as a failed page's line says
+// and the desktop shows beside the page: the status line of the answer that
+// stands ("404 Not Found"), else the engine's words for why none came ("host
+// name not found"), "interrupted" for a copy cut short. UTF-8, with control
+// characters made visible. stopped: the user stopped the run.
+std::string LoadOutcome(int statusCode, std::string_view statusText, int state, bool stopped);
+// "1 new, 2 modified, 0 gone, 1 failed; 9 pages asked for"
+std::string ChangeTotals(const ChangeReport& report);
 // "3 pages not fetched: the agent's size limit was reached; ..." for the
 // limits that left pages unfetched; empty when none did.
 std::string LimitsText(const HvRunLimits& limits);

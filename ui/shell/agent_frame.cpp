@@ -3,8 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
 #include <QToolButton>
 
+#include "change_report.h"
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/saf_node.h"
@@ -24,6 +28,10 @@ namespace {
 
 constexpr int kRootFilesRole = Qt::UserRole + 10;
 constexpr int kRootBytesRole = Qt::UserRole + 11;
+// The first size: room for the tree's addresses and, below them, for the
+// property pages with their lists; never more than most of the screen.
+constexpr QSize kFirstSize(600, 760);
+constexpr int kFirstDetailsHeight = 300;
 
 // While it lives the program shows that it is busy.
 class WaitCursor {
@@ -70,7 +78,11 @@ CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
   });
   m_client->SetMainWnd(m_window);
   UpdateButtons();
-  resize(420, 640);
+  QSize first = kFirstSize;
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    first = first.boundedTo(screen->availableGeometry().size() * 9 / 10);
+  resize(first);
+  resizeDocks({m_details}, {std::min(kFirstDetailsHeight, first.height() / 2)}, Qt::Vertical);
 }
 
 CAgentFrame::~CAgentFrame() {
@@ -121,16 +133,34 @@ int CAgentFrame::OpenAgent(const QString& name) {
   return result;
 }
 
+void CAgentFrame::OfferHelp() {
+  auto* offer = new QLabel(tr("New to Harvion? <a href=\"help\">Read the help page</a> (F1)"), statusBar());
+  offer->setObjectName("helpOffer");
+  offer->setAccessibleName(tr("Read the help page"));
+  connect(offer, &QLabel::linkActivated, this, [this, offer] {
+    OnCommand(kCmdHelp);
+    offer->hide();
+    offer->deleteLater();
+  });
+  statusBar()->addWidget(offer, 1);
+}
+
 // ---- runs -------------------------------------------------------------------------------
 
 bool CAgentFrame::StartRun(std::uint64_t id) {
   if (m_running || !id) return false;
   m_running = true;
   m_progress->Reset();
+  statusBar()->clearMessage();
+  m_baseline = std::make_unique<harvion::RunBaseline>(harvion::RunBaseline::Take());
+  // At most a second's wait, when a run ended within this second: what the
+  // two runs did in one second could not be told apart.
+  m_runStart = harvion::RunStartAfter(m_baseline->Latest());
   int started = 0;
   m_client->Bridge().WithNode(id, [&](CSafNode& node) { started = node.Run(); });
   if (!started) {
     m_running = false;
+    m_baseline.reset();
     UpdateButtons();
     return false;
   }
@@ -140,11 +170,20 @@ bool CAgentFrame::StartRun(std::uint64_t id) {
   return true;
 }
 
-void CAgentFrame::OnRunEnded() {
+void CAgentFrame::OnRunEnded(bool interrupted) {
   m_running = false;
   m_runningId = 0;
   m_progress->Reset();
   PluginClient::SaveAgentFile();
+  if (m_baseline) {
+    harvion::ChangeReport report = harvion::ClassifyChanges(*m_baseline, m_runStart);
+    QString text = (interrupted ? tr("Run stopped: %1") : tr("Run ended: %1"))
+                       .arg(QString::fromStdString(harvion::ChangeTotals(report)));
+    if (const std::string limits = harvion::LimitsText(report.limits); !limits.empty())
+      text += "; " + QString::fromStdString(limits);
+    statusBar()->showMessage(text);
+    m_baseline.reset();
+  }
   UpdateButtons();
   emit runStateChanged(false);
 }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 class QAction;
 class QMenu;
 class QToolButton;
+
+namespace harvion {
+class RunBaseline;
+}
 
 namespace hvui {
 
@@ -48,6 +53,7 @@ enum Command : int {
   kCmdPaste = 57637,
   kCmdDelete = 57632,
   kCmdRename = 32784,
+  kCmdHelp = 57670,
 };
 
 class CAgentFrame : public QMainWindow {
@@ -88,6 +94,8 @@ class CAgentFrame : public QMainWindow {
 
   // Starts a run of the node; false when one is going on or it did not start.
   bool StartRun(std::uint64_t id);
+  // A first start: the status bar offers the help page until it is opened.
+  void OfferHelp();
 
  signals:
   // The agent shown in the tree changed (name, or another agent).
@@ -104,13 +112,14 @@ class CAgentFrame : public QMainWindow {
   void FillAgentMenu(QMenu* menu);
   void ShowContextMenu(std::uint64_t id, const QPoint& globalPos);
   void OnEngineMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void OnRunEnded();
+  void OnRunEnded(bool interrupted);
   void OnUserSelected(std::uint64_t id);
   void UpdateButtons();
   void MakeClient();
 
   // Command actions.
   void NewAgent();
+  void NewFolder();
   void NewSearch();
   void AddCurrentPage();
   void AddInternetLocation();
@@ -119,6 +128,7 @@ class CAgentFrame : public QMainWindow {
   void CopySelected();
   void PasteIntoTarget();
   void GoToOriginal();
+  void OpenHelp();
   // The folder the insert commands put things in, or 0 without an agent.
   std::uint64_t TargetFolder() const;
   // The selected node's address (its URL item); empty for none.
@@ -139,6 +149,9 @@ class CAgentFrame : public QMainWindow {
   HWND m_window = nullptr;
   bool m_running = false;
   std::uint64_t m_runningId = 0;
+  // What the index held before the run, for what it changed at its end.
+  std::unique_ptr<harvion::RunBaseline> m_baseline;
+  std::uint32_t m_runStart = 0;
   bool m_detailsVisible = true;
 };
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMimeData>
@@ -56,6 +57,7 @@ constexpr CommandText kCommandTexts[] = {
     {kCmdPaste, "Paste"},
     {kCmdDelete, "Delete"},
     {kCmdRename, "Rename"},
+    {kCmdHelp, "Harvion Help"},
 };
 
 QString Latin1(const char* text) { return QString::fromLatin1(text); }
@@ -80,6 +82,8 @@ void CAgentFrame::BuildActions() {
   Action(kCmdRename)->setShortcut(Qt::Key_F2);
   Action(kCmdCopy)->setShortcut(QKeySequence::Copy);
   Action(kCmdPaste)->setShortcut(QKeySequence::Paste);
+  Action(kCmdHelp)->setShortcut(QKeySequence::HelpContents);
+  addAction(Action(kCmdHelp));
   for (const int command : {kCmdDelete, kCmdRename, kCmdCopy, kCmdPaste}) {
     Action(command)->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     m_tree->addAction(Action(command));
@@ -138,6 +142,7 @@ void CAgentFrame::BuildButtons() {
   options->addSeparator();
   options->addAction(Action(kCmdHide));
   options->addSeparator();
+  options->addAction(Action(kCmdHelp));
   options->addAction(Action(kCmdAbout));
   button(162, "options", "Plugin Options", options);
   auto* spacer = new QWidget(bar);
@@ -211,12 +216,7 @@ void CAgentFrame::OnCommand(int command) {
       ImportLocalFile();
       break;
     case kCmdNewFolder:
-      if (const std::uint64_t target = TargetFolder()) {
-        const QByteArray name = Latin1(texts::kNewFolder).toUtf8();
-        m_client->Bridge().WithNode(target, [&](CSafNode& node) {
-          PluginClient::CreateCategoryNode(&node, name.constData(), 0);
-        });
-      }
+      NewFolder();
       break;
     case kCmdNewSearch:
       NewSearch();
@@ -236,6 +236,9 @@ void CAgentFrame::OnCommand(int command) {
       break;
     case kCmdAbout:
       CSplashWindow::OpenAbout(this);
+      break;
+    case kCmdHelp:
+      OpenHelp();
       break;
     case kCmdGoToOriginal:
       GoToOriginal();
@@ -295,6 +298,19 @@ void CAgentFrame::NewAgent() {
   });
 }
 
+void CAgentFrame::NewFolder() {
+  const std::uint64_t target = TargetFolder();
+  if (!target) return;
+  m_tree->EndEditing();
+  const QByteArray name = Latin1(texts::kNewFolder).toUtf8();
+  std::uint64_t made = 0;
+  m_client->Bridge().WithNode(target, [&](CSafNode& node) {
+    made = IdOfNode(PluginClient::CreateCategoryNode(&node, name.constData(), 0));
+  });
+  // Named at once, where the user sees it, as a new search is.
+  if (made) QTimer::singleShot(0, this, [this, made] { m_tree->EditLabel(m_tree->Item(made)); });
+}
+
 void CAgentFrame::NewSearch() {
   const std::uint64_t target = TargetFolder();
   if (!target) return;
@@ -352,7 +368,15 @@ void CAgentFrame::DeleteSelected() {
   QTreeWidgetItem* item = m_tree->currentItem();
   if (!item) return;
   if (item != m_tree->Root()) {
-    m_client->Bridge().WithNode(CAgentTreeView::IdOf(item), [](CSafNode& node) { node.Remove(0); });
+    // The user's items are their work, and a removed node cannot come back.
+    const std::uint64_t id = CAgentTreeView::IdOf(item);
+    QString question = tr("Delete \"%1\" from the agent?").arg(item->text(0));
+    if (item->childCount() > 0) question += ' ' + tr("Everything in it goes too.");
+    if (ShowMessage(this, PluginCaption(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) !=
+        QMessageBox::Yes)
+      return;
+    // A run may have removed it while the question was shown.
+    m_client->Bridge().WithNode(id, [](CSafNode& node) { node.Remove(0); });
     return;
   }
   if (m_running) {
@@ -370,6 +394,20 @@ void CAgentFrame::DeleteSelected() {
 void CAgentFrame::GoToOriginal() {
   const QString url = NodeUrl(m_tree->SelectedId());
   if (!url.isEmpty() && m_open) m_open(url);
+}
+
+void CAgentFrame::OpenHelp() {
+  // The help pages live in the Startup Agent's folder, its own page first.
+  HGLOBAL block = PluginClient::GetEmptyFileName();
+  if (!block) return;
+  const QString path = EngineText(static_cast<const char*>(GlobalLock(block)));
+  GlobalUnlock(block);
+  GlobalFree(block);
+  if (!QFileInfo::exists(path)) {
+    ShowMessage(this, PluginCaption(), tr("The help pages are missing: %1").arg(path));
+    return;
+  }
+  if (m_open) m_open(path);
 }
 
 void CAgentFrame::CopySelected() {

@@ -1,5 +1,6 @@
 #include "shell/agent_tree_view.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -7,7 +8,6 @@
 
 #include "harvion/saf_node.h"
 #include "shell/node_bridge.h"
-#include "shell/status_texts.h"
 #include "shell/tree_images.h"
 
 namespace hvui {
@@ -27,7 +27,12 @@ CAgentTreeView::CAgentTreeView(NodeBridge& bridge, QWidget* parent) : QTreeWidge
   setIconSize(QSize(16, 16));
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
-  setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  setEditTriggers(QAbstractItemView::EditKeyPressed);
+  m_renameTimer = new QTimer(this);
+  m_renameTimer->setSingleShot(true);
+  connect(m_renameTimer, &QTimer::timeout, this, [this] {
+    if (m_lastClicked.isValid()) EditLabel(itemFromIndex(m_lastClicked));
+  });
   header()->setStretchLastSection(true);
   setDragEnabled(true);
   setAcceptDrops(true);
@@ -63,7 +68,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   item->setText(0, facts.text);
   SetBold(item, user);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
-  if (nodeClass == kNodeKindPage) SetStatus(item, facts.result.statusCode, facts.failure);
+  if (nodeClass == kNodeKindPage) SetStatus(item, facts.outcome);
   // Pages go after their siblings; other items where the engine says.
   const bool first = nodeClass != kNodeKindPage && facts.insertPos == kInsertFirst;
   if (parentItem) {
@@ -110,7 +115,7 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
   }
   if (page) {
     SetImage(item, PageStateImage(facts.result));
-    SetStatus(item, facts.result.statusCode, facts.failure);
+    SetStatus(item, facts.outcome);
   }
 }
 
@@ -118,16 +123,14 @@ void CAgentTreeView::OnImage(std::uint64_t id, int image) {
   if (QTreeWidgetItem* item = Item(id)) SetImage(item, image);
 }
 
-void CAgentTreeView::OnLoaded(std::uint64_t id, int image, int statusCode, const QString& failure) {
+void CAgentTreeView::OnLoaded(std::uint64_t id, int image, const QString& outcome) {
   QTreeWidgetItem* item = Item(id);
   if (!item) return;
   SetImage(item, image);
-  SetStatus(item, statusCode, failure);
+  SetStatus(item, outcome);
 }
 
-void CAgentTreeView::SetStatus(QTreeWidgetItem* item, int statusCode, const QString& failure) {
-  item->setToolTip(0, statusCode > 0 ? QString("%1 %2").arg(statusCode).arg(StatusText(statusCode)) : failure);
-}
+void CAgentTreeView::SetStatus(QTreeWidgetItem* item, const QString& outcome) { item->setToolTip(0, outcome); }
 
 void CAgentTreeView::OnText(std::uint64_t id, const QString& text) {
   QTreeWidgetItem* item = Item(id);
@@ -226,9 +229,33 @@ void CAgentTreeView::ExpandAll(QTreeWidgetItem* item) {
 // ---- the user's input ------------------------------------------------------------
 
 void CAgentTreeView::mousePressEvent(QMouseEvent* event) {
+  m_renameTimer->stop();
+  const QModelIndex index = indexAt(event->position().toPoint());
+  const quint64 since = event->timestamp() - m_lastClickAt;
+  m_slowSecondClick = event->button() == Qt::LeftButton && index.isValid() && index == m_lastClicked &&
+                      event->timestamp() >= m_lastClickAt && since < kSlowDoubleClickMs;
+  m_lastClicked = event->button() == Qt::LeftButton ? QPersistentModelIndex(index) : QPersistentModelIndex();
+  m_lastClickAt = event->timestamp();
   m_userInput = true;
   QTreeWidget::mousePressEvent(event);
   m_userInput = false;
+}
+
+void CAgentTreeView::mouseReleaseEvent(QMouseEvent* event) {
+  QTreeWidget::mouseReleaseEvent(event);
+  const QModelIndex index = indexAt(event->position().toPoint());
+  // Released elsewhere (a drag, a slip) or on the expand button: no rename.
+  if (m_slowSecondClick && index == m_lastClicked && visualRect(index).contains(event->position().toPoint()) &&
+      state() != DraggingState)
+    m_renameTimer->start(QApplication::doubleClickInterval());
+  m_slowSecondClick = false;
+}
+
+void CAgentTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  m_renameTimer->stop();
+  m_slowSecondClick = false;
+  m_lastClicked = QPersistentModelIndex();  // a third click starts no rename
+  QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void CAgentTreeView::keyPressEvent(QKeyEvent* event) {

@@ -2,6 +2,7 @@
 // by the user-interface nodes through the bridge, on the Qt thread.
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdint>
 #include <functional>
@@ -26,9 +27,8 @@ class CAgentTreeView : public QTreeWidget {
   void OnAttach(const ItemFacts& facts);
   void OnReAttach(const ItemFacts& facts, bool page);
   void OnImage(std::uint64_t id, int image);
-  // A page's last answer: its picture, and the status in its tooltip.
-  // failure: why the load failed, when no answer stands (status code 0).
-  void OnLoaded(std::uint64_t id, int image, int statusCode, const QString& failure);
+  // A page's last load: its picture, and how it came out in its tooltip.
+  void OnLoaded(std::uint64_t id, int image, const QString& outcome);
   void OnText(std::uint64_t id, const QString& text);
   void OnRefresh(std::uint64_t id);
   void OnDetach(std::uint64_t id);
@@ -74,6 +74,8 @@ class CAgentTreeView : public QTreeWidget {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   // The end of a label edit with a text: the node checks the name.
@@ -88,8 +90,9 @@ class CAgentTreeView : public QTreeWidget {
   QTreeWidgetItem* MakeItem(const ItemFacts& facts);
   void Forget(QTreeWidgetItem* item);
   void SetImage(QTreeWidgetItem* item, int image);
-  // "404 Not Found" as the page's tooltip; none before any answer.
-  static void SetStatus(QTreeWidgetItem* item, int statusCode, const QString& failure);
+  // "404 Not Found" or "host name not found" as the page's tooltip; none
+  // before any load.
+  static void SetStatus(QTreeWidgetItem* item, const QString& outcome);
   // The user's own items are shown in bold.
   static void SetBold(QTreeWidgetItem* item, bool bold);
   void OnExpansion(QTreeWidgetItem* item, bool expanded);
@@ -106,6 +109,14 @@ class CAgentTreeView : public QTreeWidget {
   std::uint64_t m_dragId = 0;  // the item being dragged out of this tree
   QTreeWidgetItem* m_highlighted = nullptr;
   std::function<bool()> m_dropsAllowed;
+  // A rename by mouse is a slow double click: two clicks on the same item,
+  // further apart than a double click and nearer than this. A single click on
+  // the item already selected only selects it.
+  static constexpr int kSlowDoubleClickMs = 1500;
+  QPersistentModelIndex m_lastClicked;
+  quint64 m_lastClickAt = 0;
+  bool m_slowSecondClick = false;  // the press going on is one
+  QTimer* m_renameTimer;           // waits out a real double click
 };
 
 }  // namespace hvui

@@ -120,6 +120,7 @@ bool CHarvionApp::Start(const StartOptions& options) {
     const WindowLayout layout = LoadWindowLayout(LayoutFile());
     window->restoreGeometry(layout.geometry);
     window->restoreState(layout.state);
+    if (layout.geometry.isEmpty()) window->OfferHelp();
   }
   if (options.splash) CSplashWindow::OpenAtStartup(nullptr);
   m_frame->OpenAgent(options.agent);

@@ -135,15 +135,13 @@ bool CMainFrame::Quit() {
 void CMainFrame::OpenInBrowser(const QString& address) {
   if (!m_host->Navigate(address)) return;
   m_frame->SetCurrentPage(address.startsWith('/') ? QUrl::fromLocalFile(address).toString() : address);
-  UpdateTitle();
 }
 
 void CMainFrame::UpdateTitle() {
+  // The window is the agent's: the pages it opens show in the browser, and
+  // their addresses would push the agent's name out of a task bar's room.
   const QString agent = m_frame->AgentName();
-  const QString page = m_host->CurrentLocation();
-  QString title = agent.isEmpty() ? QStringLiteral("Harvion") : agent + QStringLiteral(" \u2014 Harvion");
-  if (!page.isEmpty()) title += " (" + page + ")";
-  m_frame->setWindowTitle(title);
+  m_frame->setWindowTitle(agent.isEmpty() ? QStringLiteral("Harvion") : agent + QStringLiteral(" \u2014 Harvion"));
 }
 
 }  // namespace hvui

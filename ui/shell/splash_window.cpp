@@ -15,6 +15,8 @@ CSplashWindow::CSplashWindow()
       m_picture(QStringLiteral(":/icons/splash.svg")) {
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(m_picture.isValid() ? m_picture.defaultSize() : QSize(480, 300));
+  setAccessibleName(tr("About Harvion"));
+  setAccessibleDescription(VersionText());
   // A press anywhere in the program closes it, not only one aimed at the
   // splash: at start-up the user's first click usually goes to the frame.
   qApp->installEventFilter(this);
@@ -37,6 +39,8 @@ CSplashWindow* CSplashWindow::Open(QWidget* over, std::chrono::milliseconds limi
 
 CSplashWindow* CSplashWindow::Current() { return s_current; }
 
+QString CSplashWindow::VersionText() { return tr("Version %1").arg(QStringLiteral(HARVION_VERSION)); }
+
 void CSplashWindow::CentreOver(QWidget* over) {
   QRect area;
   if (over) {
@@ -53,6 +57,10 @@ void CSplashWindow::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
   m_picture.render(&painter, QRectF(rect()));
+  // In the picture's band at the bottom, which is drawn for it.
+  const QRect band(0, height() * 252 / 300, width() - 16, height() * 47 / 300);
+  painter.setPen(Qt::white);
+  painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, VersionText());
 }
 
 bool CSplashWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -25,6 +25,8 @@ class CSplashWindow : public QWidget {
   static CSplashWindow* OpenAbout(QWidget* over) { return Open(over, kNoLimit); }
   // The one shown now, or null.
   static CSplashWindow* Current();
+  // "Version 3.0": the program's version, as the window shows it.
+  static QString VersionText();
 
   ~CSplashWindow() override;
 

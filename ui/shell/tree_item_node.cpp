@@ -7,6 +7,7 @@
 #include "harvion/saf_node.h"
 #include "shell/agent_tree_view.h"
 #include "shell/node_bridge.h"
+#include "shell/page_outcome.h"
 #include "shell/tree_images.h"
 
 namespace hvui {
@@ -48,6 +49,11 @@ QString CTreeItemNode::Text(const char* url) const {
   return name.empty() ? EngineText(url) : EngineText(name.c_str());
 }
 
+QString CTreeItemNode::Outcome() const {
+  if (!m_pNode || NodeClass() != kNodeKindPage) return {};
+  return PageOutcome(NodeData(*m_pNode, itemUrl));
+}
+
 ItemFacts CTreeItemNode::Facts(unsigned long loadInfo, unsigned long scheduleInfo,
                                const _httpRetrieveResult* result, const char* url, unsigned long insertPos) const {
   ItemFacts facts;
@@ -58,7 +64,7 @@ ItemFacts CTreeItemNode::Facts(unsigned long loadInfo, unsigned long scheduleInf
   facts.loadInfo = loadInfo;
   facts.scheduleInfo = scheduleInfo;
   if (result) facts.result = *result;
-  if (m_pNode) facts.failure = EngineText(NodeData(*m_pNode, itemFailure).c_str());
+  facts.outcome = Outcome();
   facts.insertPos = insertPos;
   return facts;
 }
@@ -120,11 +126,9 @@ void CPageItemNode::Reset() {
 
 void CPageItemNode::Loaded(_httpRetrieveResult* result) {
   const int image = result ? PageStateImage(*result) : kImagePageNever;
-  const int status = result ? result->statusCode : 0;
-  QString failure = m_pNode ? EngineText(NodeData(*m_pNode, itemFailure).c_str()) : QString();
-  m_bridge.Post([id = m_id, image, status, failure = std::move(failure)](CAgentTreeView& view) {
+  m_bridge.Post([id = m_id, image, outcome = Outcome()](CAgentTreeView& view) {
     view.OnProgress(1, 0);
-    view.OnLoaded(id, image, status, failure);
+    view.OnLoaded(id, image, outcome);
   });
 }
 

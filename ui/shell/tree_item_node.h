@@ -23,14 +23,14 @@ struct ItemFacts {
   unsigned long loadInfo = 0;
   unsigned long scheduleInfo = 0;
   _httpRetrieveResult result{};
-  QString failure;  // a page: why its last load failed
+  QString outcome;  // a page: how its last load came out; empty before any
   unsigned long insertPos = 0;
 };
 
 // Engine text as the user reads it: UTF-8 when it is, else Latin-1.
 QString EngineText(const char* text);
 
-// A text item of the node (itemName, itemUrl, itemLocalFile, itemFailure) as bytes;
+// A text item of the node (itemName, itemUrl, itemLocalFile) as bytes;
 // empty when it has none.
 std::string NodeData(CSafNode& node, int item);
 
@@ -64,6 +64,8 @@ class CTreeItemNode : public CUINode {
                   const char* url, unsigned long insertPos) const;
   // The item's text: the node's name, else the address passed.
   QString Text(const char* url) const;
+  // A page's last load in words; empty for other nodes.
+  QString Outcome() const;
 
   NodeBridge& m_bridge;
   const std::uint64_t m_id;

@@ -41,3 +41,6 @@ HV_EXPORT std::vector<HvCacheRecord> GetCacheRecords();
 // engine's cache lock and must not call the engine. False when no agent is
 // open, or when visit threw (the visit then stopped there).
 HV_EXPORT bool VisitCacheRecords(const std::function<void(const HvCacheRecord&)>& visit, bool withLinks);
+// The record of one address of the current agent's index, without its links;
+// false when no agent is open or the index has no such address.
+HV_EXPORT bool GetCacheRecord(const std::string& address, HvCacheRecord& record);

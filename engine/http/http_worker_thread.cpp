@@ -252,11 +252,13 @@ int CHTTPWorkerThread::Connect(const std::string& address, ConnectionPool::Conne
       return CAsyncServer::statusCutOff;
     case hv::net::LookupEnd::timedOut:
       socketError = hv::net::kErrorTimedOut;
+      m_strFailureDetail = hv::net::ConnectErrorWords(socketError);
       return HttpStatus::noHostAddress;
   }
   if (timeout > 0) socket->SetTimeouts(timeout);
   if (target.port == 0 || !socket->Connect(ip, target.port)) {
     socketError = socket->LastError();
+    m_strFailureDetail = hv::net::ConnectErrorWords(socketError);
     return HttpStatus::connectFailed;
   }
   connection.fd = socket->Fd();

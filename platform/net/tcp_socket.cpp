@@ -78,6 +78,25 @@ int WinSockError(int systemError) {
   }
 }
 
+std::string ConnectErrorWords(int winSockError) {
+  switch (winSockError) {
+    case 10061:
+      return "connection refused";
+    case kErrorTimedOut:
+      return "timed out";
+    case kErrorNetworkDown:
+      return "network down";
+    case kErrorNetworkUnreachable:
+      return "network unreachable";
+    case 10064:
+      return "host down";
+    case 10065:
+      return "host unreachable";
+    default:
+      return {};
+  }
+}
+
 bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error) {
   error = 0;
   in_addr dotted{};

@@ -22,6 +22,9 @@ constexpr int kErrorHostNotFound = 11001;
 
 // The WinSock number for a system error number.
 int WinSockError(int systemError);
+// Why a connection could not be made, in a user's words ("connection
+// refused"); empty for a number without words of its own.
+std::string ConnectErrorWords(int winSockError);
 
 // The first IPv4 address of host (a dotted number or a name), in network
 // byte order. False with error set to a WinSock number when there is none.

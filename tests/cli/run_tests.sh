@@ -176,7 +176,7 @@ test_unreachable_server_is_reported_not_fatal() {
   hv run Down
   expect_ok "run of an unreachable server"
   expect_reported "unreachable server" failed "http://127.0.0.1:$dead/"
-  [[ $OUT == *"failed  http://127.0.0.1:$dead/  (could not connect)"* ]] || fail "unreachable server: reason: $OUT"
+  [[ $OUT == *"failed  http://127.0.0.1:$dead/  (could not connect (connection refused))"* ]] || fail "unreachable server: reason: $OUT"
   expect_totals "unreachable server" "0 new, 0 modified, 0 gone, 1 failed; 1 page"
 }
 

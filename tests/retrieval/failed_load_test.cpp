@@ -93,7 +93,7 @@ TEST_F(FailedLoad, a_failed_load_keeps_the_copy_and_is_reported_with_its_reason)
   };
   // An empty second script: nobody listens any more.
   const std::vector<Case> cases = {
-      {"refused", {}, "could not connect"},
+      {"refused", {}, "could not connect (connection refused)"},
       {"silent", {ScriptServer::ReadRequest(), ScriptServer::WaitRelease()}, "no answer within the time-out"},
       {"closed before answering", {ScriptServer::ReadRequest(), ScriptServer::Close()}, "closed without an answer"},
       {"reset before answering", {ScriptServer::ReadRequest(), ScriptServer::Reset()},
@@ -108,9 +108,9 @@ TEST_F(FailedLoad, a_failed_load_keeps_the_copy_and_is_reported_with_its_reason)
        Answer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<p>cut"),
        "the answer was cut short"},
       {"redirect to a failing page", Answer("HTTP/1.0 302 Found\r\nLocation: " + nowhere + "\r\n\r\n"),
-       "could not connect"},
+       "could not connect (connection refused)"},
       {"redirect to a failing https page", Answer("HTTP/1.0 301 Moved\r\nLocation: " + secureNowhere + "\r\n\r\n"),
-       "could not connect"},
+       "could not connect (connection refused)"},
       {"redirect to file:", Answer("HTTP/1.0 301 Moved\r\nLocation: file:///etc/passwd\r\n\r\n"),
        "redirected without a web address"},
       {"redirect to javascript:", Answer("HTTP/1.0 302 Found\r\nLocation: javascript:alert(1)\r\n\r\n"),

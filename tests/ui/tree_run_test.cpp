@@ -107,7 +107,7 @@ TEST_F(TreeRun, a_page_says_why_its_load_failed_also_after_the_agent_is_opened_a
     std::string url;
     const char* tip;
   } cases[] = {
-      {"Refused", "http://127.0.0.1:1/", "could not connect"},  // nothing listens on port 1 here
+      {"Refused", "http://127.0.0.1:1/", "could not connect (connection refused)"},  // nothing listens on port 1 here
       {"Nowhere", "http://no-such-host.invalid/", "host name not found"},
       {"Missing", m_nginx->BaseUrl() + "missing.html", "404 Not Found"},
   };

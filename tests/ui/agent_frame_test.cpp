@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -247,6 +248,8 @@ TEST_F(FrameTest, quitting_or_opening_another_agent_during_a_run_is_refused_with
   EXPECT_TRUE(m_messages[1].contains("while another agent is running"));
   m_frame->OnCommand(hvui::kCmdStartStop);  // stops it
   ASSERT_TRUE(WaitFor([&] { return !m_frame->Running(); }, 60000));
+  EXPECT_TRUE(m_frame->statusBar()->currentMessage().startsWith("Run stopped: 0 new,"))
+      << m_frame->statusBar()->currentMessage().toStdString();
 }
 
 TEST(PluginClientLists, an_empty_schedule_list_leaves_only_manually) {

@@ -150,6 +150,7 @@ void CAgentFrame::OfferHelp() {
 bool CAgentFrame::StartRun(std::uint64_t id) {
   if (m_running || !id) return false;
   m_running = true;
+  m_stopAsked = false;
   m_progress->Reset();
   statusBar()->clearMessage();
   m_baseline = std::make_unique<harvion::RunBaseline>(harvion::RunBaseline::Take());
@@ -177,7 +178,8 @@ void CAgentFrame::OnRunEnded(bool interrupted) {
   PluginClient::SaveAgentFile();
   if (m_baseline) {
     harvion::ChangeReport report = harvion::ClassifyChanges(*m_baseline, m_runStart);
-    QString text = (interrupted ? tr("Run stopped: %1") : tr("Run ended: %1"))
+    report.stopped = interrupted || m_stopAsked;
+    QString text = (report.stopped ? tr("Run stopped: %1") : tr("Run ended: %1"))
                        .arg(QString::fromStdString(harvion::ChangeTotals(report)));
     if (const std::string limits = harvion::LimitsText(report.limits); !limits.empty())
       text += "; " + QString::fromStdString(limits);

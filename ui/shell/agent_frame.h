@@ -152,6 +152,7 @@ class CAgentFrame : public QMainWindow {
   // What the index held before the run, for what it changed at its end.
   std::unique_ptr<harvion::RunBaseline> m_baseline;
   std::uint32_t m_runStart = 0;
+  bool m_stopAsked = false;  // the user stopped the run going on
   bool m_detailsVisible = true;
 };
 

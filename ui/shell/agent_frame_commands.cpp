@@ -199,6 +199,7 @@ void CAgentFrame::OnCommand(int command) {
       break;
     case kCmdStartStop:
       if (m_running) {
+        m_stopAsked = true;
         PluginClient::HTTPShutdown();
       } else if (QTreeWidgetItem* root = m_tree->Root()) {
         m_tree->SelectQuietly(root);

@@ -67,6 +67,7 @@ QTreeWidgetItem* CAgentTreeView::MakeItem(const ItemFacts& facts) {
   item->setFlags(item->flags() | Qt::ItemIsEditable);
   item->setText(0, facts.text);
   SetBold(item, user);
+  SetOverlay(item, facts);
   SetImage(item, nodeClass == kNodeKindPage ? PageStateImage(facts.result) : ClosedImage(nodeClass));
   if (nodeClass == kNodeKindPage) SetStatus(item, facts.outcome);
   // Pages go after their siblings; other items where the engine says.
@@ -113,14 +114,28 @@ void CAgentTreeView::OnReAttach(const ItemFacts& facts, bool page) {
     parentItem->addChild(taken);
     if (wasCurrent) SelectQuietly(taken);
   }
+  SetOverlay(item, facts);
   if (page) {
     SetImage(item, PageStateImage(facts.result));
     SetStatus(item, facts.outcome);
+  } else {
+    SetImage(item, item->data(0, kImageRole).toInt());
   }
 }
 
 void CAgentTreeView::OnImage(std::uint64_t id, int image) {
   if (QTreeWidgetItem* item = Item(id)) SetImage(item, image);
+}
+
+void CAgentTreeView::SetOverlay(std::uint64_t id, bool overlay) {
+  QTreeWidgetItem* item = Item(id);
+  if (!item || item->data(0, kOverlayRole).toBool() == overlay) return;
+  item->setData(0, kOverlayRole, overlay);
+  SetImage(item, item->data(0, kImageRole).toInt());
+}
+
+void CAgentTreeView::SetOverlay(QTreeWidgetItem* item, const ItemFacts& facts) {
+  item->setData(0, kOverlayRole, ShowsOwnSettings(facts.parentId != 0, facts.kind, facts.loadInfo, facts.scheduleInfo));
 }
 
 void CAgentTreeView::OnLoaded(std::uint64_t id, int image, const QString& outcome) {
@@ -176,7 +191,7 @@ void CAgentTreeView::SetImage(QTreeWidgetItem* item, int image) {
   item->setData(0, kImageRole, image);
   const int nodeClass = ClassOf(item);
   const bool open = HasOpenImage(nodeClass) && item->isExpanded();
-  item->setIcon(0, TreeIcon(open ? image + 1 : image));
+  item->setIcon(0, TreeIcon(open ? image + 1 : image, item->data(0, kOverlayRole).toBool()));
 }
 
 void CAgentTreeView::SetBold(QTreeWidgetItem* item, bool bold) {

@@ -20,6 +20,7 @@ class CAgentTreeView : public QTreeWidget {
   static constexpr int kIdRole = Qt::UserRole;
   static constexpr int kKindRole = Qt::UserRole + 1;
   static constexpr int kImageRole = Qt::UserRole + 2;
+  static constexpr int kOverlayRole = Qt::UserRole + 3;  // the item has settings of its own
 
   explicit CAgentTreeView(NodeBridge& bridge, QWidget* parent = nullptr);
 
@@ -27,6 +28,8 @@ class CAgentTreeView : public QTreeWidget {
   void OnAttach(const ItemFacts& facts);
   void OnReAttach(const ItemFacts& facts, bool page);
   void OnImage(std::uint64_t id, int image);
+  // Marks the item as one with settings of its own, or clears the mark.
+  void SetOverlay(std::uint64_t id, bool overlay);
   // A page's last load: its picture, and how it came out in its tooltip.
   void OnLoaded(std::uint64_t id, int image, const QString& outcome);
   void OnText(std::uint64_t id, const QString& text);
@@ -90,6 +93,7 @@ class CAgentTreeView : public QTreeWidget {
   QTreeWidgetItem* MakeItem(const ItemFacts& facts);
   void Forget(QTreeWidgetItem* item);
   void SetImage(QTreeWidgetItem* item, int image);
+  void SetOverlay(QTreeWidgetItem* item, const ItemFacts& facts);
   // "404 Not Found" or "host name not found" as the page's tooltip; none
   // before any load.
   static void SetStatus(QTreeWidgetItem* item, const QString& outcome);

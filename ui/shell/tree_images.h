@@ -31,6 +31,13 @@ int ClosedImage(int nodeClass);
 bool HasOpenImage(int nodeClass);
 
 // The icon drawn for the image number; an empty icon for an unknown one.
-QIcon TreeIcon(int image);
+// The overlay marks an item with settings of its own.
+QIcon TreeIcon(int image, bool overlay = false);
+
+// Whether an item shows the overlay: one the user may give settings of its
+// own (kind flag 0x40) below another item, that does not take both its
+// retrieval settings (load information bit 7) and its schedule (schedule
+// information bit 0) from its parent.
+bool ShowsOwnSettings(bool hasParent, int kind, unsigned long loadInfo, unsigned long scheduleInfo);
 
 }  // namespace hvui

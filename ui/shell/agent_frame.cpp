@@ -12,6 +12,7 @@
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/saf_node.h"
+#include "pages/page_host.h"
 #include "shell/agent_tree_view.h"
 #include "shell/browser_text.h"
 #include "shell/call_queue.h"
@@ -55,6 +56,7 @@ CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
   m_details = new CDetailsBar(m_client->Bridge(), this);
   addDockWidget(Qt::BottomDockWidgetArea, m_details);
   m_progress = new CProgressDisplay(this);
+  ConnectPages();
   BuildActions();
   BuildButtons();
 
@@ -94,6 +96,29 @@ CAgentFrame::~CAgentFrame() {
   PluginClient::SaveAgentFile();
   PluginClient::DeleteAgent();
   m_client->Bridge().SetView(nullptr);
+}
+
+void CAgentFrame::ConnectPages() {
+  CPageHost& host = m_details->Host();
+  host.SetClient(m_client);
+  host.SetTree(m_tree);
+  host.SetRunning([this] { return m_running; });
+  host.SetTotals([this] {
+    CacheTotals totals;
+    if (QTreeWidgetItem* root = m_tree->Root()) {
+      totals.files = root->data(0, kRootFilesRole).toULongLong();
+      totals.bytes = root->data(0, kRootBytesRole).toULongLong();
+    }
+    return totals;
+  });
+  host.SetNavigate([this](const QString& url) {
+    if (m_open) m_open(url);
+  });
+  connect(this, &CAgentFrame::runStateChanged, &host, &CPageHost::runStateChanged);
+  // A rename by the user or by the engine changes the item's text.
+  connect(m_tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+    if (column == 0) m_details->NameChanged(CAgentTreeView::IdOf(item), item->text(0));
+  });
 }
 
 void CAgentFrame::MakeClient() {
@@ -213,6 +238,7 @@ void CAgentFrame::OnEngineMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (QTreeWidgetItem* root = m_tree->Root()) {
       root->setData(0, kRootFilesRole, QVariant::fromValue<qulonglong>(wParam));
       root->setData(0, kRootBytesRole, QVariant::fromValue<qulonglong>(static_cast<qulonglong>(lParam)));
+      emit m_details->Host().totalsChanged();
     }
   }
   UpdateButtons();

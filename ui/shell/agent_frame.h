@@ -116,6 +116,8 @@ class CAgentFrame : public QMainWindow {
   void OnUserSelected(std::uint64_t id);
   void UpdateButtons();
   void MakeClient();
+  // What the property pages use of the frame.
+  void ConnectPages();
 
   // Command actions.
   void NewAgent();

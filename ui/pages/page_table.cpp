@@ -1,6 +1,8 @@
 #include "pages/page_table.h"
 
 #include "harvion/ui_node.h"
+#include "pages/anchor_retrieval.h"
+#include "pages/anchor_schedule.h"
 #include "pages/no_selection.h"
 #include "pages/title_page.h"
 
@@ -22,17 +24,17 @@ std::function<CPropertyPage*(CPageHost&)> Titled(const char* title) {
 const std::vector<PageEntry>& PageTable() {
   static const std::vector<PageEntry> table = {
       {0, "No Selection", Make<CNoSelection>()},
-      {kNodeKindAgent, "Retrieval", Titled("Retrieval")},
-      {kNodeKindAgent, "Schedule", Titled("Schedule")},
+      {kNodeKindAgent, "Retrieval", Make<CAnchorRetrieval>()},
+      {kNodeKindAgent, "Schedule", Make<CAnchorSchedule>()},
       {kNodeKindAgent, "Agent", Titled("Agent")},
       {kNodeKindAgent, "Author", Titled("Author")},
-      {kNodeKindPage, "Retrieval", Titled("Retrieval")},
-      {kNodeKindPage, "Schedule", Titled("Schedule")},
+      {kNodeKindPage, "Retrieval", Make<CAnchorRetrieval>()},
+      {kNodeKindPage, "Schedule", Make<CAnchorSchedule>()},
       {kNodeKindPage, "Location", Titled("Location")},
-      {kNodeKindFolder, "Retrieval", Titled("Retrieval")},
-      {kNodeKindFolder, "Schedule", Titled("Schedule")},
-      {kNodeKindSearchFolder, "Retrieval", Titled("Retrieval")},
-      {kNodeKindSearchFolder, "Schedule", Titled("Schedule")},
+      {kNodeKindFolder, "Retrieval", Make<CAnchorRetrieval>()},
+      {kNodeKindFolder, "Schedule", Make<CAnchorSchedule>()},
+      {kNodeKindSearchFolder, "Retrieval", Make<CAnchorRetrieval>()},
+      {kNodeKindSearchFolder, "Schedule", Make<CAnchorSchedule>()},
   };
   return table;
 }

@@ -231,6 +231,8 @@ void CAgentFrame::OnCommand(int command) {
     case kCmdSchedules:
       PluginClient::Schedules(-1);
       m_client->RefreshSchedules();
+      // The page shown may list the schedules.
+      if (CPropertyPage* page = m_details->CurrentPage()) page->Refill();
       break;
     case kCmdHide:
       if (m_navigate) m_navigate(QString(), 1);

@@ -32,9 +32,9 @@ touch -d '1 second' "$page"
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/bin/hvmain" --no-splash --screenshot docs/hvmain.png "Walking Club"
 echo "docs/hvmain.png"
-# The engine's dialogs with sample data, drawn by their widget test.
+# The engine's dialogs and the item pages with sample data, drawn by their widget tests.
 if [ -x "$build/bin/hvuitests" ]; then
   HARVION_DIALOG_SHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen "$build/bin/hvuitests" \
-    --gtest_filter='DialogAccess.*' >/dev/null
-  ls docs/dialog-*.png
+    --gtest_filter='DialogAccess.*:RetrievalPages.*' >/dev/null
+  ls docs/dialog-*.png docs/page-*.png
 fi

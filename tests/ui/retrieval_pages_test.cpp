@@ -85,6 +85,16 @@ class RetrievalPages : public hvuitest::FrameTest {
     return result.output;
   }
 
+  // With HARVION_DIALOG_SHOTS set to a folder, the window as it stands.
+  void Shoot(const char* name) {
+    const QByteArray folder = qgetenv("HARVION_DIALOG_SHOTS");
+    if (folder.isEmpty()) return;
+    m_frame->resize(560, 520);
+    m_frame->show();
+    hvuitest::Drain();
+    EXPECT_TRUE(m_frame->grab().save(QString::fromLocal8Bit(folder) + "/" + name, "PNG")) << name;
+  }
+
   EngineDialogs m_before;
 };
 
@@ -115,6 +125,8 @@ TEST_F(RetrievalPages, choices_on_the_retrieval_page_are_saved_and_shown_by_harv
   EXPECT_EQ(Shown(page, CAnchorRetrieval::kIdRetrieve), "All files");
   EXPECT_EQ(Shown(page, CAnchorRetrieval::kIdFollow), "+ 3 levels");
   EXPECT_EQ(Shown(page, CAnchorRetrieval::kIdConfine), "Links within directory");
+  Tree().setCurrentItem(folder);
+  Shoot("page-retrieval.png");
 }
 
 TEST_F(RetrievalPages, a_number_of_levels_entered_is_kept_when_another_choice_is_made) {
@@ -241,6 +253,10 @@ TEST_F(RetrievalPages, a_schedule_chosen_is_saved_and_an_item_following_its_pare
     EXPECT_EQ(followParent->isChecked(), c.inherits);
     const std::string tree = HarvionTree();
     EXPECT_NE(tree.find(c.line), std::string::npos) << tree;
+    if (!c.inherits) {
+      Tree().setCurrentItem(folder);
+      Shoot("page-schedule.png");
+    }
   }
   // Cancel in the Schedules dialog keeps the item's schedule.
   Pick(Show<CAnchorSchedule>(Root()), CAnchorSchedule::kIdUpdate, "Weekly");

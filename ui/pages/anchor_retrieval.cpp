@@ -74,7 +74,7 @@ CAnchorRetrieval::CAnchorRetrieval(CPageHost& host, QWidget* parent)
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(m_inherit, 0, 0, 1, 3);
-  grid->addWidget(m_fileTypeImage, 0, 3, Qt::AlignLeft);
+  grid->addWidget(m_fileTypeImage, 1, 3, Qt::AlignLeft | Qt::AlignVCenter);
   AddLabelledRow(grid, 1, tr("&Retrieve:"), m_retrieve, kIdRetrieve);
   grid->addWidget(m_editFileTypes, 1, 2);
   AddLabelledRow(grid, 2, tr("&Follow links:"), m_follow, kIdFollow);

@@ -23,6 +23,7 @@
 #include "engine/settings/dialogs/sheet_page.h"
 #include "engine/settings/dialogs/strategy_edit_dialog.h"
 #include "engine/settings/dialogs/strategy_list_dialog.h"
+#include "pages/link_levels_dialog.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
       {"dialog-search-engine.png",
        [&] { return std::make_unique<CSearchEngineDialog>(CListEditor::Mode::modify, engines, 0); }},
       {"dialog-password.png", [&] { return std::make_unique<CPasswordDialog>(CListEditor::Mode::add, passwords, 0); }},
+      {"dialog-link-levels.png", [] { return std::make_unique<hvui::CLinkLevelsDialog>(8); }},
   };
   for (const auto& d : dialogs) {
     SCOPED_TRACE(d.name);

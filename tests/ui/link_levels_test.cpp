@@ -1,18 +1,12 @@
-// The Retrieval page's "Follow links" choices, its confine picture and the
-// link-levels dialog, and which tree items are marked as having settings of
-// their own.
+// The Retrieval page's "Follow links" choices and its confine picture, and
+// which tree items are marked as having settings of their own.
 #include <gtest/gtest.h>
 
-#include <QSpinBox>
-#include <QTest>
-#include <optional>
 #include <set>
 
 #include "pages/link_levels.h"
-#include "pages/link_levels_dialog.h"
 #include "pages/picture_strip.h"
 #include "shell/tree_images.h"
-#include "support/dialog_driver.h"
 
 namespace {
 
@@ -68,35 +62,6 @@ TEST(LinkLevels, every_strategy_and_depth_has_a_picture_of_its_own) {
   EXPECT_EQ(inside.size(), QSize(196, 80));
   EXPECT_NE(inside, confine.Picture(2, 2).toImage());
   EXPECT_TRUE(confine.Picture(20).isNull());
-}
-
-TEST(LinkLevelsDialog, ok_gives_the_number_typed_cancel_gives_nothing) {
-  const struct {
-    int start;
-    QString typed;  // empty: leave as it is
-    bool ok;
-    std::optional<int> result;
-  } cases[] = {{8, "", true, 8}, {8, "12", true, 12}, {8, "200", true, 20}, {200, "", true, 127},
-               {8, "12", false, std::nullopt}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.typed.toStdString());
-    std::optional<int> result;
-    const bool seen = dlgtest::WithNextModal([&] { result = hvui::CLinkLevelsDialog::Edit(nullptr, c.start); },
-                                             [&](QDialog* dialog) {
-                                               auto* levels = dlgtest::Control<QSpinBox>(dialog, 1002);
-                                               ASSERT_NE(levels, nullptr);
-                                               if (!c.typed.isEmpty()) {
-                                                 levels->selectAll();
-                                                 QTest::keyClicks(levels, c.typed);
-                                               }
-                                               if (c.ok)
-                                                 dlgtest::Control<QPushButton>(dialog, 1)->click();
-                                               else
-                                                 dialog->reject();
-                                             });
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(result, c.result);
-  }
 }
 
 TEST(TreeOverlay, marks_items_below_the_root_that_keep_any_setting_of_their_own) {

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <mutex>
 
+#include "engine/cache/cache.h"
 #include "engine/schedule/schedule.h"
+#include "engine/settings/list_merge.h"
 #include "platform/files/file_lock.h"
 #include "platform/home.h"
 #include "resources/resources.h"
@@ -86,28 +89,75 @@ std::string Stored(const CSchedule& list) { return list.Save() ? std::string() :
 
 std::string NoSchedule(const std::string& name) { return "no schedule named '" + name + "'"; }
 
+// The settings store keeps each schedule under a key of its name, one line
+// of its file.
+std::string NameRefusal(const std::string& name) {
+  if (name.find('\\') != std::string::npos) return "A schedule name cannot contain '\\'.";
+  const auto control = [](char c) { return std::iscntrl(static_cast<unsigned char>(c)) != 0; };
+  if (std::any_of(name.begin(), name.end(), control)) return "A schedule name cannot contain control characters.";
+  return {};
+}
+
+CScheduleList::Schedule ToSchedule(const CScheduleEntry& entry) {
+  CScheduleList::Schedule s;
+  s.name = entry.m_strName;
+  s.kind = entry.m_nKind;
+  s.minute = entry.m_nMinute;
+  s.days = entry.m_nDays;
+  s.dayOfMonth = entry.m_nDayOfMonth;
+  s.period = entry.m_nPeriod;
+  s.start = FormatTimeOfDay(entry.m_nStart);
+  s.end = FormatTimeOfDay(entry.m_nEnd);
+  s.startMinutes = entry.m_nStart;
+  s.endMinutes = entry.m_nEnd;
+  s.description = entry.Describe();
+  s.nextRun = entry.NextRun();
+  if (s.nextRun) s.nextRunText = FormatRunTime(s.nextRun);
+  return s;
+}
+
+// The fields as the store holds them; the numbers came from there or from
+// Check, so they fit.
+std::unique_ptr<CScheduleEntry> ToEntry(const CScheduleList::Schedule& s) {
+  auto entry = std::make_unique<CScheduleEntry>();
+  entry->m_strName = s.name;
+  entry->m_nKind = static_cast<std::uint8_t>(s.kind);
+  entry->m_nMinute = static_cast<std::uint8_t>(s.minute);
+  entry->m_nDays = static_cast<std::uint8_t>(s.days);
+  entry->m_nDayOfMonth = static_cast<std::uint8_t>(s.dayOfMonth);
+  entry->m_nPeriod = static_cast<std::int16_t>(s.period);
+  entry->m_nStart = static_cast<std::int16_t>(s.startMinutes);
+  entry->m_nEnd = static_cast<std::int16_t>(s.endMinutes);
+  return entry;
+}
+
+// A schedule as the merge of edits compares it: its name and stored bytes.
+struct StoredSchedule {
+  std::string name;
+  ScheduleSettings settings;
+  bool operator==(const StoredSchedule&) const = default;
+};
+
+std::vector<StoredSchedule> Packed(const std::vector<CScheduleList::Schedule>& list) {
+  std::vector<StoredSchedule> packed;
+  for (const CScheduleList::Schedule& s : list) packed.push_back({s.name, ToEntry(s)->Pack()});
+  return packed;
+}
+
+// Names are keys of the store, which compares them without regard to case.
+std::string KeyOf(const StoredSchedule& s) {
+  std::string key = s.name;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
 }  // namespace
 
 std::vector<CScheduleList::Schedule> CScheduleList::List() {
   std::vector<Schedule> schedules;
   try {
     const CSchedule& list = Reloaded();
-    for (int i = 0; i < list.GetSize(); ++i) {
-      const CScheduleEntry& entry = *list.EntryAt(i);
-      Schedule s;
-      s.name = entry.m_strName;
-      s.kind = entry.m_nKind;
-      s.minute = entry.m_nMinute;
-      s.days = entry.m_nDays;
-      s.dayOfMonth = entry.m_nDayOfMonth;
-      s.period = entry.m_nPeriod;
-      s.start = FormatTimeOfDay(entry.m_nStart);
-      s.end = FormatTimeOfDay(entry.m_nEnd);
-      s.description = entry.Describe();
-      s.nextRun = entry.NextRun();
-      if (s.nextRun) s.nextRunText = FormatRunTime(s.nextRun);
-      schedules.push_back(std::move(s));
-    }
+    for (int i = 0; i < list.GetSize(); ++i) schedules.push_back(ToSchedule(*list.EntryAt(i)));
   } catch (...) {
     // A store that cannot be read lists what was gathered.
   }
@@ -138,12 +188,7 @@ std::string CScheduleList::Add(const Edit& edit) {
   try {
     const hv::fs::FileLock lock = EditLock();
     CSchedule& list = Reloaded();
-    // The settings store keeps each schedule under a key of its name, one
-    // line of its file.
-    if (edit.name.find('\\') != std::string::npos) return "A schedule name cannot contain '\\'.";
-    const auto control = [](char c) { return std::iscntrl(static_cast<unsigned char>(c)) != 0; };
-    if (std::any_of(edit.name.begin(), edit.name.end(), control))
-      return "A schedule name cannot contain control characters.";
+    if (std::string refusal = NameRefusal(edit.name); !refusal.empty()) return refusal;
     auto entry = std::make_unique<CScheduleEntry>();
     std::string refusal = Apply(list, edit, true, *entry);
     if (!refusal.empty()) return refusal;
@@ -176,6 +221,60 @@ std::string CScheduleList::Remove(const std::string& name) {
     if (index < 0) return NoSchedule(name);
     list.RemoveItem(index);
     return Stored(list);
+  } catch (...) {
+    return kNotWritten;
+  }
+}
+
+CScheduleList::Book CScheduleList::Read() {
+  Book book;
+  try {
+    // The engine's tree reads the same list to name its items' schedules.
+    const std::lock_guard guard(CCache::Lock());
+    const CSchedule& list = Reloaded();
+    book.enabled = list.m_bEnabled != 0;
+    for (int i = 0; i < list.GetSize(); ++i) book.schedules.push_back(ToSchedule(*list.EntryAt(i)));
+  } catch (...) {
+    // A store that cannot be read gives what was gathered.
+  }
+  return book;
+}
+
+CScheduleList::Schedule CScheduleList::Fresh() { return ToSchedule(CScheduleEntry()); }
+
+std::string CScheduleList::Check(const std::vector<Schedule>& list, const Edit& edit, bool adding,
+                                 Schedule& schedule) {
+  try {
+    if (adding) {
+      if (std::string refusal = NameRefusal(edit.name); !refusal.empty()) return refusal;
+    }
+    // Only the names count: a new schedule's must be free.
+    CSchedule names;
+    names.RemoveAllItems();
+    for (const Schedule& s : list) names.Add(std::make_unique<CScheduleEntry>(s.name, ScheduleSettings{}));
+    const std::unique_ptr<CScheduleEntry> entry = ToEntry(schedule);
+    std::string refusal = Apply(names, edit, adding, *entry);
+    if (refusal.empty()) schedule = ToSchedule(*entry);
+    return refusal;
+  } catch (...) {
+    return "The schedule could not be checked.";
+  }
+}
+
+std::string CScheduleList::Change(const Book& shown, const Book& edited) {
+  try {
+    const hv::fs::FileLock lock = EditLock();
+    const std::lock_guard guard(CCache::Lock());
+    CSchedule& list = Reloaded();
+    std::vector<StoredSchedule> stored;
+    for (int i = 0; i < list.GetSize(); ++i) stored.push_back({list.GetNameAt(i), list.EntryAt(i)->Pack()});
+    stored = hv::settings::MergeListEdits(std::move(stored), Packed(shown.schedules), Packed(edited.schedules), KeyOf);
+    list.RemoveAllItems();
+    for (const StoredSchedule& s : stored) list.Add(std::make_unique<CScheduleEntry>(s.name, s.settings));
+    if (!list.Save()) return kNotWritten;
+    // Left alone unless the user turned it: another program may have.
+    if (edited.enabled != shown.enabled) list.SetEnabled(edited.enabled);
+    return {};
   } catch (...) {
     return kNotWritten;
   }

@@ -15,6 +15,9 @@
 #include <memory>
 #include <set>
 
+#include "engine/dialup/dialogs/dial_dialog.h"
+#include "engine/schedule/dialogs/schedule_editor.h"
+#include "engine/schedule/dialogs/schedules_dialog.h"
 #include "engine/settings/dialogs/dialog_ids.h"
 #include "engine/settings/dialogs/list_editor.h"
 #include "engine/settings/dialogs/password_dialog.h"
@@ -121,6 +124,9 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
   std::vector<StrategyEntry> entries = SampleFileTypes().entries;
   std::vector<SearchEngineItem> engines = {{"Lycos", "http://lycos.search.example/cgi-bin/pursuit", "query=%KEY"}};
   std::vector<PasswordItem> passwords = {{"Members", "http://club.example:80", "ann", "secret"}};
+  const CScheduleList::Book schedules{CScheduleList::Read().schedules, true};
+  std::vector<CScheduleList::Schedule> editedSchedules = schedules.schedules;
+  CRasDialDialog dial("Office");
   const struct {
     const char* name;
     std::function<std::unique_ptr<QDialog>()> make;
@@ -137,6 +143,15 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
        [&] { return std::make_unique<CSearchEngineDialog>(CListEditor::Mode::modify, engines, 0); }},
       {"dialog-password.png", [&] { return std::make_unique<CPasswordDialog>(CListEditor::Mode::add, passwords, 0); }},
       {"dialog-link-levels.png", [] { return std::make_unique<hvui::CLinkLevelsDialog>(8); }},
+      {"dialog-schedules.png", [&] { return std::make_unique<CSchedulesDialog>(schedules, 1); }},
+      {"dialog-schedule-editor.png",
+       [&] { return std::make_unique<CScheduleEditor>(CListEditor::Mode::modify, editedSchedules, 1); }},
+      {"dialog-dial.png",
+       [&] {
+         auto dialog = std::make_unique<CDialDialog>(dial);
+         dialog->findChild<QLabel*>(QStringLiteral("id_%1").arg(kIdDialLower))->setText("Connecting Device");
+         return dialog;
+       }},
   };
   for (const auto& d : dialogs) {
     SCOPED_TRACE(d.name);

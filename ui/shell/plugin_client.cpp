@@ -72,6 +72,7 @@ bool TakeValueList(HGLOBAL block, QVector<int>& values, QStringList& names) {
 
 void PluginClient::RefreshSchedules() {
   m_scheduleNames = QStringList{QString::fromLatin1(texts::kManually)} + TakeNameList(GetScheduleList());
+  emit schedulesChanged();
 }
 
 void PluginClient::RefreshFileTypes() { TakeValueList(GetFileTypeList(), m_fileTypeValues, m_fileTypeNames); }

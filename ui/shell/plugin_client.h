@@ -34,7 +34,8 @@ class PluginClient : public QObject, public CUIClient {
   std::atomic<bool> m_bClosing{false};
 
   // The schedule names the property pages offer: "Manually (not scheduled)"
-  // first, then the engine's.
+  // first, then the engine's. Call after the Schedules dialog closed: pages
+  // showing schedules hear schedulesChanged.
   void RefreshSchedules();
   const QStringList& ScheduleNames() const { return m_scheduleNames; }
   // The engine's strategy lists, value and name per entry; unchanged when the
@@ -98,6 +99,8 @@ class PluginClient : public QObject, public CUIClient {
  signals:
   // The run ended (finished or interrupted); on the Qt thread.
   void runEnded(bool interrupted);
+  // The schedule list was read again (names, kinds or times may differ).
+  void schedulesChanged();
 
  private:
   NodeBridge m_bridge;

@@ -27,6 +27,8 @@ class HV_EXPORT CScheduleList {
     int period = 0;      // periodic: minutes between runs
     std::string start;   // "08:15 AM": the run time, or the start of the periodic window
     std::string end;     // end of the periodic window
+    int startMinutes = 0;  // the same as minutes after midnight, as stored
+    int endMinutes = 0;
     std::string description;  // "At 08:15 AM on every Monday, ..."
     std::uint32_t nextRun = 0;  // seconds since 1970; 0 when it has none
     std::string nextRunText;    // "Wed, 09 Dec 2026 08:15"; empty when it has none
@@ -64,4 +66,27 @@ class HV_EXPORT CScheduleList {
   static std::string Add(const Edit& edit);
   static std::string Modify(const Edit& edit);
   static std::string Remove(const std::string& name);
+
+  // For the schedule dialogs, which change a copy of the list and store it
+  // when the user confirms.
+  struct Book {
+    std::vector<Schedule> schedules;
+    bool enabled = false;
+  };
+  // The list and the switch as stored now.
+  static Book Read();
+  // A new schedule with the editor's defaults and no name.
+  static Schedule Fresh();
+  // Checks an edit as the schedule editor commits it and, when it is sound,
+  // sets `schedule` (the one edited, or the one a new schedule starts from:
+  // Fresh() or the one copied) from it, with its description and next run. A new schedule's name must not be one of
+  // `list`'s. Empty when sound, otherwise the message to show, with
+  // `schedule` unchanged.
+  static std::string Check(const std::vector<Schedule>& list, const Edit& edit, bool adding, Schedule& schedule);
+  // Stores what the user changed from `shown` (as Read gave it) to `edited`
+  // in the list as stored now, in one change of the store: a schedule another
+  // program added or changed meanwhile stays unless the user changed or
+  // removed the same one, and the switch is set only when the user changed
+  // it. Empty on success, otherwise why not.
+  static std::string Change(const Book& shown, const Book& edited);
 };

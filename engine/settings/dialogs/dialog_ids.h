@@ -61,6 +61,27 @@ enum ControlId : int {
   kIdServer = 1091,
   kIdUser = 1092,
   kIdPassword = 1093,
+  // Schedules (dialog 137): the list editor over kIdEditorFrame, then these.
+  kIdScheduleDetailName = 1100,
+  kIdScheduleDetailText = 1101,
+  kIdEnableSchedules = 1102,
+  // Modify Schedule (138). The seven day boxes follow Sunday in order.
+  kIdScheduleName = 1110,
+  kIdHourly = 1111,
+  kIdPeriodic = 1112,
+  kIdDaily = 1113,
+  kIdMonthly = 1114,
+  kIdSunday = 1115,
+  kIdMinute = 1122,
+  kIdPeriod = 1123,
+  kIdWindowStart = 1124,
+  kIdWindowEnd = 1125,
+  kIdStartAt = 1126,
+  kIdDayOfMonth = 1127,
+  kIdNextUpdate = 1128,
+  // Dial dialog (115).
+  kIdDialUpper = 1140,
+  kIdDialLower = 1141,
 };
 
 }  // namespace hvdlg

@@ -18,6 +18,8 @@ namespace hvdlg {
 // Texts of the engine's string table by number.
 enum TextId : unsigned {
   kTextSheetCaption = 503,
+  kTextModifySchedule = 535,
+  kTextAddSchedule = 536,
   kTextSearchEngines = 565,
   kTextModifySearchEngine = 568,
   kTextAddSearchEngine = 569,
@@ -32,6 +34,7 @@ enum TextId : unsigned {
   kTextNoEngineTitle = 579,
   kTextEngineTaken = 580,
   kTextFileTypes = 581,
+  kTextSchedules = 582,
   kTextLocations = 583,
   kTextNoStrategyName = 592,
   kTextStrategyTaken = 593,

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "engine/dialup/dialogs/dial_dialog.h"
+#include "engine/schedule/dialogs/schedules_dialog.h"
 #include "engine/settings/dialogs/program_sheet.h"
 #include "engine/settings/dialogs/strategy_list_dialog.h"
 #include "harvion/dialogs.h"
@@ -17,8 +19,9 @@ void InstallEngineDialogs() {
   dialogs.constraints = [](const StrategyList& list) {
     return CStrategyListDialog::Edit(QApplication::activeWindow(), true, list);
   };
-  // Dialogs another module installed (the schedules) stay.
+  dialogs.schedules = [](int selected) { return CSchedulesDialog::Run(QApplication::activeWindow(), selected); };
   SetEngineDialogs(std::move(dialogs));
+  SetRasDialDialogRunner(&CDialDialog::Run);
 }
 
 }  // namespace hvdlg

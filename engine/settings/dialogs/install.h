@@ -1,7 +1,8 @@
 // Installs the engine's dialogs into the engine of this process: the
-// settings sheet and the file-type and location lists then open from
-// CSafClient::Settings, FileTypes and Constraints. Call on the Qt thread,
-// with a QApplication, before the first of those calls.
+// settings sheet, the file-type, location and schedule lists then open from
+// CSafClient::Settings, FileTypes, Constraints and Schedules, and a run that
+// must dial first shows the dial. Call on the Qt thread, with a
+// QApplication, before the first of those calls.
 #pragma once
 
 namespace hvdlg {

@@ -14,6 +14,7 @@
 #include "engine/cache/kept_copy.h"
 #include "engine/cache/link_owner.h"
 #include "engine/cache/page_child.h"
+#include "engine/http/credentials_asker.h"
 #include "engine/http/http_request_owner.h"
 #include "engine/retrieval/link_test.h"
 
@@ -21,7 +22,10 @@ class CCache;
 class CHTTPAsyncClient;
 class CPageDescr;
 
-class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner {
+class CHTTPAnchor : public CAnchor,
+                    public CHTTPRequestOwner,
+                    public CLinkOwner,
+                    public CCredentialsAsker::Waiter {
   DECLARE_SERIAL(CHTTPAnchor)
  public:
   CHTTPAnchor();
@@ -82,6 +86,9 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   void OnRequestFinished(int status) override;
   void OnRequestFailureDetail(const std::string& detail) override { m_strFailureDetail = detail; }
   void OnRequestFreed(CHTTPAsyncClient* request) override;
+  // The user answered the question of the page's realm: load again with the
+  // answer, or end the load with the 401 that stands.
+  void OnCredentialsAnswered(CCredentialsAsker::Answer answer, CRealm& realm) override;
 
   CPageNode m_node;  // the node of a page lives inside its anchor
   // Every request this anchor submitted that has not yet told it it was
@@ -118,6 +125,7 @@ class CHTTPAnchor : public CAnchor, public CHTTPRequestOwner, public CLinkOwner 
   // A load follows this many redirections at most.
   static constexpr int kMaxRedirects = 20;
   std::string m_strChallengedUrl;  // the address whose last 401 named the page's realm
+  bool m_bAwaitingCredentials = false;  // the user is asked for the page's realm
 
  protected:
   // How the body's copy came out, once the load is over.

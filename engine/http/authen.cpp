@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/http/credentials_prompt.h"
 #include "platform/registry/registry.h"
 
 IMPLEMENT_DYNAMIC(CAuthen, CObject)
@@ -154,22 +155,40 @@ CAuthen::RequestCredentials CAuthen::CredentialsFor(const RequestState& state) {
     return answer;
   }
   const bool refusedThisRun = checkedThisRun && realm->m_nAccepted == 0 && known;
-  if (state.interactive && (refusedThisRun || (!checkedThisRun && !known))) {
-    lock.unlock();
-    const bool confirmed = realm->Prompt(state.url);
-    lock.lock();
-    if (confirmed) {
-      answer.credentials = realm->m_strCredentials;
-      return answer;
-    }
+  if (state.interactive && (refusedThisRun || (!checkedThisRun && !known)) && hv::http::HasCredentialsPrompt()) {
+    // Asked later, by the asker: the realm stays claimed meanwhile, so
+    // other locations wait for this answer instead of asking too.
+    answer.action = Action::ask;
+    answer.realm = realm;
+    return answer;
   }
-  // Nothing left to try in this run: the 401 response stands.
-  realm->m_tCheckedAt = std::max(state.now, m_tRunStart);
-  realm->m_strCredentials.clear();
-  realm->m_pOwner = nullptr;
-  realm->m_nAccepted = 0;
+  GiveUpLocked(*realm, state.now);
   answer.action = Action::endLoad;
   return answer;
+}
+
+void CAuthen::GiveUp(CRealm& realm, std::uint32_t now) {
+  std::lock_guard lock(m_mutex);
+  GiveUpLocked(realm, now);
+}
+
+// Caller holds m_mutex. Nothing left to try in this run: the 401 response
+// stands.
+void CAuthen::GiveUpLocked(CRealm& realm, std::uint32_t now) {
+  realm.m_tCheckedAt = std::max(now, m_tRunStart);
+  realm.m_strCredentials.clear();
+  realm.m_pOwner = nullptr;
+  realm.m_nAccepted = 0;
+}
+
+void CAuthen::ReleaseAll(const CAnchor* location) {
+  std::lock_guard lock(m_mutex);
+  ReleaseAllLocked(location);
+}
+
+void CAuthen::ReleaseAllLocked(const CAnchor* location) {
+  for (auto& [key, held] : m_realms)
+    if (held->m_pOwner == location) held->m_pOwner = nullptr;
 }
 
 void CAuthen::CheckResponse(int statusCode, const std::string& url, const std::string& realm,
@@ -199,6 +218,5 @@ void CAuthen::CheckResponse(int statusCode, const std::string& url, const std::s
     }
   }
   // Whatever the page's address or realm became meanwhile, nothing stays held.
-  for (auto& [key, held] : m_realms)
-    if (held->m_pOwner == location) held->m_pOwner = nullptr;
+  ReleaseAllLocked(location);
 }

@@ -71,14 +71,24 @@ class CAuthen : public CObject {
       send,     // send the request, with Authorization when credentials is not empty
       retry,    // another location holds the realm: submit the load again
       endLoad,  // the 401 response stands: the transfer ends with status 0
+      // the user is to be asked (realm, claimed by the location): the
+      // transfer ends, and the location waits for the answer
+      ask,
     };
     Action action = Action::send;
     std::string credentials;  // base64 only: safe to put in a header line
     bool forgetRealm = false;  // clear the page record's realm
+    std::shared_ptr<CRealm> realm;  // ask: the realm to ask for
   };
-  // The credentials rules for one request; may ask the user (interactive
-  // runs only), blocking the calling worker meanwhile.
+  // The credentials rules for one request. Never asks the user itself: an
+  // interactive run with a prompt installed gets Action::ask instead, and
+  // the answer (CRealm::Prompt) makes the next request's credentials.
   RequestCredentials CredentialsFor(const RequestState& state);
+  // The user gave up (or could not be asked): the realm's credentials go,
+  // it is dated refused in this run and released.
+  void GiveUp(CRealm& realm, std::uint32_t now);
+  // Releases every realm the location holds (it is going away).
+  void ReleaseAll(const CAnchor* location);
   // The response check, with the status code as soon as the header is
   // parsed (0 when the transfer ended without one): notes whether the
   // location's credentials for the realm of the address's server were
@@ -96,6 +106,8 @@ class CAuthen : public CObject {
 
  private:
   using RealmKey = std::pair<std::string, std::string>;  // server, realm name
+  void GiveUpLocked(CRealm& realm, std::uint32_t now);
+  void ReleaseAllLocked(const CAnchor* location);
   std::shared_ptr<CRealm> ClaimLocked(const std::string& server, const std::string& realm, const CAnchor* location,
                                       bool create);
 

@@ -24,6 +24,11 @@ CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt) {
 
 namespace hv::http {
 
+bool HasCredentialsPrompt() {
+  std::lock_guard lock(Slot().mutex);
+  return static_cast<bool>(Slot().prompt);
+}
+
 bool AskForCredentials(CredentialsRequest& request) {
   CredentialsPrompt prompt;
   {

@@ -69,6 +69,9 @@ bool CHTTPAsyncServer::OnStart() {
 void CHTTPAsyncServer::OnJobCutOff(int index) { m_sockets.CutOff(index); }
 
 void CHTTPAsyncServer::OnStopped() {
+  // Before the run's end is reported: the pages waiting for an answer end
+  // as dropped, like the jobs still queued.
+  m_asker.DropAll();
   m_pool.CloseAll();
   if (m_noHangup == 0) m_ras.Hangup();
   m_noHangup = 1;

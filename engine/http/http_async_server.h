@@ -8,6 +8,7 @@
 
 #include "engine/http/async_server.h"
 #include "engine/http/connection_pool.h"
+#include "engine/http/credentials_asker.h"
 #include "harvion/ras.h"
 #include "platform/net/open_sockets.h"
 
@@ -34,11 +35,14 @@ class CHTTPAsyncServer : public CAsyncServer {
   // The connections workers keep open between transfers; closed at the end
   // of a run.
   ConnectionPool& Pool() { return m_pool; }
+  // Where locations ask the user for credentials. A run does not end while
+  // an answer is waited for; a stop drops the questions.
+  CCredentialsAsker& Asker() { return m_asker; }
 
   int m_noHangup = 1;  // 0 while the connection is one this run dialled
 
  protected:
-  bool HasPendingWork() override { return false; }
+  bool HasPendingWork() override { return m_asker.Pending(); }
   bool OnStart() override;
   void OnStopped() override;
   std::unique_ptr<CWorkerThread> CreateWorker(int index) override;
@@ -52,4 +56,5 @@ class CHTTPAsyncServer : public CAsyncServer {
   hv::net::OpenSockets m_sockets;
   ConnectionPool m_pool;
   CRas m_ras;
+  CCredentialsAsker m_asker{[this] { WakeIdleWorkers(); }};
 };

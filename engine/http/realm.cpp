@@ -16,7 +16,7 @@ void CRealm::Release() {
 
 void CRealm::ComputeCredentials() { m_strCredentials = hv::http::Base64Encode(m_strUser + ':' + m_strPassword); }
 
-bool CRealm::Prompt(const std::string& url) {
+bool CRealm::Prompt(const std::string& url, std::shared_ptr<const std::atomic<bool>> withdrawn) {
   CredentialsRequest request;
   {
     std::lock_guard lock(m_authen.Mutex());
@@ -26,7 +26,11 @@ bool CRealm::Prompt(const std::string& url) {
   }
   request.url = url;
   request.owner = CSafClient::GetSafClient()->GetMainWnd();
-  if (!hv::http::AskForCredentials(request)) {
+  request.withdrawn = withdrawn;
+  const bool confirmed = hv::http::AskForCredentials(request);
+  // Nobody waits for a late answer: the realm stays as it was.
+  if (withdrawn && withdrawn->load()) return false;
+  if (!confirmed) {
     std::lock_guard lock(m_authen.Mutex());
     m_strCredentials.clear();
     return false;
@@ -36,8 +40,12 @@ bool CRealm::Prompt(const std::string& url) {
     m_strUser = request.user;
     m_strPassword = request.password;
     ComputeCredentials();
-    m_authen.RememberPasswordLocked(m_strServer, m_strName, m_strUser, m_strPassword);
+    // Not yet tried: the next request sends them, even after a refusal in
+    // this run, and a refusal of them asks again.
+    m_tCheckedAt = 0;
+    m_nAccepted = 0;
+    if (request.remember) m_authen.RememberPasswordLocked(m_strServer, m_strName, m_strUser, m_strPassword);
   }
-  m_authen.Save();
+  if (request.remember) m_authen.Save();
   return true;
 }

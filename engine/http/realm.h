@@ -3,7 +3,9 @@
 // which location is using it and what the server last said to them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/framework/serial.h"
@@ -24,9 +26,11 @@ class CRealm : public CObject {
   // credentials = base64 of user ":" password. Caller holds the realms' lock.
   void ComputeCredentials();
   // Asks the user through the front end's prompt, without holding the lock.
-  // On OK the answer becomes the realm's and is stored with the passwords;
-  // on Cancel (or with no prompt installed) the credentials are emptied.
-  bool Prompt(const std::string& url);
+  // On OK the answer becomes the realm's, not yet tried, and is stored with
+  // the passwords when the user chose to remember it; on Cancel (or with no
+  // prompt installed) the credentials are emptied. Once withdrawn is set
+  // the answer is nobody's: the realm is left alone and false returned.
+  bool Prompt(const std::string& url, std::shared_ptr<const std::atomic<bool>> withdrawn = nullptr);
 
   CAuthen& m_authen;
   const std::string m_strServer;  // "scheme://host:port": the only server it goes to

@@ -152,6 +152,12 @@ void CHTTPAnchor::DetachRequests() {
   std::lock_guard guard(CCache::Lock());
   for (CHTTPAsyncClient* request : m_liveRequests) request->DetachOwner();
   m_liveRequests.clear();
+  // A question of this page still open is nobody's now, and a realm held
+  // for its answer is free for others.
+  if (std::exchange(m_bAwaitingCredentials, false)) {
+    CHTTPAsyncServer::Instance().Asker().Forget(this);
+    CAuthen::Instance().ReleaseAll(this);
+  }
 }
 
 // ---- what the transfer asks ----------------------------------------------
@@ -206,8 +212,36 @@ int CHTTPAnchor::GetAuthorization(std::string& credentials) {
     case CAuthen::RequestCredentials::Action::endLoad:
       OnLoaded(0);
       return 0;
+    case CAuthen::RequestCredentials::Action::ask:
+      // This transfer ends here; the page waits for the answer without a
+      // worker or a lock, and is asked for again once it comes.
+      if (CHTTPAsyncServer::Instance().Asker().Ask(answer.realm, state.url, this, CCache::Lock())) {
+        m_bAwaitingCredentials = true;
+        return 0;
+      }
+      // Nobody can ask after all: as if the user cancelled.
+      CAuthen::Instance().GiveUp(*answer.realm, state.now);
+      OnLoaded(0);
+      return 0;
   }
   return 0;
+}
+
+void CHTTPAnchor::OnCredentialsAnswered(CCredentialsAsker::Answer answer, CRealm& realm) {
+  m_bAwaitingCredentials = false;
+  switch (answer) {
+    case CCredentialsAsker::Answer::confirmed:
+      SubmitRequest();
+      return;
+    case CCredentialsAsker::Answer::cancelled:
+      CAuthen::Instance().GiveUp(realm, hv::run::Now());
+      OnLoaded(0);
+      return;
+    case CCredentialsAsker::Answer::dropped:
+      // As a request still queued when the run stopped.
+      OnRequestFinished(CAsyncServer::statusDropped);
+      return;
+  }
 }
 
 void CHTTPAnchor::OnRequestQueued() {

@@ -43,17 +43,27 @@ class Authen : public TestHome {
     ASSERT_TRUE(hv::http::SavePasswords(list));
     m_authen.Load();
   }
-  void Answer(const std::string& user, const std::string& password) {
+  void Answer(const std::string& user, const std::string& password, bool remember = true) {
     SetCredentialsPrompt([=, this](CredentialsRequest& request) {
       m_asked.push_back(request.realm + " " + request.url + " " + request.user + ":" + request.password);
       request.user = user;
       request.password = password;
+      request.remember = remember;
       return true;
     });
   }
+  // A request's credentials; when the user is to be asked, the location's
+  // part too: the answer, then the request made again or the load ended.
   CAuthen::RequestCredentials Ask(const CAnchor& location, const std::string& realm, bool after401,
                                   bool interactive = true, const std::string& url = "http://h/p") {
-    return m_authen.CredentialsFor({&location, realm, after401, url, url, kRunStart, kNow, interactive});
+    const CAuthen::RequestState state{&location, realm, after401, url, url, kRunStart, kNow, interactive};
+    const CAuthen::RequestCredentials answer = m_authen.CredentialsFor(state);
+    if (answer.action != Action::ask) return answer;
+    EXPECT_EQ(m_authen.FindOwned(hv::http::ServerOf(url), realm, &location), answer.realm)
+        << "held while the user is asked";
+    if (answer.realm->Prompt(url)) return m_authen.CredentialsFor(state);
+    m_authen.GiveUp(*answer.realm, kNow);
+    return {Action::endLoad, {}, false, nullptr};
   }
   void Check(int status, const std::string& realm, const CAnchor& location, std::uint32_t now = kNow) {
     m_authen.CheckResponse(status, "http://h/p", realm, &location, now);

@@ -18,6 +18,7 @@
 #include "engine/dialup/dialogs/dial_dialog.h"
 #include "engine/schedule/dialogs/schedule_editor.h"
 #include "engine/schedule/dialogs/schedules_dialog.h"
+#include "engine/http/dialogs/credentials_dialog.h"
 #include "engine/settings/dialogs/dialog_ids.h"
 #include "engine/settings/dialogs/list_editor.h"
 #include "engine/settings/dialogs/password_dialog.h"
@@ -151,6 +152,14 @@ TEST(DialogAccess, every_control_is_named_and_reachable_and_no_page_repeats_a_mn
          auto dialog = std::make_unique<CDialDialog>(dial);
          dialog->findChild<QLabel*>(QStringLiteral("id_%1").arg(kIdDialLower))->setText("Connecting Device");
          return dialog;
+       }},
+      {"dialog-authentication.png",
+       [] {
+         CredentialsRequest request;
+         request.realm = "Members of the club";
+         request.url = "http://club.example/members/index.html";
+         request.user = "ann";
+         return std::make_unique<CCredentialsDialog>(request);
        }},
   };
   for (const auto& d : dialogs) {

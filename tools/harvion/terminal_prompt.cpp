@@ -1,11 +1,13 @@
 #include "terminal_prompt.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +22,7 @@ namespace {
 
 constexpr char kCancel = '\x03';         // Ctrl-C, read as a key while we ask
 constexpr std::size_t kMaxAnswer = 4096;  // longer answers are cut, not buffered without end
+constexpr int kWithdrawnCheckMs = 200;    // a stopped run closes the prompt this soon
 
 std::atomic<bool> g_promptOpen{false};
 
@@ -52,10 +55,16 @@ class Terminal {
     }
   }
 
-  // One line without its end; none on Ctrl-C, end of input or an error.
-  std::optional<std::string> ReadLine() const {
+  // One line without its end; none on Ctrl-C, end of input, an error or
+  // once the question is withdrawn (looked at between keys).
+  std::optional<std::string> ReadLine(const std::shared_ptr<const std::atomic<bool>>& withdrawn) const {
     std::string line;
     while (true) {
+      if (withdrawn && *withdrawn) return std::nullopt;
+      pollfd ready{m_fd, POLLIN, 0};
+      const int polled = ::poll(&ready, 1, kWithdrawnCheckMs);
+      if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+      if (polled < 0) return std::nullopt;
       char c = 0;
       const ssize_t n = ::read(m_fd, &c, 1);
       if (n < 0 && errno == EINTR) continue;
@@ -108,7 +117,7 @@ bool AskOnTerminal(CredentialsRequest& request) {
   std::optional<std::string> user;
   {
     const AnswerMode mode(terminal.Fd(), true);
-    user = terminal.ReadLine();
+    user = terminal.ReadLine(request.withdrawn);
   }
   if (!user) {
     terminal.Write("\n");
@@ -118,7 +127,7 @@ bool AskOnTerminal(CredentialsRequest& request) {
   std::optional<std::string> password;
   {
     const AnswerMode mode(terminal.Fd(), false);
-    password = terminal.ReadLine();
+    password = terminal.ReadLine(request.withdrawn);
   }
   terminal.Write("\n");
   if (!password) return false;

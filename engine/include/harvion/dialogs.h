@@ -3,13 +3,15 @@
 // Cancel, so a process without anyone to ask (the scheduler, a headless run)
 // never waits.
 //
-// Hooks are called on the engine's retrieval workers, not on the thread that
-// installed them, and block only the calling worker until they return; a
-// front end with its own event loop marshals the question to it. An
-// exception from a hook counts as Cancel.
+// Hooks are called on an engine thread, not on the thread that installed
+// them, and block only that thread until they return; a front end with its
+// own event loop marshals the question to it. An exception from a hook
+// counts as Cancel.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,14 +22,25 @@
 // front end sounds a warning, shows the realm and address (they come from the
 // network: as text, never as markup or terminal control sequences) and lets
 // the user edit the user name and the masked password.
+//
+// The prompt is called on the engine's asking thread, one question at a
+// time, with no engine lock held: the transfer that needs the answer has
+// ended and its page waits, while every other transfer and the tree go on.
 struct CredentialsRequest {
   std::string realm;     // as the server named it
   std::string url;       // the page being retrieved
   std::string user;      // the user name known so far; the answer on OK
   std::string password;  // likewise
+  // On OK: true keeps the answer with the stored passwords, false for this
+  // run only.
+  bool remember = true;
   HWND owner = nullptr;  // the user interface's main window
+  // Set once the engine no longer wants the answer (the run stopped): a
+  // prompt still open may close itself as if cancelled.
+  std::shared_ptr<const std::atomic<bool>> withdrawn;
 };
-// True when the user confirmed: user and password then hold the answer.
+// True when the user confirmed: user, password and remember then hold the
+// answer.
 using CredentialsPrompt = std::function<bool(CredentialsRequest& request)>;
 // Installs the prompt (an empty function removes it); returns the one before.
 HV_EXPORT CredentialsPrompt SetCredentialsPrompt(CredentialsPrompt prompt);

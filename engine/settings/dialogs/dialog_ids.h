@@ -82,6 +82,12 @@ enum ControlId : int {
   // Dial dialog (115).
   kIdDialUpper = 1140,
   kIdDialLower = 1141,
+  // "Authentication required" prompt.
+  kIdPromptRealm = 1150,
+  kIdPromptUrl = 1151,
+  kIdPromptUser = 1152,
+  kIdPromptPassword = 1153,
+  kIdPromptRemember = 1154,
 };
 
 }  // namespace hvdlg

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "engine/dialup/dialogs/dial_dialog.h"
+#include "engine/http/dialogs/qt_credentials_prompt.h"
 #include "engine/schedule/dialogs/schedules_dialog.h"
 #include "engine/settings/dialogs/program_sheet.h"
 #include "engine/settings/dialogs/strategy_list_dialog.h"
@@ -22,6 +23,7 @@ void InstallEngineDialogs() {
   dialogs.schedules = [](int selected) { return CSchedulesDialog::Run(QApplication::activeWindow(), selected); };
   SetEngineDialogs(std::move(dialogs));
   SetRasDialDialogRunner(&CDialDialog::Run);
+  InstallCredentialsPrompt();
 }
 
 }  // namespace hvdlg

@@ -14,6 +14,7 @@
 
 class CAnchor;
 class CCache;
+class CUrlBase;
 class CLinkOwner;
 
 class CPageDescr : public CObject {
@@ -81,6 +82,8 @@ class CPageDescr : public CObject {
   // this page's address) to an absolute http address without fragment;
   // empty for anything else, which is then neither followed nor rewritten.
   std::string ResolveLink(const std::string& value, const std::string& base) const;
+  // The same against a base split once, for the many links of one page.
+  std::string ResolveLink(const std::string& value, const CUrlBase& base) const;
   // What a link attribute of this page's copy says instead of value (an
   // address or the local file name written earlier): the target's local file
   // while it is stored, else its address, or the placeholder image for an

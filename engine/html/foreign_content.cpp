@@ -17,6 +17,13 @@ std::string Lower(const std::string& name) {
   return lower;
 }
 
+// name, whatever its case, is lower (which is lower case).
+bool IsNamed(const std::string& name, std::string_view lower) {
+  return name.size() == lower.size() &&
+         std::equal(name.begin(), name.end(), lower.begin(),
+                    [](char c, char l) { return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == l; });
+}
+
 template <std::size_t N>
 bool OneOf(const std::string& name, const std::array<std::string_view, N>& names) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -37,14 +44,15 @@ constexpr std::array<std::string_view, 5> kMathIslands = {"mi", "mo", "mn", "ms"
 }  // namespace
 
 bool ForeignContent::StartTag(const std::string& tagName, bool selfClosing) {
-  const std::string name = Lower(tagName);
   if (!Active()) {
-    if (!selfClosing && m_frames.size() < kMaxDepth) {
-      if (name == "svg") m_frames.push_back({name, Kind::kSvg});
-      if (name == "math") m_frames.push_back({name, Kind::kMath});
-    }
-    return name != "svg" && name != "math";
+    // Outside SVG and MathML, as nearly every tag is, only their own names count.
+    const bool svg = IsNamed(tagName, "svg");
+    const bool math = !svg && IsNamed(tagName, "math");
+    if (!selfClosing && m_frames.size() < kMaxDepth && (svg || math))
+      m_frames.push_back({svg ? "svg" : "math", svg ? Kind::kSvg : Kind::kMath});
+    return !svg && !math;
   }
+  const std::string name = Lower(tagName);
   if (OneOf(name, kBreakOut)) {
     while (Active()) m_frames.pop_back();
     return true;

@@ -10,6 +10,7 @@
 #include "engine/html/css_rewriter.h"
 #include "engine/html/requisite_tags.h"
 #include "engine/html/srcset.h"
+#include "engine/http/url.h"
 #include "harvion/exports.h"
 
 namespace {
@@ -83,7 +84,8 @@ const std::string& CMapParser::Resolved(const std::string& value) {
   if (slot.used && slot.value == value) return slot.address;
   slot.used = false;  // until both are the new value's
   slot.value = value;
-  slot.address = m_pPage->ResolveLink(value, m_strBase);
+  if (!m_pBase) m_pBase = std::make_unique<CUrlBase>(m_strBase.empty() ? m_pPage->m_strAddress.str() : m_strBase);
+  slot.address = m_pPage->ResolveLink(value, *m_pBase);
   slot.used = true;
   return slot.address;
 }
@@ -171,6 +173,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       if (!href.m_bPresent || href.m_strValue.empty()) break;
       m_strBase = Trimmed(href.m_strValue);
       m_resolved.reset();
+      m_pBase.reset();
       // The copy's links are absolute or local: a BASE would misdirect them.
       // Where it sat between a "<" (or "</", "<!") and a name, taking it out
       // would join them into a tag the page never had ("<<BASE>script>"):

@@ -12,6 +12,7 @@
 
 class CAnchor;
 class CLinkOwner;
+class CUrlBase;
 class CPageChild;
 
 class CMapParser : public CContentParser {
@@ -65,6 +66,7 @@ class CMapParser : public CContentParser {
   };
   static constexpr std::size_t kResolvedSlots = 256;
   std::unique_ptr<ResolvedSlot[]> m_resolved;
+  std::unique_ptr<CUrlBase> m_pBase;  // m_strBase, or the page's address, split
   ElementText m_text{kMaxText};  // of the current A or TITLE
   CAnchor* m_pPendingLocation = nullptr;
   CPageChild* m_pPendingChild = nullptr;

@@ -72,6 +72,10 @@ std::string Replacement(CCache& cache, CPageDescr& page, const std::string& reso
 }  // namespace
 
 std::string CPageDescr::ResolveLink(const std::string& value, const std::string& base) const {
+  return ResolveLink(value, CUrlBase(base.empty() ? m_strAddress.str() : base));
+}
+
+std::string CPageDescr::ResolveLink(const std::string& value, const CUrlBase& base) const {
   // Most values are as CreateName would leave them; those are not copied.
   std::string normalised;
   const std::string* text = &value;
@@ -82,7 +86,7 @@ std::string CPageDescr::ResolveLink(const std::string& value, const std::string&
   }
   if (text->empty()) return {};
   std::string result;
-  ComposeUrl(result, text->c_str(), base.empty() ? m_strAddress.c_str() : base.c_str(), URL_CANONICAL);
+  base.Compose(result, text->c_str(), URL_CANONICAL);
   if (HasLineBreakOrTab(result)) return {};
   std::replace(result.begin(), result.end(), '\\', '/');
   if (!hv::http::HasWebPrefix(result)) return {};

@@ -45,17 +45,18 @@ std::vector<SrcsetUrl> SrcsetUrls(std::string_view value) {
 
 void AppendSrcsetUrl(std::string& out, std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  std::size_t run = 0;  // the bytes from here on go as they are, a run at a time
   for (std::size_t i = 0; i < url.size(); ++i) {
     const char c = url[i];
     const bool comma = c == ',' && (i == 0 || i + 1 == url.size());
-    if (IsBlank(c) || comma) {
-      out += '%';
-      out += kHex[static_cast<unsigned char>(c) >> 4];
-      out += kHex[static_cast<unsigned char>(c) & 15];
-    } else {
-      out += c;
-    }
+    if (!IsBlank(c) && !comma) continue;
+    out.append(url, run, i - run);
+    out += '%';
+    out += kHex[static_cast<unsigned char>(c) >> 4];
+    out += kHex[static_cast<unsigned char>(c) & 15];
+    run = i + 1;
   }
+  out.append(url, run);
 }
 
 }  // namespace hv::html

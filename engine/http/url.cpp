@@ -134,20 +134,14 @@ void SplitUrl(char* text, UrlParts& parts) {
   }
 }
 
-void ComposeUrl(std::string& result, const char* url, const char* base, unsigned flags) {
-  // Copied before result is touched: the caller may pass result's own text.
-  // The copies are kept per thread, so a page of links allocates for none.
-  thread_local std::string urlText, baseText;
-  urlText.assign(url ? url : "");
-  baseText.assign(base ? base : "");
-  UrlParts a{};
-  UrlParts b{};
-  SplitUrl(urlText.data(), a);
-  if (base) SplitUrl(baseText.data(), b);
+namespace {
 
+// Writes the parts of link a, resolved against base b, chosen by flags.
+// sizeHint: about as long as the result will be.
+void ComposeParts(std::string& result, const UrlParts& a, UrlParts b, unsigned flags, std::size_t sizeHint) {
   const bool separators = (flags & URL_SEPARATORS) != 0;
   result.clear();
-  result.reserve(urlText.size() + baseText.size() + 4);  // the address grows in one block
+  result.reserve(sizeHint);  // the address grows in one block
 
   if (flags & URL_SCHEME) {
     if (const char* scheme = a.scheme ? a.scheme : b.scheme) {
@@ -197,6 +191,31 @@ void ComposeUrl(std::string& result, const char* url, const char* base, unsigned
     if (separators) result += '#';
     result += a.fragment ? a.fragment : b.fragment;
   }
+}
+
+}  // namespace
+
+void ComposeUrl(std::string& result, const char* url, const char* base, unsigned flags) {
+  // Copied before result is touched: the caller may pass result's own text.
+  // The copies are kept per thread, so a page of links allocates for none.
+  thread_local std::string urlText, baseText;
+  urlText.assign(url ? url : "");
+  baseText.assign(base ? base : "");
+  UrlParts a{};
+  UrlParts b{};
+  SplitUrl(urlText.data(), a);
+  if (base) SplitUrl(baseText.data(), b);
+  ComposeParts(result, a, b, flags, urlText.size() + baseText.size() + 4);
+}
+
+CUrlBase::CUrlBase(const std::string& base) : m_base(base), m_split(base) { SplitUrl(m_split.data(), m_parts); }
+
+void CUrlBase::Compose(std::string& result, const char* url, unsigned flags) const {
+  thread_local std::string urlText;
+  urlText.assign(url ? url : "");
+  UrlParts a{};
+  SplitUrl(urlText.data(), a);
+  ComposeParts(result, a, m_parts, flags, urlText.size() + m_base.size() + 4);
 }
 
 void RemoveDotSegments(std::string& text) { RemoveDotSegmentsFrom(text, PathRoot(text)); }

@@ -38,6 +38,23 @@ void SplitUrl(char* text, UrlParts& parts);
 // by flags into result.
 void ComposeUrl(std::string& result, const char* url, const char* base, unsigned flags);
 
+// A base split once, for resolving the many links of one page against it:
+// Compose gives what ComposeUrl gives with the same base.
+class CUrlBase {
+ public:
+  explicit CUrlBase(const std::string& base);
+  CUrlBase(const CUrlBase&) = delete;  // the parts point into its own text
+  CUrlBase& operator=(const CUrlBase&) = delete;
+
+  const std::string& Text() const { return m_base; }
+  void Compose(std::string& result, const char* url, unsigned flags) const;
+
+ private:
+  std::string m_base;
+  std::string m_split;  // m_base with NUL bytes between its parts
+  UrlParts m_parts{};
+};
+
 // Removes "." and ".." segments from the path of text, in place. The scheme
 // and "//host" part are never touched, and a ".." above the first segment of
 // an absolute path is dropped.

@@ -46,6 +46,14 @@ TEST_F(InstalledDialogs, plugin_options_opens_the_sheet_and_an_edited_location_l
   }));
   EXPECT_EQ(title, "Plugin Settings");
 
+  // With nothing chosen, OK chooses nothing.
+  for (const auto open : {&hvui::PluginClient::FileTypes, &hvui::PluginClient::Constraints}) {
+    int none = -2;
+    dlgtest::WithNextModal([&] { none = open(-1); },
+                           [](QDialog* list) { Control<QPushButton>(list, hvdlg::kIdOk)->click(); });
+    EXPECT_EQ(none, -1);
+  }
+
   int answer = -2;
   dlgtest::WithNextModal([&] { answer = hvui::PluginClient::Constraints(1); }, [&](QDialog* list) {
     dlgtest::WithNextModal([&] { Control<QPushButton>(list, hvdlg::kIdCopy)->click(); },

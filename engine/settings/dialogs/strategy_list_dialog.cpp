@@ -67,7 +67,12 @@ CStrategyListDialog::CStrategyListDialog(bool locations, const StrategyList& cur
 
   connect(m_editor, &CListEditor::selectionChanged, this, &CStrategyListDialog::ShowDetails);
   m_editor->Select(current.selected);
-  m_editor->List()->setFocus();
+  // A list taking the focus makes its first line current: with none chosen,
+  // OK would then answer the first entry.
+  if (m_editor->Selected() >= 0)
+    m_editor->List()->setFocus();
+  else
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
 }
 
 StrategyList CStrategyListDialog::Value() const {

@@ -37,4 +37,7 @@ if [ -x "$build/bin/hvuitests" ]; then
   HARVION_DIALOG_SHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen "$build/bin/hvuitests" \
     --gtest_filter='DialogAccess.*:RetrievalPages.*' >/dev/null
   ls docs/dialog-*.png docs/page-*.png
+  # The agent's and a location's pages with a small site's data.
+  HARVION_PAGE_SHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen "$build/bin/hvuitests" \
+    --gtest_filter='PageRun.*:FrameTest.one_change_of_the_author_texts_is_saved_once' >/dev/null
 fi

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace hvui {
 
@@ -32,13 +33,14 @@ class CPageHost : public QObject {
   void SetTree(CAgentTreeView* tree) { m_tree = tree; }
 
   bool Running() const { return m_running ? m_running() : false; }
-  CacheTotals Totals() const { return m_totals ? m_totals() : CacheTotals{}; }
+  // Nullopt until the engine has reported totals for the open agent.
+  std::optional<CacheTotals> Totals() const { return m_totals ? m_totals() : std::nullopt; }
   // Shows an address in the browser (Go to Original).
   void Navigate(const QString& url) const {
     if (m_navigate) m_navigate(url);
   }
   void SetRunning(std::function<bool()> running) { m_running = std::move(running); }
-  void SetTotals(std::function<CacheTotals()> totals) { m_totals = std::move(totals); }
+  void SetTotals(std::function<std::optional<CacheTotals>()> totals) { m_totals = std::move(totals); }
   void SetNavigate(std::function<void(const QString&)> navigate) { m_navigate = std::move(navigate); }
 
  signals:
@@ -52,7 +54,7 @@ class CPageHost : public QObject {
   PluginClient* m_client = nullptr;
   CAgentTreeView* m_tree = nullptr;
   std::function<bool()> m_running;
-  std::function<CacheTotals()> m_totals;
+  std::function<std::optional<CacheTotals>()> m_totals;
   std::function<void(const QString&)> m_navigate;
 };
 

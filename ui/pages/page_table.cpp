@@ -1,10 +1,12 @@
 #include "pages/page_table.h"
 
 #include "harvion/ui_node.h"
+#include "pages/agent_author.h"
+#include "pages/agent_general.h"
+#include "pages/anchor_location.h"
 #include "pages/anchor_retrieval.h"
 #include "pages/anchor_schedule.h"
 #include "pages/no_selection.h"
-#include "pages/title_page.h"
 
 namespace hvui {
 
@@ -15,10 +17,6 @@ std::function<CPropertyPage*(CPageHost&)> Make() {
   return [](CPageHost& host) { return new Page(host); };
 }
 
-std::function<CPropertyPage*(CPageHost&)> Titled(const char* title) {
-  return [title](CPageHost& host) { return new CTitlePage(host, QString::fromLatin1(title)); };
-}
-
 }  // namespace
 
 const std::vector<PageEntry>& PageTable() {
@@ -26,11 +24,11 @@ const std::vector<PageEntry>& PageTable() {
       {0, "No Selection", Make<CNoSelection>()},
       {kNodeKindAgent, "Retrieval", Make<CAnchorRetrieval>()},
       {kNodeKindAgent, "Schedule", Make<CAnchorSchedule>()},
-      {kNodeKindAgent, "Agent", Titled("Agent")},
-      {kNodeKindAgent, "Author", Titled("Author")},
+      {kNodeKindAgent, "Agent", Make<CAgentGeneral>()},
+      {kNodeKindAgent, "Author", Make<CAgentAuthor>()},
       {kNodeKindPage, "Retrieval", Make<CAnchorRetrieval>()},
       {kNodeKindPage, "Schedule", Make<CAnchorSchedule>()},
-      {kNodeKindPage, "Location", Titled("Location")},
+      {kNodeKindPage, "Location", Make<CAnchorLocation>()},
       {kNodeKindFolder, "Retrieval", Make<CAnchorRetrieval>()},
       {kNodeKindFolder, "Schedule", Make<CAnchorSchedule>()},
       {kNodeKindSearchFolder, "Retrieval", Make<CAnchorRetrieval>()},

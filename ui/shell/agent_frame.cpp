@@ -103,13 +103,10 @@ void CAgentFrame::ConnectPages() {
   host.SetClient(m_client);
   host.SetTree(m_tree);
   host.SetRunning([this] { return m_running; });
-  host.SetTotals([this] {
-    CacheTotals totals;
-    if (QTreeWidgetItem* root = m_tree->Root()) {
-      totals.files = root->data(0, kRootFilesRole).toULongLong();
-      totals.bytes = root->data(0, kRootBytesRole).toULongLong();
-    }
-    return totals;
+  host.SetTotals([this]() -> std::optional<CacheTotals> {
+    QTreeWidgetItem* root = m_tree->Root();
+    if (!root || !root->data(0, kRootFilesRole).isValid()) return std::nullopt;
+    return CacheTotals{root->data(0, kRootFilesRole).toULongLong(), root->data(0, kRootBytesRole).toULongLong()};
   });
   host.SetNavigate([this](const QString& url) {
     if (m_open) m_open(url);

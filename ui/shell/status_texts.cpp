@@ -1,5 +1,7 @@
 #include "shell/status_texts.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <utility>
 
 namespace hvui {
@@ -44,6 +46,13 @@ QString StatusText(int code) {
   for (const auto& [number, text] : kTexts)
     if (number == code) return QString::fromLatin1(text);
   return QStringLiteral("N/A");
+}
+
+QString GmtTimeText(std::uint32_t secondsSince1970) {
+  if (secondsSince1970 == 0) return QStringLiteral("N/A");
+  const QDateTime time = QDateTime::fromSecsSinceEpoch(secondsSince1970, Qt::UTC);
+  // Day and month names in English whatever the user's language: the form of an HTTP date.
+  return QLocale::c().toString(time, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
 }
 
 }  // namespace hvui

@@ -9,6 +9,8 @@ inline constexpr const char* kNewFolder = "New Folder";                        /
 inline constexpr const char* kSearchPrompt = "< type search terms here >";     // 11
 inline constexpr const char* kDeleteAgent =
     "This will delete your agent and all of its results from the disk.\r\nDo you want to continue?";  // 102
+inline constexpr const char* kClearCache =
+    "This operation will delete all files from your agent's local cache.\r\nDo you want to continue?";  // 103
 inline constexpr const char* kPluginModeAdd =
     "In plugin mode use drag and drop or the clipboard to paste a page into your agent.";  // 200
 inline constexpr const char* kNoPageData = "The current page contains no data";            // 201

@@ -20,6 +20,7 @@
 #include "harvion/exports.h"
 #include "harvion/message_target.h"
 #include "harvion/ras_dial_dialog.h"
+#include "tools/headless/headless_dial.h"
 #include "platform/temp_folder.h"
 #include "resources/resources.h"
 
@@ -255,6 +256,35 @@ TEST_F(RasTest, a_dial_that_fails_or_is_cancelled_leaves_no_connection) {
     EXPECT_EQ(Count("up"), 0u);
     ras.Hangup();
     EXPECT_EQ(Count("RasHangUpA"), c.dials);
+  }
+}
+
+// The scheduler dials with nobody to watch: a dial that connects is kept, one
+// that fails or never ends within the time allowed is hung up.
+TEST_F(RasTest, a_dial_without_a_window_connects_fails_or_is_hung_up_when_too_slow) {
+  struct Case {
+    const char* name;
+    const char* script;
+    bool connected;
+    unsigned hangups;
+  };
+  const std::vector<Case> cases = {
+      {"connects", "0,1,8192", true, 0},
+      {"error event", "0,1/678", false, 1},
+      {"never ends", "0,1,wait", false, 1},
+  };
+  SetRasDialDialogRunner(
+      [](CRasDialDialog& dial) { return harvion::DialWithoutWindow(dial, std::chrono::milliseconds(300)); });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Do("reset");
+    Do((std::string("entry Work ") + c.script).c_str());
+    CRas ras;
+    ras.Init();
+    EXPECT_EQ(ras.Dial("Work"), c.connected);
+    EXPECT_EQ(Count("RasDialA"), 1u);
+    EXPECT_EQ(Count("RasHangUpA"), c.hangups);
+    ras.Hangup();
   }
 }
 

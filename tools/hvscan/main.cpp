@@ -16,6 +16,8 @@
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "harvion/settings.h"
+#include "harvion/ras_dial_dialog.h"
+#include "headless_dial.h"
 #include "headless_ui_client.h"
 #include "instance_lock.h"
 #include "scanner.h"
@@ -23,6 +25,8 @@
 namespace {
 
 constexpr auto kWakeInterval = std::chrono::seconds(30);
+// A modem dial and log-on take well under this.
+constexpr auto kDialAllowed = std::chrono::seconds(90);
 
 constexpr std::string_view kUsage =
     "Usage: hvscan [--once | --status]\n"
@@ -161,5 +165,8 @@ int main(int argc, char** argv) {
     hvscan::PrintStatus(std::cout);
     return std::cout.flush() ? 0 : 1;
   }
+  // Nobody watches a scheduled dial: it runs without a window, and one that
+  // has not ended within the time allowed is hung up.
+  SetRasDialDialogRunner([](CRasDialDialog& dial) { return harvion::DialWithoutWindow(dial, kDialAllowed); });
   return Serve(option == "--once");
 }

@@ -15,6 +15,7 @@
 #include "shell/status_texts.h"
 #include "shell/tree_item_node.h"
 #include "shell/details_bar.h"
+#include "support/access_checks.h"
 #include "support/child_process.h"
 #include "support/run_fixture.h"
 
@@ -179,6 +180,25 @@ QTreeWidgetItem* ItemOf(hvui::CAgentFrame& frame, QTreeWidgetItem* parent, const
     if (QString::fromStdString(url).endsWith(ending)) return child;
   }
   return nullptr;
+}
+
+// Every tab of an agent and of a location can be found and reached as the
+// dialogs can: ids, accessible names, mnemonics and the order of Tab.
+TEST_F(PageRun, every_page_s_controls_are_named_and_reachable) {
+  NewAgent("Reached");
+  AddLocationAt("Site", "http://127.0.0.1:1/");
+  for (QTreeWidgetItem* item : {Root(), Child(Root(), "Site")}) {
+    ShowTab(*m_frame, item, "");
+    QTabWidget* tabs = m_frame->Details()->Tabs();
+    for (int i = 0; i < tabs->count(); ++i) {
+      tabs->setCurrentIndex(i);
+      SCOPED_TRACE(tabs->tabText(i).toStdString());
+      QWidget* page = tabs->currentWidget();
+      hvuitest::CheckPage(page, page);
+      EXPECT_GT(hvuitest::CheckTabOrder(m_frame, page), 1u);
+      m_frame->show();
+    }
+  }
 }
 
 TEST_F(PageRun, the_location_page_shows_the_last_answer_and_takes_a_new_address) {

@@ -263,7 +263,7 @@ TEST_F(PageRun, a_run_refuses_clear_cache_and_stops_at_a_limit_below_the_size) {
   options.root = m_site->Root();
   options.serverConfig = "limit_rate 8k;";  // a run long enough to act during it
   ASSERT_TRUE(m_nginx->Start(options)) << m_nginx->Messages();
-  NewAgent("Busy");
+  NewAgent("Sizable");  // a name no other test of this program takes: they share one home
   AddLocation("Big", "index.html");
   QWidget* page = ShowTab(*m_frame, Root(), "Agent");
   auto* clear = Find<QPushButton>(page, 1006);

@@ -107,6 +107,29 @@ for size in 16 24; do
   blocks+=("$work/block-$size.png")
 done
 
+# The picture strips of the Retrieval page at 2x, cut into rows of at most
+# 1000 pixels (the link strip's rows are then its depths).
+strips=()
+for svg in "$icons"/*.svg; do
+  name=$(basename "$svg" .svg)
+  height=$(sed -n 's/.*<svg[^>]* height="\([0-9]*\)".*/\1/p' "$svg" | head -n 1)
+  width=$(width_of "$svg")
+  [ "$width" -gt $((height * 2)) ] || continue  # a strip, not an icon
+  rows=$(((width + 499) / 500))
+  row=$((width * 2 / rows))
+  magnify=100%
+  [ "$height" -gt 24 ] || magnify=400%  # a strip of tree-sized pictures, shown like the icons
+  convert \( "$out/$name@2x.png" -crop "${row}x" +repage -filter point -resize $magnify -background white \
+    -alpha remove -bordercolor white -border 4 -append \) \( -size x24 -background '#e9edf1' -pointsize 16 \
+    label:"$name" \) -gravity center -append "$work/strip-$name.png"
+  strips+=("$work/strip-$name.png")
+done
+if [ ${#strips[@]} -gt 0 ]; then
+  convert "${strips[@]}" -background '#e9edf1' -gravity center -bordercolor '#e9edf1' -border 6 -append \
+    "$work/block-strips.png"
+  blocks+=("$work/block-strips.png")
+fi
+
 # The application icon from 16 to 256 pixels on both grounds, and the splash.
 for size in 16 24 32 48 64 128 256; do
   rsvg-convert --width=$size --height=$size --output="$work/app-$size.png" "$icons/harvion.svg"

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 
 #include "harvion/exports.h"
@@ -301,6 +303,36 @@ TEST_F(PageRun, a_run_refuses_clear_cache_and_stops_at_a_limit_below_the_size) {
   m_answer = QMessageBox::Yes;
   QTest::mouseClick(clear, Qt::LeftButton);
   EXPECT_LT(RecordOf(*m_frame, Root()).byteCount, 1024u) << "the stored pages went";
+}
+
+TEST_F(PageRun, a_page_that_a_run_removes_while_it_is_shown_leaves_the_details_empty) {
+  ASSERT_TRUE(m_site->WritePage("index.html", Page("Hub", {"old.html"})));
+  ASSERT_TRUE(m_site->WritePage("old.html", Page("Old")));
+  Serve();
+  NewAgent("Pruned");
+  AddLocation("Hub", "index.html");
+  ASSERT_TRUE(RunToEnd());
+  QTreeWidgetItem* old = ItemOf(*m_frame, Child(Root(), "Hub"), "/old.html");
+  ASSERT_NE(old, nullptr);
+  const std::uint64_t oldId = hvui::CAgentTreeView::IdOf(old);
+  QWidget* page = ShowTab(*m_frame, old, "Location");
+  ASSERT_EQ(m_frame->Details()->NodeId(), oldId);
+  QPointer<QLineEdit> address = Find<QLineEdit>(page, 1014);
+  ASSERT_NE(address, nullptr);
+
+  // An index without the link, dated after the stored copy (an earlier date
+  // would not count as a change): the next run takes the page away.
+  m_site->m_tDate = std::time(nullptr) + 2;
+  ASSERT_TRUE(m_site->WritePage("index.html", Page("Hub", {})));
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_TRUE(WaitFor([&] { return ItemOf(*m_frame, Child(Root(), "Hub"), "/old.html") == nullptr; }))
+      << m_frame->statusBar()->currentMessage().toStdString();
+  EXPECT_NE(m_frame->Details()->NodeId(), oldId) << "the bar forgot the page";
+  // The page's address field, should it still be there, reaches nothing.
+  if (address && address->isVisible()) TypeAndLeave(address, "http://elsewhere.invalid/", m_frame->Tree());
+  EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("\n").toStdString();
+  const hvtest::ProgramResult tree = hvtest::RunProgram({HARVION_TOOL, "tree", "Pruned"}, std::chrono::seconds(30));
+  EXPECT_EQ(tree.output.find("elsewhere"), std::string::npos) << tree.output;
 }
 
 }  // namespace

@@ -1,30 +1,42 @@
 #include "engine/cache/page_map.h"
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 namespace {
 
+// The high and low halves of the 128-bit product folded together: each
+// bit of either factor reaches most bits of the result.
+std::uint64_t Fold(std::uint64_t a, std::uint64_t b) {
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+}
+
 // Keys of a grown table are placed by a hash seeded once per process: keys
 // made to share one 32-bit hash (a hostile index file or site can make
 // thousands) would otherwise stay in one chain however far the table grows,
-// and every insertion would walk it.
+// and every insertion would walk it. Eight bytes at a time: addresses are
+// long, and every link looks one up. The seed is in every step's factors, so
+// no key bytes can be chosen to cancel one.
 std::uint64_t SeededHash(const std::string& key) {
   static const std::uint64_t seed = [] {
     std::random_device device;
     return (static_cast<std::uint64_t>(device()) << 32) ^ device();
   }();
-  std::uint64_t hash = 14695981039346656037ull ^ seed;
-  for (const char c : key) {
-    hash ^= static_cast<std::uint8_t>(c);
-    hash *= 1099511628211ull;
+  constexpr std::uint64_t kOdd1 = 0xa0761d6478bd642full, kOdd2 = 0xe7037ed1a0b428dbull;
+  const char* p = key.data();
+  std::size_t n = key.size();
+  const std::uint64_t wordKey = seed ^ kOdd1;
+  std::uint64_t hash = Fold(n ^ wordKey, seed ^ kOdd2);
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    hash = Fold(word ^ wordKey, hash ^ kOdd2);
   }
-  // A final mix, so that the seed reaches every bit.
-  hash ^= hash >> 31;
-  hash *= 0x7fb5d329728ea185ull;
-  hash ^= hash >> 27;
-  hash *= 0x81dadef4bc2dd44dull;
-  return hash ^ (hash >> 33);
+  std::uint64_t tail = 0;
+  std::memcpy(&tail, p, n);
+  return Fold(tail ^ wordKey ^ (static_cast<std::uint64_t>(n) << 56), hash ^ kOdd1);
 }
 
 }  // namespace

@@ -76,10 +76,39 @@ CMapParser::CMapParser(CCache& cache, CLinkOwner* owner, bool readOnly)
   if (!readOnly) OpenFiles();
 }
 
-CMapParser::~CMapParser() { ReleasePending(); }
+CMapParser::~CMapParser() {
+  ReleasePending();
+  if (m_resolved) ReturnTable(std::move(m_resolved));
+}
+
+namespace {
+// A few are enough: a thread parses one page at a time, or a page and the
+// frames or stylesheet it reads on the way.
+constexpr std::size_t kKeptTables = 4;
+}  // namespace
+
+std::vector<CMapParser::ResolvedTable>& CMapParser::KeptTables() {
+  thread_local std::vector<ResolvedTable> kept;
+  return kept;
+}
+
+CMapParser::ResolvedTable CMapParser::TakeTable() {
+  std::vector<ResolvedTable>& kept = KeptTables();
+  if (kept.empty()) return std::make_unique<ResolvedSlot[]>(kResolvedSlots);
+  ResolvedTable table = std::move(kept.back());
+  kept.pop_back();
+  return table;
+}
+
+void CMapParser::ReturnTable(ResolvedTable table) {
+  // Another page's base: nothing of it may be taken for this one's.
+  for (std::size_t i = 0; i < kResolvedSlots; ++i) table[i].used = false;
+  std::vector<ResolvedTable>& kept = KeptTables();
+  if (kept.size() < kKeptTables) kept.push_back(std::move(table));
+}
 
 const std::string& CMapParser::Resolved(const std::string& value) {
-  if (!m_resolved) m_resolved = std::make_unique<ResolvedSlot[]>(kResolvedSlots);
+  if (!m_resolved) m_resolved = TakeTable();
   ResolvedSlot& slot = m_resolved[std::hash<std::string>{}(value) % kResolvedSlots];
   if (slot.used && slot.value == value) return slot.address;
   slot.used = false;  // until both are the new value's

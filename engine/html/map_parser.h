@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/html/content_parser.h"
 #include "engine/html/element_text.h"
@@ -57,15 +58,20 @@ class CMapParser : public CContentParser {
   CLinkOwner* m_pOwner;
   std::string m_strBase;
   // Values resolved against m_strBase, by a hash of the value: a slot taken
-  // by another value is resolved anew. Reused, so a page's links cost no
-  // allocation for the table.
+  // by another value is resolved anew. The tables are kept per thread from
+  // page to page, with their strings' room, so a page costs no allocation
+  // for them.
   struct ResolvedSlot {
     std::string value;
     std::string address;
     bool used = false;
   };
   static constexpr std::size_t kResolvedSlots = 256;
-  std::unique_ptr<ResolvedSlot[]> m_resolved;
+  using ResolvedTable = std::unique_ptr<ResolvedSlot[]>;
+  static std::vector<ResolvedTable>& KeptTables();  // this thread's
+  static ResolvedTable TakeTable();
+  static void ReturnTable(ResolvedTable table);
+  ResolvedTable m_resolved;
   std::unique_ptr<CUrlBase> m_pBase;  // m_strBase, or the page's address, split
   ElementText m_text{kMaxText};  // of the current A or TITLE
   CAnchor* m_pPendingLocation = nullptr;

@@ -39,41 +39,41 @@ std::size_t PathRoot(const std::string& text) {
   return root;
 }
 
-// The path with its dot segments removed. Built front to back, so a long
-// run of segments costs no repeated shifting of the text.
-std::string WithoutDotSegments(const std::string& path) {
-  const std::size_t n = path.size();
+// Removes the dot segments of path[0, n) in place and returns the new
+// length. Written front to back and never ahead of what is read, so no copy
+// is needed and a long run of segments costs no repeated shifting.
+std::size_t RemoveDotSegmentsIn(char* path, std::size_t n) {
   const auto segmentEnds = [&](std::size_t at) { return at == n || path[at] == '/'; };
-  std::string out;
-  out.reserve(n);
+  std::size_t out = 0;
   std::size_t in = 0;
   while (in < n) {
     const bool slash = path[in] == '/';
-    if (slash && path.compare(in + 1, 2, "..") == 0 && segmentEnds(in + 3)) {
+    if (slash && in + 2 < n && path[in + 1] == '.' && path[in + 2] == '.' && segmentEnds(in + 3)) {
       in += 3;
-      const std::size_t previous = out.rfind('/');
-      if (previous != std::string::npos) {
-        out.resize(previous);
-        if (in == n) out += '/';  // "a/b/.." still names a directory
-      } else if (out.empty()) {
+      const std::size_t previous = std::string_view(path, out).rfind('/');
+      if (previous != std::string_view::npos) {
+        out = previous;
+        if (in == n) path[out++] = '/';  // "a/b/.." still names a directory
+      } else if (out == 0) {
         // Above the root of an absolute path there is nothing to climb to.
-        if (in == n) out += '/';
+        if (in == n) path[out++] = '/';
       } else {
         // A relative path loses its first segment together with the "..".
-        out.clear();
+        out = 0;
         if (in < n) ++in;
       }
       continue;
     }
     if (slash && in + 1 < n && path[in + 1] == '.' && segmentEnds(in + 2)) {
       in += 2;
-      if (in == n) out += '/';
+      if (in == n) path[out++] = '/';
       continue;
     }
     // Up to the next slash nothing can start a dot segment: the run goes on whole.
-    const std::size_t next = path.find('/', in + 1);
-    const std::size_t runEnd = next == std::string::npos ? n : next;
-    out.append(path, in, runEnd - in);
+    const void* next = in + 1 < n ? std::memchr(path + in + 1, '/', n - in - 1) : nullptr;
+    const std::size_t runEnd = next ? static_cast<std::size_t>(static_cast<const char*>(next) - path) : n;
+    if (out != in) std::memmove(path + out, path + in, runEnd - in);
+    out += runEnd - in;
     in = runEnd;
   }
   return out;
@@ -88,7 +88,8 @@ void RemoveDotSegmentsFrom(std::string& text, std::size_t root) {
   // and are left without being copied.
   const std::string_view path = std::string_view(text).substr(root, end - root);
   if (path.find("/.") == std::string_view::npos) return;
-  text.replace(root, end - root, WithoutDotSegments(text.substr(root, end - root)));
+  const std::size_t kept = RemoveDotSegmentsIn(text.data() + root, end - root);
+  text.erase(root + kept, end - root - kept);
 }
 
 }  // namespace

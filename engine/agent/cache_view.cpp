@@ -10,6 +10,7 @@ void FillRecordLocked(const CPageDescr& page, HvCacheRecord& record, bool withLi
   record.address = page.m_strAddress;
   record.state = page.m_nState;
   record.localFile = page.m_strLocalFile;
+  record.previousFile.clear();
   record.lastRetrievalEnd = page.m_tLastRetrievalEnd;
   record.storedAt = page.m_tStoredAt;
   record.lastModified = page.m_tLastModified;

@@ -19,6 +19,9 @@ struct HvCacheRecord {
   std::string address;
   int state = 0;  // 0 not stored, 1 being retrieved, 2 interrupted, 3 stored
   std::string localFile;
+  // The copy this page had before the last run modified it, relative to the
+  // agent folder ("SUBFOLDER/NAME"); empty when there is none.
+  std::string previousFile;
   std::uint32_t lastRetrievalEnd = 0;  // seconds since 1970, 0 for never
   std::uint32_t storedAt = 0;
   std::uint32_t lastModified = 0;

@@ -87,8 +87,15 @@ std::string CPageDescr::ResolveLink(const std::string& value, const CUrlBase& ba
   if (text->empty()) return {};
   std::string result;
   base.Compose(result, text->c_str(), URL_CANONICAL);
-  if (HasLineBreakOrTab(result)) return {};
-  std::replace(result.begin(), result.end(), '\\', '/');
+  // One pass: a line break or tab (from the base) refuses the address,
+  // backslashes become slashes.
+  for (char& c : result) {
+    if (static_cast<unsigned char>(c) <= '\r') {
+      if (c == '\t' || c == '\r' || c == '\n') return {};
+    } else if (c == '\\') {
+      c = '/';
+    }
+  }
   if (!hv::http::HasWebPrefix(result)) return {};
   return result;
 }

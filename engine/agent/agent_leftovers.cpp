@@ -65,7 +65,8 @@ bool HoldsOnlyAgentFiles(const std::string& folder) {
     // extras beside it.
     const bool indexFile = name.rfind(index, 0) == 0 || IsTemporaryOf(name, index) ||
                            IsTemporaryOf(name, hv::item_extras::FileName());
-    const bool ours = indexFile || name == placeholder || IsStoredPageName(name) ||
+    // The run log begins with the index's name; its report page beside it.
+    const bool ours = indexFile || name == placeholder || IsStoredPageName(name) || name == "changes.html" ||
                       ::fnmatch("frm*.htm", name.c_str(), FNM_CASEFOLD) == 0;
     if (!ours || !hv::fs::IsRegularFile(hv::fs::JoinPath(folder, name))) return false;
   }

@@ -56,6 +56,8 @@ const std::vector<OptionSpec>& Options() {
       {"--and", "TIME", "(schedule) Periodic: no run after this time of day, as \"04:15 PM\"."},
       {"--at", "TIME", "(schedule) Daily, weekly and monthly: the time of day to run at, as \"08:00 AM\"."},
       {"--day", "N", "(schedule) Monthly: the day of the month (1-31)."},
+      {"--run", "last|N", "(changes) The run to report: the last one (the default) or run number N."},
+      {"--format", "FORMAT", "(changes) text (the default), html (the page changes.html holds) or json."},
   };
   return options;
 }
@@ -96,6 +98,12 @@ const std::vector<CommandSpec>& Commands() {
        "gone and failed in this run with their files, the totals, and the page for reading the agent "
        "offline. Fails when the run cannot start, the agent cannot be saved or the run was stopped.",
        RunRun},
+      {"changes", "NAME", 1, 1, {"--run", "--format"},
+       "Print what a run of agent NAME changed, as its run left the agent's changes.html: the pages new, "
+       "modified, gone and failed (with why), each with its title, address and stored file, and for each "
+       "modified page the words of its text removed and added, with a few words around them. The agent "
+       "keeps its last 20 runs; the words are shown for the last one, whose earlier copies are still there.",
+       RunChanges},
       {"set", "NAME [ITEM]", 1, 2, {"--levels", "--files", "--confine", "--exclude-types", "--exclude-locations",
        "--requisites", "--inherit", "--schedule"},
        "Change the retrieval settings or the schedule of agent NAME, or of ITEM in it (as for run); what is "

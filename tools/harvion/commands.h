@@ -33,6 +33,7 @@ void RunClear(const Invocation& invocation, HeadlessUIClient& client);
 void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client);
 void RunImport(const Invocation& invocation, HeadlessUIClient& client);
 void RunRun(const Invocation& invocation, HeadlessUIClient& client);
+void RunChanges(const Invocation& invocation, HeadlessUIClient& client);
 void RunSet(const Invocation& invocation, HeadlessUIClient& client);
 void RunSearch(const Invocation& invocation, HeadlessUIClient& client);
 void RunSchedule(const Invocation& invocation, HeadlessUIClient& client);

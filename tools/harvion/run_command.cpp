@@ -7,6 +7,7 @@
 
 #include "change_report.h"
 #include "commands.h"
+#include "display_text.h"
 #include "failure.h"
 #include "folder_path.h"
 #include "harvion/agent_files.h"
@@ -18,6 +19,7 @@
 #include "interrupt_watch.h"
 #include "node_text.h"
 #include "run_progress.h"
+#include "run_record.h"
 #include "ui_tree_node.h"
 
 namespace harvion {
@@ -127,6 +129,8 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     report.stopped = interrupted || cutShort;
     // What was fetched is reported even when it could not be kept.
     PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
+    const std::string changesPage = RecordRun(report, agentName, folder);
+    if (!changesPage.empty()) std::cout << "changes: " << Printable(changesPage) << '\n';
     limits = report.limits;
     if (!saveFailure.empty()) throw Failure(saveFailure);
   }

@@ -21,8 +21,15 @@ bool IsWebAddress(const std::string& address) {
 }
 
 ChangedPage PageOf(const HvCacheRecord& record) {
-  return {record.address, record.state == kNotStored ? std::string() : record.localFile, record.statusCode,
-          record.statusText, record.state};
+  ChangedPage page;
+  page.address = record.address;
+  if (record.state != kNotStored) page.localFile = record.localFile;
+  page.previousFile = record.previousFile;
+  page.title = record.title;
+  page.statusCode = record.statusCode;
+  page.statusText = record.statusText;
+  page.state = record.state;
+  return page;
 }
 
 std::string Reason(const ChangedPage& page, bool stopped) {
@@ -143,6 +150,7 @@ ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std
   const RunBaseline baseline = RunBaseline::Of(before);
   ChangeReport report;
   for (const HvCacheRecord& r : after) Classify(report, baseline, r, runStart);
+  report.runStart = runStart;
   report.limits = GetRunLimits();
   return report;
 }
@@ -150,6 +158,7 @@ ChangeReport ClassifyChanges(const std::vector<HvCacheRecord>& before, const std
 ChangeReport ClassifyChanges(const RunBaseline& before, std::uint32_t runStart) {
   ChangeReport report;
   VisitCacheRecords([&](const HvCacheRecord& r) { Classify(report, before, r, runStart); }, false);
+  report.runStart = runStart;
   report.limits = GetRunLimits();
   return report;
 }

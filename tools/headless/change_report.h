@@ -18,6 +18,8 @@ namespace harvion {
 struct ChangedPage {
   std::string address;
   std::string localFile;  // the file name in the agent folder; empty when none is stored
+  std::string previousFile;  // a modified page's copy before the run, relative to the agent folder
+  std::string title;
   int statusCode = 0;
   std::string statusText;
   int state = 0;
@@ -29,6 +31,7 @@ struct ChangeReport {
   std::vector<ChangedPage> gone;
   std::vector<ChangedPage> failed;
   std::size_t retrieved = 0;  // pages the run asked a server for
+  std::uint32_t runStart = 0;  // the second the run started in
   // The user stopped the run: pages without an answer were dropped, not refused.
   bool stopped = false;
   // Pages the run left unfetched because a limit stopped them.

@@ -4,8 +4,6 @@
 
 namespace harvion {
 
-namespace {
-
 bool IsUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -37,6 +35,8 @@ bool IsUtf8(std::string_view text) {
   }
   return true;
 }
+
+namespace {
 
 std::string Latin1ToUtf8(std::string_view text) {
   std::string out;
@@ -84,6 +84,8 @@ std::string Escape(std::string_view text, Quoting quoting) {
 }
 
 }  // namespace
+
+std::string Utf8Text(std::string_view text) { return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text); }
 
 std::string Printable(std::string_view text) { return Escape(text, Quoting::none); }
 

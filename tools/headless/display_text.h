@@ -7,6 +7,9 @@
 
 namespace harvion {
 
+bool IsUtf8(std::string_view text);
+// UTF-8 as it is, anything else read as Latin-1.
+std::string Utf8Text(std::string_view text);
 // UTF-8 as it is, anything else read as Latin-1; control characters as \xNN.
 std::string Printable(std::string_view text);
 // Printable, in double quotes, with '"' and '\' escaped by a backslash.

@@ -5,8 +5,10 @@
 
 #include "change_report.h"
 #include "display_text.h"
+#include "run_record.h"
 #include "harvion/agent_files.h"
 #include "harvion/cache_view.h"
+#include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
 
@@ -151,7 +153,9 @@ RunOutcome RunScheduledNode(const RunEntry& entry, const std::string& agentFolde
     } else {
       outcome = Outcome(RunOutcome::done, "");
       if (interrupted) outcome.result = gate.Stopped() ? RunOutcome::stopped : RunOutcome::cutShort;
-      const harvion::ChangeReport report = harvion::ClassifyChanges(before, runStart);
+      harvion::ChangeReport report = harvion::ClassifyChanges(before, runStart);
+      report.stopped = interrupted;
+      const std::string changesPage = harvion::RecordRun(report, name, GetAgentsDirectory() + "/" + name);
       outcome.added = report.added.size();
       outcome.modified = report.modified.size();
       outcome.gone = report.gone.size();

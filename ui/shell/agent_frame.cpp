@@ -9,10 +9,12 @@
 #include <QToolButton>
 
 #include "change_report.h"
+#include "harvion/exports.h"
 #include "harvion/message_target.h"
 #include "harvion/messages.h"
 #include "harvion/saf_node.h"
 #include "pages/page_host.h"
+#include "run_record.h"
 #include "shell/agent_tree_view.h"
 #include "shell/browser_text.h"
 #include "shell/call_queue.h"
@@ -201,6 +203,11 @@ void CAgentFrame::OnRunEnded(bool interrupted) {
   if (m_baseline) {
     harvion::ChangeReport report = harvion::ClassifyChanges(*m_baseline, m_runStart);
     report.stopped = interrupted || m_stopAsked;
+    std::string agentName;
+    if (QTreeWidgetItem* root = m_tree->Root())
+      m_client->Bridge().WithNode(CAgentTreeView::IdOf(root), [&](CSafNode& node) { agentName = NodeData(node, itemName); });
+    const std::string changesPage =
+        agentName.empty() ? std::string() : harvion::RecordRun(report, agentName, GetAgentsDirectory() + "/" + agentName);
     QString text = (report.stopped ? tr("Run stopped: %1") : tr("Run ended: %1"))
                        .arg(QString::fromStdString(harvion::ChangeTotals(report)));
     if (const std::string limits = harvion::LimitsText(report.limits); !limits.empty())

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -31,12 +32,13 @@ Read ReadCopy(const std::string& path, std::string& bytes, CopyReading* reading)
     result = Read::tooLarge;
   } else {
     std::ifstream in(path, std::ios::binary);
-    bytes.resize(kMaxCopy + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // One byte more than its size tells a file that grew since.
+    const std::size_t limit = std::min(static_cast<std::size_t>(info.st_size) + 1, kMaxCopy + 1);
+    bytes.resize(limit);
+    in.read(bytes.data(), static_cast<std::streamsize>(limit));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (!in.eof() && !in) result = Read::failed;
-    // It grew since: as if it had been that large.
-    if (bytes.size() > kMaxCopy) result = Read::tooLarge;
+    if (!in.eof() && !in && bytes.size() < limit) result = Read::failed;
+    if (bytes.size() > kMaxCopy || bytes.size() == limit) result = Read::tooLarge;
   }
   if (reading) {
     reading->seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -98,17 +98,26 @@ void AppendChange(std::string& html, const TextChange& change) {
 void AppendPage(std::string& html, const PageChange& change) {
   const LoggedPage& page = change.page;
   html += "<li class=\"" + std::string(ChangeKindName(page.kind)) + "\" id=\"" + ChangeAnchor(page.address) + "\">";
-  const std::string title = page.title.empty() ? Shown(page.address, kMaxShownAddress) : Escaped(page.title);
-  if (!page.file.empty() && IsInsideFolder(page.file))
+  const std::string address = Shown(page.address, kMaxShownAddress);
+  const std::string title = page.title.empty() ? address : Escaped(page.title);
+  const bool stored = !page.file.empty() && IsInsideFolder(page.file);
+  const std::string addressLink =
+      IsWebAddress(page.address) ? "href=\"" + LinkTarget(page.address, true) + "\"" : std::string();
+  // An untitled page without a copy is named by its address alone.
+  const bool addressOnly = page.title.empty() && !stored;
+  if (stored)
     html += "<a class=\"title\" href=\"" + LinkTarget(page.file, false) + "\">" + title + "</a>";
+  else if (addressOnly && !addressLink.empty())
+    html += "<a class=\"title\" " + addressLink + ">" + title + "</a>";
   else
     html += "<span class=\"title\">" + title + "</span>";
   if (!page.reason.empty()) html += " <span class=\"reason\">(" + Escaped(page.reason) + ")</span>";
-  if (IsWebAddress(page.address))
-    html += "<a class=\"address\" href=\"" + LinkTarget(page.address, true) + "\">" +
-            Shown(page.address, kMaxShownAddress) + "</a>";
-  else
-    html += "<span class=\"address\">" + Shown(page.address, kMaxShownAddress) + "</span>";
+  if (!addressOnly) {
+    if (!addressLink.empty())
+      html += "<a class=\"address\" " + addressLink + ">" + address + "</a>";
+    else
+      html += "<span class=\"address\">" + address + "</span>";
+  }
   for (const TextChange& text : change.changes) AppendChange(html, text);
   if (change.changesNotShown > 0)
     html += "<p class=\"note\">" + std::to_string(change.changesNotShown) + " more changes not shown</p>";
@@ -130,8 +139,7 @@ std::string ChangesHtml(const ChangeView& view) {
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Changes: " + agent +
                      ", run " + std::to_string(run.number) + "</title>\n<style>" + kStyle +
                      "</style></head>\n<body>\n<h1>What changed in " + agent + "</h1>\n";
-  html += "<p class=\"run\">Run " + std::to_string(run.number) + ", " + LocalTimeText(run.start) + " to " +
-          LocalTimeText(run.end) + (run.completed ? ", completed" : ", stopped before its end") + ": " +
+  html += "<p class=\"run\">Run " + std::to_string(run.number) + ", " + RunTimesText(run) + (run.completed ? ", completed" : ", stopped before its end") + ": " +
           std::to_string(run.counts[0]) + " new, " + std::to_string(run.counts[1]) + " modified, " +
           std::to_string(run.counts[2]) + " gone, " + std::to_string(run.counts[3]) + " failed.</p>\n";
   static const char* const kHeadings[] = {"New pages", "Modified pages", "Gone pages", "Failed pages"};

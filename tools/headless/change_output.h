@@ -21,5 +21,7 @@ void WriteChangesJson(std::ostream& out, const ChangeView& view);
 
 // "2026-12-10 15:50:02" in local time; "-" for 0.
 std::string LocalTimeText(std::uint32_t seconds);
+// "2026-12-10 15:50:02 to 15:51:40": the end's date only when it differs.
+std::string RunTimesText(const LoggedRun& run);
 
 }  // namespace harvion

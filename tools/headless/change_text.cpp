@@ -40,10 +40,17 @@ std::string LocalTimeText(std::uint32_t seconds) {
   return text;
 }
 
+std::string RunTimesText(const LoggedRun& run) {
+  const std::string start = LocalTimeText(run.start);
+  const std::string end = LocalTimeText(run.end);
+  // The end within the same day needs no date.
+  const bool sameDay = start.size() == end.size() && start.size() > 11 && start.compare(0, 11, end, 0, 11) == 0;
+  return start + " to " + (sameDay ? end.substr(11) : end);
+}
+
 void WriteChangesText(std::ostream& out, const ChangeView& view) {
   const LoggedRun& run = view.run;
-  out << "agent " << Quoted(view.agentName) << ", run " << run.number << ": " << LocalTimeText(run.start) << " to "
-      << LocalTimeText(run.end) << (run.completed ? ", completed" : ", stopped before its end") << '\n';
+  out << "agent " << Quoted(view.agentName) << ", run " << run.number << ": " << RunTimesText(run) << (run.completed ? ", completed" : ", stopped before its end") << '\n';
   out << run.counts[0] << " new, " << run.counts[1] << " modified, " << run.counts[2] << " gone, " << run.counts[3]
       << " failed\n";
   std::size_t listed[4] = {};

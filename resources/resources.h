@@ -45,6 +45,8 @@ enum StringId : unsigned {
   IDS_SCHEDULE_BAD_TIME = 639,      // "This doesn't seem to be a valid hour specification. ..."
   IDS_SCHEDULE_NO_DAY = 640,        // "You must select at least one day ..."
   IDS_DESCRIBE_FIRST = 641,         // one line per kind, Hourly .. Monthly (641-644)
+  IDS_DESCRIBE_EVERY_MINUTE = 653,  // the periodic line for a period of one minute
+  IDS_DESCRIBE_ONE_MINUTE_PAST = 656,  // the hourly line for minute 1
   IDS_DAY_FIRST = 645,              // "Sunday" .. "Saturday" (645-651)
   IDS_SCHEDULE_START_AFTER_END = 652,  // "Start time must be before end time."
   IDS_LOCATION_INSIDE_SERVER = 654,

@@ -175,18 +175,29 @@ std::string DayList(std::uint8_t days) {
 
 }  // namespace
 
+std::string Ordinal(int n) {
+  const int lastTwo = n % 100;
+  const int last = n % 10;
+  const char* suffix = "th";
+  if (lastTwo < 11 || lastTwo > 13) suffix = last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+  return std::to_string(n) + suffix;
+}
+
 std::string CScheduleEntry::Describe() const {
   const unsigned first = hv::res::IDS_DESCRIBE_FIRST;
   switch (static_cast<ScheduleKind>(m_nKind)) {
     case ScheduleKind::Hourly:
-      return Fill(first, {std::to_string(m_nMinute)});
+      return Fill(m_nMinute == 1 ? hv::res::IDS_DESCRIBE_ONE_MINUTE_PAST : first, {std::to_string(m_nMinute)});
     case ScheduleKind::Periodic:
+      if (m_nPeriod == 1)
+        return Fill(hv::res::IDS_DESCRIBE_EVERY_MINUTE,
+                    {FormatTimeOfDay(m_nStart), FormatTimeOfDay(m_nEnd), DayList(m_nDays)});
       return Fill(first + 1,
                   {std::to_string(m_nPeriod), FormatTimeOfDay(m_nStart), FormatTimeOfDay(m_nEnd), DayList(m_nDays)});
     case ScheduleKind::Daily:
       return Fill(first + 2, {FormatTimeOfDay(m_nStart), DayList(m_nDays)});
     case ScheduleKind::Monthly:
-      return Fill(first + 3, {FormatTimeOfDay(m_nStart), std::to_string(m_nDayOfMonth)});
+      return Fill(first + 3, {FormatTimeOfDay(m_nStart), Ordinal(m_nDayOfMonth)});
   }
   return "unknown";
 }

@@ -44,6 +44,8 @@ class CScheduleEntry : public CNamedItem {
   std::string m_strName;
 };
 
+// "1st", "2nd", "3rd", "4th", "11th", "21st": a day of the month in words.
+std::string Ordinal(int n);
 // "hh:mm AM" or "hh:mm PM" for minutes after midnight, 12-hour clock.
 std::string FormatTimeOfDay(int minutes);
 // Minutes after midnight for "h:m AM" or "h:m PM" in any case; 0xFFFF when

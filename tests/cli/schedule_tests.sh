@@ -27,7 +27,7 @@ test_the_defaults_on_a_fresh_profile() {
 "Periodically"  Every 25 minutes between 10:00 AM and 04:00 PM on Monday, Tuesday, Wednesday, Thursday, Friday.
 "Weekdays"  At 08:15 AM on every Monday, Tuesday, Wednesday, Thursday, Friday
 "Weekly"  At 12:17 PM on every Wednesday
-"Monthly"  At 12:00 AM on the 10-th day of every month.'
+"Monthly"  At 12:00 AM on the 10th day of every month.'
   [[ $got == "$wanted" ]] || fail "default schedules:"$'\n'"$(diff <(echo "$wanted") <(echo "$got"))"
   # Turning runs on would start the scheduler program from the recorded
   # program folder: record an empty one instead, so none is left running.
@@ -49,12 +49,16 @@ add Lunch --kind weekly --days fri --at "12:30 pm"|"Lunch"  At 12:30 PM on every
 add Often --kind periodic --every 10 --days weekdays|"Often"  Every 10 minutes between 10:15 AM and 04:15 PM on Monday, Tuesday, Wednesday, Thursday, Friday.
 modify Often --and "13:00 AM"|"Often"  Every 10 minutes between 10:15 AM and 01:00 PM on Monday, Tuesday, Wednesday, Thursday, Friday.
 modify Lunch --days Sat,SUNDAY|"Lunch"  At 12:30 PM on every Sunday, Saturday
-add Rent --kind monthly --day 31 --at "9:5 pm"|"Rent"  At 09:05 PM on the 31-th day of every month.
+add Rent --kind monthly --day 31 --at "9:5 pm"|"Rent"  At 09:05 PM on the 31st day of every month.
 modify Rent --kind hourly --minute 0|"Rent"  Every hour, 0 minutes after the hour.
+modify Rent --minute 1|"Rent"  Every hour, 1 minute after the hour.
+add Dawn --kind daily --at 07:30 --days weekdays|"Dawn"  At 07:30 AM on every Monday, Tuesday, Wednesday, Thursday, Friday
+add Eve --kind periodic --every 1 --between 7:05 --and 19:30 --days sun|"Eve"  Every minute between 07:05 AM and 07:30 PM on Sunday.
+modify Eve --kind monthly --day 22 --at 0:00|"Eve"  At 12:00 AM on the 22nd day of every month.
 ROWS
   hv schedule remove Rent; expect_ok "remove"
   schedules_without_next_runs >/dev/null
-  [[ $(grep -c '^"' <<<"$OUT") -eq 7 && $OUT != *'"Rent"'* ]] || fail "list after the edits: $OUT"
+  [[ $(grep -c '^"' <<<"$OUT") -eq 9 && $OUT != *'"Rent"'* ]] || fail "list after the edits: $OUT"
 }
 
 test_refusals_write_nothing() {
@@ -65,6 +69,7 @@ test_refusals_write_nothing() {
     expect_failure "schedule $args" "$message"
   done <<'ROWS'
 add "" --kind daily|You must specify a name for the schedule
+add New --kind daily --at 24:00|This doesn't seem to be a valid hour specification. Try "hh:mm xM" format, where hh is hour, mm is minute and x=A or P.
 add New --kind daily --at "8 AM"|This doesn't seem to be a valid hour specification. Try "hh:mm xM" format, where hh is hour, mm is minute and x=A or P.
 modify Periodically --between "04:00 PM"|Start time must be before end time.
 add New --kind hourly --minute 60|The minute must be a whole number from 0 to 59.

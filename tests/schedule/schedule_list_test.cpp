@@ -74,7 +74,7 @@ TEST_F(ScheduleListEdits, edits_change_only_the_fields_the_kind_uses) {
       {"hourly ignores a start it does not show", false, {.name = "Hourly", .minute = 40, .start = "junk"},
        "Every hour, 40 minutes after the hour."},
       {"monthly ignores the days", false, {.name = "Monthly", .days = 0, .dayOfMonth = 31},
-       "At 12:00 AM on the 31-th day of every month."},
+       "At 12:00 AM on the 31st day of every month."},
       {"a new kind keeps the stored time", false, {.name = "Monthly", .kind = 2},
        "At 12:00 AM on every Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday"},
   };

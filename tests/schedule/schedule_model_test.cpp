@@ -23,13 +23,31 @@ TEST(ScheduleText, descriptions_of_the_default_schedules) {
       "Every 25 minutes between 10:00 AM and 04:00 PM on Monday, Tuesday, Wednesday, Thursday, Friday.",
       "At 08:15 AM on every Monday, Tuesday, Wednesday, Thursday, Friday",
       "At 12:17 PM on every Wednesday",
-      "At 12:00 AM on the 10-th day of every month.",
+      "At 12:00 AM on the 10th day of every month.",
   };
   ASSERT_EQ(list.GetSize(), 5);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(list.EntryAt(i)->Describe(), expected[i]);
   CScheduleEntry unknown;
   unknown.m_nKind = 4;
   EXPECT_EQ(unknown.Describe(), "unknown");
+
+  // One minute is said in the singular.
+  CScheduleEntry one;
+  one.m_nMinute = 1;
+  EXPECT_EQ(one.Describe(), "Every hour, 1 minute after the hour.");
+  one.m_nKind = 1;
+  one.m_nPeriod = 1;
+  one.m_nDays = 1;
+  EXPECT_EQ(one.Describe(), "Every minute between 10:15 AM and 04:15 PM on Sunday.");
+}
+
+TEST(ScheduleText, days_of_the_month_are_ordinals) {
+  const struct {
+    int day;
+    const char* text;
+  } cases[] = {{1, "1st"},   {2, "2nd"},   {3, "3rd"},   {4, "4th"},   {10, "10th"}, {11, "11th"},
+               {12, "12th"}, {13, "13th"}, {21, "21st"}, {22, "22nd"}, {23, "23rd"}, {31, "31st"}};
+  for (const auto& c : cases) EXPECT_EQ(Ordinal(c.day), c.text) << c.day;
 }
 
 TEST(ScheduleText, times_of_day_format_and_parse) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -98,6 +99,26 @@ int ParseDays(const std::string& text) {
   return mask;
 }
 
+// A 24-hour time ("07:30", "19:30", "7:05") as the engine reads times of
+// day ("07:30 AM", "07:30 PM"); anything else as it is, for the engine to
+// accept or refuse with its own message.
+std::string TimeOfDay(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon > 2 || text.size() != colon + 3) return text;
+  int hour = 0, minute = 0;
+  const char* begin = text.data();
+  const auto [hourEnd, hourError] = std::from_chars(begin, begin + colon, hour);
+  const auto [minuteEnd, minuteError] = std::from_chars(begin + colon + 1, begin + text.size(), minute);
+  if (hourError != std::errc() || hourEnd != begin + colon || minuteError != std::errc() ||
+      minuteEnd != begin + text.size() || !std::isdigit(static_cast<unsigned char>(text[colon + 1])) || hour > 23 ||
+      minute > 59)
+    return text;
+  const int twelve = hour % 12 == 0 ? 12 : hour % 12;
+  char twelveHour[32];
+  std::snprintf(twelveHour, sizeof twelveHour, "%02d:%02d %s", twelve, minute, hour < 12 ? "AM" : "PM");
+  return twelveHour;
+}
+
 int DayCount(int mask) {
   int count = 0;
   for (int day = 0; day < 7; ++day) count += (mask >> day) & 1;
@@ -145,9 +166,9 @@ CScheduleList::Edit ReadEdit(const Invocation& invocation, const std::string& na
   if (const std::string* v = invocation.Option("--days")) edit.days = ParseDays(*v);
   if (const std::string* v = invocation.Option("--every")) edit.period = Number(*v, "--every");
   if (const std::string* v = invocation.Option("--day")) edit.dayOfMonth = Number(*v, "--day");
-  if (const std::string* v = invocation.Option("--between")) edit.start = *v;
-  if (const std::string* v = invocation.Option("--at")) edit.start = *v;
-  if (const std::string* v = invocation.Option("--and")) edit.end = *v;
+  if (const std::string* v = invocation.Option("--between")) edit.start = TimeOfDay(*v);
+  if (const std::string* v = invocation.Option("--at")) edit.start = TimeOfDay(*v);
+  if (const std::string* v = invocation.Option("--and")) edit.end = TimeOfDay(*v);
   if (kind && kind->weekly) {
     const int days = edit.days ? *edit.days : (existing && existing->kind == kind->kind ? existing->days : 0);
     if (DayCount(days) != 1) throw Failure("a weekly schedule runs on one day: give it with --days, e.g. --days wed");

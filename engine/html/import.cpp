@@ -38,6 +38,9 @@ int ImportLocalFileCounted(CSafNode* node, const char* path, HvImportCounts& cou
     }
     counts.imported = parser.Created();
     counts.refused = parser.Refused();
+    counts.relative = parser.Relative();
+    counts.otherScheme = parser.OtherScheme();
+    counts.noHost = parser.NoHost();
     return parser.Created();
   });
 }

@@ -2,9 +2,9 @@
 
 #include <iterator>
 
-#include "engine/http/web_scheme.h"
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
+#include "harvion/web_address.h"
 
 namespace {
 
@@ -12,15 +12,6 @@ const char* const kHref[] = {"HREF"};
 const SGMLTagDef kTags[] = {{"A", kHref, 1, 5}};
 const SGMLDtd kDtd = {kTags, static_cast<int>(std::size(kTags)), kSGMLEntities, 100};
 constexpr int kTagA = 0;
-
-// "http://" or "https://" and a host. A relative link has nothing to resolve
-// against in a local file, and a bare name would be taken for a stored
-// page's file name.
-bool IsAbsoluteWebAddress(const std::string& address) {
-  if (!hv::http::HasWebPrefix(address)) return false;
-  const std::size_t host = hv::http::WebSchemeLength(address) + 2;
-  return address.size() > host && address[host] != '/';
-}
 
 }  // namespace
 
@@ -44,7 +35,15 @@ void CLocalParser::OnEndTag(const SGMLTagDef*, int tagIndex) {
   if (tagIndex != kTagA) return;
   // Files written by hand may pad the address; the cache keys must not.
   CreateName(m_strAddress);
-  if (IsAbsoluteWebAddress(m_strAddress)) {
+  // A relative link has nothing to resolve against in a local file, and a
+  // bare name would be taken for a stored page's file name. An A without
+  // HREF is no link.
+  const HvAddressFault fault = WebAddressFault(m_strAddress.c_str());
+  if (fault != HvAddressFault::none && !m_strAddress.empty()) {
+    ++(fault == HvAddressFault::noScheme ? m_nRelative
+       : fault == HvAddressFault::otherScheme ? m_nOtherScheme
+                                               : m_nNoHost);
+  } else if (fault == HvAddressFault::none) {
     std::string text = m_text.Take();
     CreateName(text);
     if (text.empty()) text = m_strAddress;

@@ -22,6 +22,11 @@ class CLocalParser : public CSGMLParser {
   // (it holds as many addresses as it can).
   int Created() const { return m_nCreated; }
   int Refused() const { return m_nRefused; }
+  // Links passed over: relative ones, other schemes than http and https,
+  // and web addresses without a host.
+  int Relative() const { return m_nRelative; }
+  int OtherScheme() const { return m_nOtherScheme; }
+  int NoHost() const { return m_nNoHost; }
 
  protected:
   void OnCharacter(const SGMLTagDef* tag, int tagIndex, int code) override;
@@ -35,4 +40,7 @@ class CLocalParser : public CSGMLParser {
   ElementText m_text{kMaxText};
   int m_nCreated = 0;
   int m_nRefused = 0;
+  int m_nRelative = 0;
+  int m_nOtherScheme = 0;
+  int m_nNoHost = 0;
 };

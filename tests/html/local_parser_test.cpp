@@ -71,10 +71,15 @@ TEST_F(ImportTest, OnlyAbsoluteWebAddressesBecomeLocations) {
   std::string page;
   for (const char* href : {"rel.html", "3S000001.html", "/abs/path.html", "http:rel.html", "http:///x", "http://",
                            "https:rel.html", "https:///x", "https://", "httpx://h/", "HTTP://Upper.example/",
-                           "HTTPS://Upper.example/"})
+                           "HTTPS://Upper.example/", "mailto:me@h", "http://me@:80/", "#top", "javascript:go()"})
     page += std::string("<A HREF=\"") + href + "\">" + href + "</A>\n";
   Write("links.html", page);
-  EXPECT_EQ(CSafClient::ImportLocalFile(m_agent, Path("links.html").c_str()), 2);
+  HvImportCounts counts;
+  EXPECT_EQ(ImportLocalFileCounted(m_agent, Path("links.html").c_str(), counts), 2);
+  // Each link passed over is counted by why.
+  EXPECT_EQ(counts.relative, 4);
+  EXPECT_EQ(counts.noHost, 7);
+  EXPECT_EQ(counts.otherScheme, 3);
   EXPECT_EQ(Items(), (std::vector<std::string>{"HTTP://Upper.example/ <HTTP://Upper.example/>",
                                                "HTTPS://Upper.example/ <HTTPS://Upper.example/>"}));
 }

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string>
 
+#include "address_text.h"
 #include "commands.h"
 #include "failure.h"
 #include "folder_path.h"
@@ -47,6 +48,13 @@ void RunImport(const Invocation& invocation, HeadlessUIClient& client) {
   if (count < 0) throw Failure("cannot open '" + path + "'");
   SaveAgentOrFail(agentName);
   std::cout << count << (count == 1 ? " location" : " locations") << " imported\n";
+  // What was passed over, by reason: no link goes missing without a word.
+  const auto skipped = [](int links, const std::string& why) {
+    if (links > 0) std::cout << links << (links == 1 ? " link" : " links") << " skipped: " << why << '\n';
+  };
+  skipped(counts.relative, "relative, with no page to resolve it against");
+  skipped(counts.otherScheme, AddressFaultText(HvAddressFault::otherScheme));
+  skipped(counts.noHost, AddressFaultText(HvAddressFault::noHost));
   if (counts.refused > 0)
     throw Failure(std::to_string(counts.refused) + (counts.refused == 1 ? " link" : " links") +
                   " skipped: agent '" + agentName + "' holds as many addresses as its cache can");

@@ -40,6 +40,11 @@ HV_EXPORT int RemoveOrphanAgentFolder(const char* name);
 struct HvImportCounts {
   int imported = 0;
   int refused = 0;  // http links the agent's cache had no room for
+  // Links passed over: relative, of another scheme (mailto:, ftp:), a web
+  // scheme without a host.
+  int relative = 0;
+  int otherScheme = 0;
+  int noHost = 0;
 };
 // CSafClient::ImportLocalFile, counting what was imported and what was not.
 // -1 when the file cannot be opened (the user is told), else the number

@@ -33,7 +33,8 @@ test_leftovers_of_a_crash() {
   hv new Orphan; expect_ok "new over an orphan folder"
   mkdir "$HARVION_HOME/Mine"
   touch "$HARVION_HOME/Mine/notes.txt"
-  hv new Mine; expect_failure "new over a folder of the user's" "agent 'Mine' already exists"
+  hv new Mine
+  expect_failure "new over a folder of the user's" "cannot create agent 'Mine': '$HARVION_HOME/Mine' is in the way"
   hv delete Mine; expect_failure "delete a folder of the user's" "no agent named 'Mine'"
 }
 

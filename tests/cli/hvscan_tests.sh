@@ -75,8 +75,18 @@ Thu, 10 Dec 2026 00:00' when
 test_entries_follow_a_rename_and_go_with_a_delete() {
   hv rename Timed Renamed; expect_ok "rename"
   OUT=$("$HVSCAN" --status)
-  [[ $(grep -c "^Set[0-4]: agent \"$HARVION_HOME/Renamed.hvx\", item \"Renamed > " <<<"$OUT") -eq 5 &&
+  local kind
+  for kind in "${KINDS[@]}"; do
+    grep -qx "agent \"Renamed\", item \"$kind\", schedule \"$kind\"" <<<"$OUT" || fail "status names $kind: $OUT"
+  done
+  [[ $(grep -c "^agent " <<<"$OUT") -eq 5 &&
     $(grep -c "last run Thu, 10 Dec 2026 09:00" <<<"$OUT") -eq 4 ]] || fail "status after the rename: $OUT"
+  # A '/' inside a name is written as harvion run and --in take it.
+  hv folder Renamed "Rock/Pop"; expect_ok "folder Rock/Pop"
+  hv add Renamed http://127.0.0.1:9/live --title Live --in 'Rock\/Pop'; expect_ok "add Live"
+  hv set Renamed 'Rock\/Pop/Live' --schedule Hourly; expect_ok "set Live"
+  OUT=$("$HVSCAN" --status)
+  grep -qx 'agent "Renamed", item "Rock\\/Pop/Live", schedule "Hourly"' <<<"$OUT" || fail "status of Live: $OUT"
   hv delete Renamed; expect_ok "delete"
   OUT=$("$HVSCAN" --status)
   [[ $OUT == *"No agent item has a schedule of its own."* ]] || fail "status after the delete: $OUT"

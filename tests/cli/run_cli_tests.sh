@@ -14,8 +14,33 @@ test_help_and_usage() {
       [[ $OUT == *"$word"* ]] || fail "$option: usage does not mention $word"
     done
   done
-  hv add --help
-  expect_ok "--help after a command"
+  # A command's help is its own: its synopsis and options, no other command.
+  local args
+  for args in "add --help" "help add" "add -h News"; do
+    hv $args; expect_ok "$args"
+    [[ $(sed -n 1p <<<"$OUT") == "Usage: harvion add NAME URL [--title TEXT] [--in FOLDER]" &&
+      $OUT == *"  --title TEXT"* && $OUT != *"--levels"* && $OUT != *"harvion tree"* ]] || fail "$args: $OUT"
+  done
+  hv help; expect_ok "help"; [[ $OUT == *"harvion tree"* && $OUT == *"--levels"* ]] || fail "help: $OUT"
+  hv --version; expect_ok "--version"
+  [[ $OUT =~ ^harvion\ [0-9]+\.[0-9]+$ && $OUT == "$("$(dirname "$HV")/hvscan" --version | sed 's/^hvscan/harvion/')" ]] ||
+    fail "--version: '$OUT'"
+
+  # Each row: the arguments, then the first line of the usage error.
+  local wanted
+  while IFS='|' read -r args wanted; do
+    eval "hv $args"; expect_usage_error "$args"
+    [[ $(sed -n 1p <<<"$ERR") == "harvion: $wanted" ]] || fail "$args: '$(sed -n 1p <<<"$ERR")', wanted '$wanted'"
+  done <<'ROWS'
+frobnicate|unknown command 'frobnicate'
+shedule|unknown command 'shedule' (did you mean 'schedule'?)
+lsit|unknown command 'lsit' (did you mean 'list'?)
+Run News|unknown command 'Run' (did you mean 'run'?)
+add News http://h/ --titel T|unknown option '--titel' (did you mean '--title'?)
+set News --level 2|unknown option '--level' (did you mean '--levels'?)
+list --verbose|unknown option '--verbose'
+help shedule|no command 'shedule' (did you mean 'schedule'?)
+ROWS
 
   hv; expect_usage_error "no command"
   hv frobnicate; expect_usage_error "unknown command"
@@ -88,12 +113,32 @@ test_building_a_tree() {
 
 test_refusals() {
   hv new News; expect_failure "new with a taken name" "agent 'News' already exists"
-  hv new ../x; expect_failure "new ../x" "cannot create agent '../x'"
+  local rule="not a usable name (names are 1 to 243 bytes long, without '/', and not '.' or '..')"
+  hv new ../x; expect_failure "new ../x" "cannot create agent '../x': $rule"
   [[ ! -e "$WORK/x.hvx" && ! -e "$WORK/x" ]] || fail "new ../x wrote outside the agents folder"
+  local long
+  long=$(printf 'n%.0s' {1..244})
+  hv new "$long"; expect_failure "new with 244 bytes" "cannot create agent '$long': $rule"
+  : >"$HARVION_HOME/Blocked"
+  hv new Blocked
+  expect_failure "new over a file" "cannot create agent 'Blocked': '$HARVION_HOME/Blocked' is in the way"
+  rm "$HARVION_HOME/Blocked"
 
   cp "$HARVION_HOME/News.hvx" "$WORK/before.hvx"
-  hv add News ftp://example.org/file; expect_failure "add ftp URL" "cannot add location 'ftp://example.org/file'"
-  hv add News httpsx://example.org/; expect_failure "add httpsx URL" "cannot add location 'httpsx://example.org/'"
+  # Each row: an address, then why it is refused.
+  local url why
+  while IFS='|' read -r url why; do
+    hv add News "$url"; expect_failure "add $url" "cannot add location '$url': not a web address ($why)"
+  done <<'ROWS'
+example.org|it needs http:// or https:// in front
+plain words|it needs http:// or https:// in front
+ftp://example.org/file|only http: and https: addresses are
+httpsx://example.org/|only http: and https: addresses are
+mailto:me@example.org|only http: and https: addresses are
+http://|it names no host
+https://user@:8080/x|it names no host
+http:example.org|it names no host
+ROWS
   hv add News http://example.org/c --in Nowhere
   expect_failure "add into an unknown folder" "no folder 'Nowhere' in agent 'News'"
   hv folder News X --in Local/Nowhere
@@ -119,10 +164,19 @@ test_rename() {
   [[ $(sed -n 1p <<<"$OUT") == 'agent "Daily"  '* ]] || fail "rename: tree starts with '$(sed -n 1p <<<"$OUT")'"
   [[ $(wc -l <<<"$OUT") -eq 7 ]] || fail "rename lost items: $OUT"
 
-  hv rename Daily Alpha; expect_failure "rename onto another agent" "cannot rename 'Daily' to 'Alpha'"
+  hv rename Daily Alpha
+  expect_failure "rename onto another agent" "cannot rename 'Daily' to 'Alpha': agent 'Alpha' already exists"
   expect_agent_on_disk "rename onto another agent" Daily
   expect_agent_on_disk "rename onto another agent" Alpha
-  hv rename Daily ../y; expect_failure "rename out of the folder" "cannot rename 'Daily' to '../y'"
+  # Another program making or changing an agent of that name holds its lock.
+  exec 9>"$HARVION_HOME/.Busy.hvx.lock"
+  flock 9
+  hv rename Daily Busy
+  expect_failure "rename onto a held name" "cannot rename 'Daily' to 'Busy': agent 'Busy' is open in another program"
+  exec 9>&-
+  rm -f "$HARVION_HOME/.Busy.hvx.lock"
+  hv rename Daily ../y
+  expect_failure "rename out of the folder" "cannot rename 'Daily' to '../y': not a usable name (names are 1 to 243 bytes long, without '/', and not '.' or '..')"
   [[ ! -e "$WORK/y.hvx" ]] || fail "rename ../y wrote outside the agents folder"
   expect_agent_on_disk "rename out of the folder" Daily
 }
@@ -251,10 +305,14 @@ test_import() {
     '<DT><A HREF="http://h.example/" ADD_DATE="1">Home</A>' \
     '<DT><A HREF="http://g.example/"></A>' \
     '<DT><A HREF="HTTPS://s.example/">Secure</A>' \
-    '<DT><A HREF="ftp://f.example/">Files</A></DL>' >"$WORK/bookmarks.html"
+    '<DT><A HREF="ftp://f.example/">Files</A><A HREF="mailto:me@m.example">Me</A>' \
+    '<A HREF="notes.html">Notes</A><A HREF="http:///x">No host</A><A NAME="end">End</A></DL>' >"$WORK/bookmarks.html"
   hv import Marks "$WORK/bookmarks.html" --in Saved
   expect_ok "import --in Saved"
-  expect_output "import --in Saved" "3 locations imported"
+  expect_output "import --in Saved" "3 locations imported
+1 link skipped: relative, with no page to resolve it against
+2 links skipped: not a web address (only http: and https: addresses are)
+1 link skipped: not a web address (it names no host)"
   hv import Marks "$WORK/bookmarks.html"
   expect_ok "import at the top"
   local inherited='[Text and graphics, Links within site, + 1 level, inherited]'

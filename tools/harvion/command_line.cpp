@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "nearest_word.h"
 
 namespace harvion {
 
@@ -52,9 +53,10 @@ const std::vector<OptionSpec>& Options() {
        "(schedule) Hourly, periodic, daily and weekly: the days to run on, as sun,mon,tue,wed,thu,fri,sat "
        "(any of them, or full names), weekdays or all."},
       {"--every", "MIN", "(schedule) Periodic: run every MIN minutes (1-1439)."},
-      {"--between", "TIME", "(schedule) Periodic: the first run of the day, as \"10:15 AM\"."},
-      {"--and", "TIME", "(schedule) Periodic: no run after this time of day, as \"04:15 PM\"."},
-      {"--at", "TIME", "(schedule) Daily, weekly and monthly: the time of day to run at, as \"08:00 AM\"."},
+      {"--between", "TIME", "(schedule) Periodic: the first run of the day, as \"10:15 AM\" or 10:15."},
+      {"--and", "TIME", "(schedule) Periodic: no run after this time of day, as \"04:15 PM\" or 16:15."},
+      {"--at", "TIME",
+       "(schedule) Daily, weekly and monthly: the time of day to run at, as \"08:00 AM\" or 08:00 (24-hour)."},
       {"--day", "N", "(schedule) Monthly: the day of the month (1-31)."},
       {"--run", "last|N", "(changes) The run to report: the last one (the default) or run number N."},
       {"--format", "FORMAT", "(changes) text (the default), html (the page changes.html holds) or json."},
@@ -74,8 +76,9 @@ const std::vector<CommandSpec>& Commands() {
       {"folder", "NAME FOLDER", 2, 2, {"--in"}, "Add a folder named FOLDER to agent NAME.", RunFolder},
       {"import", "NAME FILE", 2, 2, {"--in"},
        "Add to agent NAME a web location for every absolute http or https link of the local HTML file FILE (a "
-       "bookmark file, say), named by the link's text, and print how many were added. Links that the "
-       "agent's cache has no room for are counted in a message, and the command fails.",
+       "bookmark file, say), named by the link's text, and print how many were added and how many links were "
+       "skipped, by reason. Links that the agent's cache has no room for are counted in a message, and the "
+       "command fails.",
        RunImport},
       {"rename", "NAME NEW", 2, 2, {}, "Rename agent NAME to NEW, with its file and its folder.", RunRename},
       {"delete", "NAME", 1, 1, {}, "Delete agent NAME with its file, its folder and everything retrieved.",
@@ -96,7 +99,8 @@ const std::vector<CommandSpec>& Commands() {
        "the bytes received and the page being fetched; otherwise each finished page prints its status and "
        "address. Ctrl-C stops the run and keeps what arrived. At the end it lists the pages new, modified, "
        "gone and failed in this run with their files, the totals, and the page for reading the agent "
-       "offline. Fails when the run cannot start, the agent cannot be saved or the run was stopped.",
+       "offline. Fails when the run cannot start, the agent cannot be saved, the run was stopped (Ctrl-C: a "
+       "last line counts the pages not fetched) or a location of the agent (not a page found by a link) failed.",
        RunRun},
       {"changes", "NAME", 1, 1, {"--run", "--format"},
        "Print what a run of agent NAME changed, as its run left the agent's changes.html: the pages new, "
@@ -127,6 +131,8 @@ const std::vector<CommandSpec>& Commands() {
        "modify changes only what is given; remove deletes one, and items on it then follow their parents' "
        "schedule.",
        RunSchedule},
+      // Answered by the parser: no handler.
+      {"help", "[COMMAND]", 0, 1, {}, "Print the help of COMMAND alone, or of every command.", nullptr},
   };
   return commands;
 }
@@ -153,6 +159,57 @@ std::string Synopsis(const CommandSpec& command) {
   return text;
 }
 
+// Text broken into lines of at most width columns at spaces, each line
+// after the first indented as given; a word longer than a line stays whole.
+std::string Wrapped(std::string_view text, std::size_t indent, std::size_t width = 79) {
+  std::string out;
+  std::size_t column = indent;
+  while (!text.empty()) {
+    const std::size_t space = text.find(' ');
+    const std::string_view word = text.substr(0, space);
+    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    if (column > indent && column + 1 + word.size() > width) {
+      out += "\n" + std::string(indent, ' ');
+      column = indent;
+    } else if (column > indent) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+  }
+  return out;
+}
+
+// An option's help without the "(add, folder) " that names its commands.
+std::string_view OwnHelp(std::string_view help) {
+  const std::size_t close = help.find(") ");
+  return help.starts_with('(') && close != std::string_view::npos ? help.substr(close + 2) : help;
+}
+
+std::string OptionEntry(const OptionSpec& option, bool ownHelp) {
+  const std::string head = std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
+  return "  " + head + "\n      " + Wrapped(ownHelp ? OwnHelp(option.help) : option.help, 6) + "\n";
+}
+
+std::vector<std::string_view> CommandNames() {
+  std::vector<std::string_view> names;
+  for (const CommandSpec& command : Commands()) names.push_back(command.name);
+  return names;
+}
+
+// The options a mistyped one may have meant: the command's own when it is
+// known, else every option.
+std::vector<std::string_view> OptionNames(const CommandSpec* command) {
+  std::vector<std::string_view> names = {"--help", "--version"};
+  if (command) {
+    names.insert(names.end(), command->options.begin(), command->options.end());
+  } else {
+    for (const OptionSpec& option : Options()) names.push_back(option.name);
+  }
+  return names;
+}
+
 ParsedLine UsageError(std::string message) {
   ParsedLine line;
   line.outcome = ParsedLine::Outcome::usageError;
@@ -173,7 +230,9 @@ ParsedLine ParseCommandLine(const std::vector<std::string_view>& args) {
   std::vector<std::string_view> words;
   std::map<std::string, std::string, std::less<>> given;
   std::string firstError;  // help still wins over a mistake elsewhere
+  std::string unknownOption;
   bool help = false;
+  bool version = false;
   bool optionsEnded = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -190,12 +249,17 @@ ParsedLine ParseCommandLine(const std::vector<std::string_view>& args) {
       help = true;
       continue;
     }
+    if (arg == "--version") {
+      version = true;
+      continue;
+    }
     const std::size_t equals = arg.find('=');
     const std::string name(arg.substr(0, equals));
     std::string error;
     const OptionSpec* option = FindOption(name);
     if (!option) {
       error = "unknown option '" + name + "'";
+      if (firstError.empty()) unknownOption = name;
     } else if (given.count(name)) {
       error = "option '" + name + "' given twice";
     } else if (option->value.empty()) {
@@ -214,16 +278,21 @@ ParsedLine ParseCommandLine(const std::vector<std::string_view>& args) {
     if (firstError.empty()) firstError = error;
   }
 
-  if (help) {
+  const CommandSpec* command = words.empty() ? nullptr : FindCommand(words.front());
+  if (help || version) {
     ParsedLine line;
-    line.outcome = ParsedLine::Outcome::help;
+    line.outcome = help ? ParsedLine::Outcome::help : ParsedLine::Outcome::version;
+    // "help" itself has no help of its own: it is the whole text.
+    if (command && command->run) line.invocation.command = command;
     return line;
   }
+  if (!unknownOption.empty()) return UsageError(firstError + DidYouMean(unknownOption, OptionNames(command)));
   if (!firstError.empty()) return UsageError(firstError);
   if (words.empty()) return UsageError("no command given");
-
-  const CommandSpec* command = FindCommand(words.front());
-  if (!command) return UsageError("unknown command '" + std::string(words.front()) + "'");
+  if (!command) {
+    const std::string word(words.front());
+    return UsageError("unknown command '" + word + "'" + DidYouMean(word, CommandNames()));
+  }
   const std::size_t count = words.size() - 1;
   if (count < command->minOperands) return UsageError("missing arguments; usage: " + Synopsis(*command));
   if (count > command->maxOperands) return UsageError("too many arguments; usage: " + Synopsis(*command));
@@ -234,6 +303,17 @@ ParsedLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
 
   ParsedLine line;
+  if (!command->run) {
+    // harvion help [COMMAND]
+    line.outcome = ParsedLine::Outcome::help;
+    if (count == 1) {
+      const std::string word(words[1]);
+      line.invocation.command = FindCommand(word);
+      if (!line.invocation.command || !line.invocation.command->run)
+        return UsageError("no command '" + word + "'" + DidYouMean(word, CommandNames()));
+    }
+    return line;
+  }
   line.outcome = ParsedLine::Outcome::run;
   line.invocation.command = command;
   line.invocation.operands.assign(words.begin() + 1, words.end());
@@ -248,26 +328,36 @@ std::string UsageText() {
       "\n"
       "Commands:\n";
   for (const CommandSpec& command : Commands())
-    text += "  " + Synopsis(command) + "\n      " + std::string(command.summary) + "\n";
+    text += "  " + Synopsis(command) + "\n      " + Wrapped(command.summary, 6) + "\n";
   text += "\nOptions (anywhere after the command):\n";
-  for (const OptionSpec& option : Options()) {
-    const std::string head =
-        std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
-    text += "  " + head + "\n      " + std::string(option.help) + "\n";
-  }
+  for (const OptionSpec& option : Options()) text += OptionEntry(option, false);
   text +=
       "  -h, --help\n"
-      "      Print this help and exit.\n"
+      "      Print this help and exit; after a command, that command's help only.\n"
+      "  --version\n"
+      "      Print the version and exit.\n"
       "  --\n"
       "      End of options: every later word is an argument, even one starting with '-'.\n"
       "\n"
       "Commands that change an agent wait while another command or program changes the same agent;\n"
       "tree and cache only read it and never wait.\n"
-      "Exit status: 0 on success, 1 when the command fails (a run also when a limit left pages unfetched),\n"
-      "2 on a usage error.\n"
+      "Exit status: 0 on success; 1 when the command fails, and for run also when a location of the\n"
+      "agent (one added to it, not a page found by a link) failed, a limit left pages unfetched or\n"
+      "Ctrl-C stopped it; 2 on a usage error.\n"
       "Environment: HARVION_HOME is the folder for settings and agents\n"
       "(default: $XDG_DATA_HOME/harvion, else ~/.local/share/harvion).\n";
   return text;
 }
+
+std::string CommandHelp(const CommandSpec& command) {
+  std::string text = "Usage: " + Synopsis(command) + "\n" + Wrapped(command.summary, 0) + "\n";
+  if (!command.options.empty()) {
+    text += "\nOptions:\n";
+    for (std::string_view name : command.options) text += OptionEntry(*FindOption(name), true);
+  }
+  return text + "\nSee 'harvion --help' for every command, the exit status and the environment.\n";
+}
+
+std::string VersionText() { return "harvion " HARVION_VERSION "\n"; }
 
 }  // namespace harvion

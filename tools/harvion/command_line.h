@@ -36,14 +36,20 @@ struct Invocation {
 };
 
 struct ParsedLine {
-  enum class Outcome { run, help, usageError };
+  enum class Outcome { run, help, version, usageError };
   Outcome outcome = Outcome::usageError;
+  // For help: the command whose help is asked for, or null for all.
   Invocation invocation;
   std::string error;  // for a usage error: one line, without the program name
 };
 
 // The arguments after the program name.
 ParsedLine ParseCommandLine(const std::vector<std::string_view>& args);
+// Every command and option.
 std::string UsageText();
+// One command's synopsis, what it does and its options.
+std::string CommandHelp(const CommandSpec& command);
+// "harvion 3.0": the version the desktop program's About shows.
+std::string VersionText();
 
 }  // namespace harvion

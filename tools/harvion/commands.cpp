@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "address_text.h"
 #include "failure.h"
 #include "folder_path.h"
 #include "harvion/agent_files.h"
@@ -15,6 +16,7 @@
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
 #include "headless_ui_client.h"
+#include "name_refusal.h"
 #include "strategy_names.h"
 #include "tree_printer.h"
 #include "ui_tree_node.h"
@@ -34,13 +36,12 @@ std::string CleanName(const std::string& text) {
   return name;
 }
 
-// Whether a name that the engine did not accept as free belongs to something
-// already there, rather than being no usable name at all (such as "../x").
-bool NameIsTaken(const std::string& name) {
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
-  const fs::path folder = GetAgentsDirectory();
-  std::error_code error;
-  return fs::exists(folder / (name + std::string(kAgentExtension)), error) || fs::exists(folder / name, error);
+// "cannot ... : why" with the reason when one is found; a name in use is
+// said alone, as it says everything.
+std::string Refused(const std::string& what, const std::string& name, NameUse use) {
+  const std::string why = AgentNameRefusal(name, use);
+  if (use == NameUse::create && why.ends_with("already exists")) return why;
+  return why.empty() ? what : what + ": " + why;
 }
 
 UITreeNode& ParentForNewItem(UITreeNode& agent, const Invocation& invocation, const std::string& agentName) {
@@ -89,10 +90,8 @@ void RunNew(const Invocation& invocation, HeadlessUIClient&) {
   const std::string& requested = invocation.operands[0];
   const std::string name = CleanName(requested);
   // The engine takes over a folder that an interrupted create or delete left.
-  if (!CSafClient::CreateAgent(name.c_str())) {
-    if (NameIsTaken(name)) throw Failure("agent '" + requested + "' already exists");
-    throw Failure("cannot create agent '" + requested + "'");
-  }
+  if (!CSafClient::CreateAgent(name.c_str()))
+    throw Failure(Refused("cannot create agent '" + requested + "'", name, NameUse::create));
   std::string error;
   if (!SaveAgentFileChecked(error)) {
     // Nothing may stay behind that would make the name look taken.
@@ -115,6 +114,8 @@ void RunTree(const Invocation& invocation, HeadlessUIClient& client) {
 void RunAdd(const Invocation& invocation, HeadlessUIClient& client) {
   const std::string& agentName = invocation.operands[0];
   const std::string& url = invocation.operands[1];
+  if (const std::string problem = AddressProblem(url); !problem.empty())
+    throw Failure("cannot add location '" + url + "': " + problem);
   UITreeNode& parent = ParentForNewItem(OpenAgent(client, agentName), invocation, agentName);
   const std::string* title = invocation.Option("--title");
   const std::string name = title ? CleanName(*title) : std::string();
@@ -140,7 +141,7 @@ void RunRename(const Invocation& invocation, HeadlessUIClient& client) {
   UITreeNode& agent = OpenAgent(client, oldName);
   const std::string name = CleanName(requested);
   if (name.empty() || !agent.m_pNode->SetData(itemName, name.c_str(), 0))
-    throw Failure("cannot rename '" + oldName + "' to '" + requested + "'");
+    throw Failure(Refused("cannot rename '" + oldName + "' to '" + requested + "'", name, NameUse::rename));
   SaveAgentOrFail(name);
 }
 

@@ -15,7 +15,10 @@ int main(int argc, char** argv) {
   const ParsedLine line = harvion::ParseCommandLine(args);
   switch (line.outcome) {
     case ParsedLine::Outcome::help:
-      std::cout << harvion::UsageText();
+      std::cout << (line.invocation.command ? harvion::CommandHelp(*line.invocation.command) : harvion::UsageText());
+      return 0;
+    case ParsedLine::Outcome::version:
+      std::cout << harvion::VersionText();
       return 0;
     case ParsedLine::Outcome::usageError:
       std::cerr << "harvion: " << line.error << "\nTry 'harvion --help'.\n";

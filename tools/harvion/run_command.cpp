@@ -1,9 +1,12 @@
 // harvion run: retrieves an agent or one of its items, shows the progress,
 // and reports what changed.
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <iostream>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "change_report.h"
 #include "commands.h"
@@ -78,6 +81,46 @@ std::string SaveAll(const std::string& name) {
   return text;
 }
 
+// The addresses of the locations the user put in and under the item, not
+// the pages a run found by following links.
+void CollectLocations(const UITreeNode& item, std::vector<std::string>& addresses) {
+  if (item.NodeClass() == kNodeKindPage && (item.m_nKind & kNodeFlagUserItem))
+    addresses.push_back(NodeText(item.m_pNode, itemUrl));
+  for (const UITreeNode* child : item.Children()) CollectLocations(*child, addresses);
+}
+
+// How many of the locations failed or went in the run.
+std::size_t FailedLocations(const UITreeNode& item, const ChangeReport& report) {
+  std::vector<std::string> locations;
+  CollectLocations(item, locations);
+  std::sort(locations.begin(), locations.end());
+  std::size_t failed = 0;
+  for (const auto* pages : {&report.failed, &report.gone})
+    for (const ChangedPage& page : *pages)
+      failed += std::binary_search(locations.begin(), locations.end(), page.address) ? 1 : 0;
+  return failed;
+}
+
+// After Ctrl-C, the pages the stop dropped before any answer came are not
+// listed one by one: they are counted, with the pages cut short, in the
+// command's last line. Returns that count.
+std::size_t SetAsideUnfetched(ChangeReport& report) {
+  constexpr int kInterruptedState = 2;
+  const auto isCutShort = [](const ChangedPage& page) { return page.state == kInterruptedState; };
+  const auto cutShort =
+      static_cast<std::size_t>(std::count_if(report.failed.begin(), report.failed.end(), isCutShort));
+  const auto dropped = [](const ChangedPage& page) {
+    return page.statusCode == 0 && page.statusText.empty() && page.state != kInterruptedState;
+  };
+  const auto kept = std::remove_if(report.failed.begin(), report.failed.end(), dropped);
+  const auto droppedCount = static_cast<std::size_t>(report.failed.end() - kept);
+  report.failed.erase(kept, report.failed.end());
+  report.retrieved -= std::min(report.retrieved, droppedCount);
+  return droppedCount + cutShort;
+}
+
+std::string Pages(std::size_t count) { return std::to_string(count) + (count == 1 ? " page" : " pages"); }
+
 }  // namespace
 
 void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
@@ -101,12 +144,16 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
   bool cutShort = false;  // the engine stopped the run on an error of its own
   bool interrupted = false;
   HvRunLimits limits;
+  std::size_t notFetched = 0;
+  std::size_t failedLocations = 0;
   {
     // Ctrl-C stops the run; once it has ended, Ctrl-C only makes the
     // command fail after the agent is saved.
     InterruptWatch watch([&] {
       const std::lock_guard lock(endMutex);
-      if (!ended) CSafClient::HTTPShutdown();
+      if (ended) return;
+      progress.Stopping();
+      CSafClient::HTTPShutdown();
     });
     client.SetRunObserver(&progress);
     if (!item->m_pNode->Run()) {
@@ -127,6 +174,8 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     ChangeReport report = ClassifyChanges(before, runStart);
     interrupted = InterruptWatch::Interrupted();
     report.stopped = interrupted || cutShort;
+    if (interrupted) notFetched = SetAsideUnfetched(report);
+    failedLocations = FailedLocations(*item, report);
     // What was fetched is reported even when it could not be kept.
     PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
     const std::string changesPage = RecordRun(report, agentName, folder);
@@ -134,10 +183,15 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     limits = report.limits;
     if (!saveFailure.empty()) throw Failure(saveFailure);
   }
-  if (interrupted) throw Failure("interrupted");
+  if (interrupted) throw Failure(notFetched ? "interrupted: " + Pages(notFetched) + " not fetched" : "interrupted");
   // A limit that left pages out makes the run fail, saying which and how many.
   if (limits.Total() > 0) throw Failure("the run of agent '" + agentName + "' is incomplete: " + LimitsText(limits));
   if (cutShort) throw Failure("the run of agent '" + agentName + "' stopped on an error before its end");
+  // A page found by a link may fail without harm; a location the user put in
+  // the agent that failed needs their eye.
+  if (failedLocations > 0)
+    throw Failure(std::to_string(failedLocations) + (failedLocations == 1 ? " location" : " locations") +
+                  " of agent '" + agentName + "' failed");
 }
 
 }  // namespace harvion

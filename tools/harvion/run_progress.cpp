@@ -68,6 +68,7 @@ void RunProgress::PageLoaded(const std::string& url, const _httpRetrieveResult& 
     Draw(m_done == m_queued);
     return;
   }
+  if (m_stopping && result.statusCode == 0) return;
   // No status: the page got no answer at all.
   const std::string status = result.statusCode != 0 ? std::to_string(result.statusCode) : "---";
   m_out << status << ' ' << Printable(url) << std::endl;
@@ -89,6 +90,11 @@ void RunProgress::ServerProgress(CUIClient::serverProgress progress) {
     m_interrupted = progress == CUIClient::spInterrupted;
     m_endChanged.notify_all();
   }
+}
+
+void RunProgress::Stopping() {
+  const std::lock_guard lock(m_mutex);
+  m_stopping = true;
 }
 
 bool RunProgress::WaitForEnd() {

@@ -26,6 +26,9 @@ class RunProgress final : public RunObserver {
   void Statistics(unsigned long files, unsigned long bytes) override;
   void ServerProgress(CUIClient::serverProgress progress) override;
 
+  // The user stopped the run: the pages dropped unanswered from now on get
+  // no line each; the command's last line counts them.
+  void Stopping();
   // Until the engine reports the run's end; true when it ended interrupted.
   bool WaitForEnd();
   // Clears the progress line so that what follows starts on a clean line.
@@ -49,6 +52,7 @@ class RunProgress final : public RunObserver {
   std::string m_fetching;
   bool m_ended = false;
   bool m_interrupted = false;
+  bool m_stopping = false;
   bool m_lineShown = false;
   std::chrono::steady_clock::time_point m_lastDraw{};
 };

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
@@ -20,6 +22,7 @@
 #include "headless_dial.h"
 #include "headless_ui_client.h"
 #include "instance_lock.h"
+#include "nearest_word.h"
 #include "scanner.h"
 
 namespace {
@@ -37,7 +40,8 @@ constexpr std::string_view kUsage =
     "  --once    run what is due now, then exit (for cron or a systemd timer); the exit status\n"
     "            is 1 when something due could not be run (see the log)\n"
     "  --status  list the scheduled items with their last and next runs, then exit\n"
-    "  --help    show this text\n";
+    "  --help    show this text\n"
+    "  --version print the version\n";
 
 // Ends the waits between looks, from the signal thread or at a stop.
 class Wake {
@@ -153,16 +157,30 @@ int Serve(bool once) {
 int main(int argc, char** argv) {
   StopSignals::Block();
   const std::string_view option = argc > 1 ? argv[1] : "";
-  if (argc > 2 || (argc == 2 && option != "--once" && option != "--status" && option != "--help")) {
-    std::cerr << "hvscan: unknown option " << (argc > 2 ? argv[2] : argv[1]) << "\n" << kUsage;
+  const std::vector<std::string_view> options = {"--once", "--status", "--help", "--version"};
+  if (argc > 2 || (argc == 2 && std::find(options.begin(), options.end(), option) == options.end())) {
+    const std::string_view wrong = argc > 2 ? argv[2] : argv[1];
+    std::cerr << "hvscan: unknown option " << wrong << harvion::DidYouMean(wrong, options) << "\n" << kUsage;
     return 2;
   }
   if (option == "--help") {
     std::cout << kUsage;
     return 0;
   }
+  if (option == "--version") {
+    std::cout << "hvscan " HARVION_VERSION "\n";
+    return 0;
+  }
   if (option == "--status") {
-    hvscan::PrintStatus(std::cout);
+    // The agents are opened only to name the items: what they would say
+    // about themselves is not the status.
+    const MessageSink previous = SetMessageSink([](const std::string&, const std::string&, HWND) {});
+    harvion::HeadlessUIClient client;
+    CSafClient::GetSafClient()->Connect(&client);
+    hvscan::PrintStatus(std::cout, client);
+    CSafClient::DeleteAgent();
+    CSafClient::GetSafClient()->Connect(nullptr);
+    SetMessageSink(previous);
     return std::cout.flush() ? 0 : 1;
   }
   // Nobody watches a scheduled dial: it runs without a window, and one that

@@ -1,10 +1,13 @@
 #include "scanner.h"
 
 #include <ctime>
+#include <optional>
 
 #include "display_text.h"
+#include "harvion/exports.h"
 #include "harvion/schedule.h"
 #include "harvion/settings.h"
+#include "item_path.h"
 
 namespace hvscan {
 
@@ -44,6 +47,33 @@ std::string RunTime(long when) {
 std::string NextRunText(long next) {
   if (next < 0) return "never (the schedule's kind is unknown)";
   return next ? RunTime(next) : std::string("none (the schedule is gone)");
+}
+
+// The entry as a user names it: 'agent "News", item "Local/Town hall"', the
+// item's path as harvion tree shows it and harvion run takes it; the folder
+// too when the agent lies outside the agents folder. An item the agent no
+// longer holds is named by the entry's names, and said to be missing.
+std::string ItemName(const RunEntry& entry, harvion::HeadlessUIClient& client) {
+  std::string folder, name;
+  std::string text = SplitAgentFile(entry.file, folder, name) ? "agent " + harvion::Quoted(name)
+                                                               : "agent file " + harvion::Quoted(entry.file);
+  if (!folder.empty() && folder != GetAgentsDirectory()) text += " in " + harvion::Quoted(folder);
+  std::optional<std::string> path = ItemPath(entry, CacheFolder(), client);
+  const bool found = path.has_value();
+  if (!found) {
+    // The first name is the agent's own.
+    path.emplace();
+    for (std::size_t at = entry.agentId.find('\x07'); at != std::string::npos;) {
+      const std::size_t next = entry.agentId.find('\x07', at + 1);
+      const std::string quoted = harvion::QuotedFolderName(
+          entry.agentId.substr(at + 1, next == std::string::npos ? next : next - at - 1));
+      *path += (path->empty() ? "" : "/") + quoted.substr(1, quoted.size() - 2);
+      at = next;
+    }
+  }
+  if (!path->empty()) text += ", item \"" + *path + "\"";
+  if (!found) text += " (not found)";
+  return text + ", schedule " + harvion::Quoted(entry.schedule);
 }
 
 std::string Describe(const RunEntry& entry) {
@@ -123,7 +153,7 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
   if (failed) ++m_failures;
 }
 
-void PrintStatus(std::ostream& out) {
+void PrintStatus(std::ostream& out, harvion::HeadlessUIClient& client) {
   bool enabled = false;
   const std::vector<std::string> keys = RunEntryKeys(enabled);
   if (!enabled) {
@@ -138,7 +168,7 @@ void PrintStatus(std::ostream& out) {
     ++shown;
     const long failed = LastFailedRun(key.c_str());
     const long next = NextRunOfEntry(key.c_str(), failed);
-    out << key.substr(key.rfind('\\') + 1) << ": " << Describe(entry) << "\n  last run " << RunTime(entry.lastRun);
+    out << ItemName(entry, client) << "\n  last run " << RunTime(entry.lastRun);
     if (failed > entry.lastRun) out << ", failed " << RunTime(failed);
     out << ", next run " << NextRunText(next) << '\n';
   }

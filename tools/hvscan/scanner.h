@@ -38,7 +38,7 @@ class Scanner {
 };
 
 // The entries with their schedules and their last and next runs, for
-// hvscan --status.
-void PrintStatus(std::ostream& out);
+// hvscan --status; each item is looked up in its agent through client.
+void PrintStatus(std::ostream& out, harvion::HeadlessUIClient& client);
 
 }  // namespace hvscan

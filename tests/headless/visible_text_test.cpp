@@ -51,15 +51,28 @@ TEST(VisibleText, hostile_sizes_are_read_in_one_pass) {
   const std::string openTags(4u << 20, '<');
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(VisibleText(oneLine).size(), oneLine.size());
-  EXPECT_EQ(Words(VisibleText(manyWords)).size(), 1000000u);
+  EXPECT_EQ(Tokens(VisibleText(manyWords)).size(), 1000000u);
   EXPECT_EQ(VisibleText(unclosed), "");
   EXPECT_EQ(VisibleText(openTags), openTags);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST(VisibleText, punctuation_marks_are_tokens_of_their_own) {
+  std::string shown;
+  for (const TextToken& token : Tokens("not in gales, or (snow).  x"))
+    shown += (token.spaceBefore ? "_" : "") + std::string(token.text) + "|";
+  EXPECT_EQ(shown, "not|_in|_gales|,|_or|_(|snow|)|.|_x|");
+}
+
+std::vector<std::string_view> Texts(const std::string& text) {
+  std::vector<std::string_view> texts;
+  for (const TextToken& token : Tokens(text)) texts.push_back(token.text);
+  return texts;
+}
+
 // The runs as a line: "a [-b-] {+c+} d".
 std::string Shown(const std::string& before, const std::string& after, const DiffLimits& limits = {}) {
-  const std::vector<std::string_view> a = Words(before), b = Words(after);
+  const std::vector<std::string_view> a = Texts(before), b = Texts(after);
   const auto runs = DiffWords(a, b, limits);
   if (!runs) return "throughout";
   std::string text;

@@ -82,7 +82,7 @@ void AppendChange(std::string& html, const TextChange& change) {
   if (change.moreBefore) html += "… ";
   bool first = true;
   for (const TextSegment& segment : change.segments) {
-    if (!first) html += ' ';
+    if (!first && segment.spaceBefore) html += ' ';
     first = false;
     const char* tag = segment.kind == WordRun::Kind::removed ? "del"
                       : segment.kind == WordRun::Kind::added ? "ins"

@@ -54,6 +54,7 @@ void WritePage(std::ostream& out, const PageChange& change) {
         << ", \"moreAfter\": " << (text.moreAfter ? "true" : "false") << ", \"segments\": [";
     for (std::size_t s = 0; s < text.segments.size(); ++s)
       out << (s ? ", " : "") << "{\"kind\": " << String(SegmentKind(text.segments[s].kind))
+          << ", \"spaceBefore\": " << (text.segments[s].spaceBefore ? "true" : "false")
           << ", \"text\": " << String(text.segments[s].text) << "}";
     out << "]}";
   }

@@ -15,7 +15,7 @@ void WriteChange(std::ostream& out, const TextChange& change) {
   if (change.moreBefore) out << "… ";
   bool first = true;
   for (const TextSegment& segment : change.segments) {
-    if (!first) out << ' ';
+    if (!first && segment.spaceBefore) out << ' ';
     first = false;
     const std::string text = Printable(segment.text);
     if (segment.kind == WordRun::Kind::removed)

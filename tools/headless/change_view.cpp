@@ -12,8 +12,8 @@ namespace harvion {
 
 namespace {
 
-constexpr std::size_t kContext = 6;            // words shown around a change
-constexpr std::size_t kMaxSegmentWords = 60;   // words shown of one run
+constexpr std::size_t kContext = 8;            // words (and marks) shown around a change
+constexpr std::size_t kMaxSegmentWords = 60;   // words (and marks) shown of one run
 constexpr std::size_t kMaxWordBytes = 120;     // bytes shown of one word
 constexpr std::size_t kMaxChanges = 40;        // places shown per page
 constexpr std::size_t kMaxCopy = 16u << 20;    // a larger copy is "changed throughout"
@@ -59,13 +59,12 @@ void AppendWord(std::string& out, std::string_view word) {
   out += "…";
 }
 
-TextSegment Segment(WordRun::Kind kind, const std::vector<std::string_view>& words, std::size_t start,
-                    std::size_t count) {
-  TextSegment segment{kind, {}};
+TextSegment Segment(WordRun::Kind kind, const std::vector<TextToken>& words, std::size_t start, std::size_t count) {
+  TextSegment segment{kind, words[start].spaceBefore, {}};
   const std::size_t shown = std::min(count, kMaxSegmentWords);
   for (std::size_t i = 0; i < shown; ++i) {
-    if (i) segment.text += ' ';
-    AppendWord(segment.text, words[start + i]);
+    if (i && words[start + i].spaceBefore) segment.text += ' ';
+    AppendWord(segment.text, words[start + i].text);
   }
   if (shown < count) segment.text += " …";
   return segment;
@@ -73,12 +72,12 @@ TextSegment Segment(WordRun::Kind kind, const std::vector<std::string_view>& wor
 
 // Places of change from the runs, with kContext words around each; places
 // closer than twice that share one entry.
-void Collect(PageChange& page, const std::vector<WordRun>& runs, const std::vector<std::string_view>& before,
-             const std::vector<std::string_view>& after) {
+void Collect(PageChange& page, const std::vector<WordRun>& runs, const std::vector<TextToken>& before,
+             const std::vector<TextToken>& after) {
   TextChange* open = nullptr;
   for (std::size_t i = 0; i < runs.size(); ++i) {
     const WordRun& run = runs[i];
-    const std::vector<std::string_view>& words = run.kind == WordRun::Kind::added ? after : before;
+    const std::vector<TextToken>& words = run.kind == WordRun::Kind::added ? after : before;
     if (run.kind != WordRun::Kind::same) {
       if (!open) {
         if (page.changes.size() == kMaxChanges) {
@@ -142,9 +141,15 @@ void Compare(PageChange& page, const std::string& folder, CopyReading* reading) 
     page.difference = Difference::sameText;
     return;
   }
-  const std::vector<std::string_view> before = Words(oldText);
-  const std::vector<std::string_view> after = Words(newText);
-  const std::optional<std::vector<WordRun>> runs = DiffWords(before, after);
+  const std::vector<TextToken> before = Tokens(oldText);
+  const std::vector<TextToken> after = Tokens(newText);
+  const auto texts = [](const std::vector<TextToken>& tokens) {
+    std::vector<std::string_view> views;
+    views.reserve(tokens.size());
+    for (const TextToken& token : tokens) views.push_back(token.text);
+    return views;
+  };
+  const std::optional<std::vector<WordRun>> runs = DiffWords(texts(before), texts(after));
   if (!runs) {
     page.difference = Difference::throughout;
     return;

@@ -29,10 +29,11 @@ const char* DifferenceName(Difference difference);
 // A sentence for the reader; empty for none and shown.
 const char* DifferenceNote(Difference difference);
 
-// Words of the visible text, joined by single spaces, UTF-8; a long run of
+// Words of the visible text, UTF-8, spaced as in the text; a long run of
 // words, or a long word, is cut and ends with "…".
 struct TextSegment {
   WordRun::Kind kind = WordRun::Kind::same;
+  bool spaceBefore = false;  // the text has a space between this and the segment before
   std::string text;
 };
 // One place where the text changed, with a few words around it.

@@ -229,16 +229,27 @@ class Extractor {
 
 std::string VisibleText(std::string_view html) { return Extractor(html).Run(); }
 
-std::vector<std::string_view> Words(std::string_view text) {
-  std::vector<std::string_view> words;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(' ', start);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start) words.push_back(text.substr(start, end - start));
-    start = end + 1;
+std::vector<TextToken> Tokens(std::string_view text) {
+  std::vector<TextToken> tokens;
+  const auto punctuation = [](char c) {
+    return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
+  };
+  bool space = false;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == ' ') {
+      space = true;
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    if (!punctuation(text[i]))
+      while (end < text.size() && text[end] != ' ' && !punctuation(text[end])) ++end;
+    tokens.push_back({text.substr(i, end - i), space});
+    space = false;
+    i = end;
   }
-  return words;
+  return tokens;
 }
 
 }  // namespace harvion

@@ -15,7 +15,12 @@ namespace harvion {
 // over the bytes; markup cut short ends the text.
 std::string VisibleText(std::string_view html);
 
-// The words of a text made by VisibleText, as views into it.
-std::vector<std::string_view> Words(std::string_view text);
+// A word, or one ASCII punctuation character, of a text made by
+// VisibleText: differences then keep "gales." apart from "gales or snow.".
+struct TextToken {
+  std::string_view text;  // into the text
+  bool spaceBefore = false;
+};
+std::vector<TextToken> Tokens(std::string_view text);
 
 }  // namespace harvion

@@ -42,6 +42,10 @@ class TextWriter {
     Flush();
     m_out.push_back(c);
   }
+  void Bytes(std::string_view bytes) {
+    Flush();
+    m_out.append(bytes);
+  }
   void CodePoint(char32_t code) {
     if (code <= 0x20 || code == 0x7F || code == 0xA0 || (code >= 0x80 && code < 0xA0) ||
         (code >= 0x2000 && code <= 0x200A) || code == 0x3000) {
@@ -99,22 +103,28 @@ class Extractor {
  private:
   // Plain text up to the next markup or reference.
   void Text() {
-    const std::size_t end = std::min(m_in.find_first_of("<&", m_at), m_in.size());
-    for (; m_at < end; ++m_at) {
+    for (; m_at < m_in.size(); ++m_at) {
       const auto byte = static_cast<unsigned char>(m_in[m_at]);
+      if (byte == '<' || byte == '&') return;
       if (byte <= 0x20 || byte == 0x7F) {
         m_out.Space();
       } else if (byte < 0x80) {
-        m_out.Byte(static_cast<char>(byte));
+        // A run of plain characters at once.
+        std::size_t end = m_at + 1;
+        while (end < m_in.size() && IsPlain(static_cast<unsigned char>(m_in[end]))) ++end;
+        m_out.Bytes(m_in.substr(m_at, end - m_at));
+        m_at = end - 1;
       } else if (!m_utf8) {
         m_out.CodePoint(byte);  // Latin-1
-      } else if (byte == 0xC2 && m_at + 1 < end) {
+      } else if (byte == 0xC2 && m_at + 1 < m_in.size()) {
         m_out.CodePoint(static_cast<unsigned char>(m_in[++m_at]));  // U+0080 to U+00BF
       } else {
         m_out.Byte(static_cast<char>(byte));
       }
     }
   }
+
+  static bool IsPlain(unsigned char byte) { return byte > 0x20 && byte < 0x7F && byte != '<' && byte != '&'; }
 
   // "<" starts a tag, a comment, a declaration or is just the character.
   void Markup() {

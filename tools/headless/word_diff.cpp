@@ -3,26 +3,26 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 
 namespace harvion {
 
 namespace {
 
-using Ids = std::vector<std::uint32_t>;
+// A word's hash, so that the search compares numbers and looks at the
+// bytes only where the numbers agree.
+std::uint64_t Hash(std::string_view word) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : word) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
+}
 
-// Words as numbers, equal words equal numbers: the search compares numbers.
-void Number(const std::vector<std::string_view>& before, const std::vector<std::string_view>& after, Ids& a,
-            Ids& b) {
-  std::unordered_map<std::string_view, std::uint32_t> ids;
-  ids.reserve(before.size() + after.size());
-  const auto id = [&ids](std::string_view word) {
-    return ids.try_emplace(word, static_cast<std::uint32_t>(ids.size())).first->second;
-  };
-  a.reserve(before.size());
-  b.reserve(after.size());
-  for (const std::string_view word : before) a.push_back(id(word));
-  for (const std::string_view word : after) b.push_back(id(word));
+struct Words {
+  const std::string_view* text;
+  const std::uint64_t* hash;
+};
+
+bool Same(const Words& a, std::ptrdiff_t x, const Words& b, std::ptrdiff_t y) {
+  return a.hash[x] == b.hash[y] && a.text[x] == b.text[y];
 }
 
 // Appends a run, joining it to the last one of the same kind.
@@ -38,7 +38,7 @@ void Add(std::vector<WordRun>& runs, WordRun::Kind kind, std::size_t start, std:
 // The greedy search for the fewest edits (Myers, 1986) between a and b,
 // which share no first and no last word. Each round's furthest points are
 // kept to trace the path back. False past a limit.
-bool Search(const std::uint32_t* a, std::ptrdiff_t n, const std::uint32_t* b, std::ptrdiff_t m, std::size_t offA,
+bool Search(const Words& a, std::ptrdiff_t n, const Words& b, std::ptrdiff_t m, std::size_t offA,
             std::size_t offB, const DiffLimits& limits, std::vector<WordRun>& out) {
   const std::ptrdiff_t maxD = std::min<std::ptrdiff_t>(n + m, static_cast<std::ptrdiff_t>(limits.edits));
   std::vector<std::ptrdiff_t> v(static_cast<std::size_t>(2 * maxD + 3), 0);
@@ -52,7 +52,7 @@ bool Search(const std::uint32_t* a, std::ptrdiff_t n, const std::uint32_t* b, st
                                                                                   : v[mid + k - 1] + 1;
       std::ptrdiff_t y = x - k;
       const std::ptrdiff_t snakeStart = x;
-      while (x < n && y < m && a[x] == b[y]) ++x, ++y;
+      while (x < n && y < m && Same(a, x, b, y)) ++x, ++y;
       work += 1 + static_cast<std::size_t>(x - snakeStart);
       v[mid + k] = x;
       if (x >= n && y >= m) found = d;
@@ -112,27 +112,32 @@ std::optional<std::vector<WordRun>> DiffWords(const std::vector<std::string_view
                                               const std::vector<std::string_view>& after,
                                               const DiffLimits& limits) {
   if (before.size() > limits.words || after.size() > limits.words) return std::nullopt;
-  Ids a, b;
-  Number(before, after, a, b);
   std::size_t head = 0;
-  while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
+  while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
   std::size_t tail = 0;
-  while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+  while (tail < before.size() - head && tail < after.size() - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
     ++tail;
   std::vector<WordRun> runs;
   Add(runs, WordRun::Kind::same, 0, head);
-  const auto n = static_cast<std::ptrdiff_t>(a.size() - head - tail);
-  const auto m = static_cast<std::ptrdiff_t>(b.size() - head - tail);
+  const auto n = static_cast<std::ptrdiff_t>(before.size() - head - tail);
+  const auto m = static_cast<std::ptrdiff_t>(after.size() - head - tail);
   if (static_cast<std::size_t>(n + m) > 0) {
     if (n == 0 || m == 0) {
       if (static_cast<std::size_t>(n + m) > limits.edits) return std::nullopt;
       Add(runs, WordRun::Kind::removed, head, static_cast<std::size_t>(n));
       Add(runs, WordRun::Kind::added, head, static_cast<std::size_t>(m));
-    } else if (!Search(a.data() + head, n, b.data() + head, m, head, head, limits, runs)) {
-      return std::nullopt;
+    } else {
+      std::vector<std::uint64_t> hashA, hashB;
+      hashA.reserve(static_cast<std::size_t>(n));
+      hashB.reserve(static_cast<std::size_t>(m));
+      for (std::ptrdiff_t i = 0; i < n; ++i) hashA.push_back(Hash(before[head + static_cast<std::size_t>(i)]));
+      for (std::ptrdiff_t i = 0; i < m; ++i) hashB.push_back(Hash(after[head + static_cast<std::size_t>(i)]));
+      const Words a{before.data() + head, hashA.data()}, b{after.data() + head, hashB.data()};
+      if (!Search(a, n, b, m, head, head, limits, runs)) return std::nullopt;
     }
   }
-  Add(runs, WordRun::Kind::same, a.size() - tail, tail);
+  Add(runs, WordRun::Kind::same, before.size() - tail, tail);
   return runs;
 }
 

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <map>
 
 namespace harvion {
 
@@ -114,6 +115,23 @@ void TrimPage(LoggedPage& page) {
   Trim(page.reason, kMaxTitle);
 }
 
+// A gone page's record lost its title with its copy; the run that found
+// the page may still be in the log.
+void RememberTitles(const std::vector<LoggedRun>& runs, LoggedRun& run) {
+  std::map<std::string_view, std::string*> untitled;
+  for (LoggedPage& page : run.pages)
+    if (page.kind == ChangeKind::gone && page.title.empty()) untitled.emplace(page.address, &page.title);
+  for (auto earlier = runs.rbegin(); earlier != runs.rend() && !untitled.empty(); ++earlier) {
+    for (const LoggedPage& page : earlier->pages) {
+      if (page.title.empty()) continue;
+      const auto found = untitled.find(page.address);
+      if (found == untitled.end()) continue;
+      *found->second = page.title;
+      untitled.erase(found);
+    }
+  }
+}
+
 }  // namespace
 
 const char* ChangeKindName(ChangeKind kind) { return kKindNames[static_cast<int>(kind)]; }
@@ -188,6 +206,7 @@ std::vector<LoggedRun> RunLog::Read(const std::string& folder) {
 bool RunLog::Append(const std::string& folder, LoggedRun& run, std::string& error) {
   std::vector<LoggedRun> runs = Read(folder);
   run.number = runs.empty() ? 1 : runs.back().number + 1;
+  RememberTitles(runs, run);
   if (run.pages.size() > kMaxPages) run.pages.resize(kMaxPages);
   for (LoggedPage& page : run.pages) TrimPage(page);
   runs.push_back(run);

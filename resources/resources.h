@@ -81,6 +81,7 @@ enum StringId : unsigned {
   IDS_REG_REALM = 927,             // "Realm"
   IDS_REG_KEEP_ALIVE = 930,        // "Keep Alive"
   IDS_REG_CA_FILE = 931,           // "CA File"
+  IDS_REG_ON_CHANGE = 935,         // "On Change"
 };
 
 // Numbers of the built-in files.

@@ -215,6 +215,7 @@ constexpr Entry kStrings[] = {
     {927, "Realm"},
     {930, "Keep Alive"},
     {931, "CA File"},
+    {935, "On Change"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

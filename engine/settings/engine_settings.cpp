@@ -145,6 +145,21 @@ const std::vector<Setting>& Settings() {
            return std::optional<bool>();
          return std::optional<bool>(a.SetCaFile(v));
        }},
+      // Read from the store at each use: the scheduler program runs for
+      // long and takes a command set meanwhile.
+      {"on-change", IDS_REG_AGENTS, IDS_REG_ON_CHANGE,
+       "a command line of up to 4095 characters, or empty for none",
+       [](const EngineApp&) {
+         std::string key, command;
+         if (st::KeyPath(IDS_REG_AGENTS, key)) st::ReadString(key, IDS_REG_ON_CHANGE, command);
+         return command;
+       },
+       [](EngineApp&, const std::string& v) {
+         std::string key;
+         if (v.size() > 4095 || HasControlBytes(v) || !st::KeyPath(IDS_REG_AGENTS, key)) return std::optional<bool>();
+         return std::optional<bool>(v.empty() ? st::DeleteValue(key, IDS_REG_ON_CHANGE)
+                                              : st::WriteString(key, IDS_REG_ON_CHANGE, v));
+       }},
       {"scheduling", IDS_REG_SCHEDULE, IDS_REG_ENABLE_SCHEDULE, "",
        [](const EngineApp&) { return std::string(CSchedule::Instance().m_bEnabled ? "on" : "off"); }, nullptr},
   };

@@ -118,8 +118,10 @@ test_runs_report_what_changed() {
   file=$(awk -v a="$BASE/sub/c.html" '$1 == "new" && $2 == a { print $3 }' <<<"$OUT")
   [[ -f $file && $file == "$HARVION_HOME/Site/"* ]] || fail "first run: stored file '$file' of sub/c.html"
   local frameset
-  frameset=$(sed -n 's/^read offline: //p' <<<"$OUT")
-  [[ -f $frameset ]] && grep -q 'Site.hvx' "$frameset" || fail "first run: offline page '$frameset'"
+  frameset=$(sed -n 's/^agent view: //p' <<<"$OUT")
+  [[ -f $frameset ]] && grep -q 'Site.hvx' "$frameset" || fail "first run: agent view '$frameset'"
+  [[ $(sed -n 's/^read offline: //p' <<<"$OUT") == "$HARVION_HOME/Site/contents.html" ]] ||
+    fail "first run: offline page: $OUT"
 
   hv run Site
   expect_ok "second run"

@@ -4,10 +4,13 @@
 #include <iostream>
 
 #include "commands.h"
+#include "display_text.h"
 #include "failure.h"
 #include "harvion/agent_files.h"
 #include "harvion/cache_view.h"
+#include "harvion/exports.h"
 #include "harvion/saf_client.h"
+#include "tree_contents.h"
 
 namespace harvion {
 
@@ -96,10 +99,16 @@ void RunClear(const Invocation& invocation, HeadlessUIClient& client) {
 }
 
 void RunFrameSet(const Invocation& invocation, HeadlessUIClient& client) {
-  OpenAgent(client, invocation.operands[0]);
+  const std::string& name = invocation.operands[0];
+  const UITreeNode& agent = OpenAgent(client, name);
   char path[4096];
   if (!CSafClient::CreateFrameSet(invocation.operands[1].c_str(), path, sizeof path))
-    throw Failure("cannot write a frameset for agent '" + invocation.operands[0] + "'");
+    throw Failure("cannot write a frameset for agent '" + name + "'");
+  // The contents page beside it, for browsers without the agent view; the
+  // frameset's path stays the one line printed.
+  std::string why;
+  if (WriteTreeContents(agent, GetAgentsDirectory() + "/" + name, nullptr, why).empty())
+    std::cerr << "harvion: no contents page: " << Printable(why) << '\n';
   std::cout << path << '\n';
 }
 

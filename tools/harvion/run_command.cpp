@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "change_notice.h"
 #include "change_report.h"
 #include "commands.h"
 #include "display_text.h"
@@ -23,6 +24,7 @@
 #include "node_text.h"
 #include "run_progress.h"
 #include "run_record.h"
+#include "tree_contents.h"
 #include "ui_tree_node.h"
 
 namespace harvion {
@@ -177,9 +179,22 @@ void RunRun(const Invocation& invocation, HeadlessUIClient& client) {
     if (interrupted) notFetched = SetAsideUnfetched(report);
     failedLocations = FailedLocations(*item, report);
     // What was fetched is reported even when it could not be kept.
-    PrintChangeReport(std::cout, report, folder, offline.frameSet, offline.startPage);
+    PrintChangeReport(std::cout, report, folder, {}, offline.startPage);
     const std::string changesPage = RecordRun(report, agentName, folder);
     if (!changesPage.empty()) std::cout << "changes: " << Printable(changesPage) << '\n';
+    // The contents page shows the whole agent, whichever item ran; after a
+    // failed save the files it would link to are gone.
+    std::string contentsError, contents;
+    const UITreeNode* agent = client.Agent();
+    if (agent && saveFailure.empty()) contents = WriteTreeContents(*agent, folder, &report, contentsError);
+    // Any browser shows the contents page; the frameset needs the agent view.
+    if (!contents.empty()) std::cout << "read offline: " << Printable(contents) << '\n';
+    if (!offline.frameSet.empty()) std::cout << "agent view: " << Printable(offline.frameSet) << '\n';
+    if (!contentsError.empty()) std::cerr << "harvion: " << Printable(contentsError) << '\n';
+    // The user's command hears of changes; its failure is told, not the run's.
+    const ChangeNotice notice =
+        ChangeNotice::Of(agentName, report, changesPage.empty() ? folder + "/changes.html" : changesPage, contents);
+    if (const std::string why = RunOnChangeCommand(notice); !why.empty()) std::cerr << "harvion: " << why << '\n';
     limits = report.limits;
     if (!saveFailure.empty()) throw Failure(saveFailure);
   }

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <optional>
 
+#include "desktop_notice.h"
 #include "display_text.h"
 #include "harvion/exports.h"
 #include "harvion/schedule.h"
@@ -141,6 +142,14 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
     line += " (entry removed)";
   }
   m_log.Write(line, outcome.ended);
+  if (!outcome.warning.empty()) m_log.Write("warning: " + what + ": " + outcome.warning);
+  // Told after the run is saved and the agent closed; a command that fails
+  // is logged and changes nothing about the run.
+  if (outcome.notice.Any()) {
+    if (const std::string why = harvion::RunOnChangeCommand(outcome.notice); !why.empty())
+      m_log.Write("warning: " + what + ": " + why);
+    harvion::SendDesktopNotice(outcome.notice);
+  }
   if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::cutShort) {
     // The time the run ended: a schedule counts its next run from there.
     SetScheduleEntry(entry.file.c_str(), entry.agentId.c_str(), entry.schedule.c_str(), outcome.ended);

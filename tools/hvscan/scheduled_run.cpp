@@ -11,6 +11,7 @@
 #include "harvion/exports.h"
 #include "harvion/saf_client.h"
 #include "harvion/saf_node.h"
+#include "tree_contents.h"
 
 namespace hvscan {
 
@@ -161,6 +162,15 @@ RunOutcome RunScheduledNode(const RunEntry& entry, const std::string& agentFolde
       outcome.gone = report.gone.size();
       outcome.failedPages = report.failed.size();
       outcome.limits = harvion::LimitsText(report.limits);
+      outcome.notice = harvion::ChangeNotice::Of(name, report, agentFolders + "/" + name + "/changes.html", "");
+      outcome.agent = name;
+      outcome.folder = agentFolders + "/" + name;
+      // The whole agent's contents, whichever item ran.
+      std::string why;
+      if (const harvion::UITreeNode* agent = client.Agent())
+        outcome.contents = harvion::WriteTreeContents(*agent, outcome.folder, &report, why);
+      outcome.notice.contents = outcome.contents;
+      if (outcome.contents.empty() && !why.empty()) outcome.warning = "no contents page: " + why;
     }
   }
   std::string error;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "change_notice.h"
 #include "headless_ui_client.h"
 
 namespace hvscan {
@@ -35,6 +36,11 @@ struct RunOutcome {
   std::size_t added = 0, modified = 0, gone = 0, failedPages = 0;
   std::string limits;  // the pages a limit left unfetched, empty when none
   long ended = 0;  // when the run ended, seconds since 1970
+  std::string agent;     // the agent's name, once a run was made
+  std::string folder;    // the agent folder, once a run was made
+  harvion::ChangeNotice notice;  // what the run changed, for the user's command and the desktop
+  std::string contents;  // the contents page written after the run; empty when none
+  std::string warning;   // what went wrong beside the run, for the log
 };
 
 // "done", "busy", ... as the log shows them.

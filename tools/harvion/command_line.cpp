@@ -91,7 +91,8 @@ const std::vector<CommandSpec>& Commands() {
       {"gc", "NAME", 1, 1, {}, "Drop from agent NAME's cache every page none of its items uses any more.", RunGc},
       {"clear", "NAME", 1, 1, {}, "Delete everything agent NAME has retrieved; its items stay.", RunClear},
       {"frameset", "NAME URL", 2, 2, {},
-       "Write the page that shows agent NAME beside URL (a web address or a stored file) and print its path.",
+       "Write the page that shows agent NAME beside URL (a web address or a stored file) and print its path; "
+       "the agent's contents.html is written again beside it.",
        RunFrameSet},
       {"run", "NAME [ITEM]", 1, 2, {},
        "Retrieve agent NAME, or only ITEM of it (a path of names as for --in, a location named by its name "
@@ -121,7 +122,8 @@ const std::vector<CommandSpec>& Commands() {
        "setting; with KEY and VALUE, change it first. Keys: proxy-server, proxy-port, use-proxy, "
        "threads (1-63), timeout (seconds), autodial, connection, max-page-size (kilobytes one page may "
        "have, 1 GiB by default), agents-folder, user-agent, keep-alive (HTTP/1.1 to http: servers too), "
-       "ca-file (certificates trusted for https: beside the system's; empty for none).",
+       "ca-file (certificates trusted for https: beside the system's; empty for none), on-change (a command "
+       "run after a run that found changes, with what it found in its environment; empty for none).",
        RunConfig},
       {"schedule", "[on|off|add NAME|modify NAME|remove NAME]", 0, 2,
        {"--kind", "--minute", "--days", "--every", "--between", "--and", "--at", "--day"},

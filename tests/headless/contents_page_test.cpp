@@ -104,8 +104,13 @@ TEST_F(ContentsPageTest, page_text_is_escaped_and_bounded) {
 
 TEST_F(ContentsPageTest, marks_come_from_the_run_else_from_the_index) {
   harvion::ChangeReport run;
-  run.added.push_back({"http://h.example/new", "", 200, "OK", 3});
-  run.failed.push_back({"http://h.example/failed", "", 503, "Busy <now>", 0});
+  const auto changed = [](const char* address, int status, const char* text, int state) {
+    harvion::ChangedPage page;
+    page.address = address, page.statusCode = status, page.statusText = text, page.state = state;
+    return page;
+  };
+  run.added.push_back(changed("http://h.example/new", 200, "OK", 3));
+  run.failed.push_back(changed("http://h.example/failed", 503, "Busy <now>", 0));
   const struct {
     const char* address;
     const harvion::ChangeReport* run;

@@ -162,7 +162,8 @@ RunOutcome RunScheduledNode(const RunEntry& entry, const std::string& agentFolde
       outcome.gone = report.gone.size();
       outcome.failedPages = report.failed.size();
       outcome.limits = harvion::LimitsText(report.limits);
-      outcome.notice = harvion::ChangeNotice::Of(name, report, agentFolders + "/" + name + "/changes.html", "");
+      outcome.notice = harvion::ChangeNotice::Of(
+          name, report, changesPage.empty() ? agentFolders + "/" + name + "/" + harvion::kChangesPage : changesPage, "");
       outcome.agent = name;
       outcome.folder = agentFolders + "/" + name;
       // The whole agent's contents, whichever item ran.

@@ -2,11 +2,15 @@
 
 #include <dirent.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 
 #include "engine/agent/item_extras.h"
+#include "engine/cache/body_digests.h"
+#include "engine/cache/previous_copies.h"
 #include "platform/files/file_system.h"
 #include "resources/resources.h"
 
@@ -24,6 +28,20 @@ bool IsStoredPageName(const std::string& name) {
   std::size_t digits = 2;
   while (digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[digits]))) ++digits;
   return digits - 2 >= 6 && (digits == name.size() || name[digits] == '.');
+}
+
+// The previous copies' folder, itself and not a link, holding nothing but
+// previous copies.
+bool HoldsOnlyPreviousCopies(const std::string& folder) {
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  std::vector<std::string> names;
+  if (!ListFolder(folder, names)) return false;
+  return std::all_of(names.begin(), names.end(), [&folder](const std::string& name) {
+    struct stat entry {};
+    return hv::cache::CPreviousCopies::IsEntryName(name) &&
+           ::lstat(hv::fs::JoinPath(folder, name).c_str(), &entry) == 0 && S_ISREG(entry.st_mode);
+  });
 }
 
 }  // namespace
@@ -61,10 +79,15 @@ bool HoldsOnlyAgentFiles(const std::string& folder) {
   const std::string index = hv::res::LoadString(hv::res::IDS_CACHE_INDEX);
   const std::string placeholder = hv::res::LoadString(hv::res::IDS_PLACEHOLDER);
   for (const std::string& name : names) {
+    if (name == hv::cache::CPreviousCopies::FolderName()) {
+      if (!HoldsOnlyPreviousCopies(hv::fs::JoinPath(folder, name))) return false;
+      continue;
+    }
     // The index, its temporaries and a damaged index set aside; the items'
     // extras beside it.
     const bool indexFile = name.rfind(index, 0) == 0 || IsTemporaryOf(name, index) ||
-                           IsTemporaryOf(name, hv::item_extras::FileName());
+                           IsTemporaryOf(name, hv::item_extras::FileName()) ||
+                           IsTemporaryOf(name, hv::cache::DigestsFileName());
     // The run log begins with the index's name; its report page beside it.
     const bool ours = indexFile || name == placeholder || IsStoredPageName(name) || name == "changes.html" ||
                       ::fnmatch("frm*.htm", name.c_str(), FNM_CASEFOLD) == 0;

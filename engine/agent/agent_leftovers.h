@@ -20,7 +20,7 @@ bool IsTemporaryOf(const std::string& entry, const std::string& fileName);
 void RemoveStaleTemporaries(const std::string& folder, const std::string& fileName);
 // Whether the folder holds nothing but files the engine makes in an agent
 // folder (cache index, its temporaries and damaged copies, placeholder,
-// stored pages, framesets), so that it can be reused or deleted without losing anything
+// stored pages, previous copies, framesets), so that it can be reused or deleted without losing anything
 // of the user's.
 bool HoldsOnlyAgentFiles(const std::string& folder);
 

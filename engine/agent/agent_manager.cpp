@@ -1,5 +1,7 @@
 #include "engine/agent/agent_manager.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include "engine/agent/help_library.h"
 #include "engine/agent/http_anchor.h"
 #include "engine/agent/item_extras.h"
+#include "engine/cache/body_digests.h"
 #include "engine/cache/cache.h"
 #include "engine/retrieval/run_limits.h"
 #include "engine/schedule/run_entries.h"
@@ -154,6 +157,7 @@ void CAgentManager::RemoveStaleTemporaries(const std::string& name) const {
   hv::leftovers::RemoveStaleTemporaries(AgentFilesDirectory(), name + "." + AgentExtension());
   hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::res::LoadString(hv::res::IDS_CACHE_INDEX));
   hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::item_extras::FileName());
+  hv::leftovers::RemoveStaleTemporaries(AgentFolderPath(name), hv::cache::DigestsFileName());
 }
 
 bool CAgentManager::IsReusableOrphan(const std::string& name) const {
@@ -405,7 +409,12 @@ void CAgentManager::SizeLimitReached() {
 void CAgentManager::RefreshStatistics() {
   if (!m_pAgent) return;
   std::int64_t files = 0, bytes = 0;
-  hv::fs::MeasureFolder(AgentFolderPath(m_strAgentName), files, bytes);
+  const std::string folder = AgentFolderPath(m_strAgentName);
+  hv::fs::MeasureFolder(folder, files, bytes);
+  // The previous copies are no part of the cache: their folder is no file.
+  struct stat st {};
+  const std::string previous = hv::fs::JoinPath(folder, hv::cache::CPreviousCopies::FolderName());
+  if (::lstat(previous.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && files > 0) --files;
   m_pAgent->m_nFileCount = static_cast<std::int32_t>(files);
   m_pAgent->m_nByteCount = static_cast<std::int32_t>(bytes);
   PostStatistics();

@@ -29,6 +29,7 @@ class CEmbeddedAnchor : public CHTTPAnchor {
   BodyEnd EndBody(bool transferCompleted) override;
   void DiscardBody() override;
   void RebuildChildren() override;
+  void KeepStoredCopyIfSame() override;
 
  private:
   BodyEnd EndStylesheet(bool transferCompleted);
@@ -40,4 +41,5 @@ class CEmbeddedAnchor : public CHTTPAnchor {
   std::int64_t m_nReceived = 0;
   bool m_bWriteFailed = false;
   bool m_bDiskFull = false;
+  bool m_bKeepIfSame = false;  // the body is the one the stored copy was made from
 };

@@ -36,6 +36,7 @@ class CHTMLAnchor : public CHTTPAnchor {
   BodyEnd EndBody(bool transferCompleted) override;
   void DiscardBody() override;
   void RebuildChildren() override;
+  void KeepStoredCopyIfSame() override;
 
  private:
   // Ends the stored copy of a stylesheet or plain body: only a whole one is kept.

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/agent/anchor.h"
 #include "engine/agent/page_node.h"
+#include "engine/cache/body_digest.h"
 #include "engine/cache/kept_copy.h"
 #include "engine/cache/link_owner.h"
 #include "engine/cache/page_child.h"
@@ -166,6 +168,9 @@ class CHTTPAnchor : public CAnchor,
   virtual void AfterLoaded(int status) { (void)status; }
   // The children the stored links name come back.
   virtual void RebuildChildren() {}
+  // The body read is the one the stored copy was made from: EndBody leaves
+  // the copy as it is when the new one comes out the same.
+  virtual void KeepStoredCopyIfSame() {}
   // Ends the page's load from its stored copy: the children come back from
   // the stored links. Without a stored copy to end from, the body is taken
   // when one follows; otherwise the page keeps no copy.
@@ -178,6 +183,8 @@ class CHTTPAnchor : public CAnchor,
 
   // While a load runs over a stored copy: the links that describe it.
   std::unique_ptr<CKeptCopy> m_pKeptCopy;
+  // Digests the body being read, when a copy is made of it.
+  std::unique_ptr<hv::cache::CBodyHasher> m_pBodyHasher;
 
  private:
   // Puts a prepared child into the tree and asks for its page; a child too
@@ -208,6 +215,20 @@ class CHTTPAnchor : public CAnchor,
   void EndOversized(const std::string& reason);
   int OnRedirect();
   void DeletePreviousChildren();
+  // What a body read whole says of the page's stored copy.
+  struct BodyChange {
+    std::optional<hv::cache::BodyDigest> digest;  // of the body read
+    bool same = false;   // the body the stored copy was made from
+    std::string staged;  // the copy before, set aside as the previous copy
+  };
+  // Before EndBody: digests the body and compares it with the one the
+  // stored copy was made from. A body the same keeps the copy
+  // (KeepStoredCopyIfSame); a modified page's copy is set aside.
+  BodyChange JudgeBody(bool transferCompleted);
+  // After the record heard of the end; copyStands: the body's copy is the
+  // page's stored copy now. The previous copy is kept or dropped, the
+  // record takes the digest, and a body the same clears the mark.
+  void SettleBodyChange(const BodyChange& change, bool copyStands);
   // An item read from the agent file knows its link kind only from the
   // links of the page above it (the cache lock held).
   void RecallLinkKind();

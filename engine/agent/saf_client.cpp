@@ -19,6 +19,7 @@
 #include "engine/http/authen.h"
 #include "engine/http/cookies.h"
 #include "engine/http/http_async_server.h"
+#include "engine/retrieval/retrieval_run.h"
 #include "engine/retrieval/run_limits.h"
 #include "engine/schedule/schedule.h"
 #include "engine/settings/engine_app.h"
@@ -110,6 +111,7 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
       // Realms start each run afresh: owners, checks and unconfirmed realms
       // of the last run are forgotten.
       CAuthen::Instance().Load();
+      if (manager.Cache()) manager.Cache()->Previous().BeginRun();
       manager.Save();
     } else if (type == CUIClient::stHttp &&
                (progress == CUIClient::spFinished || progress == CUIClient::spInterrupted) && manager.Agent()) {
@@ -117,6 +119,11 @@ void CSafClient::ServerProgress(CUIClient::serverType type, CUIClient::serverPro
       if (progress == CUIClient::spFinished && manager.Cache()) manager.Cache()->IndexRebuilt();
       if (manager.Cache()) hv::RelinkAfterRun(*manager.Cache(), manager.m_tRunStart);
       if (manager.Cache()) hv::run::SaveLimits(manager.Cache()->Directory());
+      // Only a run that did all it was asked replaces what earlier runs
+      // left to compare with.
+      const bool completed = progress == CUIClient::spFinished && hv::run::Limits().Total() == 0 &&
+                             !hv::run::Incomplete();
+      if (manager.Cache()) manager.Cache()->Previous().EndRun(manager.Cache()->Directory(), completed);
       manager.m_tRunEnd = static_cast<std::uint32_t>(std::time(nullptr));
       manager.SetRunning(nullptr);
       manager.PostStatistics();

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <unordered_set>
 
+#include "engine/cache/body_digests.h"
 #include "engine/cache/known_extensions.h"
 #include "engine/cache/local_name.h"
 #include "engine/http/web_scheme.h"
@@ -164,6 +165,8 @@ void CCache::Open() {
       std::string text = hv::res::LoadString(kDamagedIndexText);
       if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, kept ? aside : path);
       DisplayError(text.c_str(), nullptr);
+    } else {
+      hv::cache::LoadDigests(*this);
     }
   } else if (hv::fs::Exists(path) || hv::fs::Exists(aside)) {
     // Not a file we can read, or set aside by an earlier open and not
@@ -224,6 +227,8 @@ bool CCache::Save() {
   m_nSaveError = 0;
   CountCreatedFile(oldSize);
   if (m_pTotals) m_pTotals->AddBytes(std::max<std::int64_t>(hv::fs::FileSize(path), 0));
+  // After the index: digests never describe copies an index on disk lacks.
+  hv::cache::SaveDigests(*this);
   return true;
 }
 

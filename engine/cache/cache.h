@@ -12,6 +12,7 @@
 #include "engine/cache/cache_totals.h"
 #include "engine/cache/page_descr.h"
 #include "engine/cache/page_map.h"
+#include "engine/cache/previous_copies.h"
 
 class CCache : public CObject {
   DECLARE_SERIAL(CCache)
@@ -136,9 +137,13 @@ class CCache : public CObject {
   // Counts a removed file of that size (neither total goes below 0).
   void CountRemovedFile(std::int64_t size);
 
+  // The copies modified pages had before their last change.
+  hv::cache::CPreviousCopies& Previous() { return m_previous; }
+
   std::int32_t m_nNextFileNumber = 0;
 
  private:
+  hv::cache::CPreviousCopies m_previous;
   std::string m_strDirectory;
   CPageMap m_map;
   std::vector<std::unique_ptr<CPageDescr>> m_records;  // owns every record of the map

@@ -67,7 +67,14 @@ void CCache::Collect() {
     if (m_pTotals) m_pTotals->MarkCacheChanged();
   }
 
-  if (!m_bIndexLost) RemoveStraysLocked();
+  if (!m_bIndexLost) {
+    RemoveStraysLocked();
+    // A previous copy goes with its page's copy.
+    m_previous.RemoveUnless(m_strDirectory, [this](const std::string& name) {
+      const CPageDescr* page = Find(name);
+      return page && page->m_strLocalFile == name && page->m_nState != CPageDescr::kNotStored;
+    });
+  }
   CheckPlaceholder();
 }
 

@@ -70,6 +70,7 @@ void CPageDescr::Serialize(CArchive& ar) {
 
 void CPageDescr::ForgetLocalName() {
   m_strLocalFile.clear();
+  m_bodyDigest.reset();
   if (m_nState == kInterrupted || m_nState == kStored) m_nState = kNotStored;
 }
 

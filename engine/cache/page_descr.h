@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/cache/body_digest.h"
 #include "engine/cache/page_child.h"
 #include "engine/cache/shared_text.h"
 #include "platform/framework/serial.h"
@@ -132,4 +134,8 @@ class CPageDescr : public CObject {
   std::string m_strRealm;
   std::int32_t m_nStatusCode = 0;
   std::string m_strStatusText;
+  // The digest of the body the stored copy was made from, when known. Not
+  // in the index, whose layout is fixed: kept beside it (body_digests.h).
+  // Any other change to the copy than a whole new body forgets it.
+  std::optional<hv::cache::BodyDigest> m_bodyDigest;
 };

@@ -171,6 +171,7 @@ void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
   }
   file.Close();
   cache.CountCreatedFile(oldSize);
+  m_bodyDigest.reset();
   m_nState = kStored;
   m_tStateChanged = Now();
   m_pStateChangedBy = referrer;
@@ -178,6 +179,7 @@ void CPageDescr::PrepareFile(CCache& cache, CPageDescr* referrer) {
 
 void CPageDescr::DropFile(CCache& cache, CPageDescr* referrer) {
   m_nState = kNotStored;
+  m_bodyDigest.reset();
   if (m_strLocalFile.empty()) return;
   const std::string path = cache.PathOf(m_strLocalFile);
   if (const std::int64_t size = hv::fs::RegularFileSize(path); size >= 0) {
@@ -202,6 +204,7 @@ bool CPageDescr::MarkInterrupted(CCache& cache, bool parserFinished) {
     return true;
   }
   m_nState = kInterrupted;
+  m_bodyDigest.reset();  // half a body
   if (m_strLocalFile.empty()) return true;
   const std::string text = hv::res::LoadString(kInterruptedText);
   const std::size_t size = text.size() + 1;  // with its zero byte

@@ -43,6 +43,8 @@ class CContentParser : public CSGMLParser {
   bool DiskFull() const { return m_writer.DiskFull(); }
   // 1 while the files are not open: nothing is written or rewritten.
   int Failed() const { return m_bFailed; }
+  // See CCopyWriter::KeepFileIfSame.
+  void KeepFileIfSame() { m_writer.KeepFileIfSame(); }
 
  protected:
   CContentParser(CCache& cache, CPageDescr* page, const SGMLDtd* dtd);

@@ -229,7 +229,8 @@ bool CCopyWriter::Finish() {
   const bool complete = Writing() && Skip(m_nStored, m_nStored, nullptr) && FlushPage();
   m_bFinished = true;
   if (!m_bOpen) return false;
-  const bool committed = complete && !m_bWriteFailed && CommitPageFile();
+  const bool unchanged = complete && !m_bWriteFailed && m_bKeepIfSame && m_pPageFile->SameAsReplaced();
+  const bool committed = complete && !m_bWriteFailed && (unchanged || CommitPageFile());
   m_pPageFile.reset();
   m_pTemporary.reset();
   return committed;

@@ -65,6 +65,9 @@ class CCopyWriter {
 
   // A write failed because the disk is full: retrieval must stop.
   bool DiskFull() const { return m_bDiskFull; }
+  // Finish leaves the page's file as it is (bytes and time) when the new
+  // copy comes out byte for byte the same, and counts that as written.
+  void KeepFileIfSame() { m_bKeepIfSame = true; }
 
  private:
   void KeepRest(std::int64_t keepFrom);
@@ -105,4 +108,5 @@ class CCopyWriter {
   bool m_bDiskFull = false;
   bool m_bWriteFailed = false;
   bool m_bFinished = false;
+  bool m_bKeepIfSame = false;
 };

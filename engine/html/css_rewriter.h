@@ -48,6 +48,8 @@ class CCssRewriter : public CCssScanner {
 
   std::int64_t Received() const { return Scanned(); }
   bool DiskFull() const { return m_writer.DiskFull(); }
+  // See CCopyWriter::KeepFileIfSame.
+  void KeepFileIfSame() { m_writer.KeepFileIfSame(); }
 
  protected:
   void OnReference(const Reference& reference) override;

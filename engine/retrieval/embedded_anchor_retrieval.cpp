@@ -14,7 +14,7 @@
 bool CEmbeddedAnchor::BeginBody() {
   CCache* cache = hv::run::Cache();
   m_nReceived = 0;
-  m_bWriteFailed = m_bDiskFull = false;
+  m_bWriteFailed = m_bDiskFull = m_bKeepIfSame = false;
   m_pFile.reset();
   m_pStylesheet.reset();
   if (cache && hv::IsStylesheetType(m_pPage->m_strContentType)) {
@@ -82,7 +82,9 @@ CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndBody(bool transferCompleted) {
   }
   std::unique_ptr<hv::fs::CTemporaryFile> file = std::move(m_pFile);
   end.copyComplete = false;
-  if (transferCompleted && !end.writeFailed) {
+  if (transferCompleted && !end.writeFailed && m_bKeepIfSame && file->SameAsReplaced()) {
+    end.copyComplete = true;  // the stored file stays, bytes and time
+  } else if (transferCompleted && !end.writeFailed) {
     try {
       file->Commit();
       CCache* cache = hv::run::Cache();
@@ -108,6 +110,11 @@ CHTTPAnchor::BodyEnd CEmbeddedAnchor::EndStylesheet(bool transferCompleted) {
   end.diskFull = sheet->DiskFull();
   end.writeFailed = transferCompleted && !end.copyComplete && !end.diskFull;
   return end;
+}
+
+void CEmbeddedAnchor::KeepStoredCopyIfSame() {
+  if (m_pStylesheet) m_pStylesheet->KeepFileIfSame();
+  m_bKeepIfSame = m_pFile != nullptr;
 }
 
 void CEmbeddedAnchor::RebuildChildren() {

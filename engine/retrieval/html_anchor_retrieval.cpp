@@ -113,6 +113,12 @@ void CHTMLAnchor::DiscardBody() {
   m_pPlain.reset();
 }
 
+void CHTMLAnchor::KeepStoredCopyIfSame() {
+  if (m_pParser) m_pParser->KeepFileIfSame();
+  if (m_pStylesheet) m_pStylesheet->KeepFileIfSame();
+  if (m_pPlain) m_pPlain->KeepFileIfSame();
+}
+
 void CHTMLAnchor::RebuildChildren() {
   if (m_pPage) m_pPage->RebuildLinks(*this);
 }

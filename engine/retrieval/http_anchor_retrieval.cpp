@@ -265,6 +265,9 @@ void CHTTPAnchor::OnRequestFinished(int status) {
   }
   // A load that already ended (cut off at a limit) was counted then.
   if (m_bOwnPagePending) hv::run::NoteRequestEnd(status);
+  if (status == CAsyncServer::statusRejected || status == CAsyncServer::statusDropped ||
+      status == CAsyncServer::statusCutOff)
+    hv::run::NoteIncomplete();
   OnLoaded(status);
 }
 
@@ -432,6 +435,7 @@ int CHTTPAnchor::TakeBody() {
   }
   m_bBodyTaken = true;
   m_nBodyBytes = 0;
+  m_pBodyHasher = LoadDetail() != 0 ? std::make_unique<hv::cache::CBodyHasher>() : nullptr;
   return readOn;
 }
 
@@ -454,6 +458,7 @@ int CHTTPAnchor::OnData(const char* data, int length) {
       EndOversized(reason);
       return cancel;
     }
+    if (m_pBodyHasher) m_pBodyHasher->Update(data, static_cast<std::size_t>(length));
   }
   return ReceiveBody(data, length);
 }
@@ -512,12 +517,14 @@ void CHTTPAnchor::OnLoaded(int status, CopyEnd copyEnd) {
   // transfer that failed or was stopped.
   if (m_strFailure.empty() && status != 0 && status != 2) m_strFailure = hv::http::TransferFailureText(status);
   bool failed = !m_strFailure.empty() || (status != 0 && status != 2);
+  const BodyChange change = JudgeBody(status == 0 && !failed);
   const BodyEnd end = EndBody(status == 0 && !failed);
   if (end.diskFull) hv::run::Stop();
   if (m_strFailure.empty() && (end.diskFull || end.writeFailed))
     m_strFailure = end.diskFull ? hv::http::kDiskFull : hv::http::kCopyNotWritten;
   failed = failed || !m_strFailure.empty();
   CPageDescr* page = m_pPage;
+  bool copyStands = false;  // the body read is the page's copy now
   if (page && cache && page->m_pRetriever == this) {
     if (status != 0 || failed)
       CAuthen::Instance().CheckResponse(0, page->m_strAddress, page->m_strRealm, this, hv::run::Now());
@@ -540,13 +547,17 @@ void CHTTPAnchor::OnLoaded(int status, CopyEnd copyEnd) {
       // hears of it as a change.
       if (copyEnd == CopyEnd::drop) page->DropFile(*cache, nullptr);
       if (status == 0 && copyEnd != CopyEnd::drop && !m_bBodyTaken) KeepEarlierAnswer();
+      copyStands = completed && m_bBodyTaken && copyEnd != CopyEnd::drop && LoadDetail() != 0;
     }
     if (!m_strFailure.empty()) {
       page->m_strStatusLine.clear();
       page->m_nStatusCode = 0;
       page->m_strStatusText = m_strFailure;
     }
+    if (m_bUserItem && (failed || page->m_nStatusCode >= 400)) hv::run::NoteIncomplete();
   }
+  SettleBodyChange(change, copyStands);
+  m_pBodyHasher.reset();
   m_pEarlier.reset();
   m_pKeptCopy.reset();
   m_strFailure.clear();
@@ -566,7 +577,9 @@ void CHTTPAnchor::EndFailedLoad(CPageDescr& page, CCache& cache) {
     cache.AddKey(m_strLoadAddress, &page);
     if (m_pNode) m_pNode->Moved();
   }
-  // What the record said of the page stays: a failure says nothing of it.
+  // What the record said of the page stays: a failure says nothing of it,
+  // nor whether it was modified.
+  page.m_bFlag = 0;
   if (m_pEarlier) {
     page.m_tLastModified = m_pEarlier->lastModified;
     page.m_strLastModifiedText = m_pEarlier->lastModifiedText;

@@ -1,5 +1,6 @@
 #include "engine/retrieval/retrieval_run.h"
 
+#include <atomic>
 #include <ctime>
 
 #include "engine/agent/agent_manager.h"
@@ -8,6 +9,12 @@
 #include "engine/settings/engine_app.h"
 
 namespace hv::run {
+
+namespace {
+
+std::atomic<bool> g_incomplete{false};
+
+}  // namespace
 
 bool StartServer() {
   CAgentManager& manager = CAgentManager::Instance();
@@ -22,8 +29,13 @@ bool StartServer() {
   const EngineApp& app = EngineApp::Instance();
   if (!server.Start(app.m_nThreads, app.m_nTimeout)) return false;
   ResetLimits();  // before anything is queued
+  g_incomplete = false;
   return true;
 }
+
+void NoteIncomplete() { g_incomplete = true; }
+
+bool Incomplete() { return g_incomplete; }
 
 void FinishWhenIdle() { CHTTPAsyncServer::Instance().Finish(); }
 

@@ -18,6 +18,12 @@ void FinishWhenIdle();
 // being received ends as interrupted.
 void Stop();
 
+// The run did not do all it was asked: a request was stopped, or a
+// location the user added failed (no answer, or one of 400 and above). Such
+// a run keeps what earlier runs left to compare with.
+void NoteIncomplete();
+bool Incomplete();
+
 // The open agent's cache; null when no agent is open.
 CCache* Cache();
 std::uint32_t Now();

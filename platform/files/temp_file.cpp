@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -116,6 +117,25 @@ void CTemporaryFile::Seek(std::uint64_t position) {
   if (position > static_cast<std::uint64_t>(INT64_MAX) ||
       ::lseek(m_fd, static_cast<off_t>(position), SEEK_SET) < 0)
     ThrowError("cannot seek in");
+}
+
+bool CTemporaryFile::SameAsReplaced() const {
+  if (m_strReplacing.empty() || m_fd < 0) return false;
+  const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+  const int old = ::open(m_strReplacing.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  bool same = end >= 0 && old >= 0 && ::fstat(old, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == end;
+  char ours[16 * 1024];
+  char theirs[sizeof ours];
+  for (off_t at = 0; same && at < end;) {
+    const auto want = static_cast<std::size_t>(std::min<off_t>(sizeof ours, end - at));
+    const ssize_t n = ::pread(m_fd, ours, want, at);
+    same = n > 0 && ::pread(old, theirs, static_cast<std::size_t>(n), at) == n &&
+           std::memcmp(ours, theirs, static_cast<std::size_t>(n)) == 0;
+    at += n > 0 ? n : 0;
+  }
+  if (old >= 0) ::close(old);
+  return same;
 }
 
 void CTemporaryFile::Commit() {

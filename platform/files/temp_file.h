@@ -28,6 +28,9 @@ class CTemporaryFile : public CFile {
   void Commit();
   // The size of the file it replaces when it was made; -1 for none.
   std::int64_t ReplacedSize() const { return m_nReplacedSize; }
+  // Whether the bytes written so far are exactly those of the file it
+  // replaces; false when there is none or it cannot be read.
+  bool SameAsReplaced() const;
 
  private:
   friend std::unique_ptr<CTemporaryFile> CreateReplacement(const std::string& path);

@@ -51,7 +51,7 @@ test_report_says_what_changed() {
   if grep -q "no earlier copy was kept" <<<"$text"; then
     echo "SKIP: word differences and same-bytes pages: the engine keeps no earlier copies yet"
   else
-    grep -qx "    The quick \[-brown-\] {+red+} fox jumps over the lazy dog …" <<<"$text" ||
+    grep -qx "    The quick \[-brown-\] {+red+} fox jumps over the lazy dog near the …" <<<"$text" ||
       fail "the changed words: $text"
     grep -q "b.html" <<<"$text" && fail "a page with only a new date is reported: $text"
     [[ $(sed -n 2p <<<"$text") == "1 new, 1 modified, 1 gone, 0 failed" ]] || fail "totals: $text"

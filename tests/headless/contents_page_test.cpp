@@ -95,7 +95,8 @@ TEST_F(ContentsPageTest, page_text_is_escaped_and_bounded) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown.substr(0, 40));
     const std::string page =
-        PageOf({ContentsKind::page, "", "http://h.example/"}, {Record("http://h.example/", 3, "3S000001.html", c.title)});
+        PageOf({ContentsKind::page, "", "http://h.example/"},
+               {Record("http://h.example/", 3, "3S000001.html", c.title)});
     EXPECT_NE(page.find(c.shown), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_LT(page.size(), 8000u);

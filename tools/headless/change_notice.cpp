@@ -43,7 +43,8 @@ bool WaitUntil(pid_t pid, int& status, std::chrono::steady_clock::time_point dea
       if (pidfd >= 0) ::close(static_cast<int>(pidfd));
       return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     if (pidfd >= 0) {
       pollfd watch{static_cast<int>(pidfd), POLLIN, 0};
@@ -88,7 +89,8 @@ std::vector<std::string> ChangeNotice::Environment() const {
                                 report,
                                 contents};
   std::vector<std::string> entries;
-  for (std::size_t i = 0; i < std::size(kNames); ++i) entries.push_back(std::string(kNames[i]) + "=" + EnvironmentValue(values[i]));
+  for (std::size_t i = 0; i < std::size(kNames); ++i)
+    entries.push_back(std::string(kNames[i]) + "=" + EnvironmentValue(values[i]));
   return entries;
 }
 
@@ -149,7 +151,8 @@ std::string RunChangeCommand(const std::string& command, const ChangeNotice& not
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
   if (WIFEXITED(status)) return "the on-change command failed with exit status " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return std::string("the on-change command was ended by signal ") + ::strsignal(WTERMSIG(status));
+  if (WIFSIGNALED(status))
+    return std::string("the on-change command was ended by signal ") + ::strsignal(WTERMSIG(status));
   return "the on-change command ended abnormally";
 }
 

@@ -299,7 +299,8 @@ void ContentsPage::WritePage(const ContentsItem& item, bool location) {
   const auto mark = m_marks.find(item.address);
   if (mark != m_marks.end()) {
     Write(std::string(" <span class=\"mark ") + mark->second.label + "\">" + mark->second.label + "</span>");
-    if (!mark->second.reason.empty()) Write(" <span class=\"why\">" + HtmlText(mark->second.reason, kReasonLimit) + "</span>");
+    if (!mark->second.reason.empty())
+      Write(" <span class=\"why\">" + HtmlText(mark->second.reason, kReasonLimit) + "</span>");
   } else if (!record || record->lastRetrievalEnd == 0) {
     Write(" <span class=\"mark not-retrieved\">not retrieved</span>");
   } else if (record->state == kInterrupted) {
@@ -312,7 +313,8 @@ void ContentsPage::WritePage(const ContentsItem& item, bool location) {
   if (record) {
     const bool stored = !copy.empty();
     const std::string date = Date(stored ? record->storedAt : record->lastRetrievalEnd);
-    if (!date.empty()) Write(std::string(" <span class=\"date\">") + (stored ? "stored " : "checked ") + date + "</span>");
+    if (!date.empty())
+      Write(std::string(" <span class=\"date\">") + (stored ? "stored " : "checked ") + date + "</span>");
   }
   // The address beside a stored copy's link, itself a link to the original.
   if (!copy.empty() && !web.empty())

@@ -82,13 +82,20 @@ pid_t StartChild(const char* program, char* const* argv, int out) {
   char answer[64];
   std::size_t got = 0;
   bool timedOut = false;
+  // One line names the action taken; a notify-send that lingers after it
+  // has said all there is to hear.
+  bool answered = false;
   for (;;) {
     const ssize_t n = ::read(pipe[0], answer + got, sizeof answer - 1 - got);
-    if (n > 0 && (got += static_cast<std::size_t>(n)) < sizeof answer - 1) continue;
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+      answered = std::memchr(answer, '\n', got) != nullptr;
+      if (!answered && got < sizeof answer - 1) continue;
+    }
     if (n < 0 && errno == EINTR) timedOut = true;
     break;
   }
-  if (timedOut) ::kill(sender, SIGTERM);
+  if (timedOut || answered) ::kill(sender, SIGTERM);
   int status = 0;
   while (::waitpid(sender, &status, 0) < 0 && errno == EINTR) {
   }

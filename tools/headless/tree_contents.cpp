@@ -1,9 +1,8 @@
 #include "tree_contents.h"
 
-#include <vector>
-
 #include "contents_page.h"
 #include "harvion/saf_node.h"
+#include "node_text.h"
 #include "ui_tree_node.h"
 
 namespace harvion {
@@ -11,19 +10,6 @@ namespace harvion {
 namespace {
 
 constexpr unsigned long kHiddenPage = 0x80000000UL;  // load information bit 31
-
-std::string Text(CSafNode* node, int item) {
-  if (!node) return {};
-  std::vector<char> buffer(512);
-  // The size includes the terminator; a text that grew meanwhile is read again.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const int needed = node->GetData(item, buffer.data(), static_cast<int>(buffer.size()));
-    if (needed <= 0) return {};
-    if (static_cast<std::size_t>(needed) <= buffer.size()) return std::string(buffer.data());
-    buffer.assign(static_cast<std::size_t>(needed), '\0');
-  }
-  return {};
-}
 
 // What the desktop tree shows: no embedded objects, no hidden pages.
 bool Shown(const UITreeNode& node) {
@@ -40,11 +26,11 @@ void Walk(ContentsPage& page, const UITreeNode& node) {
     case kNodeKindSearchFolder: item.kind = ContentsKind::searchFolder; break;
     default:
       item.kind = (node.m_nKind & kNodeFlagUserItem) ? ContentsKind::location : ContentsKind::page;
-      item.address = Text(node.m_pNode, itemUrl);
+      item.address = NodeText(node.m_pNode, itemUrl);
       if (item.address.empty()) item.address = node.Url();
       break;
   }
-  item.name = Text(node.m_pNode, itemName);
+  item.name = NodeText(node.m_pNode, itemName);
   page.Enter(item);
   for (const UITreeNode* child : node.Children())
     if (Shown(*child)) Walk(page, *child);
@@ -56,7 +42,7 @@ void Walk(ContentsPage& page, const UITreeNode& node) {
 std::string WriteTreeContents(const UITreeNode& root, const std::string& folder, const ChangeReport* lastRun,
                               std::string& error) {
   ContentsPage page(folder, ContentsIndex::OfOpenAgent(), lastRun);
-  if (!page.Begin(Text(root.m_pNode, itemName))) {
+  if (!page.Begin(NodeText(root.m_pNode, itemName))) {
     error = page.Error();
     return {};
   }

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include "change_notice.h"
 #include "change_report.h"
 #include "harvion/exports.h"
 #include "harvion/message_target.h"
@@ -18,7 +19,9 @@
 #include "shell/agent_tree_view.h"
 #include "shell/browser_text.h"
 #include "shell/call_queue.h"
+#include "shell/desktop_notifier.h"
 #include "shell/details_bar.h"
+#include "shell/frame_contents.h"
 #include "shell/message_boxes.h"
 #include "shell/plugin_client.h"
 #include "shell/progress_display.h"
@@ -58,6 +61,7 @@ CAgentFrame::CAgentFrame(Navigate navigate, QWidget* parent)
   m_details = new CDetailsBar(m_client->Bridge(), this);
   addDockWidget(Qt::BottomDockWidgetArea, m_details);
   m_progress = new CProgressDisplay(this);
+  m_notifier = new CDesktopNotifier(this);
   ConnectPages();
   BuildActions();
   BuildButtons();
@@ -214,6 +218,14 @@ void CAgentFrame::OnRunEnded(bool interrupted) {
       text += "; " + QString::fromStdString(limits);
     statusBar()->showMessage(text);
     m_baseline.reset();
+    // Read offline in any browser, and told on the desktop.
+    if (!agentName.empty()) {
+      std::string why;
+      const std::string contents = WriteFrameContents(*m_tree, &report, why);
+      const std::string reportPath =
+          changesPage.empty() ? OpenAgentFolder(*m_tree) + "/" + harvion::kChangesPage : changesPage;
+      m_notifier->Notify(harvion::ChangeNotice::Of(agentName, report, reportPath, contents));
+    }
   }
   UpdateButtons();
   emit runStateChanged(false);

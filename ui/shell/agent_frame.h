@@ -25,6 +25,7 @@ namespace hvui {
 
 class CallQueue;
 class CAgentTreeView;
+class CDesktopNotifier;
 class CDetailsBar;
 class CProgressDisplay;
 class PluginClient;
@@ -54,6 +55,7 @@ enum Command : int {
   kCmdDelete = 57632,
   kCmdRename = 32784,
   kCmdHelp = 57670,
+  kCmdShowChanges = 32790,
 };
 
 class CAgentFrame : public QMainWindow {
@@ -90,6 +92,7 @@ class CAgentFrame : public QMainWindow {
   CDetailsBar* Details() const { return m_details; }
   PluginClient* Client() const { return m_client; }
   CProgressDisplay* Progress() const { return m_progress; }
+  CDesktopNotifier* Notifier() const { return m_notifier; }
   HWND MessageWindow() const { return m_window; }
 
   // Starts a run of the node; false when one is going on or it did not start.
@@ -131,6 +134,10 @@ class CAgentFrame : public QMainWindow {
   void PasteIntoTarget();
   void GoToOriginal();
   void OpenHelp();
+  // Opens the agent's changes.html, at the selected page's entry.
+  void ShowChanges();
+  // Whether Show Changes has something to show for the item.
+  bool ChangesShown(std::uint64_t id) const;
   // The folder the insert commands put things in, or 0 without an agent.
   std::uint64_t TargetFolder() const;
   // The selected node's address (its URL item); empty for none.
@@ -142,6 +149,7 @@ class CAgentFrame : public QMainWindow {
   CAgentTreeView* m_tree = nullptr;
   CDetailsBar* m_details = nullptr;
   CProgressDisplay* m_progress = nullptr;
+  CDesktopNotifier* m_notifier = nullptr;
   QToolButton* m_startStop = nullptr;
   QMap<int, QAction*> m_actions;
   Navigate m_navigate;

@@ -9,10 +9,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "change_anchor.h"
 #include "harvion/dialogs.h"
+#include "run_record.h"
 #include "harvion/global_memory.h"
 #include "harvion/saf_node.h"
 #include "shell/agent_frame.h"
@@ -20,10 +23,12 @@
 #include "shell/browser_text.h"
 #include "shell/details_bar.h"
 #include "shell/drag_formats.h"
+#include "shell/frame_contents.h"
 #include "shell/message_boxes.h"
 #include "shell/plugin_client.h"
 #include "shell/progress_display.h"
 #include "shell/splash_window.h"
+#include "shell/tree_images.h"
 #include "shell/tree_item_node.h"
 #include "shell/ui_texts.h"
 
@@ -58,6 +63,7 @@ constexpr CommandText kCommandTexts[] = {
     {kCmdDelete, "Delete"},
     {kCmdRename, "Rename"},
     {kCmdHelp, "Harvion Help"},
+    {kCmdShowChanges, "Show C&hanges"},
 };
 
 QString Latin1(const char* text) { return QString::fromLatin1(text); }
@@ -170,7 +176,8 @@ void CAgentFrame::ShowContextMenu(std::uint64_t id, const QPoint& globalPos) {
   m_details->ShowNode(id, CAgentTreeView::ClassOf(m_tree->Item(id)));
   QMenu menu(this);
   menu.setObjectName("menu_anchor");
-  for (const int command : {kCmdGoToOriginal, kCmdUpdateNow, kCmdExpandAll}) menu.addAction(Action(command));
+  for (const int command : {kCmdGoToOriginal, kCmdShowChanges, kCmdUpdateNow, kCmdExpandAll})
+    menu.addAction(Action(command));
   menu.addSeparator();
   for (const int command : {kCmdCut, kCmdCopy, kCmdPaste}) menu.addAction(Action(command));
   menu.addSeparator();
@@ -180,6 +187,7 @@ void CAgentFrame::ShowContextMenu(std::uint64_t id, const QPoint& globalPos) {
   menu.addSeparator();
   menu.addAction(Action(kCmdProperties));
   Action(kCmdGoToOriginal)->setEnabled(!NodeUrl(id).isEmpty());
+  Action(kCmdShowChanges)->setEnabled(ChangesShown(id));
   menu.exec(globalPos);
 }
 
@@ -245,6 +253,9 @@ void CAgentFrame::OnCommand(int command) {
       break;
     case kCmdGoToOriginal:
       GoToOriginal();
+      break;
+    case kCmdShowChanges:
+      ShowChanges();
       break;
     case kCmdUpdateNow:
       if (!m_running) StartRun(selected);
@@ -397,6 +408,34 @@ void CAgentFrame::DeleteSelected() {
 void CAgentFrame::GoToOriginal() {
   const QString url = NodeUrl(m_tree->SelectedId());
   if (!url.isEmpty() && m_open) m_open(url);
+}
+
+bool CAgentFrame::ChangesShown(std::uint64_t id) const {
+  const QTreeWidgetItem* item = m_tree->Item(id);
+  if (!item) return false;
+  const std::string folder = OpenAgentFolder(*m_tree);
+  const QString report = QFile::decodeName(QByteArray::fromStdString(folder + "/" + harvion::kChangesPage));
+  if (folder.empty() || !QFileInfo(report).isFile()) return false;
+  if (item == m_tree->Root()) return true;
+  // A page whose picture says it changed.
+  const int image = item->data(0, CAgentTreeView::kImageRole).toInt();
+  return CAgentTreeView::ClassOf(item) == kNodeKindPage &&
+         (image == kImagePageStoredNew || image == kImagePageNoCopyNew);
+}
+
+void CAgentFrame::ShowChanges() {
+  const std::uint64_t id = m_tree->SelectedId();
+  if (!ChangesShown(id) || !m_open) return;
+  const std::string folder = OpenAgentFolder(*m_tree);
+  QUrl report =
+      QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder + "/" + harvion::kChangesPage)));
+  // A page opens at its own entry.
+  if (m_tree->Item(id) != m_tree->Root()) {
+    std::string address;
+    m_client->Bridge().WithNode(id, [&](CSafNode& node) { address = NodeData(node, itemUrl); });
+    if (!address.empty()) report.setFragment(QString::fromStdString(harvion::ChangeAnchor(address)));
+  }
+  m_open(report.toString(QUrl::FullyEncoded));
 }
 
 void CAgentFrame::OpenHelp() {

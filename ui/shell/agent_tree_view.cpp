@@ -280,10 +280,13 @@ void CAgentTreeView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CAgentTreeView::contextMenuEvent(QContextMenuEvent* event) {
-  QTreeWidgetItem* item = itemAt(event->pos());
+  // From the keyboard (the menu key, Shift+F10) the menu is the current item's.
+  const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+  QTreeWidgetItem* item = keyboard ? currentItem() : itemAt(event->pos());
   if (!item) return;
   SelectQuietly(item);
-  emit contextMenuRequested(IdOf(item), event->globalPos());
+  const QPoint at = keyboard ? viewport()->mapToGlobal(visualItemRect(item).bottomLeft()) : event->globalPos();
+  emit contextMenuRequested(IdOf(item), at);
 }
 
 }  // namespace hvui

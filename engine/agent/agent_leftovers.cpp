@@ -89,7 +89,9 @@ bool HoldsOnlyAgentFiles(const std::string& folder) {
                            IsTemporaryOf(name, hv::item_extras::FileName()) ||
                            IsTemporaryOf(name, hv::cache::DigestsFileName());
     // The run log begins with the index's name; its report page beside it.
+    // So are the contents page and what a cut-short write of it left.
     const bool ours = indexFile || name == placeholder || IsStoredPageName(name) || name == "changes.html" ||
+                      name == "contents.html" || name == ".contents.html.part" ||
                       ::fnmatch("frm*.htm", name.c_str(), FNM_CASEFOLD) == 0;
     if (!ours || !hv::fs::IsRegularFile(hv::fs::JoinPath(folder, name))) return false;
   }

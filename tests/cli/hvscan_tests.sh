@@ -61,7 +61,14 @@ Thu, 10 Dec 2026 00:00' when
 
   faketime "2026-12-09 10:10:00" "$HVSCAN" --once || fail "hvscan --once before any time: exit $?"
   [[ ! -s $HARVION_HOME/hvscan.log ]] || fail "ran before its time: $(cat "$HARVION_HOME/hvscan.log")"
-  faketime "2026-12-10 09:00:00" "$HVSCAN" --once || fail "hvscan --once: exit $?"
+  # Each run's failed page is news: the user's command hears of it.
+  hv config on-change "echo \"\$HARVION_AGENT \$HARVION_FAILED \$HARVION_CONTENTS\" >>'$WORK/notices'"
+  expect_ok "config on-change"
+  faketime "2026-12-10 09:00:00" env -u DBUS_SESSION_BUS_ADDRESS "$HVSCAN" --once || fail "hvscan --once: exit $?"
+  local notice="Timed 1 $HARVION_HOME/Timed/contents.html"
+  [[ $(cat "$WORK/notices") == "$(printf '%s\n' "$notice" "$notice" "$notice" "$notice")" ]] ||
+    fail "on-change after the scheduled runs: $(cat "$WORK/notices")"
+  grep -q '<li class="location">' "$HARVION_HOME/Timed/contents.html" || fail "no contents page after the runs"
   local log
   log=$(cat "$HARVION_HOME/hvscan.log")
   for kind in "${KINDS[@]}"; do

@@ -19,7 +19,7 @@ const char kStyle[] =
     "li{margin:0 0 .9em;padding:.3em .5em;border-left:4px solid #ddd}"
     "li.new{border-color:#2a8a3e}li.modified{border-color:#2465b0}li.gone{border-color:#888}"
     "li.failed{border-color:#b3261e}.title{font-weight:600}.address{display:block;color:#555;font-size:.9em;"
-    "word-break:break-all}.note,.reason{color:#555;font-style:italic}"
+    "word-break:break-all}.note,.reason{color:#555;font-style:italic}.earlier{font-size:.9em;color:#555}"
     ".change{margin:.3em 0 0;padding:.3em .5em;background:#f6f6f6;overflow-wrap:anywhere}"
     "ins{background:#d4f4d9;text-decoration:none}del{background:#fbd8d5}"
     ":target{background:#fff8d6}";
@@ -112,6 +112,10 @@ void AppendPage(std::string& html, const PageChange& change) {
   else
     html += "<span class=\"title\">" + title + "</span>";
   if (!page.reason.empty()) html += " <span class=\"reason\">(" + Escaped(page.reason) + ")</span>";
+  // The copy before is there until the next run.
+  if (!page.previous.empty() && IsInsideFolder(page.previous) && change.difference != Difference::previousGone &&
+      change.difference != Difference::olderRun)
+    html += " <a class=\"earlier\" href=\"" + LinkTarget(page.previous, false) + "\">(the copy before)</a>";
   if (!addressOnly) {
     if (!addressLink.empty())
       html += "<a class=\"address\" " + addressLink + ">" + address + "</a>";
@@ -121,13 +125,8 @@ void AppendPage(std::string& html, const PageChange& change) {
   for (const TextChange& text : change.changes) AppendChange(html, text);
   if (change.changesNotShown > 0)
     html += "<p class=\"note\">" + std::to_string(change.changesNotShown) + " more changes not shown</p>";
-  if (const std::string note = DifferenceNote(change.difference); !note.empty()) {
-    html += "<p class=\"note\">" + Escaped(note);
-    if (!page.previous.empty() && IsInsideFolder(page.previous) && change.difference != Difference::previousGone &&
-        change.difference != Difference::olderRun)
-      html += " (<a href=\"" + LinkTarget(page.previous, false) + "\">earlier copy</a>)";
-    html += "</p>";
-  }
+  if (const std::string note = DifferenceNote(change.difference); !note.empty())
+    html += "<p class=\"note\">" + Escaped(note) + "</p>";
   html += "</li>\n";
 }
 

@@ -164,6 +164,11 @@ TEST_F(ModifiedPages, a_run_that_ends_early_or_fails_keeps_the_previous_copies) 
     Run();
     EXPECT_FALSE(PreviousFolderThere());
   }
+  // Clearing the cache takes them too.
+  NewVersion("e/page.html", "last version");
+  ASSERT_EQ(Run().modified.size(), 1u);
+  CSafClient::ClearCache();
+  EXPECT_FALSE(PreviousFolderThere());
 }
 
 }  // namespace

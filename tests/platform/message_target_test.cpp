@@ -1,6 +1,7 @@
 #include "harvion/message_target.h"
 
 #include <atomic>
+#include <chrono>
 #include <latch>
 #include <thread>
 #include <vector>
@@ -77,6 +78,52 @@ TEST(MessageTarget, no_call_after_destroy_returns) {
   const int afterDestroy = calls;
   poster.join();  // ends at its first dropped message
   EXPECT_EQ(calls.load(), afterDestroy);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SentMessage, answered_now_later_dropped_or_never) {
+  std::vector<std::thread> later;
+  std::vector<ReplyFunction> kept;
+  HWND window = CreateMessageTarget([](UINT, WPARAM, LPARAM) {},
+                                    [&](UINT m, WPARAM w, LPARAM l, ReplyFunction reply) {
+                                      if (m == 1) reply(LRESULT(w) * l);
+                                      if (m == 2) later.emplace_back([reply, w] { reply(LRESULT(w) + 1); });
+                                      if (m == 4) kept.push_back(std::move(reply));
+                                      // 3: dropped unanswered
+                                    });
+  const struct {
+    UINT message;
+    BOOL done;
+    LRESULT result;
+    std::chrono::milliseconds atMost;
+  } cases[] = {{1, 1, 42, 1s}, {2, 1, 7, 5s}, {3, 0, 0, 1s}, {4, 0, 0, 5s}};
+  for (const auto& c : cases) {
+    LRESULT result = -1;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SendMessageTimeout(window, c.message, 6, 7, 2000, &result), c.done) << c.message;
+    EXPECT_EQ(result, c.result) << c.message;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, c.atMost) << c.message;
+  }
+  for (auto& thread : later) thread.join();
+  // A late answer after the sender gave up changes nothing.
+  kept.front()(5);
+  EXPECT_EQ(SendMessage(window, 1, 2, 3), 6);
+  DestroyMessageTarget(window);
+  EXPECT_EQ(SendMessageTimeout(window, 1, 2, 3, 300, nullptr), 0);
+
+  // A target without a sent-message handler takes it as posted and answers 0.
+  int posted = 0;
+  window = CreateMessageTarget([&](UINT, WPARAM, LPARAM) { ++posted; });
+  LRESULT result = -1;
+  EXPECT_EQ(SendMessageTimeout(window, 9, 0, 0, 300, &result), 1);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(posted, 1);
+  DestroyMessageTarget(window);
 }
 
 }  // namespace

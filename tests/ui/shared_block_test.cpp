@@ -28,15 +28,16 @@ class SharedBlockTest : public ::testing::Test {
 };
 
 TEST(SharedBlockName, titles_become_one_valid_shared_memory_name) {
+  const std::string user = "/harvion." + std::to_string(geteuid()) + ".";
   const struct {
     QString title;
     std::string name;
   } cases[] = {
-      {"Harvion Plugin Frame: 4242", "/Harvion_Plugin_Frame__4242"},
-      {"a/b/../c", "/a_b____c"},
-      {"", "/_"},
-      {QString::fromUtf8("caf\xC3\xA9"), "/caf__"},
-      {QString(300, 'x'), "/" + std::string(255, 'x')},
+      {"Harvion Plugin Frame: 4242", user + "Harvion_Plugin_Frame__4242"},
+      {"a/b/../c", user + "a_b____c"},
+      {"", user},
+      {QString::fromUtf8("caf\xC3\xA9"), user + "caf__"},
+      {QString(300, 'x'), user + std::string(256 - user.size(), 'x')},
   };
   for (const auto& c : cases) EXPECT_EQ(SharedBlock::NameFor(c.title), c.name) << c.title.toStdString();
 }

@@ -1,0 +1,58 @@
+#include "platform/windows/link_frame.h"
+
+#include <algorithm>
+
+namespace hv::win {
+
+namespace {
+
+constexpr std::uint8_t kMark0 = 'H', kMark1 = 'W';
+
+void Put(std::uint8_t* at, std::uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint64_t Get(const std::uint8_t* at, int bytes) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < bytes; ++i) value |= std::uint64_t(at[i]) << (8 * i);
+  return value;
+}
+
+}  // namespace
+
+// Layout: length(4) = 32, 'H' 'W', kind(1), 0(1), window(8), message(4),
+// wParam(8), lParam(8).
+FrameBytes EncodeFrame(const LinkFrame& frame) {
+  FrameBytes bytes{};
+  Put(&bytes[0], kFrameBody, 4);
+  bytes[4] = kMark0;
+  bytes[5] = kMark1;
+  bytes[6] = static_cast<std::uint8_t>(frame.kind);
+  Put(&bytes[8], frame.window, 8);
+  Put(&bytes[16], frame.message, 4);
+  Put(&bytes[20], frame.wParam, 8);
+  Put(&bytes[28], static_cast<std::uint64_t>(frame.lParam), 8);
+  return bytes;
+}
+
+FrameReader::Result FrameReader::Feed(const std::uint8_t* bytes, std::size_t size, std::size_t& used,
+                                      LinkFrame& out) {
+  used = std::min(size, kFrameSize - m_have);
+  std::copy_n(bytes, used, m_buffer.begin() + m_have);
+  m_have += used;
+  // The length is judged as soon as it is whole: a claim of a gigabyte is
+  // refused before a byte of it is read.
+  if (m_have >= 4 && Get(&m_buffer[0], 4) != kFrameBody) return Result::fault;
+  if (m_have >= 6 && (m_buffer[4] != kMark0 || m_buffer[5] != kMark1)) return Result::fault;
+  if (m_have >= 8 && (m_buffer[6] < 1 || m_buffer[6] > 3 || m_buffer[7] != 0)) return Result::fault;
+  if (m_have < kFrameSize) return Result::needMore;
+  m_have = 0;
+  out.kind = static_cast<FrameKind>(m_buffer[6]);
+  out.window = Get(&m_buffer[8], 8);
+  out.message = static_cast<std::uint32_t>(Get(&m_buffer[16], 4));
+  out.wParam = Get(&m_buffer[20], 8);
+  out.lParam = static_cast<std::int64_t>(Get(&m_buffer[28], 8));
+  return Result::frame;
+}
+
+}  // namespace hv::win

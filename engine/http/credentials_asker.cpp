@@ -69,15 +69,19 @@ void CCredentialsAsker::Deliver(const std::shared_ptr<State>& state, Question& q
   // The waiter's lock first: held, the waiter cannot go away while it hears.
   std::lock_guard waiterLock(*question.waiterLock);
   Waiter* waiter = nullptr;
+  {
+    std::lock_guard lock(state->mutex);
+    waiter = std::exchange(question.waiter, nullptr);
+  }
+  if (!waiter) return;
+  waiter->OnCredentialsAnswered(answer, *question.realm);
+  // Counted as waiting until its next request is queued: a run that looked
+  // for work in between would otherwise see none, and end without it.
   std::function<void()> settled;
   {
     std::lock_guard lock(state->mutex);
-    bool last = false;
-    waiter = TakeWaiterLocked(*state, question, last);
-    if (last) settled = state->settled;
+    if (--state->waiting == 0) settled = state->settled;
   }
-  if (waiter) waiter->OnCredentialsAnswered(answer, *question.realm);
-  // After the waiter queued its next request: a run finishing sees it.
   if (settled) settled();
 }
 

@@ -5,6 +5,7 @@
 #include "change_anchor.h"
 #include "change_output.h"
 #include "display_text.h"
+#include "html_escape.h"
 
 namespace harvion {
 
@@ -27,21 +28,12 @@ const char kStyle[] =
 // Text for an element or an attribute: UTF-8, markup characters as
 // references, control characters left out.
 std::string Escaped(std::string_view bytes) {
-  const std::string text = Utf8Text(bytes);
+  std::string text = Utf8Text(bytes);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default:
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
-        else out += ' ';
-    }
-  }
+  AppendEscapedHtml(out, text);
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "display_text.h"
+#include "html_escape.h"
 
 namespace harvion {
 
@@ -64,19 +65,6 @@ std::string_view CutAt(std::string_view text, std::size_t limit) {
   std::size_t end = limit;
   for (int back = 0; back < 3 && end > 0 && IsContinuation(text[end]); ++back) --end;
   return text.substr(0, end);
-}
-
-void AppendEscapedHtml(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.push_back(c);
-    }
-  }
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

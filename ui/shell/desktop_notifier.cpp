@@ -22,7 +22,6 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 
 CDesktopNotifier::CDesktopNotifier(QObject* parent)
     : QObject(parent),
-      m_bus(QDBusConnection::sessionBus()),
       m_open([](const QUrl& url) { QDesktopServices::openUrl(url); }) {}
 
 void CDesktopNotifier::SetConnection(const QDBusConnection& connection) {
@@ -31,15 +30,20 @@ void CDesktopNotifier::SetConnection(const QDBusConnection& connection) {
   m_reports.clear();
 }
 
+QDBusConnection& CDesktopNotifier::Bus() {
+  if (!m_bus) m_bus = QDBusConnection::sessionBus();
+  return *m_bus;
+}
+
 void CDesktopNotifier::Listen() {
   if (m_listening) return;
-  m_listening = m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+  m_listening = Bus().connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                               SLOT(OnActionInvoked(uint, QString)));
-  m_bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(OnClosed(uint, uint)));
+  Bus().connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(OnClosed(uint, uint)));
 }
 
 void CDesktopNotifier::Notify(const harvion::ChangeNotice& notice) {
-  if (!notice.Any() || !m_bus.isConnected()) return;
+  if (!notice.Any() || !Bus().isConnected()) return;
   Listen();
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
   const QStringList actions{QStringLiteral("default"), tr("Open the report")};
@@ -47,7 +51,7 @@ void CDesktopNotifier::Notify(const harvion::ChangeNotice& notice) {
        << QString::fromStdString(notice.Body()) << actions << QVariantMap() << -1;
   const QString report = EngineText(notice.report.c_str());
   // Asked without waiting: a server that does not answer holds nothing up.
-  auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
+  auto* watcher = new QDBusPendingCallWatcher(Bus().asyncCall(call, 5000), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, report](QDBusPendingCallWatcher* finished) {
     const QDBusPendingReply<uint> reply = *finished;
     finished->deleteLater();

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 namespace harvion {
 struct ChangeNotice;
@@ -38,8 +39,11 @@ class CDesktopNotifier : public QObject {
 
  private:
   void Listen();
+  QDBusConnection& Bus();
 
-  QDBusConnection m_bus;
+  // Connected on the first notice: a program that never notifies starts no
+  // D-Bus thread.
+  std::optional<QDBusConnection> m_bus;
   bool m_listening = false;
   QHash<uint, QString> m_reports;  // by the notification's number
   std::function<void(const QUrl&)> m_open;

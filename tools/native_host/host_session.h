@@ -1,0 +1,50 @@
+// One conversation between the extension and hvmain: the extension tells
+// the host which page its active tab shows and asks it to add or show that
+// page; hvmain's requests to show a page go back to the extension.
+//
+// Messages from the extension (type: fields):
+//   page: url, title        the active tab's page changed
+//   add: url, title, agent  add that page to the open agent (agent: the one
+//                           to open when hvmain has to be started)
+//   offline: url, title, agent   show the agent's view of that page
+//   status                  which agent is open
+// Messages to the extension:
+//   navigate: url           show this address (local files as file: URLs)
+//   status: running ("true"/"false"), agent
+//   error: message
+#pragma once
+
+#include <string>
+
+#include "browser_link.h"
+#include "json_message.h"
+#include "message_channel.h"
+
+namespace hvhost {
+
+class HostSession {
+ public:
+  explicit HostSession(MessageWriter& writer) : m_writer(writer) {}
+  // The link is made on the first message that needs it, so a browser that
+  // only connects and goes away starts nothing.
+  void SetLink(BrowserLink* link) { m_link = link; }
+
+  void Handle(const JsonMessage& message);
+  // hvmain's request to show a page, as the extension gets it.
+  void Navigate(const std::string& urlOrPath);
+  void FrameGone();
+  void SendError(const std::string& text);
+
+ private:
+  void SendStatus();
+  void Act(BrowserLink::Action action, const JsonMessage& message);
+
+  MessageWriter& m_writer;
+  BrowserLink* m_link = nullptr;
+};
+
+// A local path as a file: URL (bytes outside the unreserved set escaped);
+// anything that is not an absolute path is returned as it is.
+std::string FileUrlOf(const std::string& urlOrPath);
+
+}  // namespace hvhost

@@ -156,14 +156,17 @@ int GetUrl(const char* shortcutPath, std::string& url) {
 }
 
 void CreateName(std::string& name) {
-  constexpr const char* kBlanks = " \t\r\n\f\v";
-  const auto first = name.find_first_not_of(kBlanks);
-  if (first == std::string::npos) {
-    name.clear();
-    return;
-  }
-  name.erase(name.find_last_not_of(kBlanks) + 1);
-  name.erase(0, first);
-  if (name.find_first_of("\t\r\n") == std::string::npos) return;
-  std::erase_if(name, [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
+  // Plain loops: the library's searches for a set of characters call memchr
+  // once per character, and every link and title on a page comes here.
+  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };  // " \t\n\v\f\r"
+  const auto lineBreakOrTab = [](char c) { return c == '\t' || c == '\r' || c == '\n'; };
+  std::size_t begin = 0;
+  std::size_t end = name.size();
+  while (begin < end && blank(name[begin])) ++begin;
+  while (end > begin && blank(name[end - 1])) --end;
+  bool inner = false;
+  for (std::size_t i = begin; i < end; ++i) inner |= lineBreakOrTab(name[i]);
+  name.erase(end);
+  name.erase(0, begin);
+  if (inner) std::erase_if(name, lineBreakOrTab);
 }

@@ -163,8 +163,13 @@ std::string CContentParser::CssReplacementFor(const CCssScanner::Reference& refe
   return hv::CssReplacement(m_cache, *m_pPage, nullptr, {}, reference, m_writer.Writing(), quote);
 }
 
-void CContentParser::AddStyleRewrite(const SGMLTagDef& tag, const CSGMLAttribute* attributes) {
-  const int slot = hv::StyleSlot(tag);
+void CContentParser::AddStyleRewrite(const SGMLTagDef& tag, int tagIndex, const CSGMLAttribute* attributes) {
+  // Every tag asks, so each tag's answer is looked up once per page.
+  if (tagIndex < 0) return;
+  const auto index = static_cast<std::size_t>(tagIndex);
+  if (index >= m_styleSlots.size()) m_styleSlots.resize(index + 1, kStyleSlotUnknown);
+  if (m_styleSlots[index] == kStyleSlotUnknown) m_styleSlots[index] = static_cast<signed char>(hv::StyleSlot(tag));
+  const int slot = m_styleSlots[index];
   if (slot < 0 || !m_pPage) return;
   const CSGMLAttribute& style = attributes[slot];
   if (!style.m_bPresent || style.m_strValue.empty()) return;
@@ -230,7 +235,7 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
   m_rewrites.clear();
   // Any other tag: only its style attribute may need writing anew.
   if (tagIndex >= static_cast<int>(std::size(kLinks))) {
-    AddStyleRewrite(*tag, attributes);
+    AddStyleRewrite(*tag, tagIndex, attributes);
     WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
     return;
   }
@@ -264,7 +269,7 @@ void CContentParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagInd
             : replacement(attribute.m_strValue, linkType);
     if (!value.empty() && value != attribute.m_strValue) m_rewrites.push_back({links[i].attribute, std::move(value)});
   }
-  AddStyleRewrite(*tag, attributes);
+  AddStyleRewrite(*tag, tagIndex, attributes);
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 

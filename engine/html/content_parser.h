@@ -63,7 +63,7 @@ class CContentParser : public CSGMLParser {
   // quote: that of the string written.
   virtual std::string CssReplacementFor(const CCssScanner::Reference& reference, char quote);
   // Queues the tag's style attribute, its references replaced, when one changes.
-  void AddStyleRewrite(const SGMLTagDef& tag, const CSGMLAttribute* attributes);
+  void AddStyleRewrite(const SGMLTagDef& tag, int tagIndex, const CSGMLAttribute* attributes);
 
   // Copies the page from where the last step stopped up to the tag that
   // ends at the current byte and moves past the tag without copying it;
@@ -91,6 +91,9 @@ class CContentParser : public CSGMLParser {
   CPageDescr* m_pPage;
   int m_bFailed = 1;
   std::vector<Rewrite> m_rewrites;  // of the start tag being handled
+  // The style attribute's slot by tag index (attributes are at most 20).
+  static constexpr signed char kStyleSlotUnknown = -2;
+  std::vector<signed char> m_styleSlots;
   CCopyWriter m_writer;
 
  private:

@@ -184,7 +184,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
   m_rewrites.clear();
   // Any other tag: only its style attribute may hold links.
   if (tagIndex == static_cast<int>(std::size(kTags))) {
-    AddStyleRewrite(*tag, attributes);
+    AddStyleRewrite(*tag, tagIndex, attributes);
     WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
     return;
   }
@@ -247,7 +247,7 @@ void CMapParser::OnStartTag(const SGMLTagDef* tag, int tagLength, int tagIndex, 
       AddRequisites(tag, attributes);
       break;
   }
-  AddStyleRewrite(*tag, attributes);
+  AddStyleRewrite(*tag, tagIndex, attributes);
   WriteRewrittenTag(tagLength, *tag, attributes, m_rewrites);
 }
 

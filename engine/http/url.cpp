@@ -82,12 +82,19 @@ std::size_t RemoveDotSegmentsIn(char* path, std::size_t n) {
 // Removes the dot segments of the path that starts at root; the query and
 // fragment after it are data and stay as they are.
 void RemoveDotSegmentsFrom(std::string& text, std::size_t root) {
-  std::size_t end = text.find_first_of("?#", root);
-  if (end == std::string::npos) end = text.size();
-  // Only a slash before a dot can start a dot segment; most paths have none
-  // and are left without being copied.
-  const std::string_view path = std::string_view(text).substr(root, end - root);
-  if (path.find("/.") == std::string_view::npos) return;
+  // One pass finds the path's end and whether a dot segment may start in
+  // it: only a slash before a dot can, and most paths have none and are
+  // left without being copied.
+  const char* const chars = text.data();
+  const std::size_t size = text.size();
+  std::size_t end = root;
+  bool dot = false;
+  for (; end < size; ++end) {
+    const char c = chars[end];
+    if (c == '?' || c == '#') break;
+    dot |= c == '.' && end > root && chars[end - 1] == '/';
+  }
+  if (!dot) return;
   const std::size_t kept = RemoveDotSegmentsIn(text.data() + root, end - root);
   text.erase(root + kept, end - root - kept);
 }
@@ -137,6 +144,15 @@ void SplitUrl(char* text, UrlParts& parts) {
 
 namespace {
 
+// Drops the last segment of the path that starts at pathStart, and its
+// query. The search starts at the path, so a "?" or "/" in scheme or host is
+// never taken.
+void CutToFolder(std::string& result, std::size_t pathStart) {
+  std::size_t from = result.find('?', pathStart);
+  if (from == std::string::npos) from = result.size() - 1;
+  result.resize(result.rfind('/', from) + 1);
+}
+
 // Writes the parts of link a, resolved against base b, chosen by flags.
 // sizeHint: about as long as the result will be.
 void ComposeParts(std::string& result, const UrlParts& a, UrlParts b, unsigned flags, std::size_t sizeHint) {
@@ -169,11 +185,7 @@ void ComposeParts(std::string& result, const UrlParts& a, UrlParts b, unsigned f
       result += '/';
       result += b.path;
       if (a.relative) {
-        // Replace the base's last segment and its query. The search starts
-        // at the path, so a "?" or "/" in scheme or host is never taken.
-        std::size_t from = result.find('?', pathStart);
-        if (from == std::string::npos) from = result.size() - 1;
-        result.resize(result.rfind('/', from) + 1);
+        CutToFolder(result, pathStart);
         result += a.relative;
         RemoveDotSegmentsFrom(result, pathStart);
       }
@@ -209,13 +221,30 @@ void ComposeUrl(std::string& result, const char* url, const char* base, unsigned
   ComposeParts(result, a, b, flags, urlText.size() + baseText.size() + 4);
 }
 
-CUrlBase::CUrlBase(const std::string& base) : m_base(base), m_split(base) { SplitUrl(m_split.data(), m_parts); }
+CUrlBase::CUrlBase(const std::string& base) : m_base(base), m_split(base) {
+  SplitUrl(m_split.data(), m_parts);
+  // Most links of a page are relative to its folder: the canonical address
+  // up to the folder is written once, as ComposeParts would write it.
+  if (m_parts.path) {
+    ComposeParts(m_folder, UrlParts{}, m_parts, URL_CANONICAL, m_base.size() + 4);
+    m_folderPath = (m_parts.scheme ? std::strlen(m_parts.scheme) + 1 : 0) +
+                   (m_parts.host ? std::strlen(m_parts.host) + 2 : 0);
+    CutToFolder(m_folder, m_folderPath);
+  }
+}
 
 void CUrlBase::Compose(std::string& result, const char* url, unsigned flags) const {
   thread_local std::string urlText;
   urlText.assign(url ? url : "");
   UrlParts a{};
   SplitUrl(urlText.data(), a);
+  if (flags == URL_CANONICAL && m_parts.path && a.relative && !a.scheme && !a.host && !a.path) {
+    result.reserve(m_folder.size() + urlText.size());
+    result.assign(m_folder);
+    result += a.relative;
+    RemoveDotSegmentsFrom(result, m_folderPath);
+    return;
+  }
   ComposeParts(result, a, m_parts, flags, urlText.size() + m_base.size() + 4);
 }
 

@@ -53,6 +53,10 @@ class CUrlBase {
   std::string m_base;
   std::string m_split;  // m_base with NUL bytes between its parts
   UrlParts m_parts{};
+  // For a base with a path: its canonical address up to the last "/" of the
+  // path, and where the path starts in it.
+  std::string m_folder;
+  std::size_t m_folderPath = 0;
 };
 
 // Removes "." and ".." segments from the path of text, in place. The scheme

@@ -6,8 +6,17 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update
-$sudo apt-get install -y "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  $sudo apt-get install -y "${missing[@]}"
+fi
+
+# web-ext, which lints the browser extension, when npm is there; again only
+# when the lock file changed since the last install.
+extension=$(cd "$(dirname "$0")/../browser/extension" && pwd)
+if command -v npm >/dev/null && ! cmp -s "$extension/package-lock.json" "$extension/node_modules/.installed-lock.json"; then
+  (cd "$extension" && npm ci --no-audit --no-fund --loglevel=error >/dev/null &&
+    cp package-lock.json node_modules/.installed-lock.json)
+fi

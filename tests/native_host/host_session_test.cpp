@@ -87,14 +87,25 @@ TEST(HostSession, carries_tab_requests_to_hvmain_and_answers_the_extension) {
   }
 }
 
-TEST(HostSession, hvmain_requests_reach_the_extension_with_local_files_as_file_urls) {
+TEST(HostSession, hvmain_requests_reach_the_extension_and_only_local_files_are_opened_outside_it) {
   const int fd = ::memfd_create("replies", MFD_CLOEXEC);
   MessageWriter writer(fd);
   HostSession session(writer);
+  std::vector<std::string> opened;
+  session.SetOpener([&opened](const std::string& url) {
+    opened.push_back(url);
+    return true;
+  });
+  for (const char* url : {"file:///a/3S0001.htm", "http://h/", "file://other/x", "/etc/passwd"})
+    session.Handle({{"type", "open"}, {"url", url}});
+  EXPECT_EQ(opened, std::vector<std::string>{"file:///a/3S0001.htm"});
   session.Navigate("/home/u/My Agents/3S00a1#%.htm");
   session.Navigate("http://h/p?q=1");
   session.FrameGone();
   EXPECT_EQ(Replies(fd), (std::vector<std::string>{
+                             R"({"message":"cannot open http://h/","type":"error"})",
+                             R"({"message":"cannot open file://other/x","type":"error"})",
+                             R"({"message":"cannot open /etc/passwd","type":"error"})",
                              R"({"type":"navigate","url":"file:///home/u/My%20Agents/3S00a1%23%25.htm"})",
                              R"({"type":"navigate","url":"http://h/p?q=1"})",
                              R"({"agent":"","running":"false","type":"status"})"}));

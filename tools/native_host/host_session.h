@@ -8,12 +8,14 @@
 //                           to open when hvmain has to be started)
 //   offline: url, title, agent   show the agent's view of that page
 //   status                  which agent is open
+//   open: url               a file: address the browser would not open
 // Messages to the extension:
 //   navigate: url           show this address (local files as file: URLs)
 //   status: running ("true"/"false"), agent
 //   error: message
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "browser_link.h"
@@ -28,6 +30,8 @@ class HostSession {
   // The link is made on the first message that needs it, so a browser that
   // only connects and goes away starts nothing.
   void SetLink(BrowserLink* link) { m_link = link; }
+  // How local files are opened when the browser refuses them.
+  void SetOpener(std::function<bool(const std::string& fileUrl)> opener) { m_opener = std::move(opener); }
 
   void Handle(const JsonMessage& message);
   // hvmain's request to show a page, as the extension gets it.
@@ -41,6 +45,7 @@ class HostSession {
 
   MessageWriter& m_writer;
   BrowserLink* m_link = nullptr;
+  std::function<bool(const std::string&)> m_opener;
 };
 
 // A local path as a file: URL (bytes outside the unreserved set escaped);

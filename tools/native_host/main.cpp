@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "browser_link.h"
+#include "desktop_opener.h"
 #include "host_session.h"
 #include "json_message.h"
 #include "message_channel.h"
@@ -41,6 +42,7 @@ int main() {
   hvhost::MessageReader reader(in);
   hvhost::MessageWriter writer(out);
   hvhost::HostSession session(writer);
+  session.SetOpener(hvhost::OpenWithDesktop);
   std::unique_ptr<hvhost::BrowserLink> link;  // after the session: gone before it
   for (;;) {
     const hvhost::MessageReader::Result read = reader.Read();

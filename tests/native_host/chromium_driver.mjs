@@ -1,0 +1,84 @@
+// Drives headless Chromium with the extension loaded, over the DevTools
+// pipe: opens a page, waits until the extension has told its host about
+// it, then asks the extension's background to add the page, as the popup
+// does. Prints one JSON line with what the extension answered.
+//
+//   node chromium_driver.mjs CHROMIUM EXTENSION_DIR USER_DATA_DIR EXTENSION_ID PAGE_URL [SCREENSHOT]
+import {spawn} from "node:child_process";
+import {writeFileSync} from "node:fs";
+
+const [chromium, extensionDir, userDataDir, extensionId, pageUrl, screenshot] = process.argv.slice(2);
+const args = ["--headless", "--no-first-run", "--no-default-browser-check", "--disable-gpu",
+              `--user-data-dir=${userDataDir}`, `--load-extension=${extensionDir}`,
+              "--remote-debugging-pipe", "about:blank"];
+if (process.getuid() === 0) args.unshift("--no-sandbox");
+const browser = spawn(chromium, args, {stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"]});
+const fail = (why) => {
+  console.log(JSON.stringify({error: why}));
+  browser.kill("SIGKILL");
+  process.exit(1);
+};
+setTimeout(() => fail("timed out"), 45000).unref();
+
+let nextId = 1;
+const waiting = new Map();
+const events = [];
+let buffered = "";
+browser.stdio[4].on("data", (chunk) => {
+  buffered += chunk.toString();
+  let end;
+  while ((end = buffered.indexOf("\0")) >= 0) {
+    const message = JSON.parse(buffered.slice(0, end));
+    buffered = buffered.slice(end + 1);
+    if (message.id && waiting.has(message.id)) {
+      waiting.get(message.id)(message);
+      waiting.delete(message.id);
+    } else {
+      events.push(message);
+    }
+  }
+});
+function send(method, params = {}, sessionId) {
+  const id = nextId++;
+  browser.stdio[3].write(JSON.stringify({id, method, params, sessionId}) + "\0");
+  return new Promise((resolve, reject) => waiting.set(id, (m) => m.error ? reject(new Error(m.error.message)) : resolve(m.result)));
+}
+const pause = (ms) => new Promise((r) => setTimeout(r, ms));
+
+async function workerSession() {
+  for (let i = 0; i < 100; ++i) {
+    const {targetInfos} = await send("Target.getTargets");
+    const worker = targetInfos.find((t) => t.type === "service_worker" && t.url.startsWith(`chrome-extension://${extensionId}/`));
+    if (worker) return (await send("Target.attachToTarget", {targetId: worker.targetId, flatten: true})).sessionId;
+    await pause(200);
+  }
+  fail("the extension's background did not start");
+}
+
+async function evaluate(session, expression) {
+  const {result, exceptionDetails} = await send("Runtime.evaluate", {expression, awaitPromise: true, returnByValue: true}, session);
+  if (exceptionDetails) fail(exceptionDetails.exception?.description || exceptionDetails.text);
+  return result.value;
+}
+
+const worker = await workerSession();
+const {targetId} = await send("Target.createTarget", {url: pageUrl});
+await send("Target.activateTarget", {targetId});
+let told = null;
+for (let i = 0; i < 100 && !(told && told.url === pageUrl && told.title); ++i) {
+  await pause(100);
+  told = await evaluate(worker, "activeTab().then((tab) => { tellPage(tab); return lastPage; })");
+}
+const added = await evaluate(worker, "tabRequest('add')");
+if (screenshot) {
+  const popup = (await send("Target.createTarget", {url: `chrome-extension://${extensionId}/popup.html`})).targetId;
+  const session = (await send("Target.attachToTarget", {targetId: popup, flatten: true})).sessionId;
+  await send("Emulation.setDeviceMetricsOverride", {width: 270, height: 210, deviceScaleFactor: 1, mobile: false}, session);
+  await pause(1500);
+  const {data} = await send("Page.captureScreenshot", {format: "png"}, session);
+  writeFileSync(screenshot, Buffer.from(data, "base64"));
+}
+console.log(JSON.stringify({told, added}));
+await send("Browser.close").catch(() => {});
+browser.kill("SIGKILL");
+process.exit(0);

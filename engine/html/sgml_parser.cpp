@@ -313,7 +313,7 @@ void CSGMLParser::EndTagName() {
     else
       m_nCurrentTag = -1;
   }
-  m_strTagName.swap(m_strToken);  // both keep their room
+  m_strTagName = m_strToken;
   m_strToken.clear();
   m_nCurrentAttribute = -1;
 }

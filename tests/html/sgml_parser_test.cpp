@@ -147,6 +147,9 @@ TEST(SgmlMarkup, CommentsDeclarationsAndUnknownTags) {
       {"<!-- x -- y -->z<!-x>w", {"t:-:zw"}},
       {"<A><!-- <A> -->x</A>", {"s:A:3", "t:A:x", "e:A"}},
       {"<P>", {}},
+      // Table names in any case; names one letter short or long are unknown.
+      {"<aReA><Br><iMg><mEtA><fRaMe><bOdY>", {"s:AREA:6", "s:BR:4", "s:IMG:5", "s:META:6", "s:FRAME:7", "s:BODY:6"}},
+      {"<are><areas><b><brr><im><metas><a1><titl><map_>x", {"t:-:x"}},
       {"<P>text</P>", {"t:-:text"}},
       {"<FONT SIZE=\"+1\">x</FONT>", {"t:-:x"}},
       {"<P TITLE=\"a>b\">", {}},

@@ -1,5 +1,6 @@
 # nginx on 127.0.0.1 serving $SITE for the command-line tests; sourced after
-# cli_lib.sh. Skips the script when nginx is not installed.
+# cli_lib.sh. Skips the script when nginx is not installed. A script that
+# needs more of the server sets NGINX_LOCATIONS (server-block lines) first.
 NGINX=$(PATH=$PATH:/usr/sbin:/sbin command -v nginx)
 if [[ -z $NGINX ]]; then
   echo "SKIP: nginx is not installed (scripts/setup.sh installs it)"
@@ -40,6 +41,7 @@ http {
   server {
     listen 127.0.0.1:$PORT;
     root $SITE;
+${NGINX_LOCATIONS:-}
   }
 }
 CONF

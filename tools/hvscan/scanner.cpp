@@ -52,16 +52,14 @@ std::string NextRunText(long next) {
 
 // The entry as a user names it: 'agent "News", item "Local/Town hall"', the
 // item's path as harvion tree shows it and harvion run takes it; the folder
-// too when the agent lies outside the agents folder. An item the agent no
-// longer holds is named by the entry's names, and said to be missing.
-std::string ItemName(const RunEntry& entry, harvion::HeadlessUIClient& client) {
+// too when the agent lies outside the agents folder. Without a path found in
+// the agent, the item is named by the entry's names.
+std::string EntryName(const RunEntry& entry, std::optional<std::string> path, bool missing = false) {
   std::string folder, name;
   std::string text = SplitAgentFile(entry.file, folder, name) ? "agent " + harvion::Quoted(name)
                                                                : "agent file " + harvion::Quoted(entry.file);
   if (!folder.empty() && folder != GetAgentsDirectory()) text += " in " + harvion::Quoted(folder);
-  std::optional<std::string> path = ItemPath(entry, CacheFolder(), client);
-  const bool found = path.has_value();
-  if (!found) {
+  if (!path) {
     // The first name is the agent's own.
     path.emplace();
     for (std::size_t at = entry.agentId.find('\x07'); at != std::string::npos;) {
@@ -73,13 +71,15 @@ std::string ItemName(const RunEntry& entry, harvion::HeadlessUIClient& client) {
     }
   }
   if (!path->empty()) text += ", item \"" + *path + "\"";
-  if (!found) text += " (not found)";
+  if (missing) text += " (not found)";
   return text + ", schedule " + harvion::Quoted(entry.schedule);
 }
 
-std::string Describe(const RunEntry& entry) {
-  return "agent " + harvion::Quoted(entry.file) + ", item " + harvion::Quoted(DisplayPath(entry.agentId)) +
-         ", schedule " + harvion::Quoted(entry.schedule);
+// The same, the path looked up in the agent; an item the agent no longer
+// holds is said to be missing.
+std::string ItemName(const RunEntry& entry, harvion::HeadlessUIClient& client) {
+  const std::optional<std::string> path = ItemPath(entry, CacheFolder(), client);
+  return EntryName(entry, path, !path);
 }
 
 }  // namespace
@@ -119,13 +119,16 @@ void Scanner::RunEntryNow(const RunEntry& entry) {
   char connection[260] = {};
   LoadConnectionInfo(&threads, &timeout, &autodial, connection);
   const RunOutcome outcome = RunScheduledNode(entry, CacheFolder(), m_client, m_gate);
-  const std::string what = Describe(entry);
   if (outcome.result == RunOutcome::busy) {
-    // Tried again at every wake-up until the other program lets go.
-    if (m_waiting.insert(entry.key).second) m_log.Write("waiting: " + what + ": " + outcome.detail);
+    // Tried again at every wake-up until the other program lets go. Named
+    // by the entry: the other program has the agent.
+    if (m_waiting.insert(entry.key).second)
+      m_log.Write("waiting: " + EntryName(entry, std::nullopt) + ": " + outcome.detail);
     return;
   }
   m_waiting.erase(entry.key);
+  // As --status and harvion tree name it, read from the agent the run saved.
+  const std::string what = ItemName(entry, m_client);
   std::string line = std::string(ResultName(outcome.result)) + ": " + what;
   if (autodial) line += ", dialling " + harvion::Quoted(connection);
   if (outcome.result == RunOutcome::done || outcome.result == RunOutcome::stopped ||

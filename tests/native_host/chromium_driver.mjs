@@ -1,13 +1,16 @@
 // Drives headless Chromium with the extension loaded, over the DevTools
 // pipe: opens a page, waits until the extension has told its host about
 // it, then asks the extension's background to add the page, as the popup
-// does. Prints one JSON line with what the extension answered.
+// does, and to show the agent's view of it, which Harvion sends back as a
+// local file for the browser to open. Prints one JSON line with what the
+// extension answered and the address of the tab that opened.
 //
-//   node chromium_driver.mjs CHROMIUM EXTENSION_DIR USER_DATA_DIR EXTENSION_ID PAGE_URL [SCREENSHOT]
+//   node chromium_driver.mjs CHROMIUM EXTENSION_DIR USER_DATA_DIR EXTENSION_ID PAGE_URL AGENT [SCREENSHOT]
+// AGENT is the agent the extension remembers from an earlier session.
 import {spawn} from "node:child_process";
 import {writeFileSync} from "node:fs";
 
-const [chromium, extensionDir, userDataDir, extensionId, pageUrl, screenshot] = process.argv.slice(2);
+const [chromium, extensionDir, userDataDir, extensionId, pageUrl, agent, screenshot] = process.argv.slice(2);
 const args = ["--headless", "--no-first-run", "--no-default-browser-check", "--disable-gpu",
               `--user-data-dir=${userDataDir}`, `--load-extension=${extensionDir}`,
               "--remote-debugging-pipe", "about:blank"];
@@ -69,16 +72,23 @@ for (let i = 0; i < 100 && !(told && told.url === pageUrl && told.title); ++i) {
   await pause(100);
   told = await evaluate(worker, "activeTab().then((tab) => { tellPage(tab); return lastPage; })");
 }
+await evaluate(worker, `api.storage.local.set({lastAgent: ${JSON.stringify(agent)}})`);
 const added = await evaluate(worker, "tabRequest('add')");
+const offline = await evaluate(worker, "tabRequest('offline')");
+let opened = null;
+for (let i = 0; i < 100 && !opened; ++i) {
+  await pause(100);
+  opened = await evaluate(worker, "api.tabs.query({}).then((tabs) => tabs.map((t) => t.pendingUrl || t.url).find((u) => u.startsWith('file:')) || null)");
+}
 if (screenshot) {
   const popup = (await send("Target.createTarget", {url: `chrome-extension://${extensionId}/popup.html`})).targetId;
   const session = (await send("Target.attachToTarget", {targetId: popup, flatten: true})).sessionId;
-  await send("Emulation.setDeviceMetricsOverride", {width: 270, height: 210, deviceScaleFactor: 1, mobile: false}, session);
+  await send("Emulation.setDeviceMetricsOverride", {width: 270, height: 172, deviceScaleFactor: 1, mobile: false}, session);
   await pause(1500);
   const {data} = await send("Page.captureScreenshot", {format: "png"}, session);
   writeFileSync(screenshot, Buffer.from(data, "base64"));
 }
-console.log(JSON.stringify({told, added}));
+console.log(JSON.stringify({told, added, offline, opened}));
 await send("Browser.close").catch(() => {});
 browser.kill("SIGKILL");
 process.exit(0);

@@ -27,6 +27,7 @@ class FakeLink final : public BrowserLink {
   bool AddPage() override { return Call("add"); }
   bool Show() override { return Call("show"); }
   std::string OpenAgentName() override { return "News"; }
+  bool Quit() override { return Call("quit"); }
 
   bool Call(const std::string& what) {
     calls.push_back(what);
@@ -73,7 +74,7 @@ TEST(HostSession, carries_tab_requests_to_hvmain_and_answers_the_extension) {
       {"no type", true, true, true, {{"url", "http://h/"}}, {},
        {R"({"message":"unknown message type ''","type":"error"})"}},
   };
-  for (const Case& c : cases) {
+  for (Case c : cases) {
     const int fd = ::memfd_create("replies", MFD_CLOEXEC);
     MessageWriter writer(fd);
     FakeLink link;
@@ -81,6 +82,8 @@ TEST(HostSession, carries_tab_requests_to_hvmain_and_answers_the_extension) {
     HostSession session(writer);
     session.SetLink(&link);
     session.Handle(c.message);
+    session.End();
+    if (link.running) c.calls.push_back("quit");
     EXPECT_EQ(link.calls, c.calls) << c.what;
     EXPECT_EQ(Replies(fd), c.replies) << c.what;
     ::close(fd);

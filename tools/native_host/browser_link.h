@@ -25,6 +25,7 @@ class BrowserLink {
   virtual bool AddPage() = 0;
   virtual bool Show() = 0;
   virtual std::string OpenAgentName() = 0;
+  virtual bool Quit() = 0;
 };
 
 }  // namespace hvhost

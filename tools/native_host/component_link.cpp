@@ -26,6 +26,7 @@ class ComponentLink final : public BrowserLink {
   bool AddPage() override { return m_component.AddPage(); }
   bool Show() override { return m_component.Show(); }
   std::string OpenAgentName() override { return m_component.OpenAgentName(); }
+  bool Quit() override { return m_component.Quit(); }
 
  private:
   hvside::BrowserComponent m_component;

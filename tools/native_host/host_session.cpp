@@ -75,6 +75,10 @@ void HostSession::FrameGone() {
   m_writer.Write(WriteJsonMessage({{"type", "status"}, {"running", "false"}, {"agent", ""}}));
 }
 
+void HostSession::End() {
+  if (m_link && m_link->Connected()) m_link->Quit();
+}
+
 void HostSession::SendError(const std::string& text) {
   m_writer.Write(WriteJsonMessage({{"type", "error"}, {"message", text}}));
 }

@@ -38,6 +38,9 @@ class HostSession {
   void Navigate(const std::string& urlOrPath);
   void FrameGone();
   void SendError(const std::string& text);
+  // The browser closed the extension's port: the window hvmain serves is
+  // gone, so hvmain is asked to quit (it stays while an agent runs).
+  void End();
 
  private:
   void SendStatus();

@@ -46,7 +46,10 @@ int main() {
   std::unique_ptr<hvhost::BrowserLink> link;  // after the session: gone before it
   for (;;) {
     const hvhost::MessageReader::Result read = reader.Read();
-    if (read.status == hvhost::MessageReader::Status::end) return 0;
+    if (read.status == hvhost::MessageReader::Status::end) {
+      session.End();
+      return 0;
+    }
     if (read.status == hvhost::MessageReader::Status::error) {
       std::cerr << "harvion-native-host: " << read.text << '\n';
       session.SendError(read.text);

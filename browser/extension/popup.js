@@ -15,6 +15,8 @@ function show(answer) {
 }
 
 async function ask(command, done) {
+  // Disabled buttons lose the focus: it goes back where it was.
+  const focused = document.activeElement;
   buttons.forEach((b) => { b.disabled = true; });
   try {
     const answer = await api.runtime.sendMessage({command});
@@ -24,6 +26,7 @@ async function ask(command, done) {
     show({type: "error", message: String(e.message || e)});
   } finally {
     buttons.forEach((b) => { b.disabled = false; });
+    focused?.focus();
   }
 }
 

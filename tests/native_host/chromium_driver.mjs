@@ -80,15 +80,27 @@ for (let i = 0; i < 100 && !opened; ++i) {
   await pause(100);
   opened = await evaluate(worker, "api.tabs.query({}).then((tabs) => tabs.map((t) => t.pendingUrl || t.url).find((u) => u.startsWith('file:')) || null)");
 }
+// The popup as a screen reader reads it, once it has heard from the host.
+const popup = (await send("Target.createTarget", {url: `chrome-extension://${extensionId}/popup.html`})).targetId;
+const session = (await send("Target.attachToTarget", {targetId: popup, flatten: true})).sessionId;
+await send("Emulation.setDeviceMetricsOverride", {width: 280, height: 200, deviceScaleFactor: 1, mobile: false}, session);
+const inPopup = async (expression) =>
+  (await send("Runtime.evaluate", {expression, returnByValue: true}, session)).result.value;
+const agentShown = async () => {
+  const text = await inPopup("document.getElementById('agent')?.textContent");
+  return typeof text === "string" && text !== "\u2026";
+};
+for (let i = 0; i < 100 && !await agentShown(); ++i) await pause(100);
+const {nodes} = await send("Accessibility.getFullAXTree", {}, session);
+const controls = nodes.filter((n) => !n.ignored && ["button", "status", "heading"].includes(n.role?.value))
+                      .map((n) => `${n.role.value}: ${n.name?.value ?? ""}`);
+controls.push(`agent: ${await inPopup("document.getElementById('agent').textContent")}`);
+const focused = await inPopup("document.activeElement.id");
 if (screenshot) {
-  const popup = (await send("Target.createTarget", {url: `chrome-extension://${extensionId}/popup.html`})).targetId;
-  const session = (await send("Target.attachToTarget", {targetId: popup, flatten: true})).sessionId;
-  await send("Emulation.setDeviceMetricsOverride", {width: 270, height: 172, deviceScaleFactor: 1, mobile: false}, session);
-  await pause(1500);
   const {data} = await send("Page.captureScreenshot", {format: "png"}, session);
   writeFileSync(screenshot, Buffer.from(data, "base64"));
 }
-console.log(JSON.stringify({told, added, offline, opened}));
+console.log(JSON.stringify({told, added, offline, opened, popup: {controls, focused}}));
 await send("Browser.close").catch(() => {});
 browser.kill("SIGKILL");
 process.exit(0);

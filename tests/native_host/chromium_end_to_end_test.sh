@@ -55,6 +55,12 @@ answer=$(tail -n 1 "$WORK/driver.out")
 # "Read offline": hvmain makes the agent's frameset for the page and the
 # extension opens it in a tab.
 [[ $answer == *'"opened":"file://'"$HARVION_HOME"'/News/FRM'* ]] || fail "the agent's view was not opened: $answer"
+# The popup names its controls and the open agent, and starts on "Add".
+popup=${answer#*\"popup\":}
+for wanted in '"heading: Harvion"' '"status: Open agent:"' '"button: Add this page"' '"button: Read offline"' \
+              '"agent: News"' '"focused":"add"'; do
+  [[ $popup == *"$wanted"* ]] || fail "popup: $wanted missing from $popup"
+done
 
 # The browser closed: the host asks hvmain to quit, which saves the agent.
 hvmain=$(cat "$WORK/hvmain.pid" 2>/dev/null) || fail "hvmain was not started"

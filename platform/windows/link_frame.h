@@ -1,12 +1,14 @@
-// One message between processes on a window link: a length word and a fixed
-// body, little-endian. Every frame has the same length, so a reader never
-// waits for more than one frame's bytes and any other length is a fault.
+// One message between processes on a window link: a length word, a fixed
+// body, little-endian, and for the few messages that carry one a text or a
+// block of at most kMaxPayload bytes. A reader judges the length before it
+// reads a byte of the rest, so a peer can never make it wait for or hold
+// more than one bounded frame.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <string>
+#include <vector>
 
 namespace hv::win {
 
@@ -22,12 +24,16 @@ struct LinkFrame {
   std::uint32_t message = 0;
   std::uint64_t wParam = 0;
   std::int64_t lParam = 0;
+  // A window text or a dropped-file block that travels with the message.
+  std::string payload;
 };
 
 constexpr std::size_t kFrameBody = 32;
 constexpr std::size_t kFrameSize = 4 + kFrameBody;
-using FrameBytes = std::array<std::uint8_t, kFrameSize>;
+constexpr std::size_t kMaxPayload = 8192;
+using FrameBytes = std::vector<std::uint8_t>;
 
+// Empty when the payload is too long to be sent.
 FrameBytes EncodeFrame(const LinkFrame& frame);
 
 // Collects bytes as they come and hands out whole frames. A wrong length, a
@@ -41,8 +47,9 @@ class FrameReader {
   Result Feed(const std::uint8_t* bytes, std::size_t size, std::size_t& used, LinkFrame& out);
 
  private:
-  FrameBytes m_buffer{};
+  std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(kFrameSize);
   std::size_t m_have = 0;
+  std::size_t m_need = kFrameSize;
 };
 
 }  // namespace hv::win

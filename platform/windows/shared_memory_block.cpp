@@ -32,7 +32,22 @@ bool RecordedAlive(const Owner& owner) {
   return owner.mark == kMark && hv::win::ProcessAlive(pid_t(owner.process), owner.startTime);
 }
 
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
 }  // namespace
+
+std::string SharedBlockName(const std::string& frameTitle) {
+  // Longest name a shared-memory object may have after its "/".
+  constexpr std::size_t kMaxName = 255;
+  std::string name = "/harvion." + std::to_string(::geteuid()) + ".";
+  for (char c : frameTitle) {
+    if (name.size() > kMaxName) break;
+    name += IsNameCharacter(c) ? c : '_';
+  }
+  return name;
+}
 
 SharedMemoryBlock::SharedMemoryBlock(const std::string& name, bool owner) : m_name(name) {
   // A block whose owner died is removed, and the second try makes it afresh.

@@ -1,5 +1,7 @@
 #include "platform/windows/window_directory.h"
 
+#include "harvion/child_window.h"
+
 #include <dirent.h>
 #include <atomic>
 #include <cerrno>
@@ -21,7 +23,7 @@ namespace hv::win {
 
 namespace {
 
-constexpr const char* kHeader = "harvion-windows 1";
+constexpr const char* kHeader = "harvion-windows 2";
 constexpr std::size_t kMaxListBytes = 64 * 1024;
 constexpr std::size_t kMaxWindows = 256;
 
@@ -54,7 +56,7 @@ std::atomic<bool> g_gone{false};
 // This process's listed windows and the socket that serves them.
 class Directory {
  public:
-  bool Publish(HWND window, const std::string& className, const std::string& title) {
+  bool Publish(HWND window, const std::string& className, const std::string& title, const WindowStyle& style) {
     std::lock_guard lock(m_mutex);
     const std::string folder = RuntimeFolder();
     if (folder.empty()) return false;
@@ -66,15 +68,26 @@ class Directory {
       if (!m_folder.empty()) ::unlink(ListPath(m_folder, ::getpid()).c_str());
       m_folder = folder;
     }
+    TopLevelWindow record{window, className, title, ::getpid(), style.parent, style.controlId, style.visible, style.menu};
     for (auto& entry : m_windows) {
       if (entry.window != window) continue;
-      entry.className = className;
-      entry.title = title;
+      entry = std::move(record);
       return WriteLocked();
     }
     if (m_windows.size() >= kMaxWindows) return false;
-    m_windows.push_back({window, className, title, ::getpid()});
+    m_windows.push_back(std::move(record));
     return WriteLocked();
+  }
+
+  bool Show(HWND window, bool visible) {
+    std::lock_guard lock(m_mutex);
+    for (auto& entry : m_windows) {
+      if (entry.window != window) continue;
+      if (entry.visible == visible) return true;
+      entry.visible = visible;
+      return WriteLocked();
+    }
+    return false;
   }
 
   void Withdraw(HWND window) {
@@ -100,7 +113,9 @@ class Directory {
     std::ostringstream text;
     text << kHeader << ' ' << self << ' ' << ProcessStartTime(self) << '\n';
     for (const auto& entry : m_windows)
-      text << HandleValue(entry.window) << '\t' << entry.className << '\t' << entry.title << '\n';
+      text << HandleValue(entry.window) << '\t' << HandleValue(entry.parent) << '\t' << entry.controlId << '\t'
+           << (entry.visible ? 1 : 0) + (entry.menu ? 2 : 0) << '\t' << entry.className << '\t' << entry.title
+           << '\n';
     const std::string bytes = text.str();
     const std::string temporary = path + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -164,19 +179,38 @@ bool ParseWindowList(const std::string& text, pid_t process, std::uint64_t& star
       return false;
   }
   while (std::getline(lines, line) && windows.size() < kMaxWindows) {
-    const auto tab1 = line.find('\t');
-    const auto tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string::npos) continue;
-    char* end = nullptr;
-    const std::string number = line.substr(0, tab1);
-    const unsigned long long value = std::strtoull(number.c_str(), &end, 10);
+    // handle, parent, identifier, flags, class, title
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    for (int i = 0; i < 5; ++i) {
+      const auto tab = line.find('\t', at);
+      if (tab == std::string::npos) break;
+      fields.push_back(line.substr(at, tab - at));
+      at = tab + 1;
+    }
+    if (fields.size() != 5) continue;
+    fields.push_back(line.substr(at));
+    unsigned long long numbers[4] = {};
+    bool good = true;
+    for (int i = 0; i < 4 && good; ++i) {
+      char* end = nullptr;
+      errno = 0;
+      numbers[i] = std::strtoull(fields[i].c_str(), &end, 10);
+      good = !fields[i].empty() && fields[i][0] != '-' && !*end && errno == 0;
+    }
+    if (!good || numbers[2] > 0xFFFF || numbers[3] > 3) continue;
     TopLevelWindow entry;
-    entry.window = reinterpret_cast<HWND>(std::uintptr_t(value));
-    entry.className = line.substr(tab1 + 1, tab2 - tab1 - 1);
-    entry.title = line.substr(tab2 + 1);
+    entry.window = reinterpret_cast<HWND>(std::uintptr_t(numbers[0]));
+    entry.parent = reinterpret_cast<HWND>(std::uintptr_t(numbers[1]));
+    entry.controlId = int(numbers[2]);
+    entry.visible = numbers[3] & 1;
+    entry.menu = numbers[3] & 2;
+    entry.className = fields[4];
+    entry.title = fields[5];
     entry.processId = process;
-    if (number.empty() || *end || HandleProcess(entry.window) != process) continue;
-    if (!IsListableName(entry.className.c_str()) || !IsListableName(entry.title.c_str())) continue;
+    if (HandleProcess(entry.window) != process || (entry.parent && HandleProcess(entry.parent) != process)) continue;
+    if (!IsListableName(entry.className.c_str())) continue;
+    if (!IsListableName(entry.title.c_str()) && !(entry.parent && entry.title.empty())) continue;
     windows.push_back(std::move(entry));
   }
   return true;
@@ -185,13 +219,29 @@ bool ParseWindowList(const std::string& text, pid_t process, std::uint64_t& star
 }  // namespace hv::win
 
 BOOL PublishWindow(HWND window, const char* className, const char* title) {
+  return PublishWindow(window, className, title, WindowStyle{});
+}
+
+BOOL PublishWindow(HWND window, const char* className, const char* title, const WindowStyle& style) {
   using namespace hv::win;
   if (HandleProcess(window) != ::getpid() || !IsWindow(window)) return 0;
-  if (!IsListableName(className) || !IsListableName(title)) return 0;
+  if (!title || !IsListableName(className)) return 0;
+  if (!IsListableName(title) && !(style.parent && !*title)) return 0;
+  if (style.parent && (HandleProcess(style.parent) != ::getpid() || style.parent == window)) return 0;
+  if (style.controlId < 0 || style.controlId > 0xFFFF) return 0;
   if (g_gone) return 0;
   g_used = true;
   try {
-    return TheDirectory().Publish(window, className, title);
+    return TheDirectory().Publish(window, className, title, style);
+  } catch (...) {
+    return 0;
+  }
+}
+
+BOOL ShowWindow(HWND window, bool visible) {
+  if (!hv::win::g_used || hv::win::g_gone || hv::win::HandleProcess(window) != ::getpid()) return 0;
+  try {
+    return hv::win::TheDirectory().Show(window, visible);
   } catch (...) {
     return 0;
   }
@@ -205,8 +255,9 @@ void WithdrawWindow(HWND window) {
   }
 }
 
-std::vector<TopLevelWindow> EnumWindows() {
-  using namespace hv::win;
+namespace hv::win {
+
+std::vector<TopLevelWindow> ListedWindows() {
   std::vector<TopLevelWindow> windows;
   try {
     const std::string folder = RuntimeFolder();
@@ -234,6 +285,14 @@ std::vector<TopLevelWindow> EnumWindows() {
     }
   } catch (...) {
   }
+  return windows;
+}
+
+}  // namespace hv::win
+
+std::vector<TopLevelWindow> EnumWindows() {
+  auto windows = hv::win::ListedWindows();
+  std::erase_if(windows, [](const TopLevelWindow& entry) { return entry.parent != nullptr; });
   return windows;
 }
 

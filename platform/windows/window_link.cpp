@@ -12,8 +12,12 @@
 #include <cstring>
 
 #include "harvion/top_level_window.h"
+#include "harvion/global_memory.h"
+#include "harvion/window_messages.h"
 #include "platform/windows/link_frame.h"
+#include "platform/windows/message_marshal.h"
 #include "platform/windows/runtime_folder.h"
+#include "platform/windows/window_directory.h"
 #include "platform/windows/window_handle.h"
 
 namespace hv::win {
@@ -74,7 +78,7 @@ int ConnectTo(HWND window) {
 
 bool SendFrame(int fd, const LinkFrame& frame) {
   const FrameBytes bytes = EncodeFrame(frame);
-  return WriteAll(fd, bytes.data(), bytes.size());
+  return !bytes.empty() && WriteAll(fd, bytes.data(), bytes.size());
 }
 
 // Writes the answer to a sent message once, from whichever thread answers;
@@ -86,14 +90,15 @@ class ReplyChannel {
   ReplyChannel& operator=(const ReplyChannel&) = delete;
   ~ReplyChannel() { --*m_pending; }
 
-  void Answer(std::uint64_t window, LRESULT result) {
+  void Answer(std::uint64_t window, LRESULT result, std::string payload) {
     if (m_answered.exchange(true)) return;
     LinkFrame frame;
     frame.kind = FrameKind::reply;
     frame.window = window;
     frame.lParam = result;
+    frame.payload = std::move(payload);
     // A sender that stopped reading is not waited for: the socket is
-    // non-blocking, and one frame fits its buffer.
+    // non-blocking, and one frame (at most a text) fits its buffer.
     const FrameBytes bytes = EncodeFrame(frame);
     (void)::send(m_fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   }
@@ -124,16 +129,21 @@ bool PeerIsUser(int socket, uid_t user) {
 }
 
 BOOL PostRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LinkFrame frame{FrameKind::posted, HandleValue(window), message, wParam, lParam, {}};
+  if (!PackOutgoing(frame, lParam, false)) return 0;
   Socket fd(ConnectTo(window));
-  if (fd.get() < 0) return 0;
-  return SendFrame(fd.get(), {FrameKind::posted, HandleValue(window), message, wParam, lParam});
+  if (fd.get() < 0 || !SendFrame(fd.get(), frame)) return 0;
+  // A posted block belongs to the receiver, which has its own copy now.
+  if (message == WM_DROPFILES) GlobalFree(reinterpret_cast<HGLOBAL>(wParam));
+  return 1;
 }
 
 BOOL SendRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigned timeoutMs, LRESULT& result) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  LinkFrame out{FrameKind::sent, HandleValue(window), message, wParam, lParam, {}};
+  if (!PackOutgoing(out, lParam, true)) return 0;
   Socket fd(ConnectTo(window));
-  if (fd.get() < 0 || !SendFrame(fd.get(), {FrameKind::sent, HandleValue(window), message, wParam, lParam}))
-    return 0;
+  if (fd.get() < 0 || !SendFrame(fd.get(), out)) return 0;
   FrameReader reader;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -142,7 +152,7 @@ BOOL SendRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigne
     const int ready = ::poll(&wait, 1, int(left));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return 0;
-    std::uint8_t bytes[kFrameSize];
+    std::uint8_t bytes[4096];
     const ssize_t n = ::recv(fd.get(), bytes, sizeof bytes, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return 0;  // the target or its process is gone
@@ -155,7 +165,7 @@ BOOL SendRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigne
       if (got == FrameReader::Result::fault) return 0;
       if (got == FrameReader::Result::frame) {
         if (frame.kind != FrameKind::reply || frame.window != HandleValue(window)) return 0;
-        result = frame.lParam;
+        result = UnpackReply(window, message, wParam, lParam, frame.lParam, frame.payload);
         return 1;
       }
     }
@@ -163,7 +173,7 @@ BOOL SendRemote(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigne
 }
 
 BOOL IsRemoteWindow(HWND window) {
-  for (const auto& listed : EnumWindows())
+  for (const auto& listed : ListedWindows())
     if (listed.window == window) return 1;
   return 0;
 }
@@ -282,8 +292,10 @@ bool LinkServer::Read(Connection& connection) {
     if (got == FrameReader::Result::needMore) continue;
     if (++connection.frames > kFramesPerConnection) return false;
     const HWND window = reinterpret_cast<HWND>(frame.window);
+    auto incoming = std::make_shared<IncomingMessage>();
+    if (frame.kind == FrameKind::reply || !incoming->Unpack(frame)) return false;
     if (frame.kind == FrameKind::posted) {
-      DeliverPosted(window, frame.message, frame.wParam, frame.lParam);
+      if (!DeliverPosted(window, frame.message, incoming->wParam(), incoming->lParam())) incoming->Discard();
       continue;
     }
     // A sent message ends the connection's part here: the answer goes back
@@ -296,8 +308,11 @@ bool LinkServer::Read(Connection& connection) {
     }
     auto channel = std::make_shared<ReplyChannel>(connection.fd, pending);
     connection.fd = -1;
-    DeliverSent(window, frame.message, frame.wParam, frame.lParam,
-                [channel, value = frame.window](LRESULT result) { channel->Answer(value, result); });
+    // The receiver's copy of a text lives until the answer.
+    DeliverSent(window, frame.message, incoming->wParam(), incoming->lParam(),
+                [channel, incoming, value = frame.window](LRESULT result) {
+                  channel->Answer(value, result, incoming->ReplyPayload(result));
+                });
     return false;
   }
   return true;

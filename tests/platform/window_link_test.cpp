@@ -12,11 +12,17 @@
 
 #include <gtest/gtest.h>
 
+#include "harvion/child_window.h"
+#include "harvion/exports.h"
+#include "harvion/global_memory.h"
 #include "harvion/message_target.h"
 #include "harvion/top_level_window.h"
+#include "harvion/window_messages.h"
 #include "peer/window_peer_messages.h"
 #include "platform/windows/link_frame.h"
 #include "platform/windows/runtime_folder.h"
+#include "platform/windows/window_directory.h"
+#include "platform/windows/window_handle.h"
 #include "platform/windows/window_link.h"
 #include "window_peer_process.h"
 
@@ -105,6 +111,130 @@ TEST_F(WindowLink, finds_and_messages_a_window_in_another_process) {
   EXPECT_EQ(SendMessageTimeout(found, WM_USER, 1, 1, 5000, nullptr), 0);
 }
 
+TEST_F(WindowLink, child_windows_and_their_texts_reach_across_processes) {
+  Inbox inbox;
+  ASSERT_TRUE(inbox.listed());
+  hv::test::WindowPeer peer("HvTestPeer", "Texts");
+  ASSERT_TRUE(peer.ready());
+  const HWND top = FindWindow("HvTestPeer", nullptr);
+  const HWND child = GetDlgItem(top, kPeerChildId);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(GetDlgItem(top, kPeerChildId + 1), nullptr);
+  EXPECT_EQ(GetParent(child), top);
+  EXPECT_EQ(GetParent(top), nullptr);
+  EXPECT_EQ(FindWindowEx(top, nullptr, "HvTestChild", nullptr), child);
+  EXPECT_EQ(FindWindowEx(top, child, "HvTestChild", nullptr), nullptr);
+  EXPECT_EQ(FindWindow("HvTestChild", nullptr), nullptr) << "children are not top-level windows";
+  char name[8] = {};
+  EXPECT_EQ(GetClassName(child, name, sizeof name), 7);
+  EXPECT_STREQ(name, "HvTestC");
+  EXPECT_TRUE(HasMenu(top) && IsWindowVisible(top));
+  EXPECT_FALSE(HasMenu(child) || IsWindowVisible(child));
+
+  const std::string longest(kMaxWindowText, 'x');
+  const struct {
+    std::string text;
+    bool taken;
+  } texts[] = {{"http://a.example/", true}, {"", true}, {longest, true}, {longest + "y", false}};
+  for (const auto& t : texts) {
+    EXPECT_EQ(SetWindowText(child, t.text.c_str()), t.taken) << t.text.size();
+    if (t.taken) {
+      EXPECT_EQ(GetWindowText(child), t.text) << t.text.size();
+    }
+  }
+  EXPECT_EQ(GetWindowText(child), longest) << "a refused text leaves the window's text alone";
+  // The caller's buffer bounds the copy, whatever the other side holds.
+  char small[4] = {'-', '-', '-', '-'};
+  EXPECT_EQ(SendMessage(child, WM_GETTEXT, 3, reinterpret_cast<LPARAM>(small)), 2);
+  EXPECT_STREQ(small, "xx");
+  EXPECT_EQ(small[3], '-');
+  const struct {
+    WPARAM index;
+    LRESULT result;
+    const char* text;
+  } entries[] = {{0, 7, "entry 0"}, {2, 7, "entry 2"}, {3, LB_ERR, ""}};
+  for (const auto& e : entries) {
+    char entry[kMaxWindowText + 1] = {};
+    EXPECT_EQ(SendMessage(child, LB_GETTEXT, e.index, reinterpret_cast<LPARAM>(entry)), e.result) << e.index;
+    EXPECT_STREQ(entry, e.text) << e.index;
+  }
+
+  // A dropped-file list travels as a block of the receiver's own; the
+  // sender's is freed once it is posted.
+  HDROP drop = AppendFileToHdrop(CreateHdrop(), "/tmp/page.html");
+  const std::size_t size = GlobalSize(drop);
+  ASSERT_EQ(PostMessage(child, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0), 1);
+  EXPECT_TRUE(inbox.WaitFor(LPARAM(size)));
+  EXPECT_EQ(GlobalSize(drop), 0u);
+  EXPECT_EQ(PostMessage(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("posted")), 0) << "a pointer cannot be posted";
+}
+
+TEST(LinkFrame, frames_with_payloads_read_whole_and_byte_by_byte) {
+  const hv::win::LinkFrame frames[] = {
+      {hv::win::FrameKind::sent, 1, WM_SETTEXT, 0, 0, "http://a.example/"},
+      {hv::win::FrameKind::reply, 2, 0, 0, -1, std::string(hv::win::kMaxPayload, 'p')},
+      {hv::win::FrameKind::posted, 3, WM_USER, 4, 5, ""},
+  };
+  for (const std::size_t step : {std::size_t(1), std::size_t(1) << 20}) {
+    std::vector<std::uint8_t> stream;
+    for (const auto& frame : frames) {
+      const auto bytes = hv::win::EncodeFrame(frame);
+      stream.insert(stream.end(), bytes.begin(), bytes.end());
+    }
+    hv::win::FrameReader reader;
+    std::vector<hv::win::LinkFrame> got;
+    for (std::size_t at = 0; at < stream.size();) {
+      const std::size_t size = std::min(step, stream.size() - at);
+      std::size_t used = 0;
+      hv::win::LinkFrame frame;
+      const auto result = reader.Feed(stream.data() + at, size, used, frame);
+      ASSERT_NE(result, hv::win::FrameReader::Result::fault) << at;
+      at += used;
+      if (result == hv::win::FrameReader::Result::frame) got.push_back(frame);
+    }
+    ASSERT_EQ(got.size(), std::size(frames)) << step;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].payload, frames[i].payload) << step;
+      EXPECT_EQ(got[i].message, frames[i].message) << step;
+      EXPECT_EQ(got[i].lParam, frames[i].lParam) << step;
+    }
+  }
+  EXPECT_TRUE(hv::win::EncodeFrame({hv::win::FrameKind::posted, 1, 0, 0, 0, std::string(hv::win::kMaxPayload + 1, 'p')})
+                  .empty());
+}
+
+TEST(WindowList, lines_of_other_processes_or_bad_numbers_are_skipped) {
+  const pid_t self = 1234;
+  const auto handle = [](pid_t process, unsigned counter) {
+    return std::to_string(hv::win::HandleValue(hv::win::MakeHandle(process, counter)));
+  };
+  const std::string top = handle(self, 1), child = handle(self, 2), other = handle(self + 1, 3);
+  const struct {
+    std::string line;
+    bool kept;
+  } lines[] = {
+      {top + "\t0\t0\t3\tIEFrame\tPage - Browser", true},
+      {child + "\t" + top + "\t40965\t1\tEdit\t", true},
+      {other + "\t0\t0\t1\tIEFrame\tForeign", false},
+      {child + "\t" + other + "\t1\t1\tEdit\t", false},
+      {child + "\t" + top + "\t65536\t1\tEdit\t", false},
+      {child + "\t" + top + "\t-1\t1\tEdit\t", false},
+      {child + "\t" + top + "\t1\t4\tEdit\t", false},
+      {top + "\t0\t0\t1\tIEFrame\t", false},
+      {top + "\t0\t0\t1\t\tTitle", false},
+      {top + "\t0\t0\tIEFrame\tTitle", false},
+  };
+  for (const auto& l : lines) {
+    std::uint64_t start = 0;
+    std::vector<TopLevelWindow> windows;
+    ASSERT_TRUE(hv::win::ParseWindowList("harvion-windows 2 1234 99\n" + l.line + "\n", self, start, windows));
+    EXPECT_EQ(windows.size(), l.kept ? 1u : 0u) << l.line;
+  }
+  std::uint64_t start = 0;
+  std::vector<TopLevelWindow> windows;
+  EXPECT_FALSE(hv::win::ParseWindowList("harvion-windows 1 1234 99\n", self, start, windows));
+}
+
 TEST_F(WindowLink, messages_to_a_process_that_died_fail_at_once) {
   hv::test::WindowPeer peer("HvTestPeer", "Dies");
   ASSERT_TRUE(peer.ready());
@@ -165,7 +295,7 @@ TEST_F(WindowLink, hostile_peers_are_cut_off_and_others_still_served) {
   const std::string socketPath = hv::win::SocketPath(hv::win::RuntimeFolder(), ::getpid());
 
   const UINT kFlood = WM_USER + 77;
-  const auto valid = hv::win::EncodeFrame({hv::win::FrameKind::posted, std::uint64_t(inbox.window()), kFlood, 0, 1});
+  const auto valid = hv::win::EncodeFrame({hv::win::FrameKind::posted, std::uint64_t(inbox.window()), kFlood, 0, 1, {}});
   auto wrongLength = Bytes(valid);
   wrongLength[0] = 31;
   std::vector<std::uint8_t> gigabyte = {0, 0, 0, 0x40};
@@ -174,6 +304,12 @@ TEST_F(WindowLink, hostile_peers_are_cut_off_and_others_still_served) {
   wrongKind[6] = 9;
   auto replyUnasked = Bytes(valid);
   replyUnasked[6] = 3;
+  const auto withPayload = [&](UINT message, hv::win::FrameKind kind, std::string payload) {
+    return Bytes(hv::win::EncodeFrame({kind, std::uint64_t(inbox.window()), message, 0, 0, std::move(payload)}));
+  };
+  auto overLong = withPayload(WM_SETTEXT, hv::win::FrameKind::sent, "x");
+  overLong[0] = std::uint8_t(hv::win::kFrameBody + hv::win::kMaxPayload + 1);
+  overLong[1] = std::uint8_t((hv::win::kFrameBody + hv::win::kMaxPayload + 1) >> 8);
   const struct {
     const char* name;
     std::vector<std::uint8_t> bytes;
@@ -184,6 +320,12 @@ TEST_F(WindowLink, hostile_peers_are_cut_off_and_others_still_served) {
       {"1 GB length", gigabyte, 1},
       {"unknown kind", wrongKind, 1},
       {"reply nobody asked for", replyUnasked, 1},
+      {"payload over the limit", overLong, 1},
+      {"text with a zero in it", withPayload(WM_SETTEXT, hv::win::FrameKind::sent, std::string("a\0b", 3)), 1},
+      {"text posted", withPayload(WM_SETTEXT, hv::win::FrameKind::posted, "a"), 1},
+      {"payload on a plain message", withPayload(kFlood, hv::win::FrameKind::posted, "a"), 1},
+      {"text longer than a window holds", withPayload(WM_SETTEXT, hv::win::FrameKind::sent, std::string(kMaxWindowText + 1, 'a')), 1},
+      {"dropped files sent", withPayload(WM_DROPFILES, hv::win::FrameKind::sent, "block"), 1},
       {"flood of 100000", Bytes(valid), 100000},
   };
   LPARAM mark = 1000;

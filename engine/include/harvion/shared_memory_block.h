@@ -10,6 +10,11 @@
 
 #include "harvion/types.h"
 
+// The shared-memory name of the block for a frame title: "/harvion.UID."
+// and the title with everything but letters, digits, "-" and "_" turned into
+// "_", at most 255 bytes. The user's number keeps users of one machine apart.
+HV_EXPORT std::string SharedBlockName(const std::string& frameTitle);
+
 class HV_EXPORT SharedMemoryBlock {
  public:
   static constexpr std::size_t kSize = 512;

@@ -32,6 +32,15 @@ touch -d '1 second' "$page"
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/bin/hvmain" --no-splash --screenshot docs/hvmain.png "Walking Club"
 echo "docs/hvmain.png"
+# hvmain started by a browser-side component (hvplugin) and attached to its
+# browser window: the agent frame without a frame of its own.
+if [ -x "$build/bin/hvplugin" ]; then
+  runtime=$work/runtime
+  mkdir -m 700 "$runtime"
+  XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=offscreen "$build/bin/hvplugin" --screenshot docs/hvplugin.png \
+    open "Walking Club" then resize 520 420 >/dev/null
+  echo "docs/hvplugin.png"
+fi
 # The engine's dialogs and the item pages with sample data, drawn by their widget tests.
 if [ -x "$build/bin/hvuitests" ]; then
   HARVION_DIALOG_SHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen "$build/bin/hvuitests" \

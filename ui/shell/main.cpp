@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   // The settings sheet and the strategy lists draw on this program's windows.
   hvdlg::InstallEngineDialogs();
   hvui::CHarvionApp harvion;
-  if (!harvion.Start(options)) return 0;
+  if (!harvion.Start(options)) return harvion.StartExitCode();
   const int result = QApplication::exec();
   return result;
 }

@@ -6,13 +6,22 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstring>
+
+#include "harvion/child_window.h"
 #include "harvion/global_memory.h"
+#include "harvion/plugin_messages.h"
 #include "harvion/saf_node.h"
+#include "harvion/top_level_window.h"
+#include "harvion/window_messages.h"
 #include "shell/agent_frame.h"
 #include "shell/agent_tree_view.h"
+#include "shell/details_bar.h"
 #include "shell/message_boxes.h"
 #include "shell/node_bridge.h"
 #include "shell/plugin_client.h"
+#include "shell/shared_block.h"
 #include "shell/tree_item_node.h"
 
 namespace hvui {
@@ -45,7 +54,12 @@ CMainFrame::CMainFrame(std::unique_ptr<CBrowserHost> host, QObject* parent)
   if (auto* bar = m_frame->findChild<QToolBar*>("buttons")) bar->insertAction(bar->actions().value(5), m_viewAction);
 }
 
-CMainFrame::~CMainFrame() { delete m_frame; }
+CMainFrame::~CMainFrame() {
+  // No message of the component reaches a frame that is going.
+  if (m_target) DestroyMessageTarget(m_target);
+  if (m_block) m_block->Unlink();
+  delete m_frame;
+}
 
 int CMainFrame::OpenAgent(const QString& name) {
   if (m_frame->Running() && name != m_frame->AgentName()) {
@@ -62,9 +76,16 @@ int CMainFrame::OpenAgent(const QString& name) {
 }
 
 void CMainFrame::Navigate(const QString& url, int flag) {
-  // Selecting an item shows nothing by itself: there is no agent view beside
-  // the tree to follow it. The plain page is shown on request.
-  if (flag == 0) return;
+  // Selecting an item shows nothing by itself unless the agent frame is
+  // attached: then the host shows the page. The plain page is shown on
+  // request.
+  if (flag == 0) {
+    if (!m_embedded) return;
+    const QByteArray address = url.toUtf8();
+    PluginClient::Reparse(address.constData());
+    SendToHost(url);
+    return;
+  }
   QString target = m_host->StatusBarLocation();
   if (target.isEmpty() && m_frame->AgentName().size() > 0) {
     const std::uint64_t id = m_frame->Tree()->SelectedId();
@@ -79,6 +100,10 @@ void CMainFrame::Navigate(const QString& url, int flag) {
 }
 
 void CMainFrame::ShowAgentView() {
+  if (m_target) {
+    ShowPluginView();
+    return;
+  }
   QString location = m_host->CurrentLocation();
   // Without a page opened yet, the selected item's stored copy is shown.
   if (location.isEmpty()) {
@@ -99,6 +124,10 @@ void CMainFrame::ShowAgentView() {
 }
 
 void CMainFrame::AddCurrentPage() {
+  if (m_embedded) {
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextPluginModeAdd));
+    return;
+  }
   if (m_frame->Running()) {
     ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextModifyWhileRunning));
     return;
@@ -122,13 +151,13 @@ void CMainFrame::AddCurrentPage() {
     ShowMessage(m_frame, PluginCaption(), AddedPageMessage(title, url, m_frame->AgentName()));
 }
 
-bool CMainFrame::Quit() {
+bool CMainFrame::Quit(int exitCode) {
   if (m_frame->Running()) {
     ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextQuitWhileRunning));
     return false;
   }
   m_frame->Client()->m_bClosing = true;
-  QApplication::exit(0);
+  QApplication::exit(exitCode);
   return true;
 }
 
@@ -142,6 +171,171 @@ void CMainFrame::UpdateTitle() {
   // their addresses would push the agent's name out of a task bar's room.
   const QString agent = m_frame->AgentName();
   m_frame->setWindowTitle(agent.isEmpty() ? QStringLiteral("Harvion") : agent + QStringLiteral(" \u2014 Harvion"));
+}
+
+bool CMainFrame::StartPlugin(HWND browserWindow, HWND notifyWindow, bool showFlag) {
+  m_browserWindow = browserWindow;
+  m_hostWindow = notifyWindow;
+  const std::string title = PluginFrameTitle(browserWindow);
+  m_block = std::make_unique<SharedBlock>(QString::fromStdString(title));
+  // Messages arrive on the link's thread; each is handled on the Qt thread,
+  // and a sent one is answered from there.
+  m_target = CreateMessageTarget(
+      [this](UINT message, WPARAM wParam, LPARAM lParam) { Enqueue({message, wParam, lParam, nullptr}); },
+      [this](UINT message, WPARAM wParam, LPARAM lParam, ReplyFunction reply) {
+        Enqueue({message, wParam, lParam, std::move(reply)});
+      });
+  if (!m_target || !PublishWindow(m_target, kPluginFrameClass, title.c_str())) return false;
+  PostMessage(m_target, WM_HVP_OPEN_AGENT, 0, 0);
+  if (notifyWindow && IsWindow(notifyWindow))
+    PostMessage(m_target, WM_HVP_ATTACH, reinterpret_cast<WPARAM>(notifyWindow), 0);
+  else
+    PostMessage(m_target, showFlag ? WM_HVP_SHOW : WM_HVP_ADD_PAGE, 0, 0);
+  return true;
+}
+
+void CMainFrame::Enqueue(PendingMessage pending) {
+  std::lock_guard lock(m_pendingMutex);
+  const bool question =
+      pending.reply && (pending.message == WM_HVP_QUERY_ATTACHED || pending.message == WM_GETTEXT);
+  pending.id = m_nextId++;
+  if (question) QMetaObject::invokeMethod(this, [this, id = pending.id] { AnswerWhileBusy(id); }, Qt::QueuedConnection);
+  m_pending.push_back(std::move(pending));
+  if (m_pending.size() == 1) QMetaObject::invokeMethod(this, [this] { HandleNext(); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::AnswerWhileBusy(std::uint64_t id) {
+  // Running here while a message is handled means its box's loop runs us.
+  if (!m_handling) return;
+  PendingMessage pending;
+  {
+    std::lock_guard lock(m_pendingMutex);
+    // The front is the message being handled; a question behind it goes now.
+    auto it = std::find_if(m_pending.begin() + 1, m_pending.end(), [&](const auto& p) { return p.id == id; });
+    if (it == m_pending.end()) return;
+    pending = std::move(*it);
+    m_pending.erase(it);
+  }
+  pending.reply(OnPluginMessage(pending.message, pending.wParam, pending.lParam));
+}
+
+void CMainFrame::HandleNext() {
+  PendingMessage pending;
+  {
+    std::lock_guard lock(m_pendingMutex);
+    if (m_pending.empty()) return;
+    pending = std::move(m_pending.front());
+  }
+  m_handling = true;
+  const LRESULT result = OnPluginMessage(pending.message, pending.wParam, pending.lParam);
+  m_handling = false;
+  if (pending.reply) pending.reply(result);
+  std::lock_guard lock(m_pendingMutex);
+  m_pending.pop_front();
+  if (!m_pending.empty()) QMetaObject::invokeMethod(this, [this] { HandleNext(); }, Qt::QueuedConnection);
+}
+
+LRESULT CMainFrame::OnPluginMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_HVP_ADD_PAGE:
+      AddCurrentPage();
+      return 0;
+    case WM_HVP_OPEN_AGENT:
+      return OpenAgent(m_block ? QString::fromStdString(m_block->ReadText()) : QString());
+    case WM_HVP_ATTACH:
+      Attach(reinterpret_cast<HWND>(wParam));
+      return 0;
+    case WM_HVP_QUERY_ATTACHED:
+      return m_embedded ? 1 : 0;
+    case WM_HVP_SHOW:
+      ShowAgentView();
+      return 0;
+    case WM_HVP_DETACH:
+      Detach();
+      return 0;
+    case WM_HVP_RESIZE:
+      ResizeAgentFrame(lParam);
+      return 0;
+    case WM_HVP_QUIT:
+      Quit(kPluginQuitCode);
+      return 0;
+    case WM_GETTEXT: {
+      const QByteArray name = m_frame->AgentName().toUtf8();
+      if (name.isEmpty() || !lParam || std::size_t(name.size()) >= wParam) return 0;
+      std::memcpy(reinterpret_cast<char*>(lParam), name.constData(), std::size_t(name.size()) + 1);
+      return name.size();
+    }
+    default:
+      return 0;
+  }
+}
+
+void CMainFrame::Attach(HWND host) {
+  m_embedded = true;
+  m_hostWindow = host;
+  // Linux has no window of another process to put ours into: the agent
+  // frame goes frameless over the place the component keeps for it, at the
+  // size the component gives.
+  m_frame->hide();
+  m_frame->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  if (m_hostSize.isValid()) m_frame->resize(m_hostSize);
+  m_frame->show();
+  m_frame->Details()->setVisible(m_detailsShown);
+  m_frame->Tree()->viewport()->update();
+  PostMessage(m_browserWindow, WM_HVP_SHOW, 1, 0);
+}
+
+void CMainFrame::Detach() {
+  m_embedded = false;
+  m_detailsShown = m_frame->Details()->isVisible();
+  m_frame->hide();
+  m_frame->Details()->hide();
+  // An ordinary window again, which the user can still reach.
+  m_frame->setWindowFlags(Qt::Window);
+  m_frame->show();
+  PostMessage(m_browserWindow, WM_HVP_SHOW, 0, 0);
+}
+
+void CMainFrame::ResizeAgentFrame(LPARAM size) {
+  const int width = int(size & 0xFFFF), height = int((size >> 16) & 0xFFFF);
+  if (size != 0) {
+    m_hostSize = QSize(width, height);
+    m_frame->resize(m_hostSize);
+    return;
+  }
+  m_frame->repaint();
+  m_frame->Tree()->viewport()->repaint();
+}
+
+void CMainFrame::ShowPluginView() {
+  if (m_embedded) {
+    PluginClient::SaveAgentFile();
+    Navigate(QString(), 1);
+    return;
+  }
+  const std::string name = m_block ? m_block->ReadText() : std::string();
+  if (!name.empty() && name != m_urlWritten && OpenAgent(QString::fromStdString(name)) != 1) return;
+  const QByteArray location = m_host->CurrentLocation().toUtf8();
+  char path[4096] = {};
+  if (!PluginClient::CreateFrameSet(location.constData(), path, sizeof path) || !*path) {
+    ShowMessage(m_frame, PluginCaption(), FrameMessage(kTextNoTemporaryFile));
+    return;
+  }
+  m_host->Navigate(EngineText(path));
+}
+
+void CMainFrame::SendToHost(const QString& url) {
+  const std::string bytes = url.toUtf8().toStdString();
+  // The block holds 511 bytes and a zero: a cut address would show another
+  // page, so a longer one is refused and said so.
+  if (bytes.size() >= SharedBlock::kSize) {
+    ShowMessage(m_frame, PluginCaption(),
+                tr("This address is too long to be shown in the browser (512 bytes or more):\n%1").arg(url.left(200)));
+    return;
+  }
+  if (!m_block || !m_block->WriteText(bytes)) return;
+  m_urlWritten = bytes;
+  if (IsWindow(m_hostWindow)) PostMessage(m_hostWindow, WM_HVP_NAVIGATE, 0, 0);
 }
 
 }  // namespace hvui

@@ -38,7 +38,7 @@ if [ -x "$build/bin/hvplugin" ]; then
   runtime=$work/runtime
   mkdir -m 700 "$runtime"
   XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=offscreen "$build/bin/hvplugin" --screenshot docs/hvplugin.png \
-    open "Walking Club" then resize 520 420 >/dev/null
+    open "Walking Club" then resize 360 640 >/dev/null
   echo "docs/hvplugin.png"
 fi
 # The engine's dialogs and the item pages with sample data, drawn by their widget tests.

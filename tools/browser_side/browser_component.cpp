@@ -320,7 +320,10 @@ bool BrowserComponent::Start(const std::string& agent, StartMode mode, std::stri
     if (!opened || !moved) error = "the frame for this browser window did not take the messages";
     return opened && moved;
   }
-  m_state->block->WriteText(agent);
+  {
+    std::lock_guard lock(m_state->mutex);
+    m_state->block->WriteText(agent);
+  }
   const std::string browser = std::to_string(reinterpret_cast<std::uintptr_t>(m_state->browser));
   const std::string host =
       mode == StartMode::attach ? std::to_string(reinterpret_cast<std::uintptr_t>(m_state->host)) : "0";

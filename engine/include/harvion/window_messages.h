@@ -1,7 +1,9 @@
 // Window messages that carry a text or a block, and the few others a program
 // beside a browser sends its windows. Across processes the text travels with
 // the message (at most kMaxWindowText bytes), as the window system would copy
-// it; within a process the pointers are passed as they are.
+// it; within a process the pointers are passed as they are. A buffer for
+// LB_GETTEXT or SB_GETTEXT to another process's window must hold
+// kMaxWindowText + 1 bytes: the length asked before may have changed since.
 #pragma once
 
 #include <cstddef>

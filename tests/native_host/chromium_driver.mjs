@@ -70,7 +70,7 @@ await send("Target.activateTarget", {targetId});
 let told = null;
 for (let i = 0; i < 100 && !(told && told.url === pageUrl && told.title); ++i) {
   await pause(100);
-  told = await evaluate(worker, "activeTab().then((tab) => { tellPage(tab); return lastPage; })");
+  told = await evaluate(worker, "activeTab().then((tab) => { if (tab?.status !== 'complete') return null; tellPage(tab); return lastPage; })");
 }
 await evaluate(worker, `api.storage.local.set({lastAgent: ${JSON.stringify(agent)}})`);
 const added = await evaluate(worker, "tabRequest('add')");

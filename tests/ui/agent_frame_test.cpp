@@ -53,6 +53,19 @@ TEST_F(FrameTest, folders_searches_and_deletes_act_on_the_target_folder) {
   EXPECT_EQ(m_messages.size(), 1) << m_messages.join("\n").toStdString();
 }
 
+TEST_F(FrameTest, current_page_takes_the_agent_views_address_before_the_page_opened_last) {
+  NewAgent("Browsed");
+  m_frame->SetCurrentPage("http://opened.example/last.html");
+  m_host->statusBar = "http://view.example/docs/";
+  m_frame->OnCommand(hvui::kCmdCurrentPage);
+  ASSERT_TRUE(WaitFor([&] { return Child(Root(), "docs/") != nullptr; }));
+  m_host->statusBar.clear();
+  m_frame->OnCommand(hvui::kCmdCurrentPage);
+  ASSERT_TRUE(WaitFor([&] { return Child(Root(), "last.html") != nullptr; }));
+  EXPECT_EQ(Root()->childCount(), 2);
+  EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("\n").toStdString();
+}
+
 TEST_F(FrameTest, deleting_the_agent_asks_first_and_no_changes_nothing) {
   NewAgent("Doomed");
   const QString file = QString::fromStdString(GetAgentsDirectory()) + "/Doomed.hvx";

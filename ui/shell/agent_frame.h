@@ -87,6 +87,10 @@ class CAgentFrame : public QMainWindow {
   void OpenNode(std::uint64_t id);
   // The page the user last opened in the browser (Current Page adds it).
   void SetCurrentPage(const QString& url) { m_currentPage = url; }
+  // Where Current Page reads the browser's page first (the agent view's
+  // status-bar address); empty answers fall back to the last page opened.
+  // Unavailable: the browser cannot tell, and the command is greyed.
+  void SetCurrentPageSource(std::function<QString()> source, bool available);
 
   CAgentTreeView* Tree() const { return m_tree; }
   CDetailsBar* Details() const { return m_details; }
@@ -155,6 +159,7 @@ class CAgentFrame : public QMainWindow {
   Navigate m_navigate;
   std::function<void(const QString&)> m_open;
   std::function<std::vector<std::string>()> m_agentList;
+  std::function<QString()> m_currentPageSource;
   QString m_currentPage;
   HWND m_window = nullptr;
   bool m_running = false;

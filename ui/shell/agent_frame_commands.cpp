@@ -337,16 +337,23 @@ void CAgentFrame::NewSearch() {
   if (made) QTimer::singleShot(0, this, [this, made] { m_tree->EditLabel(m_tree->Item(made)); });
 }
 
+void CAgentFrame::SetCurrentPageSource(std::function<QString()> source, bool available) {
+  m_currentPageSource = std::move(source);
+  Action(kCmdCurrentPage)->setEnabled(available);
+}
+
 void CAgentFrame::AddCurrentPage() {
   const std::uint64_t target = TargetFolder();
   if (!target) return;
+  QString page = m_currentPageSource ? m_currentPageSource() : QString();
+  if (page.isEmpty()) page = m_currentPage;
   // A stored copy opened last is a local file: not a web location to add.
-  if (const int refusal = AddPageRefusal(m_currentPage)) {
+  if (const int refusal = AddPageRefusal(page)) {
     ShowMessage(this, FrameMessage(kTextCaption), FrameMessage(static_cast<FrameText>(refusal)));
     return;
   }
-  const QByteArray url = m_currentPage.toUtf8();
-  const QByteArray name = CurrentPageName(m_currentPage).toUtf8();
+  const QByteArray url = page.toUtf8();
+  const QByteArray name = CurrentPageName(page).toUtf8();
   m_client->Bridge().WithNode(target, [&](CSafNode& node) {
     PluginClient::CreateHTMLNode(&node, name.constData(), url.constData(), 0);
   });

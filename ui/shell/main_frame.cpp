@@ -45,6 +45,10 @@ CMainFrame::CMainFrame(std::unique_ptr<CBrowserHost> host, QObject* parent)
   m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
   m_frame->SetAgentList([this] { return m_host->AgentListEntries(); });
   m_frame->SetOpener([this](const QString& address) { OpenInBrowser(address); });
+  // The page the agent view shows, reported through the status bar; the
+  // browser that has none cannot tell.
+  m_frame->SetCurrentPageSource([this] { return m_host->StatusBarLocation(); },
+                                m_host->Kind() != BrowserKind::Netscape);
   connect(m_frame, &CAgentFrame::agentChanged, this, [this] { UpdateTitle(); });
   // The agent beside the current page, in the browser: how an agent is read.
   m_viewAction = new QAction(QIcon(":/icons/agent.svg"), tr("Read Offline"), m_frame);

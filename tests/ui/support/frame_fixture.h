@@ -33,10 +33,10 @@ class RecordingHost : public hvui::CBrowserHost {
     location = address;
     return true;
   }
-  QString StatusBarLocation() const override { return {}; }
+  QString StatusBarLocation() const override { return statusBar; }
   std::vector<std::string> AgentListEntries() const override { return agents; }
 
-  QString location, title;
+  QString location, title, statusBar;
   QStringList shown;
   std::vector<std::string> agents;
 };

@@ -2,7 +2,10 @@
 // attribute names, what the copy says in its place, and writing a copy anew
 // when the pages it links to have come or gone.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <mutex>
 
 #include "engine/cache/cache.h"
@@ -26,10 +29,33 @@ bool IsWebAddress(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c == ':' || c == '/' || c == '\\'; });
 }
 
-// One pass over the text, not one search of the set per byte.
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+// Whether a byte of the word is below 0x0E (the tab, the line breaks and the
+// rest of the control range up to '\r'), or is a backslash when asked. The
+// text of a link has none nearly always, so it is read eight bytes at a time.
+bool WordMayNeedLook(std::uint64_t word, bool backslash) {
+  const bool low = ((word - kOnes * 0x0E) & ~word & kHighs) != 0;
+  if (low || !backslash) return low;
+  const std::uint64_t x = word ^ (kOnes * '\\');
+  return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
+// Where in text a byte may need a look; text.size() when none does.
+std::size_t FirstToLook(std::string_view text, bool backslash) {
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    if (WordMayNeedLook(word, backslash)) return at;
+  }
+  return at;
+}
+
 bool HasLineBreakOrTab(const std::string& text) {
   // One test for the bytes above the control range, which are nearly all.
-  return std::any_of(text.begin(), text.end(),
+  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(FirstToLook(text, false)), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) <= '\r' && (c == '\t' || c == '\r' || c == '\n'); });
 }
 
@@ -89,11 +115,11 @@ std::string CPageDescr::ResolveLink(const std::string& value, const CUrlBase& ba
   base.Compose(result, text->c_str(), URL_CANONICAL);
   // One pass: a line break or tab (from the base) refuses the address,
   // backslashes become slashes.
-  for (char& c : result) {
-    if (static_cast<unsigned char>(c) <= '\r') {
-      if (c == '\t' || c == '\r' || c == '\n') return {};
-    } else if (c == '\\') {
-      c = '/';
+  for (auto c = result.begin() + static_cast<std::ptrdiff_t>(FirstToLook(result, true)); c != result.end(); ++c) {
+    if (static_cast<unsigned char>(*c) <= '\r') {
+      if (*c == '\t' || *c == '\r' || *c == '\n') return {};
+    } else if (*c == '\\') {
+      *c = '/';
     }
   }
   if (!hv::http::HasWebPrefix(result)) return {};

@@ -95,6 +95,9 @@ TEST(MapParserOwner, LinksTitlesAndDeferredChildren) {
       // Line breaks inside an address are dropped, blanks around it too.
       {"<A HREF=\" lo\nng.html\t\">t</A>",
        {"add 0 " + dir + "long.html deferred", "complete " + dir + "long.html \"t\""}},
+      // Backslashes are slashes and a form feed stays, wherever they are.
+      {"<IMG SRC=\"sub\\dir\\deeper\\pic.gif\"><IMG SRC=\"a/rather/long/name\fx.gif\">",
+       {"add 1 " + dir + "sub/dir/deeper/pic.gif", "add 1 " + dir + "a/rather/long/name\fx.gif"}},
       {"<A HREF=\"mailto:x@y\">mail</A><A NAME=n>anchor</A><A HREF=\"\">empty</A><IMG ISMAP>", {}},
       // The same link before and after a BASE names two addresses.
       {"<AREA HREF=m.html><FRAME SRC=f.html><BODY BACKGROUND=b.gif><INPUT SRC=i.gif><META URL=u.gif>"
